@@ -1,0 +1,59 @@
+// The process entry: startup in a fixed order, the message loop, teardown.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+#include "app/manifest.h"
+#include "app/startup.h"
+#include "app/text.h"
+
+namespace {
+
+const wchar_t* const LoadFailedMessage =
+    L"Failed to load package.json. Check the file is in the same folder as the app.";
+const wchar_t* const ParseFailedMessage =
+    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
+    L"correct.";
+
+// The manifest always comes from beside the executable, never the current
+// directory. An unreadable or empty file gives an empty text.
+std::string ReadManifest(const std::wstring& path) {
+    std::string text;
+    FILE* file = nullptr;
+    if (_wfopen_s(&file, path.c_str(), L"rbS") != 0 || !file) return text;
+    struct _stat64 status {};
+    if (_wstat64(path.c_str(), &status) == 0 && status.st_size > 0) {
+        text.assign(static_cast<size_t>(status.st_size), '\0');
+        text.resize(fread(text.data(), 1, text.size(), file));
+    }
+    fclose(file);
+    return text;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    ExeFolder = FolderOfPath(GetExecutablePath());
+
+    const std::string manifest = ReadManifest(ExeFolder + L"package.json");
+    if (manifest.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
+    try {
+        ParseAppConfig(manifest, appConfig);
+    } catch (...) {
+        return FailStartup(ParseFailedMessage, DefaultTitle);
+    }
+
+    const std::wstring userDataFolder =
+        ComposeUserDataFolder(GetLocalAppDataFolder(), appConfig.name);
+
+    // The main window, the browser control and the runtime check follow here.
+    (void)instance;
+    (void)userDataFolder;
+    return FailStartup(L"This build of the host cannot open a window yet.",
+                       appConfig.title.c_str());
+}

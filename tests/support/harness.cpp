@@ -1,0 +1,273 @@
+#include "tests/support/harness.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+std::string lanternshellArgument;
+
+std::wstring FromRunnerPath(const std::string& path) {
+    std::wstring wide(path.begin(), path.end());
+    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
+    for (auto& c : wide)
+        if (c == L'/') c = L'\\';
+    return wide;
+}
+
+const std::wstring& LanternshellPath() {
+    static const std::wstring path = FromRunnerPath(lanternshellArgument);
+    return path;
+}
+
+std::wstring FolderOfTestProgram() {
+    wchar_t buffer[4096];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);
+    std::wstring path(buffer, n);
+    return path.substr(0, path.rfind(L'\\') + 1);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void MakeFolders(const std::wstring& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == L'\\')
+            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+}
+
+void RemoveTree(const std::wstring& path) {
+    std::wstring folder = path;
+    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+TempFolder::TempFolder(const std::wstring& hint) {
+    static std::atomic<unsigned> counter{0};
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    for (;;) {
+        path_ = std::wstring(temp) + hint + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(counter++) + L"\\";
+        if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+    }
+}
+
+TempFolder::~TempFolder() {
+    RemoveTree(path_);
+}
+
+AppFolder::AppFolder(const std::string& manifest, const std::wstring& hint)
+    : root(hint), exe(root / L"Lanternshell.exe") {
+    CopyFileW(LanternshellPath().c_str(), exe.c_str(), FALSE);
+    if (!manifest.empty()) WriteFileBytes(root / L"package.json", manifest);
+    CreateDirectoryW((root / L"www").c_str(), nullptr);
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t buffer[4096];
+    const int n = GetWindowTextW(window, buffer, 4096);
+    return std::wstring(buffer, n > 0 ? n : 0);
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t buffer[256];
+    const int n = GetClassNameW(window, buffer, 256);
+    return std::wstring(buffer, n > 0 ? n : 0);
+}
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && (!search->className || ClassOf(window) == search->className))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// The pixels of a window's client area as 32-bit BGRX, top row first.
+std::vector<DWORD> CapturePixels(HDC source, int width, int height, int x = 0, int y = 0) {
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits),
+                              static_cast<const DWORD*>(bits) + width * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    for (auto& p : pixels) p &= 0x00FFFFFF;
+    return pixels;
+}
+
+// The share of pixels where the captured icon differs from ours drawn on the
+// same background.
+double IconDifference(const std::vector<DWORD>& seen, int width, int height, HICON icon) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    const DWORD background = seen.empty() ? 0 : seen[0];
+    HBRUSH brush = CreateSolidBrush(
+        RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+    RECT all{0, 0, width, height};
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    const auto drawn = CapturePixels(memory, width, height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    size_t differing = 0;
+    for (size_t i = 0; i < seen.size() && i < drawn.size(); ++i) differing += seen[i] != drawn[i];
+    return seen.empty() ? 1.0 : static_cast<double>(differing) / static_cast<double>(seen.size());
+}
+
+BoxIcon IconOf(HWND box) {
+    // Icon handles are not shared between processes, so the box's icon
+    // control is read back as pixels and compared with the system icons.
+    HWND control = GetDlgItem(box, 0x0440);
+    if (!control || !IsWindowVisible(control)) return BoxIcon::None;
+    RECT client{};
+    GetClientRect(control, &client);
+    if (client.right <= 0 || client.bottom <= 0) return BoxIcon::None;
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    // Another process's window surface is not readable through its own DC;
+    // the screen is.
+    POINT origin{0, 0};
+    ClientToScreen(control, &origin);
+    HDC screen = GetDC(nullptr);
+    const auto seen = CapturePixels(screen, client.right, client.bottom, origin.x, origin.y);
+    ReleaseDC(nullptr, screen);
+    const struct {
+        LPCWSTR id;
+        BoxIcon kind;
+    } candidates[] = {{IDI_ERROR, BoxIcon::Error},
+                      {IDI_INFORMATION, BoxIcon::Information},
+                      {IDI_WARNING, BoxIcon::Other},
+                      {IDI_QUESTION, BoxIcon::Other}};
+    BoxIcon best = BoxIcon::Other;
+    double bestDifference = 0.2;
+    for (const auto& candidate : candidates) {
+        const double d =
+            IconDifference(seen, client.right, client.bottom, LoadIconW(nullptr, candidate.id));
+        if (d < bestDifference) bestDifference = d, best = candidate.kind;
+    }
+    return best;
+}
+
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::wstring>& extra) {
+    std::vector<wchar_t> block;
+    if (extra.empty()) return block;
+    wchar_t* current = GetEnvironmentStringsW();
+    for (const wchar_t* p = current; *p; p += wcslen(p) + 1)
+        block.insert(block.end(), p, p + wcslen(p) + 1);
+    FreeEnvironmentStringsW(current);
+    for (const auto& entry : extra)
+        block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    block.push_back(L'\0');
+    return block;
+}
+
+}  // namespace
+
+std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className) {
+    Search search{processId, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+RunResult RunProgram(const std::wstring& program, const RunOptions& options) {
+    RunResult result;
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!options.commandLineTail.empty()) commandLine += L" " + options.commandLineTail;
+    std::wstring folder = options.currentDirectory;
+    if (folder.empty()) folder = program.substr(0, program.rfind(L'\\') + 1);
+    auto environment = EnvironmentBlock(options.environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(), folder.c_str(),
+                        &startup, &process)) {
+        return result;
+    }
+    std::set<HWND> answered, pending;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (WaitForSingleObject(process.hProcess, 30) == WAIT_OBJECT_0) break;
+        if (GetTickCount() - start > options.timeoutMs) {
+            result.timedOut = true;
+            TerminateProcess(process.hProcess, 0xDEAD);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+        for (HWND window : WindowsOfProcess(process.dwProcessId, nullptr)) {
+            if (ClassOf(window) != L"#32770") {
+                if (options.onWindow) options.onWindow(window);
+                continue;
+            }
+            if (answered.count(window) || !IsWindowVisible(window)) continue;
+            // Give a new box one poll to paint before reading it.
+            if (pending.insert(window).second) continue;
+            BoxSeen box;
+            box.caption = WindowText(window);
+            box.text = WindowText(GetDlgItem(window, 0xFFFF));
+            box.icon = IconOf(window);
+            box.owned = GetWindow(window, GW_OWNER) != nullptr;
+            if (options.onBox) options.onBox(window, box);
+            result.boxes.push_back(box);
+            answered.insert(window);
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+        }
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}

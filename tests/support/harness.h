@@ -1,0 +1,81 @@
+// Shared pieces of the Windows tests: the executable under test, temporary
+// app folders, and running a program while watching its message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Lanternshell.exe as built, given to every test program by scripts/wine-run.
+const std::wstring& LanternshellPath();
+// A Unix path handed over by the test runner, as a Windows path (drive Z:).
+std::wstring FromRunnerPath(const std::string& path);
+std::wstring FolderOfTestProgram();
+
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+
+// A fresh folder under the temporary folder, removed with its content.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& hint = L"ls");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    // The folder with a trailing backslash.
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+void MakeFolders(const std::wstring& path);
+
+// An app folder: the executable copied in, a package.json and a www folder.
+struct AppFolder {
+    explicit AppFolder(const std::string& manifest, const std::wstring& hint = L"app");
+    TempFolder root;
+    std::wstring exe;  // root + "Lanternshell.exe"
+};
+
+enum class BoxIcon { None, Error, Information, Other };
+
+struct BoxSeen {
+    std::wstring caption;
+    std::wstring text;
+    BoxIcon icon = BoxIcon::None;
+    bool owned = false;  // had an owner window
+};
+
+struct RunOptions {
+    std::wstring currentDirectory;  // empty: the program's folder
+    std::wstring commandLineTail;   // appended after the quoted program path
+    DWORD timeoutMs = 60000;
+    // Extra environment variables, NAME=value.
+    std::vector<std::wstring> environment;
+    // Called every poll with the process's visible or hidden top-level windows
+    // that are not message boxes. Return true to stop watching such windows.
+    std::function<void(HWND)> onWindow;
+    // Called for each message box before it is answered with OK.
+    std::function<void(HWND, const BoxSeen&)> onBox;
+};
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    bool timedOut = false;
+    std::vector<BoxSeen> boxes;
+};
+
+// Starts the program, answers every message box it shows with OK (recording
+// caption, text and icon), and waits for it to end.
+RunResult RunProgram(const std::wstring& program, const RunOptions& options = {});
+
+// The top-level windows of a process with the given class.
+std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className);
+std::wstring WindowText(HWND window);
+std::wstring ClassOf(HWND window);
