@@ -1,6 +1,8 @@
 // The process entry: startup in a fixed order, the message loop, teardown.
 #include <windows.h>
 #include <objbase.h>
+// GDI+ needs the COM declarations that the lean Windows header leaves out.
+#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -9,6 +11,7 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "host/main_window.h"
 
 namespace {
 
@@ -51,9 +54,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::wstring userDataFolder =
         ComposeUserDataFolder(GetLocalAppDataFolder(), appConfig.name);
 
-    // The main window, the browser control and the runtime check follow here.
-    (void)instance;
+    LoadWindowIcon();
+
+    if (!CreateMainWindow(instance)) return 1;
+
+    // The main window posts the quit message with 0 when it is destroyed.
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+
+    if (MainWindow.gdiplusToken) Gdiplus::GdiplusShutdown(MainWindow.gdiplusToken);
     (void)userDataFolder;
-    return FailStartup(L"This build of the host cannot open a window yet.",
-                       appConfig.title.c_str());
+    return static_cast<int>(message.wParam);
 }
