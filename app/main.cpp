@@ -11,6 +11,7 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "server/byte_range.h"
 #include "host/main_window.h"
 
 namespace {
@@ -65,6 +66,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         DispatchMessageW(&message);
     }
 
+    // Streams the browser control still holds keep their own mappings alive.
+    ReleaseMappedViews();
     if (MainWindow.gdiplusToken) Gdiplus::GdiplusShutdown(MainWindow.gdiplusToken);
     (void)userDataFolder;
     return static_cast<int>(message.wParam);
