@@ -1,0 +1,75 @@
+#include "server/byte_range.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RangeCase {
+    const wchar_t* value;
+    uint64_t size;
+    bool present;
+    uint64_t first;
+    uint64_t last;
+};
+
+TEST(ParseByteRange, ReadsEachFormAgainstTheSize) {
+    const uint64_t big = 3ull << 30;
+    const RangeCase cases[] = {
+        {L"bytes=0-499", 1000, true, 0, 499},
+        {L"bytes=500-", 1000, true, 500, 999},
+        {L"bytes=-200", 1000, true, 800, 999},
+        {L"bytes=0-0", 1000, true, 0, 0},
+        {L"bytes=999-999", 1000, true, 999, 999},
+        {L"bytes=+10-19", 1000, true, 10, 19},
+        {L"bytes= 10-19", 1000, true, 10, 19},
+        {L"bytes=0-99,200-299", 1000, true, 0, 99},
+        {L"bytes=0-1000", 1000, true, 0, 999},
+        {L"bytes=5-18446744073709551615", 1000, true, 5, 999},
+        {L"bytes=-1001", 1000, true, 0, 999},
+        {L"bytes=-18446744073709551615", 1000, true, 0, 999},
+        {L"bytes=0-", 1, true, 0, 0},
+        {L"bytes=-1", 1, true, 0, 0},
+        {L"bytes=3221225471-", big, true, big - 1, big - 1},
+        {L"bytes=2147483648-3000000000", big, true, 1ull << 31, 3000000000},
+        {L"bytes=1000-", 1000, false, 0, 0},
+        {L"bytes=500-400", 1000, false, 0, 0},
+        {L"bytes=-0", 1000, false, 0, 0},
+        {L"Bytes=0-1", 1000, false, 0, 0},
+        {L"bytes 0-1", 1000, false, 0, 0},
+        {L"items=0-1", 1000, false, 0, 0},
+        {L"bytes=5", 1000, false, 0, 0},
+        {L"bytes=", 1000, false, 0, 0},
+        {L"bytes", 1000, false, 0, 0},
+        {L"", 1000, false, 0, 0},
+        {L"bytes=0-", 0, false, 0, 0},
+        // Numbers that can't be read answer 416 and end nothing.
+        {L"bytes=-", 1000, false, 0, 0},
+        {L"bytes=abc-", 1000, false, 0, 0},
+        {L"bytes=0-,5-9", 1000, false, 0, 0},
+        {L"bytes=-5-", 1000, true, 995, 999},
+        {L"bytes=18446744073709551616-", big, false, 0, 0},
+        {L"bytes=0-18446744073709551616", big, false, 0, 0},
+        {L"bytes=-99999999999999999999999", big, false, 0, 0},
+        {L"bytes=--5", 1000, false, 0, 0},
+    };
+    for (const RangeCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.value)) + " of " +
+                     std::to_string(c.size));
+        const ByteRange range = ParseByteRange(c.value, c.size);
+        EXPECT_EQ(range.present, c.present);
+        if (!c.present || !range.present) continue;
+        EXPECT_EQ(range.first, c.first);
+        EXPECT_EQ(range.last, c.last);
+    }
+}
+
+TEST(ParseByteRange, TrimsClassicWhiteSpaceOnly) {
+    EXPECT_EQ(TrimRangeValue(L" \t\n\v\f\rbytes=0-1 \r\n"), L"bytes=0-1");
+    EXPECT_EQ(TrimRangeValue(L"\x00A0"
+                             L"bytes=0-1"),
+              L"\x00A0"
+              L"bytes=0-1");
+    EXPECT_EQ(TrimRangeValue(L"   "), L"");
+}
+
+}  // namespace

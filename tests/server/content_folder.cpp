@@ -1,0 +1,148 @@
+#include "tests/server/content_folder.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/text.h"
+#include "platform/files.h"
+#include "server/byte_range.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <objidl.h>
+
+#include "server/body_stream.h"
+#else
+#include <unistd.h>
+#include "platform/posix/native_path.h"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path NativeOf(const std::wstring& hostPath) {
+#ifdef _WIN32
+    return fs::path(hostPath);
+#else
+    return fs::path(ToNativePath(hostPath));
+#endif
+}
+
+unsigned ProcessId() {
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned>(getpid());
+#endif
+}
+
+}  // namespace
+
+ContentFolder::ContentFolder() {
+    static std::atomic<unsigned> counter{0};
+    const fs::path folder =
+        fs::temp_directory_path() /
+        ("ls-server-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "www");
+#ifdef _WIN32
+    folder_ = folder.wstring();
+#else
+    folder_ = Utf8ToWide(folder.string());
+    for (auto& unit : folder_)
+        if (unit == L'/') unit = L'\\';
+#endif
+    if (folder_.back() != L'\\') folder_.push_back(L'\\');
+    ExeFolder = folder_;
+}
+
+ContentFolder::~ContentFolder() {
+    ReleaseMappedViews();
+    std::error_code ignored;
+    fs::remove_all(NativeOf(folder_), ignored);
+}
+
+std::wstring ContentFolder::HostPath(const std::wstring& relative) const {
+    std::wstring path = relative.rfind(L"../", 0) == 0 ? folder_ + relative.substr(3)
+                                                       : folder_ + L"www\\" + relative;
+    for (auto& unit : path)
+        if (unit == L'/') unit = L'\\';
+    return path;
+}
+
+void ContentFolder::Write(const std::wstring& relative, const std::string& bytes) const {
+    const fs::path path = NativeOf(HostPath(relative));
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void ContentFolder::MakeFolder(const std::wstring& relative) const {
+    fs::create_directories(NativeOf(HostPath(relative)));
+}
+
+void ContentFolder::MakeSparse(const std::wstring& relative, uint64_t size,
+                               const std::string& markers, const uint64_t* offsets) const {
+    const fs::path path = NativeOf(HostPath(relative));
+    { std::ofstream create(path, std::ios::binary | std::ios::trunc); }
+    fs::resize_file(path, size);
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    for (size_t i = 0; i < markers.size(); ++i) {
+        out.seekp(static_cast<std::streamoff>(offsets[i]));
+        out.put(markers[i]);
+    }
+}
+
+bool ContentFolder::Exists(const std::wstring& relative) const {
+    return fs::exists(NativeOf(HostPath(relative)));
+}
+
+std::string Pattern(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed) % 251);
+    return bytes;
+}
+
+std::wstring RequestUri(const std::wstring& relative) {
+    return AppOrigin + relative;
+}
+
+BodyRead ReadBody(const Answer& answer) {
+    BodyRead read;
+#ifdef _WIN32
+    IStream* stream = CreateBodyStream(answer.body);
+    if (!stream) return read;
+    read.hasStream = true;
+    char buffer[65536];
+    for (;;) {
+        ULONG count = 0;
+        const HRESULT result = stream->Read(buffer, sizeof buffer, &count);
+        read.bytes.append(buffer, count);
+        if (FAILED(result) || count == 0) break;
+    }
+    stream->Release();
+#else
+    switch (answer.body.kind) {
+        case BodyKind::None:
+            return read;
+        case BodyKind::NotFoundText:
+            read.bytes.assign(NotFoundBody, NotFoundBodyLength);
+            break;
+        case BodyKind::WholeFile: {
+            std::ifstream in(NativeOf(answer.body.filePath), std::ios::binary);
+            read.bytes.assign(std::istreambuf_iterator<char>(in), {});
+            break;
+        }
+        case BodyKind::FileRange:
+            read.bytes.assign(
+                reinterpret_cast<const char*>(answer.body.view->view + answer.body.offset),
+                static_cast<size_t>(answer.body.length));
+            break;
+    }
+    read.hasStream = true;
+#endif
+    return read;
+}

@@ -1,0 +1,46 @@
+// A temporary app folder with a www inside, portable over both builds, and
+// the bytes of an answer's body read the way the platform delivers them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "server/router.h"
+
+class ContentFolder {
+public:
+    // Creates the folder and points ExeFolder at it.
+    ContentFolder();
+    // Releases the cached mappings and removes the folder.
+    ~ContentFolder();
+    ContentFolder(const ContentFolder&) = delete;
+    ContentFolder& operator=(const ContentFolder&) = delete;
+
+    // relative uses "/" separators, under www unless it starts with "../".
+    void Write(const std::wstring& relative, const std::string& bytes) const;
+    void MakeFolder(const std::wstring& relative) const;
+    // A sparse file of the given size, made with truncate, never by writing
+    // its bytes; then one byte is put at each marker offset.
+    void MakeSparse(const std::wstring& relative, uint64_t size, const std::string& markers,
+                    const uint64_t* offsets) const;
+    bool Exists(const std::wstring& relative) const;
+    std::wstring HostPath(const std::wstring& relative) const;
+
+private:
+    std::wstring folder_;  // host form, trailing backslash
+};
+
+// size bytes of a pattern that differs at every offset within 251 bytes.
+std::string Pattern(size_t size, unsigned seed = 0);
+
+// The body as delivered: on Windows read from the stream CreateBodyStream
+// gives (hasStream false when it gives none), natively from the file, the
+// view or the fixed 404 bytes.
+struct BodyRead {
+    bool hasStream = false;
+    std::string bytes;
+};
+BodyRead ReadBody(const Answer& answer);
+
+// AppOrigin + relative.
+std::wstring RequestUri(const std::wstring& relative);

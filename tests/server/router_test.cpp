@@ -1,0 +1,240 @@
+// The router's answers on real files, compiled for both builds: natively over
+// the POSIX file layer, on Windows over Win32 and the real body streams.
+#include "server/router.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "platform/files.h"
+#include "server/byte_range.h"
+#include "tests/server/content_folder.h"
+
+namespace {
+
+const std::string Clip = Pattern(1000, 3);
+const std::string Hero = Pattern(1234, 5);
+const std::string Index = "<!doctype html><title>t</title>";
+
+constexpr wchar_t Cache[] = L"Cache-Control: no-store";
+
+std::wstring Found(const wchar_t* type) {
+    return std::wstring(Cache) + L"\nContent-Type: " + type + L"\nAccept-Ranges: bytes";
+}
+std::wstring Whole(const wchar_t* type, size_t size) {
+    return Found(type) + L"\nContent-Length: " + std::to_wstring(size);
+}
+std::wstring Part(const wchar_t* type, size_t first, size_t last, size_t size) {
+    return Found(type) + L"\nContent-Range: bytes " + std::to_wstring(first) + L"-" +
+           std::to_wstring(last) + L"/" + std::to_wstring(size) + L"\nContent-Length: " +
+           std::to_wstring(last - first + 1);
+}
+
+class RouterTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder.Write(L"index.html", Index);
+        folder.Write(L"img/Hero Walk.PNG", Hero);
+        folder.Write(L"js/lib/a.js", "a();");
+        folder.Write(L"a/b.js", "b();");
+        folder.Write(L"a+b.png", "plus");
+        folder.Write(L"a#b.txt", "hash");
+        folder.Write(std::wstring(1, wchar_t(0x4E2D)) + L".png", "zhong");
+        folder.Write(std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} + L".txt", "smile");
+        folder.Write(L"main.js", "main();");
+        folder.Write(L"media/clip.webm", Clip);
+        folder.Write(L"one.bin", "Q");
+        folder.Write(L"empty.txt", "");
+        folder.Write(L"lib.d/readme", "r");
+        folder.MakeFolder(L"folder");
+    }
+    ContentFolder folder;
+};
+
+struct RouteCase {
+    const wchar_t* path;   // below the origin
+    const wchar_t* range;  // the Range value; null for no header
+    int status;
+    const wchar_t* reason;
+    std::wstring headers;
+    BodyKind kind;
+    std::string body;
+};
+
+std::string Slice(const std::string& bytes, size_t first, size_t last) {
+    return bytes.substr(first, last - first + 1);
+}
+
+TEST_F(RouterTest, AnswersTheTable) {
+    const wchar_t* html = L"text/html; charset=utf-8";
+    const wchar_t* js = L"application/javascript; charset=utf-8";
+    const wchar_t* webm = L"video/webm";
+    const std::wstring notFound = Cache;
+    const std::string nf = "File not found";
+    const RouteCase cases[] = {
+        {L"index.html", nullptr, 200, L"OK", Whole(html, Index.size()), BodyKind::WholeFile, Index},
+        {L"img/Hero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
+         BodyKind::WholeFile, Hero},
+        {L"img%2FHero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
+         BodyKind::WholeFile, Hero},
+        {L"img%5cHero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
+         BodyKind::WholeFile, Hero},
+        {L"js/lib/a.js", nullptr, 200, L"OK", Whole(js, 4), BodyKind::WholeFile, "a();"},
+        {L"a%2Fb.js", nullptr, 200, L"OK", Whole(js, 4), BodyKind::WholeFile, "b();"},
+        {L"a+b.png", nullptr, 200, L"OK", Whole(L"image/png", 4), BodyKind::WholeFile, "plus"},
+        {L"a%23b.txt", nullptr, 200, L"OK", Whole(L"text/plain; charset=utf-8", 4),
+         BodyKind::WholeFile, "hash"},
+        {L"%E4%B8%AD.png", nullptr, 200, L"OK", Whole(L"image/png", 5), BodyKind::WholeFile,
+         "zhong"},
+        {L"%f0%9f%98%80.txt", nullptr, 200, L"OK", Whole(L"text/plain; charset=utf-8", 5),
+         BodyKind::WholeFile, "smile"},
+        // Query and fragment never reach the file name or the extension.
+        {L"main.js?v=3", nullptr, 200, L"OK", Whole(js, 7), BodyKind::WholeFile, "main();"},
+        {L"main.js#top", nullptr, 200, L"OK", Whole(js, 7), BodyKind::WholeFile, "main();"},
+        {L"index.html?v=2#x", nullptr, 200, L"OK", Whole(html, Index.size()), BodyKind::WholeFile,
+         Index},
+        {L"main.js%3Fv=3", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"a#b.txt", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"lib.d/readme", nullptr, 200, L"OK", Whole(L"application/octet-stream", 1),
+         BodyKind::WholeFile, "r"},
+        {L"empty.txt", nullptr, 200, L"OK", Whole(L"text/plain; charset=utf-8", 0),
+         BodyKind::WholeFile, ""},
+        {L"missing.png", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"%E4%B8.png", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"%ED%A0%80.png", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"folder", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"", L"bytes=0-", 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        {L"missing.webm", L"bytes=0-1", 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
+        // Ranges of a 1000-byte file.
+        {L"media/clip.webm", L"bytes=0-499", 206, L"Partial Content", Part(webm, 0, 499, 1000),
+         BodyKind::FileRange, Slice(Clip, 0, 499)},
+        {L"media/clip.webm", L"bytes=500-", 206, L"Partial Content", Part(webm, 500, 999, 1000),
+         BodyKind::FileRange, Slice(Clip, 500, 999)},
+        {L"media/clip.webm", L"bytes=-200", 206, L"Partial Content", Part(webm, 800, 999, 1000),
+         BodyKind::FileRange, Slice(Clip, 800, 999)},
+        {L"media/clip.webm", L"bytes=0-0", 206, L"Partial Content", Part(webm, 0, 0, 1000),
+         BodyKind::FileRange, Slice(Clip, 0, 0)},
+        {L"media/clip.webm", L"bytes=999-999", 206, L"Partial Content", Part(webm, 999, 999, 1000),
+         BodyKind::FileRange, Slice(Clip, 999, 999)},
+        {L"media/clip.webm", L"  bytes=10-19\t", 206, L"Partial Content", Part(webm, 10, 19, 1000),
+         BodyKind::FileRange, Slice(Clip, 10, 19)},
+        {L"media/clip.webm", L"bytes=0-99,200-299", 206, L"Partial Content",
+         Part(webm, 0, 99, 1000), BodyKind::FileRange, Slice(Clip, 0, 99)},
+        {L"media/clip.webm", L"bytes=+10-19", 206, L"Partial Content", Part(webm, 10, 19, 1000),
+         BodyKind::FileRange, Slice(Clip, 10, 19)},
+        {L"media/clip.webm?t=1", L"bytes=990-", 206, L"Partial Content", Part(webm, 990, 999, 1000),
+         BodyKind::FileRange, Slice(Clip, 990, 999)},
+        // Whole-file ranges stream from the file.
+        {L"media/clip.webm", L"bytes=0-", 206, L"Partial Content", Part(webm, 0, 999, 1000),
+         BodyKind::WholeFile, Clip},
+        {L"media/clip.webm", L"bytes=-1000", 206, L"Partial Content", Part(webm, 0, 999, 1000),
+         BodyKind::WholeFile, Clip},
+        // Ends past the file are clamped; so is a suffix longer than the file.
+        {L"media/clip.webm", L"bytes=0-1000", 206, L"Partial Content", Part(webm, 0, 999, 1000),
+         BodyKind::WholeFile, Clip},
+        {L"media/clip.webm", L"bytes=900-99999", 206, L"Partial Content",
+         Part(webm, 900, 999, 1000), BodyKind::FileRange, Slice(Clip, 900, 999)},
+        {L"media/clip.webm", L"bytes=-1001", 206, L"Partial Content", Part(webm, 0, 999, 1000),
+         BodyKind::WholeFile, Clip},
+        {L"media/clip.webm", L"bytes=1000-", 416, L"Range Not Satisfiable", Found(webm),
+         BodyKind::None, ""},
+        {L"media/clip.webm", L"bytes=500-400", 416, L"Range Not Satisfiable", Found(webm),
+         BodyKind::None, ""},
+        {L"media/clip.webm", L"bytes=-0", 416, L"Range Not Satisfiable", Found(webm),
+         BodyKind::None, ""},
+        {L"media/clip.webm", L"bytes=-", 416, L"Range Not Satisfiable", Found(webm), BodyKind::None,
+         ""},
+        {L"media/clip.webm", L"items=0-1", 416, L"Range Not Satisfiable", Found(webm),
+         BodyKind::None, ""},
+        {L"one.bin", L"bytes=-1", 206, L"Partial Content",
+         Part(L"application/octet-stream", 0, 0, 1), BodyKind::WholeFile, "Q"},
+        {L"empty.txt", L"bytes=0-", 416, L"Range Not Satisfiable",
+         Found(L"text/plain; charset=utf-8"), BodyKind::None, ""},
+    };
+    for (const RouteCase& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "path " << testing::PrintToString(std::wstring(c.path)) << " range "
+                     << (c.range ? testing::PrintToString(std::wstring(c.range))
+                                 : std::string("none")));
+        const Answer answer = RouteRequest(
+            RequestUri(c.path), c.range ? std::optional<std::wstring_view>(c.range) : std::nullopt);
+        EXPECT_EQ(answer.status, c.status);
+        EXPECT_EQ(std::wstring(answer.reasonPhrase), c.reason);
+        EXPECT_EQ(answer.headers, c.headers);
+        EXPECT_EQ(answer.body.kind, c.kind);
+        const BodyRead body = ReadBody(answer);
+        EXPECT_EQ(body.hasStream, c.kind != BodyKind::None);
+        EXPECT_EQ(body.bytes, c.body);
+        EXPECT_EQ(answer.headers.find(L'\r'), std::wstring::npos);
+    }
+}
+
+TEST_F(RouterTest, PartialAnswersShareOneMappingUntilReleased) {
+    const std::wstring uri = RequestUri(L"media/clip.webm");
+    const Answer whole = RouteRequest(uri, std::wstring_view(L"bytes=0-"));
+    EXPECT_TRUE(MappedFileCache.empty());
+
+    const Answer first = RouteRequest(uri, std::wstring_view(L"bytes=0-9"));
+    const Answer second = RouteRequest(uri + L"?again", std::wstring_view(L"bytes=10-19"));
+    ASSERT_EQ(first.body.kind, BodyKind::FileRange);
+    ASSERT_EQ(second.body.kind, BodyKind::FileRange);
+    EXPECT_EQ(first.body.view.get(), second.body.view.get());
+    ASSERT_EQ(MappedFileCache.size(), 1u);
+    EXPECT_EQ(MappedFileCache.begin()->first, L"media/clip.webm");
+
+    ReleaseMappedViews();
+    EXPECT_TRUE(MappedFileCache.empty());
+    // Bodies handed out before the release still read the right bytes.
+    EXPECT_EQ(ReadBody(first).bytes, Slice(Clip, 0, 9));
+    EXPECT_EQ(ReadBody(second).bytes, Slice(Clip, 10, 19));
+
+    const Answer after = RouteRequest(uri, std::wstring_view(L"bytes=20-29"));
+    EXPECT_NE(after.body.view.get(), nullptr);
+    EXPECT_EQ(ReadBody(after).bytes, Slice(Clip, 20, 29));
+}
+
+TEST_F(RouterTest, ServesFilesPastFourGibibytesWithTheirTrueSize) {
+    // 3 GiB, sparse: made with truncate, markers at the edges that matter.
+    const uint64_t size = 3ull << 30;
+    const uint64_t offsets[] = {0, (1ull << 31) - 1, 1ull << 31, size - 1};
+    folder.MakeSparse(L"big.webm", size, "ABCZ", offsets);
+    const std::wstring uri = RequestUri(L"big.webm");
+
+    const Answer whole = RouteRequest(uri, std::nullopt);
+    EXPECT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.headers, Whole(L"video/webm", size));
+    EXPECT_EQ(whole.body.kind, BodyKind::WholeFile);
+
+    const Answer last = RouteRequest(uri, std::wstring_view(L"bytes=-1"));
+    EXPECT_EQ(last.status, 206);
+    EXPECT_EQ(last.headers, Part(L"video/webm", size - 1, size - 1, size));
+    EXPECT_EQ(ReadBody(last).bytes, "Z");
+
+    const Answer across = RouteRequest(uri, std::wstring_view(L"bytes=2147483647-2147483648"));
+    EXPECT_EQ(across.headers, Part(L"video/webm", (1ull << 31) - 1, 1ull << 31, size));
+    EXPECT_EQ(ReadBody(across).bytes, "BC");
+
+    const Answer tail = RouteRequest(uri, std::wstring_view(L"bytes=3221225470-"));
+    EXPECT_EQ(tail.headers, Part(L"video/webm", size - 2, size - 1, size));
+    EXPECT_EQ(ReadBody(tail).bytes, std::string("\0Z", 2));
+}
+
+TEST(RouterDecoding, KeepsTheDecodingLimitFallback) {
+    std::wstring decoded;
+    const std::wstring fits = std::wstring(2047, L'a');
+    ASSERT_TRUE(DecodeRequestPath(fits, decoded));
+    EXPECT_EQ(decoded, fits);
+    // 2,048 decoded units are too many: the text is used as it came.
+    const std::wstring longer = L"%41" + std::wstring(2047, L'a');
+    ASSERT_TRUE(DecodeRequestPath(longer + L"?q", decoded));
+    EXPECT_EQ(decoded, longer);
+    // Escapes that don't form a number stay as they are.
+    ASSERT_TRUE(DecodeRequestPath(L"100%-%4x%", decoded));
+    EXPECT_EQ(decoded, L"100%-%4x%");
+    // Overlong forms and stray continuation bytes are ill-formed.
+    for (const wchar_t* bad : {L"%C0%AE", L"%80", L"%E4%B8", L"%F4%90%80%80", L"%E4%B8x"})
+        EXPECT_FALSE(DecodeRequestPath(bad, decoded)) << testing::PrintToString(std::wstring(bad));
+}
+
+}  // namespace
