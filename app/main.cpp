@@ -9,6 +9,7 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "platform/win32/webview2_loader.h"
 
 namespace {
 
@@ -50,6 +51,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     const std::wstring userDataFolder =
         ComposeUserDataFolder(GetLocalAppDataFolder(), appConfig.name);
+
+    // The runtime check and the browser control both go through the loader
+    // beside the executable.
+    if (!LoadWebView2Loader(ExeFolder))
+        return FailStartup(LoaderMissingMessage, appConfig.title.c_str());
 
     // The main window, the browser control and the runtime check follow here.
     (void)instance;
