@@ -1,6 +1,8 @@
 // The process entry: startup in a fixed order, the message loop, teardown.
 #include <windows.h>
 #include <objbase.h>
+// GDI+ needs the COM declarations that the lean Windows header leaves out.
+#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -9,7 +11,9 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "host/main_window.h"
 #include "platform/win32/webview2_loader.h"
+#include "server/byte_range.h"
 
 namespace {
 
@@ -52,14 +56,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const std::wstring userDataFolder =
         ComposeUserDataFolder(GetLocalAppDataFolder(), appConfig.name);
 
+    LoadWindowIcon();
+
     // The runtime check and the browser control both go through the loader
     // beside the executable.
     if (!LoadWebView2Loader(ExeFolder))
         return FailStartup(LoaderMissingMessage, appConfig.title.c_str());
 
-    // The main window, the browser control and the runtime check follow here.
-    (void)instance;
+    if (!CreateMainWindow(instance)) return 1;
+
+    // The main window posts the quit message with 0 when it is destroyed.
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+
+    // Streams the browser control still holds keep their own mappings alive.
+    ReleaseMappedViews();
+    if (MainWindow.gdiplusToken) Gdiplus::GdiplusShutdown(MainWindow.gdiplusToken);
     (void)userDataFolder;
-    return FailStartup(L"This build of the host cannot open a window yet.",
-                       appConfig.title.c_str());
+    return static_cast<int>(message.wParam);
 }

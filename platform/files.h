@@ -1,0 +1,41 @@
+// The file operations the content server needs, over Win32 on one side and
+// POSIX on the other. Paths are in the host's backslash form on both.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct FileStatus {
+    bool exists = false;
+    bool regularFile = false;  // not a folder, device or anything else
+    uint64_t size = 0;         // in bytes, the full 64 bits
+};
+
+FileStatus QueryFileStatus(const std::wstring& path);
+
+// A read-only view of a whole file. The file stays open (on Windows with read
+// sharing only, so nobody can change it) until the last holder lets go, and
+// only then is the view unmapped: a reader that still holds one never touches
+// unmapped memory.
+struct MappedFile {
+    intptr_t fileHandle = -1;     // HANDLE on Windows, descriptor on POSIX
+    intptr_t mappingHandle = -1;  // the file-mapping HANDLE; unused on POSIX
+    const unsigned char* view = nullptr;
+    uint64_t size = 0;
+
+    MappedFile() = default;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile();
+};
+
+// Null when the file can't be opened, mapped or viewed (an empty file can't
+// be mapped either); whatever was opened before the failing step is closed.
+std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path);
+
+#ifdef _WIN32
+struct IStream;
+// A read stream over the whole file, or null when it can't be opened.
+IStream* OpenFileStream(const std::wstring& path);
+#endif

@@ -1,0 +1,213 @@
+#include "server/router.h"
+
+#include "app/text.h"
+#include "platform/files.h"
+#include "server/byte_range.h"
+#include "server/mime.h"
+
+namespace {
+
+// The longest decoded path, its terminator not counted; a longer one is used
+// as it came.
+constexpr size_t DecodedPathLimit = 2047;
+
+constexpr std::wstring_view CacheControlLine = L"Cache-Control: no-store";
+
+int HexValue(wchar_t unit) {
+    if (unit >= L'0' && unit <= L'9') return unit - L'0';
+    if (unit >= L'a' && unit <= L'f') return unit - L'a' + 10;
+    if (unit >= L'A' && unit <= L'F') return unit - L'A' + 10;
+    return -1;
+}
+
+// The byte that a "%XX" at index at stands for, or -1 when there is none.
+int EscapedByte(std::wstring_view text, size_t at) {
+    if (at + 2 >= text.size() || text[at] != L'%') return -1;
+    const int high = HexValue(text[at + 1]);
+    const int low = HexValue(text[at + 2]);
+    return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+// UTF-8 sequence rules (Unicode table 3-7): no overlong forms, no
+// surrogates, nothing past U+10FFFF.
+int SequenceLength(int lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+bool SecondByteFits(int lead, int second) {
+    if (lead == 0xE0) return second >= 0xA0 && second <= 0xBF;
+    if (lead == 0xED) return second >= 0x80 && second <= 0x9F;
+    if (lead == 0xF0) return second >= 0x90 && second <= 0xBF;
+    if (lead == 0xF4) return second >= 0x80 && second <= 0x8F;
+    return second >= 0x80 && second <= 0xBF;
+}
+
+bool IsSeparator(wchar_t unit) {
+    return unit == L'/' || unit == L'\\';
+}
+
+wchar_t Upper(wchar_t unit) {
+    return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - L'a' + L'A') : unit;
+}
+
+bool EqualsUpper(std::wstring_view text, std::wstring_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (Upper(text[i]) != upper[i]) return false;
+    return true;
+}
+
+// Windows opens a device for these names in any folder and with any
+// extension ("con.txt", "Com1 .png"), so none of them may name a file.
+bool IsReservedDeviceName(std::wstring_view segment) {
+    std::wstring_view base = segment.substr(0, segment.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+    for (const wchar_t* name : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (EqualsUpper(base, name)) return true;
+    if (base.size() != 4) return false;
+    const wchar_t digit = base[3];
+    const bool portDigit =
+        (digit >= L'0' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+    return portDigit &&
+           (EqualsUpper(base.substr(0, 3), L"COM") || EqualsUpper(base.substr(0, 3), L"LPT"));
+}
+
+bool IsServableSegment(std::wstring_view segment) {
+    if (segment.empty()) return true;
+    // Windows drops trailing dots and spaces, so a segment made of nothing
+    // else is "." or ".." in disguise.
+    if (segment.find_first_not_of(L". ") == std::wstring_view::npos) return false;
+    return !IsReservedDeviceName(segment);
+}
+
+Answer NotFound() {
+    Answer answer;
+    answer.headers.assign(CacheControlLine);
+    answer.body.kind = BodyKind::NotFoundText;
+    return answer;
+}
+
+}  // namespace
+
+std::wstring ContentRoot() {
+    return ExeFolder + ContentFolderName;
+}
+
+bool DecodeRequestPath(std::wstring_view relativePath, std::wstring& decoded) {
+    std::wstring_view path = relativePath.substr(0, relativePath.find_first_of(L"?#"));
+    decoded.clear();
+    decoded.reserve(path.size());
+    size_t i = 0;
+    while (i < path.size()) {
+        const int lead = EscapedByte(path, i);
+        if (lead < 0) {
+            decoded.push_back(path[i++]);
+            continue;
+        }
+        i += 3;
+        if (lead < 0x80) {
+            decoded.push_back(static_cast<wchar_t>(lead));
+            continue;
+        }
+        const int length = SequenceLength(lead);
+        if (length == 0) return false;
+        char32_t codePoint = static_cast<char32_t>(lead & (0xFF >> (length + 1)));
+        for (int k = 1; k < length; ++k, i += 3) {
+            const int next = EscapedByte(path, i);
+            if (next < 0 || !(k == 1 ? SecondByteFits(lead, next) : (next & 0xC0) == 0x80))
+                return false;
+            codePoint = (codePoint << 6) | static_cast<char32_t>(next & 0x3F);
+        }
+        if (codePoint < 0x10000) {
+            decoded.push_back(static_cast<wchar_t>(codePoint));
+        } else {
+            codePoint -= 0x10000;
+            decoded.push_back(static_cast<wchar_t>(0xD800 + (codePoint >> 10)));
+            decoded.push_back(static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF)));
+        }
+    }
+    if (decoded.size() > DecodedPathLimit) decoded.assign(path);
+    return true;
+}
+
+bool IsServablePath(std::wstring_view decodedPath) {
+    // Empty is the content root itself; a leading separator makes the path
+    // absolute, UNC ("\\server") or a device ("\\?\", "\\.\").
+    if (decodedPath.empty() || IsSeparator(decodedPath.front())) return false;
+    // ":" would name a drive or an alternate data stream; NUL ends the path early.
+    if (decodedPath.find_first_of(std::wstring_view(L":\0", 2)) != std::wstring_view::npos)
+        return false;
+    size_t start = 0;
+    for (size_t i = 0; i <= decodedPath.size(); ++i) {
+        if (i < decodedPath.size() && !IsSeparator(decodedPath[i])) continue;
+        if (!IsServableSegment(decodedPath.substr(start, i - start))) return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+void StartFoundHeaders(std::wstring& headers, std::wstring_view type, size_t extraUnits) {
+    constexpr std::wstring_view typeLine = L"\nContent-Type: ";
+    constexpr std::wstring_view rangesLine = L"\nAccept-Ranges: bytes";
+    headers.clear();
+    headers.reserve(CacheControlLine.size() + typeLine.size() + type.size() + rangesLine.size() +
+                    extraUnits);
+    headers.append(CacheControlLine).append(typeLine).append(type).append(rangesLine);
+}
+
+void AppendDecimal(std::wstring& text, uint64_t value) {
+    wchar_t digits[20];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) text.push_back(digits[--count]);
+}
+
+size_t DecimalLength(uint64_t value) {
+    size_t count = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++count;
+    }
+    return count;
+}
+
+Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> range) {
+    const std::wstring_view relative =
+        uri.size() > AppOriginLength ? uri.substr(AppOriginLength) : std::wstring_view();
+
+    std::wstring decoded;
+    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return NotFound();
+
+    std::wstring filePath;
+    filePath.reserve(ExeFolder.size() + std::size(ContentFolderName) - 1 + decoded.size());
+    filePath.append(ExeFolder).append(ContentFolderName);
+    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+
+    // Folders are not served: they have no content, and an empty 200 would
+    // hide a broken link.
+    const FileStatus status = QueryFileStatus(filePath);
+    if (!status.exists || !status.regularFile) return NotFound();
+
+    const std::wstring& type = LookupMimeType(decoded);
+    Answer answer;
+    if (range) {
+        AnswerRangeRequest(*range, status.size, type, decoded, std::move(filePath), answer);
+        return answer;
+    }
+    constexpr std::wstring_view lengthLine = L"\nContent-Length: ";
+    StartFoundHeaders(answer.headers, type, lengthLine.size() + DecimalLength(status.size));
+    answer.headers.append(lengthLine);
+    AppendDecimal(answer.headers, status.size);
+    answer.status = 200;
+    answer.reasonPhrase = L"OK";
+    answer.body.kind = BodyKind::WholeFile;
+    answer.body.filePath = std::move(filePath);
+    answer.body.length = status.size;
+    return answer;
+}

@@ -1,0 +1,64 @@
+// The content server's router: a request URI under the app origin, and its
+// Range header when it has one, become a complete answer. Portable logic;
+// the browser-control glue only turns the answer into a response object.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct MappedFile;
+
+// The origin every app file is served under. It never changes between
+// releases, so what the page stores under it survives updates.
+constexpr wchar_t AppOrigin[] = L"https://lanternshell.localhost/";
+constexpr size_t AppOriginLength = sizeof AppOrigin / sizeof AppOrigin[0] - 1;
+
+// The content folder's name beside the executable, with its backslash.
+constexpr wchar_t ContentFolderName[] = L"www\\";
+
+// ExeFolder + ContentFolderName.
+std::wstring ContentRoot();
+
+// The body of every 404, without a terminator.
+constexpr char NotFoundBody[] = "File not found";
+constexpr size_t NotFoundBodyLength = sizeof NotFoundBody - 1;
+
+enum class BodyKind {
+    None,          // no body at all (416, 500)
+    NotFoundText,  // the bytes of NotFoundBody
+    WholeFile,     // a read stream over the file at filePath
+    FileRange,     // length bytes from offset within the mapped view
+};
+
+struct AnswerBody {
+    BodyKind kind = BodyKind::None;
+    std::wstring filePath;                   // WholeFile
+    std::shared_ptr<const MappedFile> view;  // FileRange: keeps the mapping alive
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
+
+struct Answer {
+    int status = 404;
+    const wchar_t* reasonPhrase = L"Not Found";  // a static text
+    // The header lines joined with LF: no CR, no LF after the last line.
+    std::wstring headers;
+    AnswerBody body;
+};
+
+// Answers one request. uri is the full request URI; range is the Range
+// header's value when the request has that header. Never fails and never
+// reads a file outside ContentRoot.
+Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> range);
+
+// The decoded path of a relative path: query and fragment cut off, percent
+// escapes read as UTF-8. False for an ill-formed escaped sequence. A result
+// longer than 2,047 units is replaced by the undecoded text.
+bool DecodeRequestPath(std::wstring_view relativePath, std::wstring& decoded);
+
+// Whether a decoded path may name a file: not empty, not absolute, no drive,
+// device, stream or parent reference, no reserved device name.
+bool IsServablePath(std::wstring_view decodedPath);
