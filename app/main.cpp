@@ -11,8 +11,9 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
-#include "server/byte_range.h"
 #include "host/main_window.h"
+#include "platform/win32/webview2_loader.h"
+#include "server/byte_range.h"
 
 namespace {
 
@@ -56,6 +57,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         ComposeUserDataFolder(GetLocalAppDataFolder(), appConfig.name);
 
     LoadWindowIcon();
+
+    // The runtime check and the browser control both go through the loader
+    // beside the executable.
+    if (!LoadWebView2Loader(ExeFolder))
+        return FailStartup(LoaderMissingMessage, appConfig.title.c_str());
 
     if (!CreateMainWindow(instance)) return 1;
 

@@ -20,6 +20,32 @@ const std::wstring& LanternshellPath() {
     return path;
 }
 
+const std::wstring& LoaderDoublePath() {
+    static const std::wstring path = FromRunnerPath(LS_LOADER_DOUBLE);
+    return path;
+}
+
+void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario) {
+    CopyFileW(LoaderDoublePath().c_str(), (folder + L"WebView2Loader.dll").c_str(), FALSE);
+    DeleteFileW((folder + L"loader-transcript.txt").c_str());
+    if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
+}
+
+std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : ReadFileBytes(folder + L"loader-transcript.txt")) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
 std::wstring FolderOfTestProgram() {
     wchar_t buffer[4096];
     const DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);

@@ -75,6 +75,15 @@ struct RunResult {
 // caption, text and icon), and waits for it to end.
 RunResult RunProgram(const std::wstring& program, const RunOptions& options = {});
 
+// The loader test double as built (tests/support/loader_double).
+const std::wstring& LoaderDoublePath();
+// Copies the double into folder (ending in a backslash) as
+// "WebView2Loader.dll", with scenario (JSON text) as "loader-scenario.json"
+// when not empty, and removes any earlier transcript.
+void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario = {});
+// The transcript the double wrote in folder, one entry per line.
+std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder);
+
 // The top-level windows of a process with the given class.
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className);
 std::wstring WindowText(HWND window);

@@ -1,0 +1,3 @@
+#include "host/browser_host.h"
+
+BrowserHostState BrowserHost;

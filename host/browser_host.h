@@ -1,0 +1,35 @@
+// The browser control inside the main window: its environment, controller and
+// view, and the three asynchronous steps that bring them up.
+#pragma once
+
+#include <string>
+
+#include "platform/com.h"
+#include "platform/webview2.h"
+
+// Each field holds one reference, is set once on the UI thread and is released
+// only at process exit, in reverse order: webview2, webview, controller,
+// environment. Null until its step has run.
+struct BrowserHostState {
+    ComPtr<ICoreWebView2Environment> environment;
+    ComPtr<ICoreWebView2Controller> controller;
+    ComPtr<ICoreWebView2> webview;
+    ComPtr<ICoreWebView2_2> webview2;
+};
+
+extern BrowserHostState BrowserHost;
+
+// Starts creating the environment; browserFolder is null (the installed
+// runtime) or the relative "webview2". Returns the options object, which the
+// caller holds until the message loop has ended. When the creation call fails
+// at once, the failure has been reported and the loop will end with code 1.
+ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* browserFolder,
+                                                                const std::wstring& userDataFolder);
+
+HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment);
+HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller);
+
+// The browser control could not be brought up: the box with the error code
+// and the manifest's title, then the message loop ends with exit code 1 (the
+// hidden window is never shown). Only the first failure is reported.
+void FailBrowserStart(HRESULT error);

@@ -1,0 +1,298 @@
+// The declared browser-control interfaces against the table indices of the
+// binary interface: a method one slot off would call the wrong function in
+// the real control, so every declared method's index is checked, and the
+// identifiers that QueryInterface relies on.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/com.h"
+#include "platform/webview2.h"
+
+namespace {
+
+// With the Itanium C++ ABI that GCC uses on every target, a pointer to a
+// virtual member function holds 1 + the byte offset of its table entry.
+template <class Member>
+std::size_t SlotOf(Member member) {
+    struct {
+        std::uintptr_t pointer;
+        std::ptrdiff_t adjustment;
+    } raw;
+    static_assert(sizeof(member) == sizeof(raw), "unexpected member pointer layout");
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw.pointer - 1) / sizeof(void*);
+}
+
+struct Slot {
+    const char* name;
+    std::size_t declared;
+    std::size_t expected;
+};
+
+#define SLOT(Interface, Method, Index) \
+    { #Interface "::" #Method, SlotOf(&Interface::Method), Index }
+
+const Slot Slots[] = {
+    SLOT(ICoreWebView2Environment, CreateCoreWebView2Controller, 3),
+    SLOT(ICoreWebView2Environment, CreateWebResourceResponse, 4),
+    SLOT(ICoreWebView2Environment, get_BrowserVersionString, 5),
+    SLOT(ICoreWebView2Environment, add_NewBrowserVersionAvailable, 6),
+    SLOT(ICoreWebView2Environment, remove_NewBrowserVersionAvailable, 7),
+    SLOT(ICoreWebView2EnvironmentOptions, get_AdditionalBrowserArguments, 3),
+    SLOT(ICoreWebView2EnvironmentOptions, put_AdditionalBrowserArguments, 4),
+    SLOT(ICoreWebView2EnvironmentOptions, get_Language, 5),
+    SLOT(ICoreWebView2EnvironmentOptions, put_Language, 6),
+    SLOT(ICoreWebView2EnvironmentOptions, get_TargetCompatibleBrowserVersion, 7),
+    SLOT(ICoreWebView2EnvironmentOptions, put_TargetCompatibleBrowserVersion, 8),
+    SLOT(ICoreWebView2EnvironmentOptions, get_AllowSingleSignOnUsingOSPrimaryAccount, 9),
+    SLOT(ICoreWebView2EnvironmentOptions, put_AllowSingleSignOnUsingOSPrimaryAccount, 10),
+    SLOT(ICoreWebView2Controller, get_IsVisible, 3),
+    SLOT(ICoreWebView2Controller, put_IsVisible, 4),
+    SLOT(ICoreWebView2Controller, get_Bounds, 5),
+    SLOT(ICoreWebView2Controller, put_Bounds, 6),
+    SLOT(ICoreWebView2Controller, get_ZoomFactor, 7),
+    SLOT(ICoreWebView2Controller, put_ZoomFactor, 8),
+    SLOT(ICoreWebView2Controller, add_ZoomFactorChanged, 9),
+    SLOT(ICoreWebView2Controller, remove_ZoomFactorChanged, 10),
+    SLOT(ICoreWebView2Controller, SetBoundsAndZoomFactor, 11),
+    SLOT(ICoreWebView2Controller, MoveFocus, 12),
+    SLOT(ICoreWebView2Controller, add_MoveFocusRequested, 13),
+    SLOT(ICoreWebView2Controller, remove_MoveFocusRequested, 14),
+    SLOT(ICoreWebView2Controller, add_GotFocus, 15),
+    SLOT(ICoreWebView2Controller, remove_GotFocus, 16),
+    SLOT(ICoreWebView2Controller, add_LostFocus, 17),
+    SLOT(ICoreWebView2Controller, remove_LostFocus, 18),
+    SLOT(ICoreWebView2Controller, add_AcceleratorKeyPressed, 19),
+    SLOT(ICoreWebView2Controller, remove_AcceleratorKeyPressed, 20),
+    SLOT(ICoreWebView2Controller, get_ParentWindow, 21),
+    SLOT(ICoreWebView2Controller, put_ParentWindow, 22),
+    SLOT(ICoreWebView2Controller, NotifyParentWindowPositionChanged, 23),
+    SLOT(ICoreWebView2Controller, Close, 24),
+    SLOT(ICoreWebView2Controller, get_CoreWebView2, 25),
+    SLOT(ICoreWebView2, get_Settings, 3),
+    SLOT(ICoreWebView2, get_Source, 4),
+    SLOT(ICoreWebView2, Navigate, 5),
+    SLOT(ICoreWebView2, NavigateToString, 6),
+    SLOT(ICoreWebView2, add_NavigationStarting, 7),
+    SLOT(ICoreWebView2, remove_NavigationStarting, 8),
+    SLOT(ICoreWebView2, add_ContentLoading, 9),
+    SLOT(ICoreWebView2, remove_ContentLoading, 10),
+    SLOT(ICoreWebView2, add_SourceChanged, 11),
+    SLOT(ICoreWebView2, remove_SourceChanged, 12),
+    SLOT(ICoreWebView2, add_HistoryChanged, 13),
+    SLOT(ICoreWebView2, remove_HistoryChanged, 14),
+    SLOT(ICoreWebView2, add_NavigationCompleted, 15),
+    SLOT(ICoreWebView2, remove_NavigationCompleted, 16),
+    SLOT(ICoreWebView2, add_FrameNavigationStarting, 17),
+    SLOT(ICoreWebView2, remove_FrameNavigationStarting, 18),
+    SLOT(ICoreWebView2, add_FrameNavigationCompleted, 19),
+    SLOT(ICoreWebView2, remove_FrameNavigationCompleted, 20),
+    SLOT(ICoreWebView2, add_ScriptDialogOpening, 21),
+    SLOT(ICoreWebView2, remove_ScriptDialogOpening, 22),
+    SLOT(ICoreWebView2, add_PermissionRequested, 23),
+    SLOT(ICoreWebView2, remove_PermissionRequested, 24),
+    SLOT(ICoreWebView2, add_ProcessFailed, 25),
+    SLOT(ICoreWebView2, remove_ProcessFailed, 26),
+    SLOT(ICoreWebView2, AddScriptToExecuteOnDocumentCreated, 27),
+    SLOT(ICoreWebView2, RemoveScriptToExecuteOnDocumentCreated, 28),
+    SLOT(ICoreWebView2, ExecuteScript, 29),
+    SLOT(ICoreWebView2, CapturePreview, 30),
+    SLOT(ICoreWebView2, Reload, 31),
+    SLOT(ICoreWebView2, PostWebMessageAsJson, 32),
+    SLOT(ICoreWebView2, PostWebMessageAsString, 33),
+    SLOT(ICoreWebView2, add_WebMessageReceived, 34),
+    SLOT(ICoreWebView2, remove_WebMessageReceived, 35),
+    SLOT(ICoreWebView2, CallDevToolsProtocolMethod, 36),
+    SLOT(ICoreWebView2, get_BrowserProcessId, 37),
+    SLOT(ICoreWebView2, get_CanGoBack, 38),
+    SLOT(ICoreWebView2, get_CanGoForward, 39),
+    SLOT(ICoreWebView2, GoBack, 40),
+    SLOT(ICoreWebView2, GoForward, 41),
+    SLOT(ICoreWebView2, GetDevToolsProtocolEventReceiver, 42),
+    SLOT(ICoreWebView2, Stop, 43),
+    SLOT(ICoreWebView2, add_NewWindowRequested, 44),
+    SLOT(ICoreWebView2, remove_NewWindowRequested, 45),
+    SLOT(ICoreWebView2, add_DocumentTitleChanged, 46),
+    SLOT(ICoreWebView2, remove_DocumentTitleChanged, 47),
+    SLOT(ICoreWebView2, get_DocumentTitle, 48),
+    SLOT(ICoreWebView2, AddHostObjectToScript, 49),
+    SLOT(ICoreWebView2, RemoveHostObjectFromScript, 50),
+    SLOT(ICoreWebView2, OpenDevToolsWindow, 51),
+    SLOT(ICoreWebView2, add_ContainsFullScreenElementChanged, 52),
+    SLOT(ICoreWebView2, remove_ContainsFullScreenElementChanged, 53),
+    SLOT(ICoreWebView2, get_ContainsFullScreenElement, 54),
+    SLOT(ICoreWebView2, add_WebResourceRequested, 55),
+    SLOT(ICoreWebView2, remove_WebResourceRequested, 56),
+    SLOT(ICoreWebView2, AddWebResourceRequestedFilter, 57),
+    SLOT(ICoreWebView2, RemoveWebResourceRequestedFilter, 58),
+    SLOT(ICoreWebView2, add_WindowCloseRequested, 59),
+    SLOT(ICoreWebView2, remove_WindowCloseRequested, 60),
+    SLOT(ICoreWebView2_2, add_WebResourceResponseReceived, 61),
+    SLOT(ICoreWebView2_2, remove_WebResourceResponseReceived, 62),
+    SLOT(ICoreWebView2_2, NavigateWithWebResourceRequest, 63),
+    SLOT(ICoreWebView2_2, add_DOMContentLoaded, 64),
+    SLOT(ICoreWebView2_2, remove_DOMContentLoaded, 65),
+    SLOT(ICoreWebView2_2, get_CookieManager, 66),
+    SLOT(ICoreWebView2_2, get_Environment, 67),
+    SLOT(ICoreWebView2Settings, get_IsScriptEnabled, 3),
+    SLOT(ICoreWebView2Settings, put_IsScriptEnabled, 4),
+    SLOT(ICoreWebView2Settings, get_IsWebMessageEnabled, 5),
+    SLOT(ICoreWebView2Settings, put_IsWebMessageEnabled, 6),
+    SLOT(ICoreWebView2Settings, get_AreDefaultScriptDialogsEnabled, 7),
+    SLOT(ICoreWebView2Settings, put_AreDefaultScriptDialogsEnabled, 8),
+    SLOT(ICoreWebView2Settings, get_IsStatusBarEnabled, 9),
+    SLOT(ICoreWebView2Settings, put_IsStatusBarEnabled, 10),
+    SLOT(ICoreWebView2Settings, get_AreDevToolsEnabled, 11),
+    SLOT(ICoreWebView2Settings, put_AreDevToolsEnabled, 12),
+    SLOT(ICoreWebView2Settings, get_AreDefaultContextMenusEnabled, 13),
+    SLOT(ICoreWebView2Settings, put_AreDefaultContextMenusEnabled, 14),
+    SLOT(ICoreWebView2Settings, get_AreHostObjectsAllowed, 15),
+    SLOT(ICoreWebView2Settings, put_AreHostObjectsAllowed, 16),
+    SLOT(ICoreWebView2Settings, get_IsZoomControlEnabled, 17),
+    SLOT(ICoreWebView2Settings, put_IsZoomControlEnabled, 18),
+    SLOT(ICoreWebView2Settings, get_IsBuiltInErrorPageEnabled, 19),
+    SLOT(ICoreWebView2Settings, put_IsBuiltInErrorPageEnabled, 20),
+    SLOT(ICoreWebView2WebResourceRequestedEventArgs, get_Request, 3),
+    SLOT(ICoreWebView2WebResourceRequestedEventArgs, get_Response, 4),
+    SLOT(ICoreWebView2WebResourceRequestedEventArgs, put_Response, 5),
+    SLOT(ICoreWebView2WebResourceRequestedEventArgs, GetDeferral, 6),
+    SLOT(ICoreWebView2WebResourceRequestedEventArgs, get_ResourceContext, 7),
+    SLOT(ICoreWebView2WebResourceRequest, get_Uri, 3),
+    SLOT(ICoreWebView2WebResourceRequest, put_Uri, 4),
+    SLOT(ICoreWebView2WebResourceRequest, get_Method, 5),
+    SLOT(ICoreWebView2WebResourceRequest, put_Method, 6),
+    SLOT(ICoreWebView2WebResourceRequest, get_Content, 7),
+    SLOT(ICoreWebView2WebResourceRequest, put_Content, 8),
+    SLOT(ICoreWebView2WebResourceRequest, get_Headers, 9),
+    SLOT(ICoreWebView2HttpRequestHeaders, GetHeader, 3),
+    SLOT(ICoreWebView2HttpRequestHeaders, GetHeaders, 4),
+    SLOT(ICoreWebView2HttpRequestHeaders, Contains, 5),
+    SLOT(ICoreWebView2HttpRequestHeaders, SetHeader, 6),
+    SLOT(ICoreWebView2HttpRequestHeaders, RemoveHeader, 7),
+    SLOT(ICoreWebView2HttpRequestHeaders, GetIterator, 8),
+    SLOT(ICoreWebView2HttpHeadersCollectionIterator, GetCurrentHeader, 3),
+    SLOT(ICoreWebView2HttpHeadersCollectionIterator, get_HasCurrentHeader, 4),
+    SLOT(ICoreWebView2HttpHeadersCollectionIterator, MoveNext, 5),
+    SLOT(ICoreWebView2WebResourceResponse, get_Content, 3),
+    SLOT(ICoreWebView2WebResourceResponse, put_Content, 4),
+    SLOT(ICoreWebView2WebResourceResponse, get_Headers, 5),
+    SLOT(ICoreWebView2WebResourceResponse, get_StatusCode, 6),
+    SLOT(ICoreWebView2WebResourceResponse, put_StatusCode, 7),
+    SLOT(ICoreWebView2WebResourceResponse, get_ReasonPhrase, 8),
+    SLOT(ICoreWebView2WebResourceResponse, put_ReasonPhrase, 9),
+    SLOT(ICoreWebView2HttpResponseHeaders, AppendHeader, 3),
+    SLOT(ICoreWebView2HttpResponseHeaders, Contains, 4),
+    SLOT(ICoreWebView2HttpResponseHeaders, GetHeader, 5),
+    SLOT(ICoreWebView2HttpResponseHeaders, GetHeaders, 6),
+    SLOT(ICoreWebView2HttpResponseHeaders, GetIterator, 7),
+    SLOT(ICoreWebView2Deferral, Complete, 3),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, get_Uri, 3),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, get_IsUserInitiated, 4),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, get_IsRedirected, 5),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, get_RequestHeaders, 6),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, get_Cancel, 7),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, put_Cancel, 8),
+    SLOT(ICoreWebView2NavigationStartingEventArgs, get_NavigationId, 9),
+    SLOT(ICoreWebView2PermissionRequestedEventArgs, get_Uri, 3),
+    SLOT(ICoreWebView2PermissionRequestedEventArgs, get_PermissionKind, 4),
+    SLOT(ICoreWebView2PermissionRequestedEventArgs, get_IsUserInitiated, 5),
+    SLOT(ICoreWebView2PermissionRequestedEventArgs, get_State, 6),
+    SLOT(ICoreWebView2PermissionRequestedEventArgs, put_State, 7),
+    SLOT(ICoreWebView2PermissionRequestedEventArgs, GetDeferral, 8),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_Uri, 3),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, put_NewWindow, 4),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_NewWindow, 5),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, put_Handled, 6),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_Handled, 7),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_IsUserInitiated, 8),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, GetDeferral, 9),
+    SLOT(ICoreWebView2NewWindowRequestedEventArgs, get_WindowFeatures, 10),
+    SLOT(ICoreWebView2WebMessageReceivedEventArgs, get_Source, 3),
+    SLOT(ICoreWebView2WebMessageReceivedEventArgs, get_WebMessageAsJson, 4),
+    SLOT(ICoreWebView2WebMessageReceivedEventArgs, TryGetWebMessageAsString, 5),
+    SLOT(ICoreWebView2DOMContentLoadedEventArgs, get_NavigationId, 3),
+    SLOT(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, Invoke, 3),
+    SLOT(ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, Invoke, 3),
+    SLOT(ICoreWebView2DocumentTitleChangedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2WebResourceRequestedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2NavigationStartingEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2PermissionRequestedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2ContainsFullScreenElementChangedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2WindowCloseRequestedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2NewWindowRequestedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2WebMessageReceivedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2DOMContentLoadedEventHandler, Invoke, 3),
+};
+
+TEST(BrowserInterface, EveryMethodSitsAtItsTableIndex) {
+    for (const auto& slot : Slots) EXPECT_EQ(slot.declared, slot.expected) << slot.name;
+}
+
+TEST(BrowserInterface, ViewTwoContinuesTheViewTable) {
+    EXPECT_EQ(SlotOf(&ICoreWebView2_2::Navigate), 5u);
+    EXPECT_EQ(SlotOf(&ICoreWebView2_2::add_WindowCloseRequested), 59u);
+    ICoreWebView2_2* two = nullptr;
+    ICoreWebView2* one = two;  // single inheritance: the same object address
+    EXPECT_EQ(static_cast<void*>(one), static_cast<void*>(two));
+}
+
+TEST(BrowserInterface, IdentifiersMatchTheirInterfaces) {
+    const struct {
+        IID declared;
+        const char* text;
+    } ids[] = {
+        {__uuidof(ICoreWebView2Environment), "{B96D755E-0319-4E92-A296-23436F46A1FC}"},
+        {__uuidof(ICoreWebView2EnvironmentOptions), "{2FDE08A8-1E9A-4766-8C05-95A9CEB9D1C5}"},
+        {__uuidof(ICoreWebView2Controller), "{4D00C0D1-9434-4EB6-8078-8697A560334F}"},
+        {__uuidof(ICoreWebView2), "{76ECEACB-0462-4D94-AC83-423A6793775E}"},
+        {__uuidof(ICoreWebView2_2), "{9E8F0CF8-E670-4B5E-B2BC-73E061E3184C}"},
+        {__uuidof(ICoreWebView2NewWindowRequestedEventHandler),
+         "{D4C185FE-C81C-4989-97AF-2D3FA7AB5651}"},
+        {__uuidof(ICoreWebView2DOMContentLoadedEventHandler),
+         "{4BAC7E9C-199E-49ED-87ED-249303ACF019}"},
+    };
+    for (const auto& id : ids) {
+        wchar_t text[40];
+        ASSERT_GT(StringFromGUID2(id.declared, text, 40), 0);
+        std::string narrow(text, text + wcslen(text));
+        EXPECT_EQ(narrow, id.text);
+    }
+}
+
+HRESULT CountCalls(ICoreWebView2* sender, IUnknown* args);
+int calls = 0;
+HRESULT CountCalls(ICoreWebView2* sender, IUnknown* args) {
+    ++calls;
+    return sender == nullptr && args == nullptr ? S_OK : E_FAIL;
+}
+
+TEST(CallbackObject, AnswersOnlyItsOwnInterfacesAndCountsReferences) {
+    auto callback = MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(&CountCalls);
+    ComPtr<IUnknown> unknown;
+    ASSERT_EQ(callback.As(&unknown), S_OK);
+    EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(callback.Get()));
+    ComPtr<ICoreWebView2WindowCloseRequestedEventHandler> other;
+    EXPECT_EQ(callback.As(&other), E_NOINTERFACE);
+    EXPECT_EQ(other.Get(), nullptr);
+    // Creator, IUnknown holder, plus the one taken here.
+    EXPECT_EQ(callback->AddRef(), 3u);
+    EXPECT_EQ(callback->Release(), 2u);
+    calls = 0;
+    EXPECT_EQ(callback->Invoke(nullptr, nullptr), S_OK);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(CoTaskMemString, FreesWhatItHoldsAndCopiesNullAsEmpty) {
+    CoTaskMemString text;
+    EXPECT_FALSE(text);
+    EXPECT_EQ(text.Copy(), L"");
+    ASSERT_EQ(CopyToCoTaskMem(L"first", text.Put()), S_OK);
+    EXPECT_EQ(text.Copy(), L"first");
+    ASSERT_EQ(CopyToCoTaskMem(L"second", text.Put()), S_OK);  // the first is freed
+    EXPECT_TRUE(text);
+    EXPECT_EQ(std::wstring(text.Get()), L"second");
+}
+
+}  // namespace
