@@ -59,9 +59,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     LoadWindowIcon();
 
     // The runtime check and the browser control both go through the loader
-    // beside the executable.
-    if (!LoadWebView2Loader(ExeFolder))
-        return FailStartup(LoaderMissingMessage, appConfig.title.c_str());
+    // beside the executable, or the built-in one when there is none.
+    LoadWebView2Loader(ExeFolder);
 
     if (!CreateMainWindow(instance)) return 1;
 

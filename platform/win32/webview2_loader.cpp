@@ -1,12 +1,13 @@
 #include "platform/win32/webview2_loader.h"
 
-WebView2LoaderModule WebView2Loader;
+#include "platform/win32/builtin_loader.h"
 
-const wchar_t* const LoaderMissingMessage =
-    L"WebView2Loader.dll is missing or damaged. Reinstall the app.";
+WebView2LoaderModule WebView2Loader;
 
 bool LoadWebView2Loader(const std::wstring& folder) {
     if (WebView2Loader.module) return true;
+    WebView2Loader.builtin = true;
+    WebView2Loader.exeFolder = folder;
     const std::wstring path = folder + L"WebView2Loader.dll";
     // A full path is taken as given: no search path, no current directory.
     HMODULE module = LoadLibraryW(path.c_str());
@@ -20,6 +21,8 @@ bool LoadWebView2Loader(const std::wstring& folder) {
         reinterpret_cast<GetAvailableCoreWebView2BrowserVersionStringFunction>(
             reinterpret_cast<void*>(
                 GetProcAddress(module, "GetAvailableCoreWebView2BrowserVersionString")));
+    // A library without both exports is no loader; the built-in path still can
+    // start the runtime.
     if (!loaded.createEnvironmentWithOptions || !loaded.getAvailableBrowserVersionString) {
         FreeLibrary(module);
         return false;
@@ -30,19 +33,26 @@ bool LoadWebView2Loader(const std::wstring& folder) {
 
 HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
                                                      LPWSTR* versionInfo) {
-    if (!WebView2Loader.getAvailableBrowserVersionString) {
-        if (versionInfo) *versionInfo = nullptr;
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    }
-    return WebView2Loader.getAvailableBrowserVersionString(browserExecutableFolder, versionInfo);
+    if (WebView2Loader.getAvailableBrowserVersionString)
+        return WebView2Loader.getAvailableBrowserVersionString(browserExecutableFolder,
+                                                               versionInfo);
+    if (WebView2Loader.builtin)
+        return BuiltinGetAvailableBrowserVersionString(WebView2Loader.exeFolder,
+                                                       browserExecutableFolder, versionInfo);
+    if (versionInfo) *versionInfo = nullptr;
+    return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }
 
 HRESULT CreateCoreWebView2EnvironmentWithOptions(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
     ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler) {
-    if (!WebView2Loader.createEnvironmentWithOptions)
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    return WebView2Loader.createEnvironmentWithOptions(
-        browserExecutableFolder, userDataFolder, environmentOptions, environmentCreatedHandler);
+    if (WebView2Loader.createEnvironmentWithOptions)
+        return WebView2Loader.createEnvironmentWithOptions(
+            browserExecutableFolder, userDataFolder, environmentOptions, environmentCreatedHandler);
+    if (WebView2Loader.builtin)
+        return BuiltinCreateEnvironmentWithOptions(WebView2Loader.exeFolder,
+                                                   browserExecutableFolder, userDataFolder,
+                                                   environmentOptions, environmentCreatedHandler);
+    return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }

@@ -1,6 +1,8 @@
-// The browser control's loader library, loaded once from the executable's own
-// folder by full path, so that neither the search path nor the current
-// directory can supply another copy.
+// The browser control's loader: the vendor's loader library when it lies
+// beside the executable, loaded by full path so that neither the search path
+// nor the current directory can supply another copy; otherwise the host's own
+// built-in path (builtin_loader.h). Callers use the two free functions below
+// and never learn which one serves.
 #pragma once
 
 #include <string>
@@ -11,21 +13,25 @@ struct WebView2LoaderModule {
     HMODULE module = nullptr;
     CreateCoreWebView2EnvironmentWithOptionsFunction createEnvironmentWithOptions = nullptr;
     GetAvailableCoreWebView2BrowserVersionStringFunction getAvailableBrowserVersionString = nullptr;
+    // No usable loader library: the built-in path serves, resolving a
+    // relative runtime folder against exeFolder.
+    bool builtin = false;
+    std::wstring exeFolder;
 };
 
-// Filled by LoadWebView2Loader; empty until then and after a failed load.
+// Filled by LoadWebView2Loader; empty until then.
 extern WebView2LoaderModule WebView2Loader;
 
-// The startup failure shown when the library or one of its exports is missing.
-extern const wchar_t* const LoaderMissingMessage;
-
-// Loads folder + "WebView2Loader.dll" (folder ends in a backslash) and looks
-// up both exports by name. True when the module and both exports are there;
-// on false nothing stays loaded. A second call after success changes nothing.
+// Loads folder + "WebView2Loader.dll" (folder, the executable's, ends in a
+// backslash) and looks up both exports by name. True when the module and both
+// exports are there. Otherwise nothing of it stays loaded, the built-in path
+// takes over and the answer is false; a later call tries the library again.
+// A call after success changes nothing.
 bool LoadWebView2Loader(const std::wstring& folder);
 
-// The two exports through the loaded module. Before a successful load they
-// answer HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) and, for the version, null.
+// The two exports through whichever loader LoadWebView2Loader settled on.
+// Before any call of it they answer HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)
+// and, for the version, null.
 HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
                                                      LPWSTR* versionInfo);
 HRESULT CreateCoreWebView2EnvironmentWithOptions(

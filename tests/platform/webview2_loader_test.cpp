@@ -9,17 +9,36 @@
 
 namespace {
 
-void ExpectNothingLoaded() {
+HRESULT IgnoreEnvironment(HRESULT, ICoreWebView2Environment*) {
+    return S_OK;
+}
+
+// No usable library: the built-in path answers, and this prefix has no
+// runtime for it (folder holds no "webview2" either).
+void ExpectBuiltinServes(const std::wstring& folder) {
     EXPECT_EQ(WebView2Loader.module, nullptr);
+    EXPECT_TRUE(WebView2Loader.builtin);
+    EXPECT_EQ(WebView2Loader.exeFolder, folder);
+    auto handler = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        &IgnoreEnvironment);
+    for (PCWSTR runtimeFolder : {static_cast<PCWSTR>(nullptr), L"webview2"}) {
+        CoTaskMemString version;
+        EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(runtimeFolder, version.Put()),
+                  HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        EXPECT_FALSE(version);
+        EXPECT_EQ(
+            CreateCoreWebView2EnvironmentWithOptions(runtimeFolder, L"x", nullptr, handler.Get()),
+            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    }
+}
+
+TEST(Loader, MissingLibraryIsNotLookedForInTheCurrentDirectory) {
+    // Before any load nothing answers.
     CoTaskMemString version;
     EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.Put()),
               HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
     EXPECT_FALSE(version);
-    EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, L"x", nullptr, nullptr),
-              HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
-}
 
-TEST(Loader, MissingLibraryIsNotLookedForInTheCurrentDirectory) {
     TempFolder empty(L"noloader");
     TempFolder current(L"cwd");
     InstallLoaderDouble(current.path());
@@ -29,7 +48,8 @@ TEST(Loader, MissingLibraryIsNotLookedForInTheCurrentDirectory) {
     const bool loaded = LoadWebView2Loader(empty.path());
     SetCurrentDirectoryW(before);
     EXPECT_FALSE(loaded);
-    ExpectNothingLoaded();
+    ExpectBuiltinServes(empty.path());
+    EXPECT_TRUE(ReadLoaderTranscript(current.path()).empty());
 }
 
 TEST(Loader, LibraryWithoutTheExportsIsRefusedAndUnloaded) {
@@ -38,7 +58,7 @@ TEST(Loader, LibraryWithoutTheExportsIsRefusedAndUnloaded) {
     ASSERT_TRUE(
         CopyFileW((FolderOfTestProgram() + L"..\\app\\probe.dll").c_str(), path.c_str(), FALSE));
     EXPECT_FALSE(LoadWebView2Loader(folder.path()));
-    ExpectNothingLoaded();
+    ExpectBuiltinServes(folder.path());
     EXPECT_EQ(GetModuleHandleW(path.c_str()), nullptr);
 }
 

@@ -31,6 +31,67 @@ void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario
     if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
 }
 
+const std::wstring& RuntimeDoublePath() {
+    static const std::wstring path = FromRunnerPath(LS_RUNTIME_DOUBLE);
+    return path;
+}
+
+const std::wstring& OldRuntimeDoublePath() {
+    static const std::wstring path = FromRunnerPath(LS_OLD_RUNTIME_DOUBLE);
+    return path;
+}
+
+std::wstring InstallRuntimeDouble(const std::wstring& runtimeFolder, const std::string& scenario,
+                                  bool old) {
+    std::wstring folder = runtimeFolder;
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    folder += L"EBWebView\\x64\\";
+    MakeFolders(folder);
+    CopyFileW((old ? OldRuntimeDoublePath() : RuntimeDoublePath()).c_str(),
+              (folder + L"EmbeddedBrowserWebView.dll").c_str(), FALSE);
+    DeleteFileW((folder + L"loader-transcript.txt").c_str());
+    if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
+    return folder;
+}
+
+DWORD RunReg(const std::wstring& arguments) {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring program = std::wstring(system) + L"\\reg.exe";
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    // Its chatter ("Unable to find the specified registry key") goes nowhere.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    DWORD exitCode = 0xFFFFFFFF;
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       system, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(nul);
+    return exitCode;
+}
+
+void RegisterInstalledRuntime(const std::wstring& root, const std::wstring& folder,
+                              const std::wstring& view) {
+    const std::wstring key = L"\"" + root +
+                             L"\\SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\"
+                             L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}\"";
+    if (folder.empty())
+        RunReg(L"delete " + key + L" /f " + view);
+    else
+        RunReg(L"add " + key + L" /v EBWebView /t REG_SZ /d \"" + folder + L"\" /f " + view);
+}
+
 std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
     std::vector<std::string> lines;
     std::string line;

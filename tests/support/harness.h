@@ -84,6 +84,24 @@ void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario
 // The transcript the double wrote in folder, one entry per line.
 std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder);
 
+// The double built as a runtime's client library, at version 120.0.2210.91,
+// and the same at 113.0.1774.29, just older than the host accepts.
+const std::wstring& RuntimeDoublePath();
+const std::wstring& OldRuntimeDoublePath();
+// Places a runtime double (the old one when old) in runtimeFolder as
+// "EBWebView\x64\EmbeddedBrowserWebView.dll", with scenario beside it when
+// not empty, and returns that folder (ending in a backslash), where its
+// transcript appears.
+std::wstring InstallRuntimeDouble(const std::wstring& runtimeFolder,
+                                  const std::string& scenario = {}, bool old = false);
+
+// Runs the system's reg.exe with arguments; its exit code.
+DWORD RunReg(const std::wstring& arguments);
+// Registers folder as the installed runtime under root ("HKLM" or "HKCU"), in
+// the 32-bit view unless view says "/reg:64"; an empty folder removes the key.
+void RegisterInstalledRuntime(const std::wstring& root, const std::wstring& folder,
+                              const std::wstring& view = L"/reg:32");
+
 // The top-level windows of a process with the given class.
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className);
 std::wstring WindowText(HWND window);
