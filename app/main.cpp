@@ -13,6 +13,7 @@
 #include "app/text.h"
 #include "host/main_window.h"
 #include "platform/win32/webview2_loader.h"
+#include "runtime/browser_runtime.h"
 #include "server/byte_range.h"
 
 namespace {
@@ -61,6 +62,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The runtime check and the browser control both go through the loader
     // beside the executable, or the built-in one when there is none.
     LoadWebView2Loader(ExeFolder);
+
+    // The shipped host always downloads the vendor's installer from its
+    // permanent link. The runtime's folder is where the browser starts from.
+    const BrowserRuntime runtime =
+        EnsureBrowserRuntime(instance, appConfig, userDataFolder, RuntimeInstallerUrl);
+    if (!runtime.usable) return 1;
 
     if (!CreateMainWindow(instance)) return 1;
 
