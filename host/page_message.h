@@ -1,0 +1,17 @@
+// Messages the page posts to the host: one JSON object per message, of which
+// only "set-fullscreen" means anything.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The mode a message asks for: true for fullscreen, false for windowed, or
+// nothing when the text is not a "set-fullscreen" object. The text is read
+// only up to its first U+0000. Never throws.
+std::optional<bool> RequestedFullscreen(const std::wstring& text);
+
+#ifdef _WIN32
+// Acts on one message text from the page: switches fullscreen mode when asked
+// to, and silently drops everything else. Never throws.
+void HandlePageMessage(const std::wstring& text);
+#endif
