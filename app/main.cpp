@@ -11,6 +11,7 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "host/browser_host.h"
 #include "host/main_window.h"
 #include "platform/win32/webview2_loader.h"
 #include "server/byte_range.h"
@@ -64,6 +65,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     if (!CreateMainWindow(instance)) return 1;
 
+    // The installed runtime, or the copy shipped beside the executable, named
+    // by the relative path the loader resolves itself.
+    const wchar_t* const browserFolder =
+        appConfig.distributionMode == DistributionMode::Fixed ? L"webview2" : nullptr;
+    // Setup goes on in the control's completions once the loop runs; a
+    // failure there ends the loop with exit code 1.
+    ComPtr<ICoreWebView2EnvironmentOptions> options =
+        StartBrowserEnvironment(browserFolder, userDataFolder);
+
     // The main window posts the quit message with 0 when it is destroyed.
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -74,6 +84,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Streams the browser control still holds keep their own mappings alive.
     ReleaseMappedViews();
     if (MainWindow.gdiplusToken) Gdiplus::GdiplusShutdown(MainWindow.gdiplusToken);
-    (void)userDataFolder;
+    options.Reset();
     return static_cast<int>(message.wParam);
 }

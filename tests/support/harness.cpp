@@ -1,6 +1,8 @@
 #include "tests/support/harness.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -105,6 +107,85 @@ std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
     }
     if (!line.empty()) lines.push_back(line);
     return lines;
+}
+
+std::string Fnv1a(const std::string& bytes) {
+    uint64_t hash = 1469598103934665603ull;
+    for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char text[20];
+    snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::string TranscriptQuote(const std::wstring& text) {
+    std::string utf8;
+    if (!text.empty()) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                          nullptr, 0, nullptr, nullptr);
+        utf8.assign(static_cast<size_t>(n), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n,
+                            nullptr, nullptr);
+    }
+    std::string out = "\"";
+    for (char c : utf8) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\x%02X", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string FieldOf(const std::string& line, const std::string& name) {
+    const std::string key = " " + name + "=";
+    size_t at = 0;
+    // Skip matches inside quoted texts.
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (quoted) {
+            if (line[i] == '\\')
+                ++i;
+            else if (line[i] == '"')
+                quoted = false;
+            continue;
+        }
+        if (line[i] == '"') {
+            quoted = true;
+            continue;
+        }
+        if (line.compare(i, key.size(), key) == 0) {
+            at = i + key.size();
+            if (at < line.size() && line[at] == '"') {
+                size_t end = at + 1;
+                while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+                return line.substr(at, end + 1 - at);
+            }
+            const size_t end = line.find(' ', at);
+            return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
+                                           const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const auto& line : lines)
+        if (line.rfind(prefix, 0) == 0) found.push_back(line);
+    return found;
 }
 
 std::wstring FolderOfTestProgram() {

@@ -84,6 +84,18 @@ void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario
 // The transcript the double wrote in folder, one entry per line.
 std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder);
 
+// The 64-bit FNV-1a hash of bytes as 16 lower-case hex digits, as the double
+// writes body hashes.
+std::string Fnv1a(const std::string& bytes);
+// A text as the double's transcript quotes it.
+std::string TranscriptQuote(const std::wstring& text);
+// The value of " name=" in a transcript line: a quoted text with its quotes
+// and escapes as written, or a bare word; empty when absent.
+std::string FieldOf(const std::string& line, const std::string& name);
+// The transcript lines that begin with prefix, in order.
+std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
+                                           const std::string& prefix);
+
 // The double built as a runtime's client library, at version 120.0.2210.91,
 // and the same at 113.0.1774.29, just older than the host accepts.
 const std::wstring& RuntimeDoublePath();

@@ -1,13 +1,13 @@
 // The loader test double built a second time as a runtime's client library,
-// EmbeddedBrowserWebView.dll, so the built-in loader runs the same scenarios.
-// The double's code is compiled into this file rather than linked, which lets
-// the runtime's export reach its transcript and environment creation while
-// staying one source. The version the built-in loader reads comes from
+// EmbeddedBrowserWebView.dll, so the built-in loader runs the same scenarios
+// with the same objects. The version the built-in loader reads comes from
 // runtime_double.rc; the scenario and transcript lie beside this DLL as they
 // do beside the loader double. Extra transcript line, before the creation's:
 //   CreateWebViewEnvironmentWithOptionsInternal checked=1 runtimeType=1 userDataFolder="C:\\x"
 //   handler=object
-#include "loader_double.cpp"
+#include "tests/support/loader_double/double.h"
+
+using namespace browser_double;
 
 extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE CreateWebViewEnvironmentWithOptionsInternal(
     bool checked, int runtimeType, PCWSTR userDataFolder,
@@ -18,8 +18,8 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE CreateWebViewEnvironment
            Quote(userDataFolder) + " handler=" + (environmentCreatedHandler ? "object" : "null"));
     // The runtime is this library itself, so no folder is looked up: the
     // scenario's installed-runtime answer decides, as for an installed one.
-    return CreateCoreWebView2EnvironmentWithOptions(nullptr, userDataFolder, environmentOptions,
-                                                    environmentCreatedHandler);
+    return StartEnvironmentCreation(nullptr, userDataFolder, environmentOptions,
+                                    environmentCreatedHandler);
 }
 
 // The environment's objects may still be alive whenever this is asked.

@@ -1,0 +1,83 @@
+#include "host/environment_options.h"
+
+#include <string>
+
+namespace {
+
+class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions {
+public:
+    EnvironmentOptions() = default;
+    EnvironmentOptions(const EnvironmentOptions&) = delete;
+    EnvironmentOptions& operator=(const EnvironmentOptions&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(ICoreWebView2EnvironmentOptions)) {
+            *object = static_cast<ICoreWebView2EnvironmentOptions*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The control may read the options on a thread of its own.
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&references_));
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = static_cast<ULONG>(InterlockedDecrement(&references_));
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
+        return CopyToCoTaskMem(additionalBrowserArguments_.c_str(), value);
+    }
+    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR value) override {
+        return Store(value, additionalBrowserArguments_);
+    }
+    HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) override {
+        return CopyToCoTaskMem(language_.c_str(), value);
+    }
+    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR value) override {
+        return Store(value, language_);
+    }
+    HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR* value) override {
+        return CopyToCoTaskMem(targetCompatibleBrowserVersion_.c_str(), value);
+    }
+    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR value) override {
+        return Store(value, targetCompatibleBrowserVersion_);
+    }
+    HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) override {
+        if (!allow) return E_POINTER;
+        *allow = allowSingleSignOn_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL allow) override {
+        allowSingleSignOn_ = allow ? TRUE : FALSE;
+        return S_OK;
+    }
+
+private:
+    ~EnvironmentOptions() = default;
+
+    // A null text stands for the empty one.
+    static HRESULT Store(LPCWSTR value, std::wstring& field) {
+        field = value ? value : L"";
+        return S_OK;
+    }
+
+    LONG references_ = 1;
+    std::wstring additionalBrowserArguments_;
+    std::wstring language_;
+    std::wstring targetCompatibleBrowserVersion_ = TargetCompatibleBrowserVersion;
+    BOOL allowSingleSignOn_ = FALSE;
+};
+
+}  // namespace
+
+ComPtr<ICoreWebView2EnvironmentOptions> CreateEnvironmentOptions() {
+    ComPtr<ICoreWebView2EnvironmentOptions> options;
+    *options.ReleaseAndGetAddressOf() = new EnvironmentOptions();
+    return options;
+}

@@ -1,0 +1,38 @@
+#include "host/page_policy.h"
+
+#include "server/router.h"
+
+namespace {
+
+wchar_t LowerAscii(wchar_t unit) {
+    return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
+}
+
+// Whether text begins with prefix, ASCII letters compared in any case.
+bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsAppOriginUri(std::wstring_view uri) {
+    const std::wstring_view origin(AppOrigin, AppOriginLength);
+    return uri.substr(0, origin.size()) == origin;
+}
+
+bool OpensInShell(std::wstring_view uri) {
+    // Scheme and host are case-insensitive, so any spelling of the app
+    // origin is still the app origin here.
+    if (StartsWithIgnoringCase(uri, std::wstring_view(AppOrigin, AppOriginLength))) return false;
+    for (const wchar_t unit : uri)
+        if (unit < 0x20 || unit == 0x7F || unit == L'"') return false;
+    const size_t colon = uri.find(L':');
+    if (colon == std::wstring_view::npos) return false;
+    const std::wstring_view scheme = uri.substr(0, colon + 1);
+    for (const std::wstring_view allowed : {L"http:", L"https:", L"mailto:"})
+        if (scheme.size() == allowed.size() && StartsWithIgnoringCase(scheme, allowed)) return true;
+    return false;
+}

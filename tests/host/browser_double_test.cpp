@@ -1,0 +1,523 @@
+// The browser control's test double, driven directly: creation through the
+// message loop, injected failures, and scenario events reaching handlers one
+// at a time, with what the handlers did read back into the transcript.
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/com.h"
+#include "platform/webview2.h"
+#include "tests/support/harness.h"
+
+namespace {
+
+// The double loaded once from its own folder, where its scenario and
+// transcript live.
+struct LoadedDouble {
+    TempFolder folder{L"double"};
+    HMODULE module = nullptr;
+    CreateCoreWebView2EnvironmentWithOptionsFunction create = nullptr;
+
+    LoadedDouble() {
+        InstallLoaderDouble(folder.path());
+        module = LoadLibraryW((folder / L"WebView2Loader.dll").c_str());
+        if (module)
+            create = reinterpret_cast<CreateCoreWebView2EnvironmentWithOptionsFunction>(
+                reinterpret_cast<void*>(
+                    GetProcAddress(module, "CreateCoreWebView2EnvironmentWithOptions")));
+    }
+    void Prepare(const std::string& scenario) {
+        DeleteFileW((folder / L"loader-transcript.txt").c_str());
+        DeleteFileW((folder / L"loader-scenario.json").c_str());
+        if (!scenario.empty()) WriteFileBytes(folder / L"loader-scenario.json", scenario);
+    }
+    std::vector<std::string> Transcript() const { return ReadLoaderTranscript(folder.path()); }
+};
+
+LoadedDouble& Double() {
+    static LoadedDouble* loaded = new LoadedDouble;
+    return *loaded;
+}
+
+void PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < timeoutMs) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// Options with values of its own, so the transcript shows what was read.
+class TestOptions final : public ICoreWebView2EnvironmentOptions {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2EnvironmentOptions))
+            return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (!left) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
+        return CopyToCoTaskMem(L"", value);
+    }
+    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) override {
+        return CopyToCoTaskMem(L"de", value);
+    }
+    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR* value) override {
+        return CopyToCoTaskMem(L"113.0.1774.30", value);
+    }
+    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) override {
+        *allow = TRUE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL) override {
+        return S_OK;
+    }
+
+private:
+    ULONG references_ = 1;
+};
+
+// What the completion handlers saw. insideCall is set around the calls that
+// start a creation, so a completion delivered inside one shows.
+struct Completions {
+    int environmentCalls = 0;
+    HRESULT environmentError = E_UNEXPECTED;
+    ComPtr<ICoreWebView2Environment> environment;
+    int controllerCalls = 0;
+    HRESULT controllerError = E_UNEXPECTED;
+    ComPtr<ICoreWebView2Controller> controller;
+    bool insideCall = false;
+    bool reentered = false;
+};
+Completions seen;
+
+HRESULT OnEnvironment(HRESULT error, ICoreWebView2Environment* environment) {
+    ++seen.environmentCalls;
+    seen.reentered |= seen.insideCall;
+    seen.environmentError = error;
+    seen.environment = environment;
+    return S_OK;
+}
+
+HRESULT OnController(HRESULT error, ICoreWebView2Controller* controller) {
+    ++seen.controllerCalls;
+    seen.reentered |= seen.insideCall;
+    seen.controllerError = error;
+    seen.controller = controller;
+    return S_OK;
+}
+
+HWND MakeParent() {
+    return CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                           nullptr, nullptr, nullptr);
+}
+
+// Walks creation as far as the scenario lets it, each completion waited for
+// through the message loop.
+struct Walk {
+    HRESULT environmentCall = E_UNEXPECTED;
+    HRESULT controllerCall = E_UNEXPECTED;
+    HRESULT view2 = E_UNEXPECTED;
+    ComPtr<ICoreWebView2> view;
+};
+
+Walk WalkCreation(HWND parent, ICoreWebView2EnvironmentOptions* options) {
+    seen = {};
+    Walk walk;
+    auto environmentHandler =
+        MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(&OnEnvironment);
+    seen.insideCall = true;
+    walk.environmentCall = Double().create(nullptr, L"C:\\data", options, environmentHandler.Get());
+    seen.insideCall = false;
+    PumpUntil([] { return seen.environmentCalls > 0; }, 3000);
+    if (!seen.environment) return walk;
+    auto controllerHandler =
+        MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(&OnController);
+    seen.insideCall = true;
+    walk.controllerCall =
+        seen.environment->CreateCoreWebView2Controller(parent, controllerHandler.Get());
+    seen.insideCall = false;
+    PumpUntil([] { return seen.controllerCalls > 0; }, 3000);
+    if (!seen.controller) return walk;
+    seen.controller->get_CoreWebView2(walk.view.GetAddressOf());
+    ComPtr<ICoreWebView2_2> view2;
+    if (walk.view) walk.view2 = walk.view.As(&view2);
+    return walk;
+}
+
+TEST(BrowserDouble, LoadsWithBothExports) {
+    ASSERT_NE(Double().module, nullptr);
+    ASSERT_NE(Double().create, nullptr);
+    EXPECT_NE(GetProcAddress(Double().module, "GetAvailableCoreWebView2BrowserVersionString"),
+              nullptr);
+}
+
+TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
+    ASSERT_NE(Double().create, nullptr);
+    Double().Prepare("");
+    HWND parent = MakeParent();
+    ComPtr<ICoreWebView2EnvironmentOptions> options;
+    *options.GetAddressOf() = new TestOptions;
+    const Walk walk = WalkCreation(parent, options.Get());
+    EXPECT_EQ(walk.environmentCall, S_OK);
+    EXPECT_EQ(seen.environmentCalls, 1);
+    EXPECT_EQ(seen.environmentError, S_OK);
+    EXPECT_EQ(walk.controllerCall, S_OK);
+    EXPECT_EQ(seen.controllerCalls, 1);
+    EXPECT_EQ(seen.controllerError, S_OK);
+    EXPECT_FALSE(seen.reentered) << "a completion ran inside the call that started it";
+    ASSERT_TRUE(walk.view);
+    EXPECT_EQ(walk.view2, S_OK);
+
+    ComPtr<ICoreWebView2Settings> settings;
+    ASSERT_EQ(walk.view->get_Settings(&settings), S_OK);
+    settings->put_IsScriptEnabled(TRUE);
+    settings->put_AreDevToolsEnabled(FALSE);
+    BOOL devTools = TRUE;
+    settings->get_AreDevToolsEnabled(&devTools);
+    EXPECT_FALSE(devTools);
+    seen.controller->put_Bounds({0, 0, 300, 200});
+    auto title = MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(
+        +[](ICoreWebView2*, IUnknown*) -> HRESULT { return S_OK; });
+    auto navigation = MakeCallback<ICoreWebView2NavigationStartingEventHandler>(
+        +[](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs*) -> HRESULT { return S_OK; });
+    walk.view->add_DocumentTitleChanged(title.Get(), nullptr);
+    EventRegistrationToken token{};
+    walk.view->add_NavigationStarting(navigation.Get(), &token);
+    walk.view->AddWebResourceRequestedFilter(L"https://a.localhost/*",
+                                             COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
+    walk.view->Navigate(L"https://a.localhost/index.html");
+    walk.view->Reload();  // never called by the host: answers "not implemented"
+    PumpFor(300);
+
+    const std::vector<std::string> expected = {
+        "CreateCoreWebView2EnvironmentWithOptions folder=null userDataFolder=\"C:\\\\data\" "
+        "options=object handler=object -> 0x00000000",
+        "Options.get_AdditionalBrowserArguments -> 0x00000000 value=\"\"",
+        "Options.get_Language -> 0x00000000 value=\"de\"",
+        "Options.get_TargetCompatibleBrowserVersion -> 0x00000000 value=\"113.0.1774.30\"",
+        "Options.get_AllowSingleSignOnUsingOSPrimaryAccount -> 0x00000000 value=1",
+        "Invoke EnvironmentCompleted errorCode=0x00000000 environment=object",
+        "Return EnvironmentCompleted -> 0x00000000",
+        "Environment.CreateCoreWebView2Controller parent=window visible=0 handler=object -> "
+        "0x00000000",
+        "Invoke ControllerCompleted errorCode=0x00000000 controller=object",
+        "Return ControllerCompleted -> 0x00000000",
+        "Controller.get_CoreWebView2 -> 0x00000000 webview=object",
+        "WebView.QueryInterface iid=ICoreWebView2_2 -> 0x00000000",
+        "WebView.get_Settings -> 0x00000000 settings=object",
+        "Settings.put_IsScriptEnabled value=1 -> 0x00000000",
+        "Settings.put_AreDevToolsEnabled value=0 -> 0x00000000",
+        "Settings.get_AreDevToolsEnabled -> 0x00000000 value=0",
+        "Controller.put_Bounds bounds=(0,0,300,200) -> 0x00000000",
+        "WebView.add_DocumentTitleChanged handler=object token=null -> 0x00000000",
+        "WebView.add_NavigationStarting handler=object token=pointer -> 0x00000000",
+        "WebView.AddWebResourceRequestedFilter uri=\"https://a.localhost/*\" context=0 -> "
+        "0x00000000",
+        "WebView.Navigate uri=\"https://a.localhost/index.html\" -> 0x00000000 window.visible=0",
+        "WebView.Reload -> 0x80004001",
+    };
+    auto transcript = Double().Transcript();
+    // The navigation line goes on with the parent's style and rectangle.
+    if (transcript.size() > 20) transcript[20] = transcript[20].substr(0, expected[20].size());
+    EXPECT_EQ(transcript, expected);
+    EXPECT_NE(token.value, 0);
+    DestroyWindow(parent);
+}
+
+TEST(BrowserDouble, ScenarioInjectsEachCreationFailure) {
+    ASSERT_NE(Double().create, nullptr);
+    const HRESULT none = E_UNEXPECTED;  // the step was never reached
+    const struct {
+        const char* scenario;
+        HRESULT environmentCall;
+        int environmentCalls;
+        HRESULT environmentError;
+        bool environment;
+        HRESULT controllerCall;
+        int controllerCalls;
+        HRESULT controllerError;
+        bool controller;
+        HRESULT view2;
+    } cases[] = {
+        {R"({"environment": {"call": "0x80004005"}})", E_FAIL, 0, none, false, none, 0, none, false,
+         none},
+        {R"({"environment": {"result": "0x8007000E"}})", S_OK, 1, E_OUTOFMEMORY, true, S_OK, 1,
+         S_OK, true, S_OK},
+        {R"({"environment": {"result": 2147942402, "object": false}})", S_OK, 1,
+         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), false, none, 0, none, false, none},
+        {R"({"controller": {"call": "0x80070005"}})", S_OK, 1, S_OK, true, E_ACCESSDENIED, 0, none,
+         false, none},
+        {R"({"controller": {"result": "0x80004004"}})", S_OK, 1, S_OK, true, S_OK, 1, E_ABORT, true,
+         S_OK},
+        {R"({"controller": {"object": false}})", S_OK, 1, S_OK, true, S_OK, 1, S_OK, false, none},
+        {R"({"webview2": false})", S_OK, 1, S_OK, true, S_OK, 1, S_OK, true, E_NOINTERFACE},
+    };
+    HWND parent = MakeParent();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        Double().Prepare(c.scenario);
+        const Walk walk = WalkCreation(parent, nullptr);
+        if (c.environmentCalls == 0) PumpFor(200);  // a failed call never completes
+        EXPECT_EQ(walk.environmentCall, c.environmentCall);
+        EXPECT_EQ(seen.environmentCalls, c.environmentCalls);
+        EXPECT_EQ(seen.environmentError, c.environmentError);
+        EXPECT_EQ(seen.environment != nullptr, c.environment);
+        if (c.environment && c.controllerCalls == 0) PumpFor(200);
+        EXPECT_EQ(walk.controllerCall, c.controllerCall);
+        EXPECT_EQ(seen.controllerCalls, c.controllerCalls);
+        EXPECT_EQ(seen.controllerError, c.controllerError);
+        EXPECT_EQ(seen.controller != nullptr, c.controller);
+        EXPECT_EQ(walk.view2, c.view2);
+        EXPECT_FALSE(seen.reentered);
+    }
+    DestroyWindow(parent);
+}
+
+// The handlers of the events test: each does what a host would and notes
+// what it got; depth catches an event raised inside another's handler.
+struct EventLog {
+    int depth = 0;
+    bool nested = false;
+    bool duringNavigate = false;
+    bool navigating = false;
+    std::vector<std::string> order;
+    ComPtr<ICoreWebView2Environment> environment;
+    std::string bigBody;
+    std::wstring message;
+    HRESULT nonStringResult = S_OK;
+    bool nonStringText = false;
+    std::wstring title;
+    BOOL fullScreen = FALSE;
+};
+EventLog events;
+
+struct Enter {
+    explicit Enter(const char* name) {
+        events.nested |= events.depth > 0;
+        events.duringNavigate |= events.navigating;
+        ++events.depth;
+        events.order.push_back(name);
+    }
+    ~Enter() { --events.depth; }
+};
+
+HRESULT OnDom(ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+    Enter enter("DOMContentLoaded");
+    return S_OK;
+}
+
+HRESULT OnResource(ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
+    Enter enter("WebResourceRequested");
+    ComPtr<ICoreWebView2WebResourceRequest> request;
+    args->get_Request(&request);
+    CoTaskMemString uri;
+    request->get_Uri(uri.Put());
+    ComPtr<ICoreWebView2HttpRequestHeaders> headers;
+    request->get_Headers(&headers);
+    BOOL hasRange = FALSE;
+    headers->Contains(L"range", &hasRange);
+    CoTaskMemString range;
+    if (hasRange) headers->GetHeader(L"Range", range.Put());
+    const bool big = uri.Copy().find(L"big") != std::wstring::npos;
+    const std::string body = big ? events.bigBody : "range " + std::string(hasRange ? "yes" : "no");
+    ComPtr<IStream> stream;
+    *stream.GetAddressOf() = SHCreateMemStream(reinterpret_cast<const BYTE*>(body.data()),
+                                               static_cast<UINT>(body.size()));
+    ComPtr<ICoreWebView2WebResourceResponse> response;
+    events.environment->CreateWebResourceResponse(stream.Get(), hasRange ? 206 : 200,
+                                                  hasRange ? L"Partial Content" : L"OK",
+                                                  L"A: 1\nB:  two\r", &response);
+    args->put_Response(response.Get());
+    return S_OK;
+}
+
+HRESULT OnNavigation(ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+    Enter enter("NavigationStarting");
+    CoTaskMemString uri;
+    args->get_Uri(uri.Put());
+    if (uri.Copy().find(L"outside") != std::wstring::npos) args->put_Cancel(TRUE);
+    return S_OK;
+}
+
+HRESULT OnPermission(ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+    Enter enter("PermissionRequested");
+    args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+    return S_OK;
+}
+
+HRESULT OnNewWindow(ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+    Enter enter("NewWindowRequested");
+    args->put_Handled(TRUE);
+    return S_OK;
+}
+
+HRESULT OnMessage(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
+    Enter enter("WebMessageReceived");
+    CoTaskMemString text;
+    const HRESULT hr = args->TryGetWebMessageAsString(text.Put());
+    if (SUCCEEDED(hr)) {
+        events.message = text.Copy();
+    } else {
+        events.nonStringResult = hr;
+        events.nonStringText = static_cast<bool>(text);
+    }
+    return S_OK;
+}
+
+HRESULT OnTitle(ICoreWebView2* sender, IUnknown*) {
+    Enter enter("DocumentTitleChanged");
+    CoTaskMemString title;
+    sender->get_DocumentTitle(title.Put());
+    events.title = title.Copy();
+    return S_OK;
+}
+
+HRESULT OnFullScreen(ICoreWebView2* sender, IUnknown*) {
+    Enter enter("ContainsFullScreenElementChanged");
+    sender->get_ContainsFullScreenElement(&events.fullScreen);
+    return S_OK;
+}
+
+HRESULT OnClose(ICoreWebView2*, IUnknown*) {
+    Enter enter("WindowCloseRequested");
+    return S_OK;
+}
+
+TEST(BrowserDouble, EventsArriveOneByOneAfterNavigationAndRecordTheHandlersDecisions) {
+    ASSERT_NE(Double().create, nullptr);
+    Double().Prepare(R"({"events": [
+        {"event": "DOMContentLoaded"},
+        {"event": "WebResourceRequested", "uri": "https://a.localhost/a.js", "range": "bytes=0-3"},
+        {"event": "WebResourceRequested", "uri": "https://a.localhost/big.bin", "delayMs": 0},
+        {"event": "NavigationStarting", "uri": "https://outside.example/"},
+        {"event": "NavigationStarting", "uri": "https://a.localhost/next.html"},
+        {"event": "PermissionRequested", "uri": "https://a.localhost/", "kind": 2},
+        {"event": "NewWindowRequested", "uri": "https://outside.example/"},
+        {"event": "WebMessageReceived", "source": "https://a.localhost/", "text": "{\"a\": 1}"},
+        {"event": "WebMessageReceived", "source": "https://a.localhost/", "json": "[1,2]"},
+        {"event": "Pause", "delayMs": 50},
+        {"event": "DocumentTitleChanged", "title": "Level 2"},
+        {"event": "ContainsFullScreenElementChanged", "value": true},
+        {"event": "WindowCloseRequested"}
+    ]})");
+    events = {};
+    for (int i = 0; i < 100000; ++i) events.bigBody += static_cast<char>((i * 7919) >> 3);
+    HWND parent = MakeParent();
+    const Walk walk = WalkCreation(parent, nullptr);
+    ASSERT_TRUE(walk.view);
+    events.environment = seen.environment;
+    ComPtr<ICoreWebView2_2> view2;
+    ASSERT_EQ(walk.view.As(&view2), S_OK);
+    auto& view = walk.view;
+    view->add_DocumentTitleChanged(
+        MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(&OnTitle).Get(), nullptr);
+    view->add_WebResourceRequested(
+        MakeCallback<ICoreWebView2WebResourceRequestedEventHandler>(&OnResource).Get(), nullptr);
+    view->add_NavigationStarting(
+        MakeCallback<ICoreWebView2NavigationStartingEventHandler>(&OnNavigation).Get(), nullptr);
+    view->add_PermissionRequested(
+        MakeCallback<ICoreWebView2PermissionRequestedEventHandler>(&OnPermission).Get(), nullptr);
+    view->add_ContainsFullScreenElementChanged(
+        MakeCallback<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(&OnFullScreen)
+            .Get(),
+        nullptr);
+    // Registered and removed again: the close request finds no handler.
+    EventRegistrationToken closeToken{};
+    view->add_WindowCloseRequested(
+        MakeCallback<ICoreWebView2WindowCloseRequestedEventHandler>(&OnClose).Get(), &closeToken);
+    EXPECT_EQ(view->remove_WindowCloseRequested(closeToken), S_OK);
+    view->add_NewWindowRequested(
+        MakeCallback<ICoreWebView2NewWindowRequestedEventHandler>(&OnNewWindow).Get(), nullptr);
+    view->add_WebMessageReceived(
+        MakeCallback<ICoreWebView2WebMessageReceivedEventHandler>(&OnMessage).Get(), nullptr);
+    view2->add_DOMContentLoaded(
+        MakeCallback<ICoreWebView2DOMContentLoadedEventHandler>(&OnDom).Get(), nullptr);
+
+    PumpFor(150);
+    EXPECT_TRUE(LinesStartingWith(Double().Transcript(), "Raise ").empty())
+        << "events before the navigation";
+    events.navigating = true;
+    view->Navigate(L"https://a.localhost/index.html");
+    events.navigating = false;
+    PumpUntil([] { return !LinesStartingWith(Double().Transcript(), "Done events=13").empty(); },
+              15000);
+
+    EXPECT_FALSE(events.nested);
+    EXPECT_FALSE(events.duringNavigate);
+    const std::vector<std::string> order = {"DOMContentLoaded",
+                                            "WebResourceRequested",
+                                            "WebResourceRequested",
+                                            "NavigationStarting",
+                                            "NavigationStarting",
+                                            "PermissionRequested",
+                                            "NewWindowRequested",
+                                            "WebMessageReceived",
+                                            "WebMessageReceived",
+                                            "DocumentTitleChanged",
+                                            "ContainsFullScreenElementChanged"};
+    EXPECT_EQ(events.order, order);
+    EXPECT_EQ(events.message, L"{\"a\": 1}");
+    EXPECT_EQ(events.nonStringResult, E_INVALIDARG);
+    EXPECT_FALSE(events.nonStringText);
+    EXPECT_EQ(events.title, L"Level 2");
+    EXPECT_TRUE(events.fullScreen);
+
+    const auto transcript = Double().Transcript();
+    const auto returns = LinesStartingWith(transcript, "Return ");
+    ASSERT_EQ(returns.size(), 14u);  // two completions, then every event but the pause
+    EXPECT_EQ(FieldOf(returns[3], "status"), "206");
+    EXPECT_EQ(FieldOf(returns[3], "reason"), "\"Partial Content\"");
+    // Read back through the response's own header collection.
+    EXPECT_EQ(FieldOf(returns[3], "headers.read"), "\"A: 1\\nB: two\\r\"");
+    EXPECT_EQ(FieldOf(returns[3], "body"), "\"range yes\"");
+    EXPECT_EQ(FieldOf(returns[4], "status"), "200");
+    EXPECT_EQ(FieldOf(returns[4], "body.length"), "100000");
+    EXPECT_EQ(FieldOf(returns[4], "body.fnv1a"), Fnv1a(events.bigBody));
+    EXPECT_EQ(FieldOf(returns[4], "body"), "");  // too long to be written out
+    EXPECT_EQ(FieldOf(returns[5], "cancel"), "1");
+    EXPECT_EQ(FieldOf(returns[6], "cancel"), "0");
+    EXPECT_EQ(FieldOf(returns[7], "state"), "1");
+    EXPECT_EQ(FieldOf(returns[7], "puts"), "1");
+    EXPECT_EQ(FieldOf(returns[8], "handled"), "1");
+    EXPECT_EQ(FieldOf(returns[8], "newWindow"), "null");
+    EXPECT_EQ(returns[13].rfind("Return WindowCloseRequested -> 0x00000000", 0), 0u);
+    const auto raises = LinesStartingWith(transcript, "Raise ");
+    ASSERT_EQ(raises.size(), 12u);
+    EXPECT_EQ(FieldOf(raises[11], "handlers"), "0");
+    EXPECT_EQ(FieldOf(raises[1], "range"), "\"bytes=0-3\"");
+    EXPECT_EQ(FieldOf(raises[2], "range"), "null");
+    // The raw header text as the host gave it, and the host's header queries.
+    const auto created = LinesStartingWith(transcript, "Environment.CreateWebResourceResponse");
+    ASSERT_EQ(created.size(), 2u);
+    EXPECT_EQ(FieldOf(created[0], "headers"), "\"A: 1\\nB:  two\\r\"");
+    EXPECT_EQ(LinesStartingWith(transcript, "RequestHeaders.GetHeader name=\"Range\"").size(), 1u);
+    EXPECT_EQ(FieldOf(LinesStartingWith(transcript, "RequestHeaders.GetHeader")[0], "value"),
+              "\"bytes=0-3\"");
+    DestroyWindow(parent);
+}
+
+}  // namespace

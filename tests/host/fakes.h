@@ -1,0 +1,58 @@
+// Recording stand-ins for the browser control's objects, for the tests of
+// the host's handlers.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "platform/com.h"
+#include "platform/webview2.h"
+
+// A stack object standing in for one control object: it answers for IUnknown
+// and its interface and counts references, so a test can check that the
+// handler gave back every one it took.
+template <class Interface>
+class Fake : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+            *object = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    ULONG references = 1;
+};
+
+// A text getter's answer: its result and the text it hands out (none: null).
+struct TextAnswer {
+    HRESULT result = S_OK;
+    std::optional<std::wstring> text;
+
+    HRESULT Give(LPWSTR* out) const {
+        *out = nullptr;
+        if (text) CopyToCoTaskMem(text->c_str(), out);
+        return result;
+    }
+};
+
+inline TextAnswer Text(const wchar_t* text) {
+    return {S_OK, std::wstring(text)};
+}
+inline const TextAnswer NoText{S_OK, std::nullopt};
+inline const TextAnswer FailedText{E_FAIL, std::nullopt};
+// A failure that still hands out a text, which must not be trusted.
+inline const TextAnswer FailedWithText{E_INVALIDARG,
+                                       std::wstring(L"https://lanternshell.localhost/")};
+
+inline std::string Name(const TextAnswer& answer) {
+    std::wstring text = answer.text ? L"\"" + *answer.text + L"\"" : L"(none)";
+    char result[16];
+    snprintf(result, sizeof result, " 0x%08X", static_cast<unsigned>(answer.result));
+    return std::string(text.begin(), text.end()) + result;
+}

@@ -1,0 +1,205 @@
+// One request event through the glue: the router's answer reaches the
+// control as a response created on the environment and set on the event,
+// with the body readable, and every reference the glue took given back.
+#include "host/web_resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "server/mime.h"
+#include "tests/host/fakes.h"
+#include "tests/server/content_folder.h"
+
+namespace {
+
+class Headers : public Fake<ICoreWebView2HttpRequestHeaders> {
+public:
+    std::optional<std::wstring> range;
+    HRESULT rangeResult = S_OK;  // GetHeader's answer for "Range"
+    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
+        *value = nullptr;
+        if (std::wstring(name) != L"Range" || !range) return E_INVALIDARG;
+        if (FAILED(rangeResult)) return rangeResult;
+        return CopyToCoTaskMem(range->c_str(), value);
+    }
+    HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR,
+                                         ICoreWebView2HttpHeadersCollectionIterator**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
+        *value = std::wstring(name) == L"Range" && range ? TRUE : FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIterator(ICoreWebView2HttpHeadersCollectionIterator**) override {
+        return E_NOTIMPL;
+    }
+};
+
+class Request : public Fake<ICoreWebView2WebResourceRequest> {
+public:
+    TextAnswer uri;
+    Headers headers;
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* value) override { return uri.Give(value); }
+    HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Method(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Content(IStream**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** value) override {
+        headers.AddRef();
+        *value = &headers;
+        return S_OK;
+    }
+};
+
+class Response : public Fake<ICoreWebView2WebResourceResponse> {
+public:
+    HRESULT STDMETHODCALLTYPE get_Content(IStream**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_StatusCode(int*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_StatusCode(int) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR) override { return E_NOTIMPL; }
+};
+
+// Records what it is asked to create and reads the body to its end, as the
+// control would.
+class Environment : public Fake<ICoreWebView2Environment> {
+public:
+    Response response;
+    int created = 0;
+    int status = 0;
+    std::wstring reason;
+    std::wstring headers;
+    bool hasBody = false;
+    std::string body;
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE
+    CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
+                              LPCWSTR headerText, ICoreWebView2WebResourceResponse** out) override {
+        ++created;
+        status = statusCode;
+        reason = reasonPhrase;
+        headers = headerText;
+        hasBody = content != nullptr;
+        if (content) {
+            char buffer[4096];
+            ULONG read = 0;
+            while (SUCCEEDED(content->Read(buffer, sizeof buffer, &read)) && read > 0)
+                body.append(buffer, read);
+        }
+        response.AddRef();
+        *out = &response;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
+};
+
+class RequestedArgs : public Fake<ICoreWebView2WebResourceRequestedEventArgs> {
+public:
+    Request request;
+    std::vector<ICoreWebView2WebResourceResponse*> responses;
+    HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** value) override {
+        request.AddRef();
+        *value = &request;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* value) override {
+        responses.push_back(value);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT*) override {
+        return E_NOTIMPL;
+    }
+};
+
+// Built when the test runs: the type table is another file's static value.
+std::wstring Found() {
+    return L"Cache-Control: no-store\nContent-Type: " + LookupMimeType(L"index.html") +
+           L"\nAccept-Ranges: bytes";
+}
+const std::wstring NotFound = L"Cache-Control: no-store";
+
+TEST(WebResource, TheRoutersAnswerBecomesTheEventsResponse) {
+    ContentFolder folder;
+    const std::string page = "<!doctype html><title>p</title>" + Pattern(5000, 7);
+    folder.Write(L"index.html", page);
+    const std::wstring size = std::to_wstring(page.size());
+    const struct {
+        const char* name;
+        TextAnswer uri;
+        std::optional<std::wstring> range;
+        HRESULT rangeResult;
+        int status;
+        const wchar_t* reason;
+        std::wstring headers;
+        bool hasBody;
+        std::string body;
+    } cases[] = {
+        {"whole file", Text(RequestUri(L"index.html").c_str()), std::nullopt, S_OK, 200, L"OK",
+         Found() + L"\nContent-Length: " + size, true, page},
+        {"range", Text(RequestUri(L"index.html").c_str()), L"bytes=2-5", S_OK, 206,
+         L"Partial Content",
+         Found() + L"\nContent-Range: bytes 2-5/" + size + L"\nContent-Length: 4", true,
+         page.substr(2, 4)},
+        {"range past the end", Text(RequestUri(L"index.html").c_str()), L"bytes=99999-", S_OK, 416,
+         L"Range Not Satisfiable", Found(), false, ""},
+        {"unreadable range value", Text(RequestUri(L"index.html").c_str()), L"bytes=0-1", E_FAIL,
+         416, L"Range Not Satisfiable", Found(), false, ""},
+        {"missing file", Text(RequestUri(L"gone.png").c_str()), std::nullopt, S_OK, 404,
+         L"Not Found", NotFound, true, "File not found"},
+        {"no URI", NoText, std::nullopt, S_OK, 404, L"Not Found", NotFound, true, "File not found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Environment environment;
+        RequestedArgs args;
+        args.request.uri = c.uri;
+        args.request.headers.range = c.range;
+        args.request.headers.rangeResult = c.rangeResult;
+        AnswerWebResourceRequest(&environment, &args);
+        EXPECT_EQ(environment.created, 1);
+        EXPECT_EQ(environment.status, c.status);
+        EXPECT_EQ(environment.reason, c.reason);
+        EXPECT_EQ(environment.headers, c.headers);
+        EXPECT_EQ(environment.hasBody, c.hasBody);
+        EXPECT_EQ(environment.body, c.body);
+        ASSERT_EQ(args.responses.size(), 1u);
+        EXPECT_EQ(args.responses[0], &environment.response);
+        // The event holds on to the response itself; the glue keeps nothing.
+        EXPECT_EQ(environment.response.references, 1u);
+        EXPECT_EQ(args.request.references, 1u);
+        EXPECT_EQ(args.request.headers.references, 1u);
+    }
+}
+
+TEST(WebResource, NoEnvironmentSetsNoResponse) {
+    RequestedArgs args;
+    args.request.uri = Text(L"https://lanternshell.localhost/index.html");
+    AnswerWebResourceRequest(nullptr, &args);
+    EXPECT_TRUE(args.responses.empty());
+    EXPECT_EQ(args.request.references, 1u);
+}
+
+}  // namespace

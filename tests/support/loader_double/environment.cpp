@@ -1,0 +1,419 @@
+// The environment, its creation, the controller, the settings and the
+// responses the host creates for resource requests.
+//
+// Scenario keys for creation (HRESULTs as numbers or "0x..." texts):
+//   "environment": {"call": hr}     the creation call answers hr at once and
+//                                   never completes
+//                  {"result": hr}   the completion delivers hr (default S_OK)
+//                  {"object": false} the completion delivers no environment
+//   "controller":  the same three for CreateCoreWebView2Controller
+//   "webview2": false               the view does not answer ICoreWebView2_2
+#include "tests/support/loader_double/double.h"
+
+namespace browser_double {
+
+namespace {
+
+std::string Flag(BOOL value) {
+    return value ? "1" : "0";
+}
+
+// The options as the control reads them at creation: every getter, recorded
+// with its answer, even an empty one.
+void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
+    if (!options) return;
+    const struct {
+        const char* name;
+        HRESULT (STDMETHODCALLTYPE ICoreWebView2EnvironmentOptions::*get)(LPWSTR*);
+    } texts[] = {
+        {"AdditionalBrowserArguments",
+         &ICoreWebView2EnvironmentOptions::get_AdditionalBrowserArguments},
+        {"Language", &ICoreWebView2EnvironmentOptions::get_Language},
+        {"TargetCompatibleBrowserVersion",
+         &ICoreWebView2EnvironmentOptions::get_TargetCompatibleBrowserVersion},
+    };
+    for (const auto& text : texts) {
+        LPWSTR value = nullptr;
+        const HRESULT hr = (options->*text.get)(&value);
+        Record(std::string("Options.get_") + text.name + " -> " + Hex(hr) +
+               " value=" + Quote(value));
+        CoTaskMemFree(value);
+    }
+    BOOL allow = 2;  // neither answer, so a getter that writes nothing shows
+    const HRESULT hr = options->get_AllowSingleSignOnUsingOSPrimaryAccount(&allow);
+    Record("Options.get_AllowSingleSignOnUsingOSPrimaryAccount -> " + Hex(hr) +
+           " value=" + std::to_string(allow));
+}
+
+class Settings final : public ComObject<ICoreWebView2Settings> {
+public:
+#define LS_SETTING(Name)                                                          \
+    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override {                  \
+        if (!value) return E_POINTER;                                             \
+        *value = Name##_;                                                         \
+        Record("Settings.get_" #Name " -> 0x00000000 value=" + Flag(*value));     \
+        return S_OK;                                                              \
+    }                                                                             \
+    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {                   \
+        Name##_ = value;                                                          \
+        Record("Settings.put_" #Name " value=" + Flag(value) + " -> 0x00000000"); \
+        return S_OK;                                                              \
+    }
+    LS_SETTING(IsScriptEnabled)
+    LS_SETTING(IsWebMessageEnabled)
+    LS_SETTING(AreDefaultScriptDialogsEnabled)
+    LS_SETTING(IsStatusBarEnabled)
+    LS_SETTING(AreDevToolsEnabled)
+    LS_SETTING(AreDefaultContextMenusEnabled)
+    LS_SETTING(AreHostObjectsAllowed)
+    LS_SETTING(IsZoomControlEnabled)
+    LS_SETTING(IsBuiltInErrorPageEnabled)
+#undef LS_SETTING
+
+private:
+    // The control's defaults: everything enabled.
+    BOOL IsScriptEnabled_ = TRUE, IsWebMessageEnabled_ = TRUE,
+         AreDefaultScriptDialogsEnabled_ = TRUE, IsStatusBarEnabled_ = TRUE,
+         AreDevToolsEnabled_ = TRUE, AreDefaultContextMenusEnabled_ = TRUE,
+         AreHostObjectsAllowed_ = TRUE, IsZoomControlEnabled_ = TRUE,
+         IsBuiltInErrorPageEnabled_ = TRUE;
+};
+
+// A header text as the control reads it: one header per line, name and
+// value split at the first colon, blanks before the value dropped. Lines are
+// split at line feeds only, so a carriage return stays visible in the value.
+std::vector<Header> ParseHeaders(const wchar_t* text) {
+    std::vector<Header> headers;
+    if (!text) return headers;
+    std::wstring all = text;
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t end = all.find(L'\n', start);
+        if (end == std::wstring::npos) end = all.size();
+        const std::wstring line = all.substr(start, end - start);
+        if (!line.empty()) {
+            const size_t colon = line.find(L':');
+            Header header;
+            header.name = line.substr(0, colon);
+            if (colon != std::wstring::npos) {
+                size_t value = colon + 1;
+                while (value < line.size() && (line[value] == L' ' || line[value] == L'\t'))
+                    ++value;
+                header.value = line.substr(value);
+            }
+            headers.push_back(header);
+        }
+        start = end + 1;
+    }
+    return headers;
+}
+
+class ResponseHeaders final : public ComObject<ICoreWebView2HttpResponseHeaders> {
+public:
+    ResponseHeaders(IUnknown* owner, std::vector<Header>* headers)
+        : owner_(owner), headers_(headers) {}
+
+    HRESULT STDMETHODCALLTYPE AppendHeader(LPCWSTR name, LPCWSTR value) override {
+        Record("ResponseHeaders.AppendHeader name=" + Quote(name) + " value=" + Quote(value) +
+               " -> 0x00000000");
+        headers_->push_back({name ? name : L"", value ? value : L""});
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
+        if (!value) return E_POINTER;
+        *value = FALSE;
+        for (const auto& header : *headers_)
+            if (SameName(header.name, name)) *value = TRUE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
+        if (!value) return E_POINTER;
+        *value = nullptr;
+        for (const auto& header : *headers_)
+            if (SameName(header.name, name)) return CopyOut(header.value, value);
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
+        if (!value) return E_POINTER;
+        std::vector<Header> matching;
+        for (const auto& header : *headers_)
+            if (SameName(header.name, name)) matching.push_back(header);
+        *value = MakeHeaderIterator(std::move(matching)).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
+        if (!value) return E_POINTER;
+        *value = MakeHeaderIterator(*headers_).Detach();
+        return S_OK;
+    }
+
+private:
+    // The response's own list, kept alive through the reference to it.
+    ComPtr<IUnknown> owner_;
+    std::vector<Header>* headers_;
+};
+
+class Response final : public ComObject<ICoreWebView2WebResourceResponse> {
+public:
+    Response(IStream* content, int status, LPCWSTR reason, LPCWSTR headers)
+        : content_(content),
+          status_(status),
+          reason_(reason ? reason : L""),
+          headers_(ParseHeaders(headers)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Content(IStream** content) override {
+        if (!content) return E_POINTER;
+        *content = content_.Get();
+        if (*content) (*content)->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Content(IStream* content) override {
+        Record("Response.put_Content content=" + Object(content) + " -> 0x00000000");
+        content_ = content;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders** headers) override {
+        if (!headers) return E_POINTER;
+        *headers = Make<ResponseHeaders>(this, &headers_).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_StatusCode(int* statusCode) override {
+        if (!statusCode) return E_POINTER;
+        *statusCode = status_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_StatusCode(int statusCode) override {
+        Record("Response.put_StatusCode value=" + std::to_string(statusCode) + " -> 0x00000000");
+        status_ = statusCode;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR* reasonPhrase) override {
+        return CopyOut(reason_, reasonPhrase);
+    }
+    HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR reasonPhrase) override {
+        Record("Response.put_ReasonPhrase value=" + Quote(reasonPhrase) + " -> 0x00000000");
+        reason_ = reasonPhrase ? reasonPhrase : L"";
+        return S_OK;
+    }
+
+private:
+    ~Response() override = default;
+    ComPtr<IStream> content_;
+    int status_;
+    std::wstring reason_;
+    std::vector<Header> headers_;
+};
+
+class Controller final : public ComObject<ICoreWebView2Controller> {
+public:
+    Controller(HWND parent, bool answersView2)
+        : parent_(parent), view_(MakeView(parent, answersView2)) {}
+
+    HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override {
+        if (!isVisible) return E_POINTER;
+        *isVisible = visible_;
+        Record("Controller.get_IsVisible -> 0x00000000 value=" + Flag(visible_));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override {
+        visible_ = isVisible;
+        Record("Controller.put_IsVisible value=" + Flag(isVisible) + " -> 0x00000000 " +
+               ObserveWindow(parent_));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override {
+        if (!bounds) return E_POINTER;
+        *bounds = bounds_;
+        Record("Controller.get_Bounds -> 0x00000000 bounds=" + Rect(bounds_));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override {
+        bounds_ = bounds;
+        Record("Controller.put_Bounds bounds=" + Rect(bounds) + " -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override {
+        if (!zoomFactor) return E_POINTER;
+        *zoomFactor = 1.0;
+        Record("Controller.get_ZoomFactor -> 0x00000000 value=1");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_ZoomFactor(double) override { return Uncalled("put_ZoomFactor"); }
+    HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*,
+                                                    EventRegistrationToken*) override {
+        return Uncalled("add_ZoomFactorChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override {
+        return Uncalled("remove_ZoomFactorChanged");
+    }
+    HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) override {
+        bounds_ = bounds;
+        Record("Controller.SetBoundsAndZoomFactor bounds=" + Rect(bounds) +
+               " zoom=" + std::to_string(zoomFactor) + " -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) override {
+        Record("Controller.MoveFocus reason=" + std::to_string(static_cast<int>(reason)) +
+               " -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*,
+                                                     EventRegistrationToken*) override {
+        return Uncalled("add_MoveFocusRequested");
+    }
+    HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken) override {
+        return Uncalled("remove_MoveFocusRequested");
+    }
+    HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler*,
+                                           EventRegistrationToken*) override {
+        return Uncalled("add_GotFocus");
+    }
+    HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken) override {
+        return Uncalled("remove_GotFocus");
+    }
+    HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler*,
+                                            EventRegistrationToken*) override {
+        return Uncalled("add_LostFocus");
+    }
+    HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken) override {
+        return Uncalled("remove_LostFocus");
+    }
+    HRESULT STDMETHODCALLTYPE add_AcceleratorKeyPressed(
+        ICoreWebView2AcceleratorKeyPressedEventHandler*, EventRegistrationToken*) override {
+        return Uncalled("add_AcceleratorKeyPressed");
+    }
+    HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken) override {
+        return Uncalled("remove_AcceleratorKeyPressed");
+    }
+    HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override {
+        if (!parentWindow) return E_POINTER;
+        *parentWindow = parent_;
+        Record("Controller.get_ParentWindow -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) override {
+        parent_ = parentWindow;
+        Record("Controller.put_ParentWindow window=" + Object(parentWindow) + " -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override {
+        Record("Controller.NotifyParentWindowPositionChanged -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Close() override {
+        Record("Controller.Close -> 0x00000000");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override {
+        if (!coreWebView2) return E_POINTER;
+        *coreWebView2 = view_.Get();
+        view_->AddRef();
+        Record("Controller.get_CoreWebView2 -> 0x00000000 webview=object");
+        return S_OK;
+    }
+
+private:
+    static HRESULT Uncalled(const char* name) {
+        Record(std::string("Controller.") + name + " -> 0x80004001");
+        return E_NOTIMPL;
+    }
+    HWND parent_;
+    ComPtr<ICoreWebView2_2> view_;
+    BOOL visible_ = TRUE;
+    RECT bounds_{};
+};
+
+class Environment final : public ComObject<ICoreWebView2Environment> {
+public:
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND parentWindow,
+        ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override {
+        const auto scenario = Scenario();
+        const auto section = Section(scenario, "controller");
+        HRESULT hr = handler ? HresultOr(section, "call", S_OK) : E_POINTER;
+        std::string parent = "null";
+        if (parentWindow)
+            parent = IsWindow(parentWindow) ? std::string("window visible=") +
+                                                  (IsWindowVisible(parentWindow) ? "1" : "0")
+                                            : "invalid";
+        Record("Environment.CreateCoreWebView2Controller parent=" + parent +
+               " handler=" + Object(handler) + " -> " + Hex(hr));
+        if (FAILED(hr)) return hr;
+        const HRESULT result = HresultOr(section, "result", S_OK);
+        ComPtr<ICoreWebView2Controller> controller;
+        if (BoolOr(section, "object", true))
+            controller = Make<Controller>(parentWindow, BoolOr(scenario, "webview2", true));
+        ComPtr<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> keep = handler;
+        Schedule([keep, result, controller] {
+            Record("Invoke ControllerCompleted errorCode=" + Hex(result) +
+                   " controller=" + Object(controller.Get()));
+            const HRESULT returned = keep->Invoke(result, controller.Get());
+            Record("Return ControllerCompleted -> " + Hex(returned));
+        });
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
+        IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
+        ICoreWebView2WebResourceResponse** response) override {
+        const HRESULT hr = response ? S_OK : E_POINTER;
+        Record("Environment.CreateWebResourceResponse content=" + Object(content) +
+               " status=" + std::to_string(statusCode) + " reason=" + Quote(reasonPhrase) +
+               " headers=" + Quote(headers) + " -> " + Hex(hr));
+        if (!response) return hr;
+        *response = Make<Response>(content, statusCode, reasonPhrase, headers).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override {
+        const std::wstring version = TextOr(Scenario(), "version", L"120.0.2210.91");
+        const HRESULT hr = CopyOut(version, versionInfo);
+        Record("Environment.get_BrowserVersionString -> " + Hex(hr) +
+               " version=" + Quote(version.c_str()));
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
+        Record("Environment.add_NewBrowserVersionAvailable -> 0x80004001");
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+        Record("Environment.remove_NewBrowserVersionAvailable -> 0x80004001");
+        return E_NOTIMPL;
+    }
+};
+
+}  // namespace
+
+ComPtr<ICoreWebView2Settings> MakeSettings() {
+    return Make<Settings>();
+}
+
+ComPtr<ICoreWebView2Environment> MakeEnvironment() {
+    return Make<Environment>();
+}
+
+HRESULT StartEnvironmentCreation(
+    PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* options,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+    const auto section = Section(Scenario(), "environment");
+    const HRESULT hr = handler ? HresultOr(section, "call", S_OK) : E_POINTER;
+    Record("CreateCoreWebView2EnvironmentWithOptions folder=" + Quote(browserExecutableFolder) +
+           " userDataFolder=" + Quote(userDataFolder) + " options=" + Object(options) +
+           " handler=" + Object(handler) + " -> " + Hex(hr));
+    ReadOptions(options);
+    if (FAILED(hr)) return hr;
+    const HRESULT result = HresultOr(section, "result", S_OK);
+    ComPtr<ICoreWebView2Environment> environment;
+    if (BoolOr(section, "object", true)) environment = MakeEnvironment();
+    ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> keep = handler;
+    Schedule([keep, result, environment] {
+        Record("Invoke EnvironmentCompleted errorCode=" + Hex(result) +
+               " environment=" + Object(environment.Get()));
+        const HRESULT returned = keep->Invoke(result, environment.Get());
+        Record("Return EnvironmentCompleted -> " + Hex(returned));
+    });
+    return hr;
+}
+
+}  // namespace browser_double
