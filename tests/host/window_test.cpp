@@ -624,6 +624,35 @@ TEST(Executable, CreatesItsHiddenWindowAndExitsWithZeroWhenClosed) {
     }
 }
 
+// The example's own manifest through the real executable. (Its icon is not
+// checked here: Wine keeps icon handles private to their process; the icon
+// path is covered in this process above.)
+TEST(Executable, ExampleAppGetsItsTitleAndSize) {
+    AppFolder app(
+        ReadFileBytes(FromRunnerPath(LS_SOURCE_DIR "/examples/lantern-garden/package.json")));
+    ASSERT_TRUE(CopyFileW(ExampleIcon().c_str(), (app.root / L"icon.png").c_str(), FALSE));
+    InstallLoaderDouble(app.root.path());
+    const int dpi = ExpectedDpi();
+    bool seen = false;
+    std::wstring title;
+    RECT client{};
+    RunOptions options;
+    options.onWindow = [&](HWND window) {
+        if (seen || ClassOf(window) != L"WindowsLanternshell") return;
+        seen = true;
+        title = WindowText(window);
+        GetClientRect(window, &client);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    };
+    const RunResult run = RunProgram(app.exe, options);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(title, L"Lantern Garden");
+    EXPECT_EQ(client.right, dpi == 120 ? 1200 : 960);
+    EXPECT_EQ(client.bottom, dpi == 120 ? 750 : 600);
+}
+
 #pragma pack(push, 2)
 struct GroupIconEntry {
     BYTE width, height, colours, reserved;
