@@ -120,6 +120,47 @@ TEST(Fullscreen, WindowedRequestWhileWindowedTouchesNothing) {
     MainWindow.windowHandle = nullptr;
 }
 
+// COM is left uninitialised on a fresh thread, so creating the taskbar list
+// fails there until the thread joins an apartment.
+DWORD WINAPI TaskbarRetryThread(void* parameter) {
+    auto* seen = static_cast<int*>(parameter);
+    HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 20, 20, 300, 200);
+    MainWindow.windowHandle = window;
+    RECT windowed{};
+    GetWindowRect(window, &windowed);
+    SetFullscreen(true);
+    seen[0] = FullscreenState.isFullscreen && !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
+    seen[1] = FullscreenState.taskbarList ? 1 : 0;
+    SetFullscreen(false);
+    RECT back{};
+    GetWindowRect(window, &back);
+    seen[2] = !FullscreenState.isFullscreen && SameRect(back, windowed);
+    seen[3] = FullscreenState.taskbarList ? 1 : 0;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetFullscreen(true);
+    seen[4] = FullscreenState.taskbarList ? 1 : 0;
+    SetFullscreen(false);
+    FullscreenState.taskbarList.Reset();
+    DestroyWindow(window);
+    MainWindow.windowHandle = nullptr;
+    CoUninitialize();
+    return 0;
+}
+
+TEST(Fullscreen, WithoutTaskbarListTheWindowStillSwitchesAndLaterChangesRetry) {
+    ASSERT_FALSE(FullscreenState.taskbarList);
+    int seen[5] = {-1, -1, -1, -1, -1};
+    HANDLE thread = CreateThread(nullptr, 0, TaskbarRetryThread, seen, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(seen[0], 1) << "entered without the taskbar list";
+    EXPECT_EQ(seen[1], 0) << "no list without COM";
+    EXPECT_EQ(seen[2], 1) << "left and restored without the taskbar list";
+    EXPECT_EQ(seen[3], 0);
+    EXPECT_EQ(seen[4], 1) << "made on the next change once COM is there";
+}
+
 struct ModeCase {
     const char* name;
     DWORD style;
@@ -622,6 +663,35 @@ TEST(Executable, CreatesItsHiddenWindowAndExitsWithZeroWhenClosed) {
                   << "x" << client.bottom << ", outer " << outer.right - outer.left << "x"
                   << outer.bottom - outer.top << "\n";
     }
+}
+
+// The example's own manifest through the real executable. (Its icon is not
+// checked here: Wine keeps icon handles private to their process; the icon
+// path is covered in this process above.)
+TEST(Executable, ExampleAppGetsItsTitleAndSize) {
+    AppFolder app(
+        ReadFileBytes(FromRunnerPath(LS_SOURCE_DIR "/examples/lantern-garden/package.json")));
+    ASSERT_TRUE(CopyFileW(ExampleIcon().c_str(), (app.root / L"icon.png").c_str(), FALSE));
+    InstallLoaderDouble(app.root.path());
+    const int dpi = ExpectedDpi();
+    bool seen = false;
+    std::wstring title;
+    RECT client{};
+    RunOptions options;
+    options.onWindow = [&](HWND window) {
+        if (seen || ClassOf(window) != L"WindowsLanternshell") return;
+        seen = true;
+        title = WindowText(window);
+        GetClientRect(window, &client);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    };
+    const RunResult run = RunProgram(app.exe, options);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(title, L"Lantern Garden");
+    EXPECT_EQ(client.right, dpi == 120 ? 1200 : 960);
+    EXPECT_EQ(client.bottom, dpi == 120 ? 750 : 600);
 }
 
 #pragma pack(push, 2)
