@@ -11,8 +11,10 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "host/browser_host.h"
 #include "host/main_window.h"
 #include "platform/win32/webview2_loader.h"
+#include "runtime/browser_runtime.h"
 #include "server/byte_range.h"
 
 namespace {
@@ -62,7 +64,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // beside the executable, or the built-in one when there is none.
     LoadWebView2Loader(ExeFolder);
 
+    // The shipped host always downloads the vendor's installer from its
+    // permanent link.
+    const BrowserRuntime runtime =
+        EnsureBrowserRuntime(instance, appConfig, userDataFolder, RuntimeInstallerUrl);
+    if (!runtime.usable) return 1;
+
     if (!CreateMainWindow(instance)) return 1;
+
+    // Setup goes on in the control's completions once the loop runs; a
+    // failure there ends the loop with exit code 1. The browser starts from
+    // the runtime the check settled on: the installed one, or the relative
+    // "webview2" that the loader resolves itself.
+    ComPtr<ICoreWebView2EnvironmentOptions> options =
+        StartBrowserEnvironment(runtime.browserExecutableFolder, userDataFolder);
 
     // The main window posts the quit message with 0 when it is destroyed.
     MSG message{};
@@ -74,6 +89,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Streams the browser control still holds keep their own mappings alive.
     ReleaseMappedViews();
     if (MainWindow.gdiplusToken) Gdiplus::GdiplusShutdown(MainWindow.gdiplusToken);
-    (void)userDataFolder;
+    options.Reset();
     return static_cast<int>(message.wParam);
 }

@@ -31,5 +31,8 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
 
 // The browser control could not be brought up: the box with the error code
 // and the manifest's title, then the message loop ends with exit code 1 (the
-// hidden window is never shown). Only the first failure is reported.
+// hidden window is destroyed, never shown). Only the first failure is
+// reported, and the completions do nothing after it. The code is the failed
+// call's or completion's own; a completion that reports success without an
+// object gives E_POINTER, a view without ICoreWebView2_2 the query's code.
 void FailBrowserStart(HRESULT error);

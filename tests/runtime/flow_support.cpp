@@ -1,0 +1,268 @@
+#include "tests/runtime/flow_support.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <commctrl.h>
+
+#include <atomic>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+void StartWinsock() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    (void)started;
+}
+
+SOCKET BoundLoopbackSocket(unsigned short& port) {
+    StartWinsock();
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return s;
+}
+
+bool SendAll(SOCKET s, const char* data, size_t size) {
+    while (size > 0) {
+        const int sent = send(s, data, static_cast<int>(size), 0);
+        if (sent <= 0) return false;
+        data += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring FakeInstallerPath() {
+    return FolderOfTestProgram() + L"fake_installer.exe";
+}
+
+std::wstring FlowHostPath() {
+    return FolderOfTestProgram() + L"flow_host.exe";
+}
+
+LoopbackServer::LoopbackServer(ServedFile file) : file_(std::move(file)) {
+    static std::atomic<unsigned> counter{0};
+    path_ = L"/installer-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(counter++) + L".exe";
+    release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const SOCKET s = BoundLoopbackSocket(port_);
+    listen(s, 8);
+    listener_ = s;
+    thread_ = CreateThread(nullptr, 0, Serve, this, 0, nullptr);
+}
+
+LoopbackServer::~LoopbackServer() {
+    SetEvent(release_);
+    closesocket(static_cast<SOCKET>(listener_));
+    WaitForSingleObject(thread_, 30000);
+    CloseHandle(thread_);
+    CloseHandle(release_);
+}
+
+std::wstring LoopbackServer::Url() const {
+    return L"http://127.0.0.1:" + std::to_wstring(port_) + path_;
+}
+
+void LoopbackServer::Release() {
+    SetEvent(release_);
+}
+
+int LoopbackServer::Requests() const {
+    return static_cast<int>(requests_);
+}
+
+DWORD WINAPI LoopbackServer::Serve(void* self) {
+    auto* server = static_cast<LoopbackServer*>(self);
+    for (;;) {
+        const SOCKET connection = accept(static_cast<SOCKET>(server->listener_), nullptr, nullptr);
+        if (connection == INVALID_SOCKET) return 0;
+        server->Answer(connection);
+        closesocket(connection);
+    }
+}
+
+void LoopbackServer::Answer(unsigned long long connection) {
+    const SOCKET s = static_cast<SOCKET>(connection);
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        const int n = recv(s, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        request.append(buffer, static_cast<size_t>(n));
+    }
+    InterlockedIncrement(&requests_);
+    std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+        "Cache-Control: no-store\r\nConnection: close\r\n";
+    if (file_.announceLength)
+        head += "Content-Length: " + std::to_string(file_.body.size()) + "\r\n";
+    head += "\r\n";
+    if (!SendAll(s, head.data(), head.size())) return;
+    if (request.rfind("HEAD ", 0) == 0) return;
+    const size_t chunk = file_.chunk ? file_.chunk : file_.body.size();
+    size_t sent = 0;
+    while (sent < file_.body.size()) {
+        if (sent >= file_.holdAt) WaitForSingleObject(release_, 60000);
+        size_t size = std::min(chunk, file_.body.size() - sent);
+        if (sent < file_.holdAt) size = std::min(size, file_.holdAt - sent);
+        if (!SendAll(s, file_.body.data() + sent, size)) return;
+        sent += size;
+        if (file_.pauseMs && sent < file_.body.size()) Sleep(file_.pauseMs);
+    }
+    shutdown(s, SD_SEND);
+}
+
+std::wstring UnreachableUrl() {
+    unsigned short port = 0;
+    closesocket(BoundLoopbackSocket(port));
+    return L"http://127.0.0.1:" + std::to_wstring(port) + L"/Webview2Setup.exe";
+}
+
+std::vector<InstallerRun> ReadInstallerLog(const std::wstring& log) {
+    std::vector<InstallerRun> runs;
+    const std::string text = ReadFileBytes(log);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        const size_t cwd = line.find("|cwd=");
+        const size_t args = line.find("|args=");
+        if (line.rfind("path=", 0) != 0 || cwd == std::string::npos || args == std::string::npos)
+            continue;
+        runs.push_back({Wide(line.substr(5, cwd - 5)), Wide(line.substr(cwd + 5, args - cwd - 5)),
+                        Wide(line.substr(args + 6))});
+    }
+    return runs;
+}
+
+namespace {
+
+// No runtime until marker exists.
+std::string MissingRuntimeScenario(const std::wstring& marker) {
+    std::string path;
+    for (char c : Utf8(marker)) {
+        if (c == '\\' || c == '"') path += '\\';
+        path += c;
+    }
+    return R"({"runtime":false,"runtimeMarker":")" + path + "\"}";
+}
+
+}  // namespace
+
+FlowApp::FlowApp(const std::string& manifest, Loader loader)
+    : app(manifest, L"flow"),
+      host(app.root / L"flow_host.exe"),
+      data(L"flowdata"),
+      userDataFolder(data / L"user data"),
+      installerLog(data / L"installer-log.txt"),
+      marker(data / L"runtime-marker") {
+    CopyFileW(FlowHostPath().c_str(), host.c_str(), FALSE);
+    if (loader == Loader::MissingRuntimeDouble)
+        InstallLoaderDouble(app.root.path(), MissingRuntimeScenario(marker));
+}
+
+std::vector<std::wstring> FlowApp::InstallerEnvironment(bool installs) const {
+    std::vector<std::wstring> environment{L"LS_FAKE_INSTALLER_LOG=" + installerLog};
+    if (installs) environment.push_back(L"LS_FAKE_INSTALLER_MARKER=" + marker);
+    return environment;
+}
+
+std::vector<std::string> VersionQueries(const std::wstring& folder) {
+    std::vector<std::string> queries;
+    for (const auto& line : ReadLoaderTranscript(folder))
+        if (line.rfind("GetAvailableCoreWebView2BrowserVersionString ", 0) == 0)
+            queries.push_back(line);
+    return queries;
+}
+
+FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions& options) {
+    FlowRun result;
+    bool closedMain = false;
+    HWND progressWindow = nullptr;
+    RunOptions run;
+    run.environment = options.environment;
+    run.commandLineTail = L"\"" + flow.userDataFolder + L"\" \"" + url + L"\"";
+    run.timeoutMs = 120000;
+    run.onBox = [&](HWND, const BoxSeen&) { result.events.push_back("box"); };
+    run.onWindow = [&](HWND window) {
+        const std::wstring windowClass = ClassOf(window);
+        if (windowClass == L"WindowsLanternshell" && !closedMain) {
+            closedMain = true;
+            result.events.push_back("main");
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return;
+        }
+        if (windowClass != L"WebView2Setup" || !IsWindow(window)) return;
+        // Seen first between its creation and its bar's, it waits one poll.
+        HWND bar = FindWindowExW(window, nullptr, L"msctls_progress32", nullptr);
+        if (!bar) return;
+        if (window != progressWindow) {
+            progressWindow = window;
+            result.sawProgressWindow = true;
+            result.events.push_back("progress");
+            ProgressWindowSeen& seen = result.progress;
+            seen.title = WindowText(window);
+            GetWindowRect(window, &seen.window);
+            GetClientRect(window, &seen.client);
+            seen.style = GetWindowLongPtrW(window, GWL_STYLE);
+            for (HWND child = GetWindow(window, GW_CHILD); child;
+                 child = GetWindow(child, GW_HWNDNEXT))
+                ++seen.children;
+            {
+                seen.hasBar = true;
+                GetWindowRect(bar, &seen.bar);
+                MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&seen.bar), 2);
+                DWORD_PTR low = 0, high = 0;
+                SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, 2000, &low);
+                SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 2000, &high);
+                seen.rangeLow = static_cast<LRESULT>(low);
+                seen.rangeHigh = static_cast<LRESULT>(high);
+            }
+            if (options.onProgressWindow) options.onProgressWindow(window);
+        }
+        POINT corner{2, 2};
+        ClientToScreen(window, &corner);
+        HDC screen = GetDC(nullptr);
+        result.marginColors.push_back(GetPixel(screen, corner.x, corner.y) & 0xFFFFFF);
+        ReleaseDC(nullptr, screen);
+        DWORD_PTR position = 0;
+        if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position)) {
+            const int value = static_cast<int>(position);
+            if (result.positions.empty() || result.positions.back() != value)
+                result.positions.push_back(value);
+        }
+    };
+    result.run = RunProgram(flow.host, run);
+    return result;
+}

@@ -1,0 +1,116 @@
+// Pieces of the install-flow tests: a loopback HTTP server that serves the
+// fake installer the way a test needs it, an app folder holding the flow host,
+// and a run of it that records what the user would see.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "tests/support/harness.h"
+
+// The test programs built beside this one.
+std::wstring FakeInstallerPath();
+std::wstring FlowHostPath();
+
+struct ServedFile {
+    std::string body;
+    bool announceLength = true;               // false: no Content-Length, the end is the close
+    size_t chunk = 0;                         // bytes per send; 0: all at once
+    DWORD pauseMs = 0;                        // between chunks
+    size_t holdAt = static_cast<size_t>(-1);  // after this many bytes, wait for Release()
+};
+
+// Serves one file to every GET on 127.0.0.1 until destroyed.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(ServedFile file);
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    std::wstring Url() const;
+    // Lets held bodies go on.
+    void Release();
+    int Requests() const;
+
+private:
+    static DWORD WINAPI Serve(void* self);
+    void Answer(unsigned long long connection);
+
+    ServedFile file_;
+    unsigned long long listener_ = ~0ull;
+    unsigned short port_ = 0;
+    HANDLE thread_ = nullptr;
+    HANDLE release_ = nullptr;
+    volatile LONG requests_ = 0;
+    std::wstring path_;
+};
+
+// An address on loopback where nothing listens.
+std::wstring UnreachableUrl();
+
+// What the fake installer wrote to its log, one entry per run.
+struct InstallerRun {
+    std::wstring path, currentDirectory, commandLine;
+};
+std::vector<InstallerRun> ReadInstallerLog(const std::wstring& log);
+
+// The progress window as the user saw it when it first appeared.
+struct ProgressWindowSeen {
+    std::wstring title;
+    RECT window{};
+    RECT client{};
+    RECT bar{};  // in client coordinates
+    LONG_PTR style = 0;
+    LRESULT rangeLow = -1, rangeHigh = -1;
+    bool hasBar = false;
+    int children = 0;
+};
+
+struct FlowRun {
+    RunResult run;
+    // "box", "progress" and "main", in the order they first appeared.
+    std::vector<std::string> events;
+    bool sawProgressWindow = false;
+    ProgressWindowSeen progress;
+    // Every bar position read while the window was up, repeats dropped.
+    std::vector<int> positions;
+    // The colour of the bar's margin, read from the screen at every poll.
+    std::vector<COLORREF> marginColors;
+};
+
+enum class Loader {
+    // The loader double, reporting no runtime until the marker exists.
+    MissingRuntimeDouble,
+    // No loader library anywhere: the host's built-in loader serves.
+    Builtin,
+};
+
+// A temporary app folder with the flow host, a manifest and the loader, and a
+// separate folder for user data.
+struct FlowApp {
+    FlowApp(const std::string& manifest, Loader loader);
+    AppFolder app;
+    std::wstring host;
+    TempFolder data;
+    std::wstring userDataFolder;  // data + "user data", not created
+    std::wstring installerLog;    // data + "installer-log.txt"
+    std::wstring marker;          // data + "runtime-marker"
+    // Environment for the fake installer: log always, the marker when asked.
+    std::vector<std::wstring> InstallerEnvironment(bool installs) const;
+};
+
+// The loader double's runtime checks, in order, from its transcript.
+std::vector<std::string> VersionQueries(const std::wstring& folder);
+
+struct FlowOptions {
+    std::vector<std::wstring> environment;
+    // Called once when the progress window has been seen.
+    std::function<void(HWND)> onProgressWindow;
+};
+
+// Runs the host against url and closes its main window once it exists.
+FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions& options);

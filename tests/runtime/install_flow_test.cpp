@@ -1,0 +1,192 @@
+// The install flow's other roads, through the flow host (the host's startup
+// with a loopback installer address): unknown length, the window closed
+// early, an installer that installs nothing, a download that fails, the user
+// data folder already there, and the built-in loader.
+#include <gtest/gtest.h>
+
+#include "tests/runtime/flow_support.h"
+
+namespace {
+
+const wchar_t* const DefaultFailureText =
+    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
+    L"install it, and that your Internet connection is working. Run the app again to try again.";
+const wchar_t* const DefaultNoticeText =
+    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and installed "
+    L"for you now.";
+
+const char* const Manifest = R"({"name":"flow","window":{"title":"Flow Test"}})";
+
+std::wstring Installer(const FlowApp& flow) {
+    return flow.userDataFolder + L"\\Webview2Setup.exe";
+}
+
+ServedFile InstallerFile() {
+    ServedFile file;
+    file.body = ReadFileBytes(FakeInstallerPath());
+    return file;
+}
+
+void ExpectBoxes(const RunResult& run, const std::vector<std::pair<std::wstring, BoxIcon>>& boxes) {
+    ASSERT_EQ(run.boxes.size(), boxes.size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(run.boxes[i].text, boxes[i].first);
+        EXPECT_EQ(run.boxes[i].icon, boxes[i].second);
+        EXPECT_EQ(run.boxes[i].caption, L"Flow Test");
+        EXPECT_FALSE(run.boxes[i].owned);
+    }
+}
+
+TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
+    FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+    ServedFile file = InstallerFile();
+    file.announceLength = false;
+    file.chunk = file.body.size() / 6 + 1;
+    file.pauseMs = 200;
+    LoopbackServer server(file);
+    FlowOptions options;
+    options.environment = flow.InstallerEnvironment(true);
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    EXPECT_FALSE(flowRun.run.timedOut);
+    EXPECT_EQ(flowRun.run.exitCode, 0u);
+    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ASSERT_TRUE(flowRun.sawProgressWindow);
+    EXPECT_EQ(flowRun.progress.title, L"Downloading...");
+    EXPECT_EQ(flowRun.positions, std::vector<int>{0});
+    EXPECT_EQ(ReadFileBytes(Installer(flow)), file.body);
+    EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+}
+
+TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
+    FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+    ServedFile file = InstallerFile();
+    file.holdAt = file.body.size() / 3;
+    LoopbackServer server(file);
+    FlowOptions options;
+    // A slow installer: the runtime only appears if the host waits for it.
+    options.environment = flow.InstallerEnvironment(true);
+    options.environment.push_back(L"LS_FAKE_INSTALLER_SLEEP=1500");
+    bool goneBeforeRelease = false;
+    options.onProgressWindow = [&](HWND window) {
+        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        for (int i = 0; i < 200 && IsWindow(window); ++i) Sleep(25);
+        goneBeforeRelease = !IsWindow(window);
+        // The download is still held; nothing may have been started yet.
+        EXPECT_FALSE(FileExists(flow.installerLog));
+        server.Release();
+    };
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    EXPECT_TRUE(goneBeforeRelease);
+    EXPECT_FALSE(flowRun.run.timedOut);
+    EXPECT_EQ(flowRun.run.exitCode, 0u);
+    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
+    EXPECT_EQ(ReadFileBytes(Installer(flow)), file.body);
+    EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+}
+
+TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
+    FlowApp flow(R"({"name":"flow","window":{"title":"Flow Test"},"messages":)"
+                 R"({"install-webview2-failed":"No runtime, sorry."}})",
+                 Loader::MissingRuntimeDouble);
+    LoopbackServer server(InstallerFile());
+    FlowOptions options;
+    options.environment = flow.InstallerEnvironment(false);
+    // Its exit code says nothing either way.
+    options.environment.push_back(L"LS_FAKE_INSTALLER_EXIT=0");
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    EXPECT_FALSE(flowRun.run.timedOut);
+    EXPECT_EQ(flowRun.run.exitCode, 1u);
+    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
+                              {L"No runtime, sorry.", BoxIcon::Error}});
+    EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
+    EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+    EXPECT_EQ(VersionQueries(flow.app.root.path()).size(), 2u);
+}
+
+TEST(InstallFlow, InstallerExitCodeDoesNotDecide) {
+    FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+    LoopbackServer server(InstallerFile());
+    FlowOptions options;
+    options.environment = flow.InstallerEnvironment(true);
+    options.environment.push_back(L"LS_FAKE_INSTALLER_EXIT=1603");
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    EXPECT_EQ(flowRun.run.exitCode, 0u);
+    EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
+}
+
+// A failed download must not run whatever lies at the installer's path: here
+// a working installer planted there earlier, which would provide the runtime.
+TEST(InstallFlow, FailedDownloadStartsNothing) {
+    struct Case {
+        const char* name;
+        bool plant;
+    };
+    for (const Case c : {Case{"nothing planted", false}, Case{"installer planted", true}}) {
+        SCOPED_TRACE(c.name);
+        FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+        const std::string planted = ReadFileBytes(FakeInstallerPath());
+        if (c.plant) {
+            MakeFolders(flow.userDataFolder);
+            WriteFileBytes(Installer(flow), planted);
+        }
+        FlowOptions options;
+        options.environment = flow.InstallerEnvironment(true);
+        const FlowRun flowRun = RunFlow(flow, UnreachableUrl(), options);
+        EXPECT_FALSE(flowRun.run.timedOut);
+        EXPECT_EQ(flowRun.run.exitCode, 1u);
+        ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
+                                  {DefaultFailureText, BoxIcon::Error}});
+        EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
+        EXPECT_FALSE(FileExists(flow.installerLog));
+        EXPECT_FALSE(FileExists(flow.marker));
+        EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
+        if (c.plant)
+            EXPECT_EQ(ReadFileBytes(Installer(flow)), planted);
+        else
+            EXPECT_FALSE(FileExists(Installer(flow)));
+    }
+}
+
+TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
+    FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+    MakeFolders(flow.userDataFolder);
+    WriteFileBytes(Installer(flow), "an installer left from an earlier run");
+    WriteFileBytes(flow.userDataFolder + L"\\keep.txt", "kept");
+    LoopbackServer server(InstallerFile());
+    FlowOptions options;
+    options.environment = flow.InstallerEnvironment(true);
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    EXPECT_EQ(flowRun.run.exitCode, 0u);
+    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    EXPECT_EQ(ReadFileBytes(Installer(flow)), ReadFileBytes(FakeInstallerPath()));
+    EXPECT_EQ(ReadFileBytes(flow.userDataFolder + L"\\keep.txt"), "kept");
+    EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+}
+
+// No loader library anywhere: the built-in loader finds the runtime the fake
+// installer registers for the current user.
+TEST(InstallFlow, BuiltinLoaderFindsTheRuntimeTheInstallerRegisters) {
+    FlowApp flow(Manifest, Loader::Builtin);
+    ASSERT_FALSE(FileExists(flow.app.root / L"WebView2Loader.dll"));
+    RegisterInstalledRuntime(L"HKLM", L"");
+    RegisterInstalledRuntime(L"HKCU", L"");
+    // Laid out already, but it only counts once registered.
+    TempFolder runtimes(L"runtimes");
+    const std::wstring runtimeFolder = runtimes / L"120.0.2210.91";
+    InstallRuntimeDouble(runtimeFolder);
+    LoopbackServer server(InstallerFile());
+    FlowOptions options;
+    options.environment = flow.InstallerEnvironment(false);
+    options.environment.push_back(L"LS_FAKE_INSTALLER_REGISTER=" + runtimeFolder);
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    RegisterInstalledRuntime(L"HKCU", L"");
+    EXPECT_FALSE(flowRun.run.timedOut);
+    EXPECT_EQ(flowRun.run.exitCode, 0u);
+    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
+    EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+}
+
+}  // namespace
