@@ -7,6 +7,7 @@
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "app/text.h"
+#include "host/browser_host.h"
 #include "host/dpi.h"
 
 MainWindowState MainWindow;
@@ -101,8 +102,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_MOVE:
         case WM_MOVING:
+            // Until the controller exists there is nothing to tell.
+            if (BrowserHost.controller) BrowserHost.controller->NotifyParentWindowPositionChanged();
             return 0;
         case WM_SIZE:
+            // The view always fills the client area; minimised, that is empty.
+            if (BrowserHost.controller) {
+                RECT client{};
+                GetClientRect(window, &client);
+                BrowserHost.controller->put_Bounds(client);
+            }
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);

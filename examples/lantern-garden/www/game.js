@@ -4,9 +4,19 @@
 const canvas = document.getElementById("garden");
 const context = canvas.getContext("2d");
 const scoreText = document.getElementById("score");
+const startCard = document.getElementById("start");
+const chime = document.getElementById("chime");
+const soundButton = document.getElementById("sound");
+const pageFullscreenButton = document.getElementById("page-fullscreen");
+const hostFullscreenButton = document.getElementById("host-fullscreen");
 const lanterns = [];
 let score = 0;
-let fullscreen = false;
+let soundOn = true;
+// What we last asked the host for; the host never replies.
+let hostFullscreen = false;
+
+// Present only inside the host; in a plain browser the host button is off.
+const host = window.chrome && window.chrome.webview ? window.chrome.webview : null;
 
 function resize() {
   const ratio = window.devicePixelRatio || 1;
@@ -61,19 +71,58 @@ canvas.addEventListener("click", (event) => {
     if (!lantern.lit && Math.hypot(event.clientX - lantern.x, event.clientY - lantern.y) < lantern.size * 1.5) {
       lantern.lit = true;
       scoreText.textContent = String(++score);
+      document.title = `Lantern Garden \u00b7 ${score} lit`;
+      playChime();
       break;
     }
   }
 });
 
-// The host switches its window in and out of fullscreen on this message.
+function playChime() {
+  if (!soundOn) return;
+  // Seeking back to the start asks the host for a byte range of the file.
+  chime.currentTime = 0;
+  chime.play().catch(() => {});
+}
+
+// Element fullscreen: the host follows the page's fullscreen element.
+function togglePageFullscreen() {
+  if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+  else document.documentElement.requestFullscreen().catch(() => {});
+}
+
+// The host's own message: the window goes fullscreen without the page's
+// fullscreen element. Posted as a JSON string, the only form the host reads.
+function toggleHostFullscreen() {
+  if (!host) return;
+  hostFullscreen = !hostFullscreen;
+  host.postMessage(JSON.stringify({ type: "set-fullscreen", fullscreen: hostFullscreen }));
+  hostFullscreenButton.textContent = hostFullscreen ? "Leave window fullscreen" : "Window fullscreen";
+}
+
+document.addEventListener("fullscreenchange", () => {
+  pageFullscreenButton.textContent = document.fullscreenElement ? "Leave page fullscreen" : "Page fullscreen";
+});
+
+pageFullscreenButton.addEventListener("click", togglePageFullscreen);
+hostFullscreenButton.addEventListener("click", toggleHostFullscreen);
+hostFullscreenButton.disabled = !host;
+if (!host) hostFullscreenButton.title = "Only inside the desktop host";
+
+soundButton.addEventListener("click", () => {
+  soundOn = !soundOn;
+  soundButton.textContent = soundOn ? "Sound on" : "Sound off";
+  soundButton.setAttribute("aria-pressed", String(soundOn));
+});
+
+document.getElementById("play").addEventListener("click", () => {
+  startCard.hidden = true;
+  document.title = "Lantern Garden \u00b7 night falls";
+  playChime();
+});
+
 window.addEventListener("keydown", (event) => {
-  if (event.key === "f" || event.key === "F") {
-    fullscreen = !fullscreen;
-    if (window.chrome && window.chrome.webview) {
-      window.chrome.webview.postMessage(JSON.stringify({ type: "set-fullscreen", fullscreen }));
-    }
-  }
+  if (event.key === "f" || event.key === "F") toggleHostFullscreen();
 });
 
 window.addEventListener("resize", resize);

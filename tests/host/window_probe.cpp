@@ -1,0 +1,51 @@
+// Drives CreateMainWindow in a process of its own, so that a test can watch
+// the boxes it shows when the class or the window cannot be made:
+//   window_probe register   the class name is taken before CreateMainWindow
+//   window_probe create     the creation of the main window is refused
+// Exits with 1 when CreateMainWindow reports failure, 0 when it succeeded.
+#include <windows.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "app/manifest.h"
+#include "host/main_window.h"
+
+namespace {
+
+LRESULT CALLBACK RefuseCreation(int code, WPARAM wParam, LPARAM lParam) {
+    // A non-zero answer to HCBT_CREATEWND makes CreateWindowExW return null.
+    // Only the main window is refused: the failure box must still open.
+    if (code == HCBT_CREATEWND) {
+        wchar_t name[64] = {};
+        GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+        if (std::wcscmp(name, L"WindowsLanternshell") == 0) return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    appConfig.title = L"A title of the manifest";
+    appConfig.width = 320;
+    appConfig.height = 200;
+    appConfig.resizable = true;
+    appConfig.iconHandle = LoadIconW(nullptr, IDI_APPLICATION);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+
+    if (std::strcmp(argv[1], "register") == 0) {
+        WNDCLASSEXW taken{};
+        taken.cbSize = sizeof(taken);
+        taken.lpfnWndProc = DefWindowProcW;
+        taken.hInstance = instance;
+        taken.lpszClassName = L"WindowsLanternshell";
+        if (!RegisterClassExW(&taken)) return 3;
+    } else if (std::strcmp(argv[1], "create") == 0) {
+        if (!SetWindowsHookExW(WH_CBT, RefuseCreation, nullptr, GetCurrentThreadId())) return 3;
+    } else {
+        return 2;
+    }
+    return CreateMainWindow(instance) ? 0 : 1;
+}
