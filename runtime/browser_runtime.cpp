@@ -44,6 +44,21 @@ bool RegisterInstallerWindowClass(HINSTANCE instance, const AppConfig& config) {
     return RegisterClassExW(&windowClass) != 0;
 }
 
+// A download can report success and still not be a program: an empty answer
+// from a connection that closed early, or a sign-in page of a captive network.
+// Windows programs begin with "MZ".
+bool IsProgramFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char start[2] = {};
+    DWORD read = 0;
+    const bool program = ReadFile(file, start, sizeof start, &read, nullptr) &&
+                         read == sizeof start && start[0] == 'M' && start[1] == 'Z';
+    CloseHandle(file);
+    return program;
+}
+
 // Runs the downloaded installer from the user data folder, without arguments,
 // and waits for it. Its exit code says nothing: only the next check decides.
 void RunInstaller(const std::wstring& path, const std::wstring& userDataFolder) {
@@ -161,13 +176,10 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
         PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
 
-    // Only a download that arrived whole replaces the installer and is run;
+    // Only a program that arrived whole replaces the installer and is run;
     // after a failure whatever lies at the installer's path stays unstarted.
-    if (FAILED(job.result)) {
-        DeleteFileW(partialPath.c_str());
-        return;
-    }
-    if (!MoveFileExW(partialPath.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (FAILED(job.result) || !IsProgramFile(partialPath) ||
+        !MoveFileExW(partialPath.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(partialPath.c_str());
         return;
     }

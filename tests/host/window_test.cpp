@@ -120,6 +120,47 @@ TEST(Fullscreen, WindowedRequestWhileWindowedTouchesNothing) {
     MainWindow.windowHandle = nullptr;
 }
 
+// COM is left uninitialised on a fresh thread, so creating the taskbar list
+// fails there until the thread joins an apartment.
+DWORD WINAPI TaskbarRetryThread(void* parameter) {
+    auto* seen = static_cast<int*>(parameter);
+    HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 20, 20, 300, 200);
+    MainWindow.windowHandle = window;
+    RECT windowed{};
+    GetWindowRect(window, &windowed);
+    SetFullscreen(true);
+    seen[0] = FullscreenState.isFullscreen && !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
+    seen[1] = FullscreenState.taskbarList ? 1 : 0;
+    SetFullscreen(false);
+    RECT back{};
+    GetWindowRect(window, &back);
+    seen[2] = !FullscreenState.isFullscreen && SameRect(back, windowed);
+    seen[3] = FullscreenState.taskbarList ? 1 : 0;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetFullscreen(true);
+    seen[4] = FullscreenState.taskbarList ? 1 : 0;
+    SetFullscreen(false);
+    FullscreenState.taskbarList.Reset();
+    DestroyWindow(window);
+    MainWindow.windowHandle = nullptr;
+    CoUninitialize();
+    return 0;
+}
+
+TEST(Fullscreen, WithoutTaskbarListTheWindowStillSwitchesAndLaterChangesRetry) {
+    ASSERT_FALSE(FullscreenState.taskbarList);
+    int seen[5] = {-1, -1, -1, -1, -1};
+    HANDLE thread = CreateThread(nullptr, 0, TaskbarRetryThread, seen, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(seen[0], 1) << "entered without the taskbar list";
+    EXPECT_EQ(seen[1], 0) << "no list without COM";
+    EXPECT_EQ(seen[2], 1) << "left and restored without the taskbar list";
+    EXPECT_EQ(seen[3], 0);
+    EXPECT_EQ(seen[4], 1) << "made on the next change once COM is there";
+}
+
 struct ModeCase {
     const char* name;
     DWORD style;

@@ -100,6 +100,13 @@ int LoopbackServer::Requests() const {
     return static_cast<int>(requests_);
 }
 
+std::vector<std::string> LoopbackServer::RequestLines() const {
+    AcquireSRWLockShared(&lock_);
+    std::vector<std::string> lines = requestLines_;
+    ReleaseSRWLockShared(&lock_);
+    return lines;
+}
+
 DWORD WINAPI LoopbackServer::Serve(void* self) {
     auto* server = static_cast<LoopbackServer*>(self);
     for (;;) {
@@ -120,6 +127,10 @@ void LoopbackServer::Answer(unsigned long long connection) {
         request.append(buffer, static_cast<size_t>(n));
     }
     InterlockedIncrement(&requests_);
+    AcquireSRWLockExclusive(&lock_);
+    requestLines_.push_back(request.substr(0, request.find("\r\n")));
+    ReleaseSRWLockExclusive(&lock_);
+    if (file_.refuse) return;
     std::string head =
         "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
         "Cache-Control: no-store\r\nConnection: close\r\n";

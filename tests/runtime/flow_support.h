@@ -21,6 +21,7 @@ struct ServedFile {
     size_t chunk = 0;                         // bytes per send; 0: all at once
     DWORD pauseMs = 0;                        // between chunks
     size_t holdAt = static_cast<size_t>(-1);  // after this many bytes, wait for Release()
+    bool refuse = false;                      // close every connection once its request has arrived
 };
 
 // Serves one file to every GET on 127.0.0.1 until destroyed.
@@ -35,6 +36,8 @@ public:
     // Lets held bodies go on.
     void Release();
     int Requests() const;
+    // The first line of every request so far.
+    std::vector<std::string> RequestLines() const;
 
 private:
     static DWORD WINAPI Serve(void* self);
@@ -46,6 +49,8 @@ private:
     HANDLE thread_ = nullptr;
     HANDLE release_ = nullptr;
     volatile LONG requests_ = 0;
+    mutable SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<std::string> requestLines_;
     std::wstring path_;
 };
 

@@ -54,7 +54,7 @@ TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     ASSERT_TRUE(flowRun.sawProgressWindow);
     EXPECT_EQ(flowRun.progress.title, L"Downloading...");
     EXPECT_EQ(flowRun.positions, std::vector<int>{0});
-    EXPECT_EQ(ReadFileBytes(Installer(flow)), file.body);
+    EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }
 
@@ -82,7 +82,7 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     EXPECT_EQ(flowRun.run.exitCode, 0u);
     ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
-    EXPECT_EQ(ReadFileBytes(Installer(flow)), file.body);
+    EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }
 
@@ -118,12 +118,20 @@ TEST(InstallFlow, InstallerExitCodeDoesNotDecide) {
 
 // A failed download must not run whatever lies at the installer's path: here
 // a working installer planted there earlier, which would provide the runtime.
+// A page served in place of the program counts as a failed download.
 TEST(InstallFlow, FailedDownloadStartsNothing) {
     struct Case {
         const char* name;
         bool plant;
+        const char* servedPage;  // null: nothing listens at the address
     };
-    for (const Case c : {Case{"nothing planted", false}, Case{"installer planted", true}}) {
+    const Case cases[] = {
+        {"unreachable, nothing planted", false, nullptr},
+        {"unreachable, installer planted", true, nullptr},
+        {"sign-in page, installer planted", true, "<html><body>Sign in first</body></html>"},
+        {"empty answer, nothing planted", false, ""},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
         const std::string planted = ReadFileBytes(FakeInstallerPath());
@@ -131,19 +139,24 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
             MakeFolders(flow.userDataFolder);
             WriteFileBytes(Installer(flow), planted);
         }
+        ServedFile page;
+        if (c.servedPage) page.body = c.servedPage;
+        LoopbackServer server(page);
         FlowOptions options;
         options.environment = flow.InstallerEnvironment(true);
-        const FlowRun flowRun = RunFlow(flow, UnreachableUrl(), options);
+        const FlowRun flowRun =
+            RunFlow(flow, c.servedPage ? server.Url() : UnreachableUrl(), options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
         ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
                                   {DefaultFailureText, BoxIcon::Error}});
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
+        EXPECT_EQ(server.Requests(), c.servedPage ? 1 : 0);
         EXPECT_FALSE(FileExists(flow.installerLog));
         EXPECT_FALSE(FileExists(flow.marker));
         EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
         if (c.plant)
-            EXPECT_EQ(ReadFileBytes(Installer(flow)), planted);
+            EXPECT_TRUE(ReadFileBytes(Installer(flow)) == planted) << "the planted file changed";
         else
             EXPECT_FALSE(FileExists(Installer(flow)));
     }
@@ -160,7 +173,8 @@ TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
     ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
-    EXPECT_EQ(ReadFileBytes(Installer(flow)), ReadFileBytes(FakeInstallerPath()));
+    EXPECT_TRUE(ReadFileBytes(Installer(flow)) == ReadFileBytes(FakeInstallerPath()))
+        << "the installer is not the download";
     EXPECT_EQ(ReadFileBytes(flow.userDataFolder + L"\\keep.txt"), "kept");
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }

@@ -97,7 +97,7 @@ TEST(ProgressWindow, FullInstallAtTheScreensDpi) {
     // The download became the installer, which ran once from the user data
     // folder without arguments, and the host waited for it.
     const std::wstring installer = flow.userDataFolder + L"\\Webview2Setup.exe";
-    EXPECT_EQ(ReadFileBytes(installer), file.body);
+    EXPECT_TRUE(ReadFileBytes(installer) == file.body) << "the installer is not the download";
     EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
     const auto runs = ReadInstallerLog(flow.installerLog);
     ASSERT_EQ(runs.size(), 1u);

@@ -97,11 +97,21 @@ function toggleHostFullscreen() {
   if (!host) return;
   hostFullscreen = !hostFullscreen;
   host.postMessage(JSON.stringify({ type: "set-fullscreen", fullscreen: hostFullscreen }));
+  showHostFullscreen();
+}
+
+function showHostFullscreen() {
   hostFullscreenButton.textContent = hostFullscreen ? "Leave window fullscreen" : "Window fullscreen";
 }
 
 document.addEventListener("fullscreenchange", () => {
   pageFullscreenButton.textContent = document.fullscreenElement ? "Leave page fullscreen" : "Page fullscreen";
+  // The host keeps one fullscreen state for both ways in: leaving element
+  // fullscreen also leaves the window fullscreen.
+  if (!document.fullscreenElement) {
+    hostFullscreen = false;
+    showHostFullscreen();
+  }
 });
 
 pageFullscreenButton.addEventListener("click", togglePageFullscreen);

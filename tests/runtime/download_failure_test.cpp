@@ -1,0 +1,79 @@
+// The real executable when the download fails. Its address is the vendor's
+// link, which no test can serve; this prefix sends every Internet request
+// through a "proxy" on loopback that notes the request and hangs up. That
+// shows where the executable asks, and makes the download fail at once (the
+// download call itself reports success with an empty file then).
+#include <gtest/gtest.h>
+
+#include "app/text.h"
+#include "tests/runtime/flow_support.h"
+
+namespace {
+
+const wchar_t* const DefaultFailureText =
+    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
+    L"install it, and that your Internet connection is working. Run the app again to try again.";
+const wchar_t* const DefaultNoticeText =
+    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and installed "
+    L"for you now.";
+
+const wchar_t* const InternetSettings =
+    L"\"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\"";
+
+TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
+    ServedFile refuse;
+    refuse.refuse = true;
+    LoopbackServer proxy(refuse);
+    const std::wstring url = proxy.Url();
+    const std::wstring address = url.substr(7, url.find(L'/', 7) - 7);
+    ASSERT_EQ(
+        RunReg(L"add " + std::wstring(InternetSettings) + L" /v ProxyEnable /t REG_DWORD /d 1 /f"),
+        0u);
+    ASSERT_EQ(RunReg(L"add " + std::wstring(InternetSettings) + L" /v ProxyServer /t REG_SZ /d " +
+                     address + L" /f"),
+              0u);
+
+    const std::string name = "ls-download-failure-" + std::to_string(GetCurrentProcessId());
+    AppFolder app(R"({"name":")" + name + R"(","window":{"title":"Failing Download"}})");
+    InstallLoaderDouble(app.root.path(), R"({"runtime":false})");
+    // A working installer planted where the download would go: running it
+    // would be running a program nobody downloaded.
+    const std::wstring userDataFolder =
+        ComposeUserDataFolder(GetLocalAppDataFolder(), std::wstring(name.begin(), name.end()));
+    CreateDirectoryW(userDataFolder.c_str(), nullptr);
+    const std::wstring planted = userDataFolder + L"\\Webview2Setup.exe";
+    const std::string plantedBytes = ReadFileBytes(FakeInstallerPath());
+    WriteFileBytes(planted, plantedBytes);
+    TempFolder logs(L"logs");
+    RunOptions options;
+    options.environment = {L"LS_FAKE_INSTALLER_LOG=" + (logs / L"installer-log.txt")};
+    bool progressWindow = false;
+    options.onWindow = [&](HWND window) {
+        if (ClassOf(window) == L"WebView2Setup") progressWindow = true;
+    };
+    const RunResult run = RunProgram(app.exe, options);
+
+    RunReg(L"add " + std::wstring(InternetSettings) + L" /v ProxyEnable /t REG_DWORD /d 0 /f");
+    const auto requests = proxy.RequestLines();
+    const std::string plantedAfter = ReadFileBytes(planted);
+    const bool partialLeft = FileExists(userDataFolder + L"\\Webview2Setup.exe.download");
+    RemoveTree(userDataFolder);
+
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 1u);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_EQ(run.boxes[0].text, DefaultNoticeText);
+    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Information);
+    EXPECT_EQ(run.boxes[1].text, DefaultFailureText);
+    EXPECT_EQ(run.boxes[1].icon, BoxIcon::Error);
+    for (const auto& box : run.boxes) EXPECT_EQ(box.caption, L"Failing Download");
+    EXPECT_TRUE(progressWindow);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].rfind("CONNECT go.microsoft.com:443 ", 0), 0u) << requests[0];
+    EXPECT_FALSE(FileExists(logs / L"installer-log.txt"));
+    EXPECT_TRUE(plantedAfter == plantedBytes)
+        << "the planted installer changed: " << plantedAfter.size() << " bytes";
+    EXPECT_FALSE(partialLeft);
+}
+
+}  // namespace
