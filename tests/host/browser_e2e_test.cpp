@@ -620,6 +620,10 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
             EXPECT_EQ(StyleOf(after, "exstyle"), StyleOf(windowed, "exstyle"));
             EXPECT_EQ(FieldOf(after, "rect"), FieldOf(windowed, "rect"));
         }
+        // A switch resizes the view with the window; a message that changes
+        // nothing leaves the bounds alone.
+        const bool switched = steps[i].fullscreen != steps[i - 1].fullscreen;
+        EXPECT_EQ(!LinesStartingWith(segments[i], "Controller.put_Bounds").empty(), switched);
     }
 }
 
