@@ -1,0 +1,672 @@
+// The real executable from end to end against the browser control's test
+// double: setup, visibility, every kind of page event and the creation
+// failures, judged from the double's transcript and from outside. The same
+// source is built once per way of reaching the control (LS_E2E_PATH): the
+// loader library beside the executable, the built-in loader with a fixed
+// runtime in "webview2", and the built-in loader with an installed runtime
+// registered in the test prefix.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/harness.h"
+
+namespace {
+
+enum class BrowserPath { Loader = 0, BuiltinFixed = 1, BuiltinInstalled = 2 };
+constexpr BrowserPath ThisPath = static_cast<BrowserPath>(LS_E2E_PATH);
+
+const char* const Origin = "https://lanternshell.localhost/";
+const wchar_t* const MainClass = L"WindowsLanternshell";
+
+std::string Manifest(const nlohmann::json& extra = nlohmann::json::object(),
+                     bool fixed = ThisPath == BrowserPath::BuiltinFixed) {
+    nlohmann::json manifest = {
+        {"name", "e2e-game"}, {"window", {{"title", "E2E Game"}, {"width", 640}, {"height", 480}}}};
+    if (fixed) manifest["settings"]["distribution-mode"] = "fixed";
+    manifest.merge_patch(extra);
+    return manifest.dump();
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += static_cast<char>(c);  // ASCII paths only
+    return out;
+}
+
+// An app folder with the double placed where this path's loader finds it.
+struct App {
+    explicit App(const std::string& scenario = "", const std::string& manifest = Manifest(),
+                 BrowserPath path = ThisPath)
+        : folder(manifest, L"e2e"), path(path) {
+        switch (path) {
+            case BrowserPath::Loader:
+                InstallLoaderDouble(folder.root.path(), scenario);
+                transcriptFolder = folder.root.path();
+                break;
+            case BrowserPath::BuiltinFixed:
+                transcriptFolder = InstallRuntimeDouble(folder.root / L"webview2", scenario);
+                break;
+            case BrowserPath::BuiltinInstalled:
+                transcriptFolder = InstallRuntimeDouble(runtimes / L"120.0.2210.91", scenario);
+                RegisterInstalledRuntime(L"HKCU", runtimes / L"120.0.2210.91");
+                break;
+        }
+    }
+    ~App() {
+        if (path == BrowserPath::BuiltinInstalled) RegisterInstalledRuntime(L"HKCU", L"");
+    }
+    std::wstring www(const std::wstring& name) const { return folder.root / (L"www\\" + name); }
+
+    AppFolder folder;
+    TempFolder runtimes{L"runtimes"};
+    BrowserPath path;
+    std::wstring transcriptFolder;
+};
+
+struct Outcome {
+    RunResult run;
+    std::vector<std::string> transcript;
+    bool sawVisible = false;    // the main window was ever seen visible
+    bool closedByTest = false;  // the test sent WM_CLOSE after the scenario
+    RECT client{};
+};
+
+// Runs the app until the double reports marker in its transcript, then closes
+// the main window as a user would (unless closing is the page's job).
+Outcome RunApp(const App& app, const std::string& marker = "Return ControllerCompleted",
+               bool close = true) {
+    Outcome outcome;
+    RunOptions options;
+    options.timeoutMs = 40000;
+    options.onWindow = [&](HWND window) {
+        if (ClassOf(window) != MainClass) return;
+        outcome.sawVisible |= IsWindowVisible(window) != FALSE;
+        GetClientRect(window, &outcome.client);
+        if (!close || outcome.closedByTest) return;
+        for (const auto& line : ReadLoaderTranscript(app.transcriptFolder))
+            if (line.rfind(marker, 0) == 0) {
+                outcome.closedByTest = true;
+                PostMessageW(window, WM_CLOSE, 0, 0);
+                break;
+            }
+    };
+    outcome.run = RunProgram(app.folder.exe, options);
+    outcome.transcript = ReadLoaderTranscript(app.transcriptFolder);
+    return outcome;
+}
+
+void ExpectCleanClose(const Outcome& outcome) {
+    EXPECT_FALSE(outcome.run.timedOut);
+    EXPECT_EQ(outcome.run.exitCode, 0u);
+    EXPECT_TRUE(outcome.run.boxes.empty());
+}
+
+// Each event's lines: from its "Raise" line to its "Return" line.
+std::vector<std::vector<std::string>> EventSegments(const std::vector<std::string>& transcript) {
+    std::vector<std::vector<std::string>> segments;
+    bool inside = false;
+    for (const auto& line : transcript) {
+        if (line.rfind("Raise ", 0) == 0) {
+            segments.emplace_back();
+            inside = true;
+        }
+        if (inside) segments.back().push_back(line);
+        if (inside && line.rfind("Return ", 0) == 0) inside = false;
+    }
+    return segments;
+}
+
+std::string Scenario(const std::vector<nlohmann::json>& events) {
+    return nlohmann::json{{"events", events}}.dump();
+}
+
+std::string FirstWith(const std::vector<std::string>& lines, const std::string& prefix) {
+    const auto found = LinesStartingWith(lines, prefix);
+    return found.empty() ? std::string() : found[0];
+}
+
+std::wstring LocalAppData() {
+    PWSTR path = nullptr;
+    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
+    std::wstring out = path ? path : L"";
+    CoTaskMemFree(path);
+    return out;
+}
+
+unsigned long StyleOf(const std::string& line, const char* field = "style") {
+    return std::strtoul(FieldOf(line, field).c_str(), nullptr, 16);
+}
+
+std::string MonitorRect() {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    const RECT& r = info.rcMonitor;
+    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+}
+
+// --- Setup -----------------------------------------------------------------
+
+std::vector<std::string> SetupLines(const std::vector<std::string>& transcript) {
+    std::vector<std::string> lines;
+    bool inside = false;
+    for (const auto& line : transcript) {
+        if (line.rfind("CreateCoreWebView2EnvironmentWithOptions", 0) == 0) inside = true;
+        if (!inside) continue;
+        // The navigation line goes on with the window's style and rectangle.
+        const size_t observed = line.find(" window.visible=0");
+        lines.push_back(line.rfind("WebView.Navigate", 0) == 0 && observed != std::string::npos
+                            ? line.substr(0, observed + 17)
+                            : line);
+        if (line.rfind("Return ControllerCompleted", 0) == 0) break;
+    }
+    return lines;
+}
+
+struct SetupCase {
+    const char* name;
+    nlohmann::json manifest;
+    bool fixed;
+    const char* arguments;
+    bool devTools;
+    const char* navigation;  // after the origin
+};
+
+void ExpectSetup(const SetupCase& c, BrowserPath path) {
+    SCOPED_TRACE(c.name);
+    App app("", Manifest(c.manifest, c.fixed), path);
+    const Outcome outcome = RunApp(app);
+    ExpectCleanClose(outcome);
+    EXPECT_TRUE(outcome.closedByTest);
+    EXPECT_FALSE(outcome.sawVisible) << "shown before any document loaded";
+
+    // The loader hears the folder verbatim; a runtime's client library hears
+    // the kind of runtime instead.
+    const std::string folder = path == BrowserPath::Loader && c.fixed ? "\"webview2\"" : "null";
+    const std::string userData = TranscriptQuote(LocalAppData() + L"\\e2e-game");
+    if (path != BrowserPath::Loader) {
+        EXPECT_EQ(FirstWith(outcome.transcript, "CreateWebViewEnvironmentWithOptionsInternal"),
+                  "CreateWebViewEnvironmentWithOptionsInternal checked=1 runtimeType=" +
+                      std::string(path == BrowserPath::BuiltinFixed ? "1" : "0") +
+                      " userDataFolder=" + userData + " handler=object");
+    }
+    const std::string bounds = "(0,0," + std::to_string(outcome.client.right) + "," +
+                               std::to_string(outcome.client.bottom) + ")";
+    const std::vector<std::string> expected = {
+        "CreateCoreWebView2EnvironmentWithOptions folder=" + folder +
+            " userDataFolder=" + userData + " options=object handler=object -> 0x00000000",
+        "Options.get_AdditionalBrowserArguments -> 0x00000000 value=" +
+            TranscriptQuote(std::wstring(c.arguments, c.arguments + strlen(c.arguments))),
+        "Options.get_Language -> 0x00000000 value=\"\"",
+        "Options.get_TargetCompatibleBrowserVersion -> 0x00000000 value=\"113.0.1774.30\"",
+        "Options.get_AllowSingleSignOnUsingOSPrimaryAccount -> 0x00000000 value=0",
+        "Invoke EnvironmentCompleted errorCode=0x00000000 environment=object",
+        "Environment.CreateCoreWebView2Controller parent=window visible=0 handler=object -> "
+        "0x00000000",
+        "Return EnvironmentCompleted -> 0x00000000",
+        "Invoke ControllerCompleted errorCode=0x00000000 controller=object",
+        "Controller.get_CoreWebView2 -> 0x00000000 webview=object",
+        "WebView.QueryInterface iid=ICoreWebView2_2 -> 0x00000000",
+        "WebView.get_Settings -> 0x00000000 settings=object",
+        "Settings.put_IsScriptEnabled value=1 -> 0x00000000",
+        "Settings.put_AreHostObjectsAllowed value=0 -> 0x00000000",
+        "Settings.put_AreDefaultScriptDialogsEnabled value=1 -> 0x00000000",
+        "Settings.put_IsWebMessageEnabled value=1 -> 0x00000000",
+        "Settings.put_IsZoomControlEnabled value=0 -> 0x00000000",
+        "Settings.put_AreDefaultContextMenusEnabled value=1 -> 0x00000000",
+        std::string("Settings.put_AreDevToolsEnabled value=") + (c.devTools ? "1" : "0") +
+            " -> 0x00000000",
+        "Controller.put_Bounds bounds=" + bounds + " -> 0x00000000",
+        "WebView.add_DocumentTitleChanged handler=object token=null -> 0x00000000",
+        "WebView.AddWebResourceRequestedFilter uri=\"" + std::string(Origin) +
+            "*\" context=0 -> 0x00000000",
+        "WebView.add_WebResourceRequested handler=object token=null -> 0x00000000",
+        "WebView.add_NavigationStarting handler=object token=null -> 0x00000000",
+        "WebView.add_PermissionRequested handler=object token=null -> 0x00000000",
+        "WebView.add_ContainsFullScreenElementChanged handler=object token=null -> 0x00000000",
+        "WebView.add_WindowCloseRequested handler=object token=null -> 0x00000000",
+        "WebView.add_NewWindowRequested handler=object token=null -> 0x00000000",
+        "WebView.add_WebMessageReceived handler=object token=null -> 0x00000000",
+        "WebView.add_DOMContentLoaded handler=object token=null -> 0x00000000",
+        "WebView.Navigate uri=\"" + std::string(Origin) + c.navigation +
+            "\" -> 0x00000000 window.visible=0",
+        "Return ControllerCompleted -> 0x00000000",
+    };
+    EXPECT_EQ(SetupLines(outcome.transcript), expected);
+    EXPECT_GT(outcome.client.right, 0);
+    // Nothing the host never needs: no slot answered "not implemented".
+    for (const auto& line : outcome.transcript)
+        EXPECT_EQ(line.find("-> 0x80004001"), std::string::npos) << line;
+}
+
+TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
+    const bool fixed = ThisPath == BrowserPath::BuiltinFixed;
+    const SetupCase cases[] = {
+        {"defaults", nlohmann::json::object(), fixed, "", true, "index.html"},
+        {"manifest values",
+         {{"main", "game/start.html?level=2#top"},
+          {"chromium-args", "--disable-gpu --lang=fr"},
+          {"settings", {{"enable-devtools", false}}}},
+         fixed,
+         "--disable-gpu --lang=fr",
+         false,
+         "game/start.html?level=2#top"},
+    };
+    for (const auto& c : cases) ExpectSetup(c, ThisPath);
+}
+
+TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the loader library's own case";
+    ExpectSetup({"fixed", nlohmann::json::object(), true, "", true, "index.html"},
+                BrowserPath::Loader);
+}
+
+// --- Visibility and the close request --------------------------------------
+
+TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
+    App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "DOMContentLoaded"}}}));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    EXPECT_TRUE(outcome.sawVisible);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), 2u);
+    EXPECT_EQ(FieldOf(FirstWith(outcome.transcript, "WebView.Navigate"), "window.visible"), "0");
+    for (size_t i = 0; i < segments.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto& lines = segments[i];
+        EXPECT_EQ(FieldOf(lines.front(), "window.visible"), i == 0 ? "0" : "1");
+        EXPECT_EQ(FieldOf(lines.back(), "window.visible"), "1");
+        // The control is shown and focused after the window, on every load.
+        const std::string visible = FirstWith(lines, "Controller.put_IsVisible");
+        EXPECT_EQ(FieldOf(visible, "value"), "1");
+        EXPECT_EQ(FieldOf(visible, "window.visible"), "1");
+        EXPECT_EQ(LinesStartingWith(lines, "Controller.MoveFocus reason=0 -> 0x00000000").size(),
+                  1u);
+    }
+}
+
+TEST(BrowserEndToEnd, CloseRequestFromThePageEndsTheProcessWithZero) {
+    App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "WindowCloseRequested"}}}));
+    const Outcome outcome = RunApp(app, "", false);
+    ExpectCleanClose(outcome);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), 2u);
+    EXPECT_EQ(segments[1].back(), "Return WindowCloseRequested -> 0x00000000 window=destroyed");
+}
+
+// --- Resource requests -----------------------------------------------------
+
+struct ResourceCase {
+    const char* path;   // after the origin
+    const char* range;  // null: no Range header
+    const char* method;
+    bool readAfterTeardown;
+    int status;
+    const char* reason;
+    std::string headers;  // the exact header text
+    bool body;            // false: no body at all
+    std::string bodyBytes;
+};
+
+std::string Bytes(const std::string& all, size_t first, size_t count) {
+    return all.substr(first, count);
+}
+
+TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
+    std::string clip;
+    for (int i = 0; i < 1000; ++i) clip += static_cast<char>((i * 31 + 7) & 0xFF);
+    const std::string page = "<!doctype html><title>e2e</title>";
+    const std::string hero = "PNG-ish bytes 0123";
+    const std::string html = "Content-Type: text/html; charset=utf-8";
+    const std::string head = "Cache-Control: no-store\n";
+    const std::string ranges = "\nAccept-Ranges: bytes";
+    const std::string mp4 = head + "Content-Type: video/mp4" + ranges;
+    const std::string notFound = "Cache-Control: no-store";
+    const ResourceCase cases[] = {
+        {"index.html", nullptr, "GET", false, 200, "OK",
+         head + html + ranges + "\nContent-Length: " + std::to_string(page.size()), true, page},
+        {"index.html", nullptr, "HEAD", false, 200, "OK",
+         head + html + ranges + "\nContent-Length: " + std::to_string(page.size()), true, page},
+        {"media/clip.mp4", "bytes=0-499", "GET", false, 206, "Partial Content",
+         mp4 + "\nContent-Range: bytes 0-499/1000\nContent-Length: 500", true, Bytes(clip, 0, 500)},
+        {"media/clip.mp4", "bytes=-200", "GET", false, 206, "Partial Content",
+         mp4 + "\nContent-Range: bytes 800-999/1000\nContent-Length: 200", true,
+         Bytes(clip, 800, 200)},
+        {"media/clip.mp4", "bytes=0-", "GET", false, 206, "Partial Content",
+         mp4 + "\nContent-Range: bytes 0-999/1000\nContent-Length: 1000", true, clip},
+        {"media/clip.mp4", "bytes=1000-", "GET", false, 416, "Range Not Satisfiable", mp4, false,
+         ""},
+        {"media/clip.mp4", "bytes=500-999", "GET", true, 206, "Partial Content",
+         mp4 + "\nContent-Range: bytes 500-999/1000\nContent-Length: 500", true,
+         Bytes(clip, 500, 500)},
+        {"img/Hero%20Walk.png", nullptr, "GET", false, 200, "OK",
+         head + "Content-Type: image/png" + ranges +
+             "\nContent-Length: " + std::to_string(hero.size()),
+         true, hero},
+        {"empty.txt", "bytes=0-0", "GET", false, 416, "Range Not Satisfiable",
+         head + "Content-Type: text/plain; charset=utf-8" + ranges, false, ""},
+        {"missing.js", nullptr, "GET", false, 404, "Not Found", notFound, true, "File not found"},
+        // Cache-busting queries and fragments name the same file.
+        {"index.html?v=2#top", nullptr, "GET", false, 200, "OK",
+         head + html + ranges + "\nContent-Length: " + std::to_string(page.size()), true, page},
+    };
+    std::vector<nlohmann::json> events;
+    for (const auto& c : cases) {
+        nlohmann::json event = {{"event", "WebResourceRequested"},
+                                {"uri", std::string(Origin) + c.path},
+                                {"method", c.method},
+                                {"delayMs", 0}};
+        if (c.range) event["range"] = c.range;
+        if (c.readAfterTeardown) event["readBody"] = "afterTeardown";
+        events.push_back(event);
+    }
+    App app(Scenario(events));
+    WriteFileBytes(app.www(L"index.html"), page);
+    MakeFolders(app.www(L"media"));
+    WriteFileBytes(app.www(L"media\\clip.mp4"), clip);
+    MakeFolders(app.www(L"img"));
+    WriteFileBytes(app.www(L"img\\Hero Walk.png"), hero);
+    WriteFileBytes(app.www(L"empty.txt"), "");
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(std::string(c.path) + " " + (c.range ? c.range : "") + " " + c.method);
+        const auto& lines = segments[i];
+        const std::string created = FirstWith(lines, "Environment.CreateWebResourceResponse");
+        EXPECT_EQ(FieldOf(created, "headers"),
+                  TranscriptQuote(std::wstring(c.headers.begin(), c.headers.end())));
+        EXPECT_EQ(FieldOf(created, "status"), std::to_string(c.status));
+        EXPECT_EQ(FieldOf(created, "content"), c.body ? "object" : "null");
+        const std::string& answer = lines.back();
+        EXPECT_EQ(FieldOf(answer, "status"), std::to_string(c.status));
+        EXPECT_EQ(FieldOf(answer, "reason"), "\"" + std::string(c.reason) + "\"");
+        EXPECT_EQ(answer.find("\\r"), std::string::npos);
+        if (!c.body) {
+            EXPECT_EQ(FieldOf(answer, "body"), "none");
+        } else if (c.readAfterTeardown) {
+            EXPECT_EQ(FieldOf(answer, "body"), "deferred");
+        } else {
+            EXPECT_EQ(FieldOf(answer, "body.length"), std::to_string(c.bodyBytes.size()));
+            EXPECT_EQ(FieldOf(answer, "body.fnv1a"), Fnv1a(c.bodyBytes));
+        }
+        // The Range header is asked for only where a file was found.
+        const bool asked = !LinesStartingWith(lines, "RequestHeaders.GetHeader").empty();
+        EXPECT_EQ(asked, c.range != nullptr);
+    }
+    // The range kept by the control is read after the host has torn down.
+    const auto deferred = LinesStartingWith(outcome.transcript, "Deferred ");
+    ASSERT_EQ(deferred.size(), 1u);
+    EXPECT_EQ(outcome.transcript.back(), deferred[0]);
+    EXPECT_EQ(FieldOf(deferred[0], "body.length"), "500");
+    EXPECT_EQ(FieldOf(deferred[0], "body.fnv1a"), Fnv1a(Bytes(clip, 500, 500)));
+}
+
+// --- Navigation and permissions --------------------------------------------
+
+TEST(BrowserEndToEnd, NavigationLeavesTheAppOriginOnlyByCancellation) {
+    const struct {
+        nlohmann::json uri;
+        const char* cancel;
+    } cases[] = {
+        {std::string(Origin) + "next.html", "0"},
+        {std::string(Origin), "0"},
+        {"https://example.com/", "1"},
+        {"https://lanternshell.localhost", "1"},  // no slash after the host
+        {"HTTPS://LANTERNSHELL.LOCALHOST/x.html", "1"},
+        {"https://lanternshell.localhost:8443/", "1"},
+        {"https://lanternshell.localhost.example.com/", "1"},
+        {"http://lanternshell.localhost/", "1"},
+        {"data:text/html,hi", "1"},
+        {nullptr, "0"},  // no text at all: nothing decided, nothing breaks
+    };
+    std::vector<nlohmann::json> events;
+    for (const auto& c : cases)
+        events.push_back({{"event", "NavigationStarting"}, {"uri", c.uri}, {"delayMs", 0}});
+    App app(Scenario(events));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].uri.dump());
+        EXPECT_EQ(FieldOf(segments[i].back(), "cancel"), cases[i].cancel);
+    }
+}
+
+TEST(BrowserEndToEnd, PermissionsAreGrantedToTheAppOriginOnly) {
+    const struct {
+        nlohmann::json uri;
+        int kind;
+        const char* state;
+        const char* puts;
+    } cases[] = {
+        {std::string(Origin), 1, "1", "1"},
+        {std::string(Origin) + "game/index.html", 3, "1", "1"},
+        {"https://thirdparty.example/frame.html", 1, "0", "0"},
+        {"https://lanternshell.localhost.evil.example/", 2, "0", "0"},
+        {nullptr, 1, "0", "0"},
+    };
+    std::vector<nlohmann::json> events;
+    for (const auto& c : cases)
+        events.push_back(
+            {{"event", "PermissionRequested"}, {"uri", c.uri}, {"kind", c.kind}, {"delayMs", 0}});
+    App app(Scenario(events));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].uri.dump());
+        EXPECT_EQ(FieldOf(segments[i].back(), "state"), cases[i].state);
+        EXPECT_EQ(FieldOf(segments[i].back(), "puts"), cases[i].puts);
+    }
+}
+
+// --- New windows -----------------------------------------------------------
+
+// A recorder program registered as the "open" command of the web and mail
+// schemes in this test prefix; what it was started with is in "opened.txt".
+struct ShellRecorder {
+    ShellRecorder() {
+        const std::wstring program = folder / L"open_recorder.exe";
+        CopyFileW((FolderOfTestProgram() + L"open_recorder.exe").c_str(), program.c_str(), FALSE);
+        for (const wchar_t* scheme : {L"https", L"http", L"mailto"})
+            for (const wchar_t* root : {L"HKCU\\Software\\Classes\\", L"HKCR\\"}) {
+                const std::wstring key = std::wstring(root) + scheme;
+                RunReg(L"add \"" + key + L"\" /v \"URL Protocol\" /d \"\" /f");
+                RunReg(L"add \"" + key + L"\\shell\\open\\command\" /ve /d \"\\\"" + program +
+                       L"\\\" \\\"%1\\\"\" /f");
+            }
+    }
+    std::vector<std::string> Opened(size_t expected) const {
+        std::vector<std::string> lines;
+        for (int wait = 0; wait < 600; ++wait) {
+            lines = ReadLoaderTranscriptLike(folder / L"opened.txt");
+            if (lines.size() >= expected) break;
+            Sleep(50);
+        }
+        Sleep(500);  // late extra openings show too
+        return ReadLoaderTranscriptLike(folder / L"opened.txt");
+    }
+    static std::vector<std::string> ReadLoaderTranscriptLike(const std::wstring& path) {
+        std::vector<std::string> lines;
+        std::string line;
+        for (char c : ReadFileBytes(path)) {
+            if (c == '\n') {
+                lines.push_back(line);
+                line.clear();
+            } else if (c != '\r') {
+                line += c;
+            }
+        }
+        return lines;
+    }
+    TempFolder folder{L"shell"};
+};
+
+TEST(BrowserEndToEnd, NewWindowsOpenOnlyWebAndMailLinksOutsideTheApp) {
+    ShellRecorder recorder;
+    const struct {
+        nlohmann::json uri;
+        bool opened;
+    } cases[] = {
+        {"https://example.com/news?id=1", true},
+        {"http://example.org/", true},
+        {"mailto:team@example.com", true},
+        {"HTTPS://EXAMPLE.NET/upper", true},
+        {"file:///C:/windows/system32/calc.exe", false},
+        {"javascript:alert(1)", false},
+        {"about:blank", false},
+        {std::string(Origin) + "page.html", false},
+        {"\\\\server\\share\\tool.exe", false},
+        {"steam://run/1", false},
+        {nullptr, false},
+    };
+    std::vector<nlohmann::json> events;
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        events.push_back({{"event", "NewWindowRequested"}, {"uri", c.uri}, {"delayMs", 0}});
+        if (c.opened) expected.push_back(c.uri.get<std::string>());
+    }
+    App app(Scenario(events));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].uri.dump());
+        // Handled either way: the control never opens a window of its own.
+        if (!cases[i].uri.is_null()) {
+            EXPECT_EQ(FieldOf(segments[i].back(), "handled"), "1");
+        }
+        EXPECT_EQ(FieldOf(segments[i].back(), "newWindow"), "null");
+    }
+    const auto opened = recorder.Opened(expected.size());
+    EXPECT_EQ(opened.size(), expected.size());
+    for (const auto& uri : expected) {
+        bool found = false;
+        for (const auto& line : opened) found |= line.find("\"" + uri + "\"") != std::string::npos;
+        EXPECT_TRUE(found) << uri;
+    }
+}
+
+// --- Caption and fullscreen ------------------------------------------------
+
+TEST(BrowserEndToEnd, CaptionFollowsTheDocumentTitle) {
+    const char* const titles[] = {"Level 1", "Level 2 \xC3\x9C\xE2\x9C\x93", ""};
+    std::vector<nlohmann::json> events;
+    for (const char* title : titles)
+        events.push_back({{"event", "DocumentTitleChanged"}, {"title", title}, {"delayMs", 0}});
+    App app(Scenario(events));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), std::size(titles));
+    EXPECT_EQ(FieldOf(segments[0].front(), "caption"), "\"E2E Game\"");
+    for (size_t i = 0; i < std::size(titles); ++i)
+        EXPECT_EQ(FieldOf(segments[i].back(), "caption"), "\"" + std::string(titles[i]) + "\"");
+}
+
+TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
+    const std::string app = Origin;
+    const auto message = [](const std::string& source, const char* text) {
+        return nlohmann::json{{"event", "WebMessageReceived"}, {"source", source}, {"text", text}};
+    };
+    const struct {
+        nlohmann::json event;
+        bool fullscreen;  // the mode after the event
+    } steps[] = {
+        {{{"event", "DOMContentLoaded"}}, false},
+        {message(app + "index.html", R"({"type":"set-fullscreen","fullscreen":true})"), true},
+        {message("https://evil.example/", R"({"type":"set-fullscreen","fullscreen":false})"), true},
+        {{{"event", "WebMessageReceived"}, {"source", app}, {"json", "{\"type\":1}"}}, true},
+        {message(app, R"({"type":"set-fullscreen"})"), false},
+        {{{"event", "ContainsFullScreenElementChanged"}, {"value", true}}, true},
+        {{{"event", "ContainsFullScreenElementChanged"}, {"value", false}}, false},
+        {message(app, R"({"type":"SET-FULLSCREEN","fullscreen":true})"), false},
+    };
+    std::vector<nlohmann::json> events;
+    for (const auto& step : steps) events.push_back(step.event);
+    App folder(Scenario(events));
+    const Outcome outcome = RunApp(folder, "Done events=");
+    ExpectCleanClose(outcome);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), std::size(steps));
+    // The windowed look, as it was once the document had loaded.
+    const std::string windowed = segments[0].back();
+    const unsigned long frame = WS_CAPTION | WS_THICKFRAME;
+    ASSERT_EQ(StyleOf(windowed) & frame, frame);
+    for (size_t i = 1; i < std::size(steps); ++i) {
+        SCOPED_TRACE(steps[i].event.dump());
+        const std::string& after = segments[i].back();
+        EXPECT_EQ(FieldOf(after, "window.visible"), "1");
+        if (steps[i].fullscreen) {
+            EXPECT_EQ(StyleOf(after) & frame, 0u);
+            EXPECT_EQ(FieldOf(after, "rect"), MonitorRect());
+        } else {
+            EXPECT_EQ(StyleOf(after), StyleOf(windowed));
+            EXPECT_EQ(StyleOf(after, "exstyle"), StyleOf(windowed, "exstyle"));
+            EXPECT_EQ(FieldOf(after, "rect"), FieldOf(windowed, "rect"));
+        }
+        // A switch resizes the view with the window; a message that changes
+        // nothing leaves the bounds alone.
+        const bool switched = steps[i].fullscreen != steps[i - 1].fullscreen;
+        EXPECT_EQ(!LinesStartingWith(segments[i], "Controller.put_Bounds").empty(), switched);
+    }
+}
+
+// --- Creation failures -----------------------------------------------------
+
+TEST(BrowserEndToEnd, EachCreationFailureShowsTheBoxAndExitsWithOne) {
+    const struct {
+        const char* scenario;
+        HRESULT code;  // 0: any failure code the host picks for a missing object
+    } cases[] = {
+        {R"({"environment": {"call": "0x80004005"}})", E_FAIL},
+        {R"({"environment": {"result": "0x8007000E"}})", E_OUTOFMEMORY},
+        {R"({"environment": {"object": false}})", 0},
+        {R"({"controller": {"call": "0x80070005"}})", E_ACCESSDENIED},
+        {R"({"controller": {"result": "0x80004004", "object": false}})", E_ABORT},
+        {R"({"controller": {"object": false}})", 0},
+        {R"({"webview2": false})", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        App app(c.scenario);
+        const Outcome outcome = RunApp(app, "never", false);
+        EXPECT_FALSE(outcome.run.timedOut);
+        EXPECT_EQ(outcome.run.exitCode, 1u);
+        EXPECT_FALSE(outcome.sawVisible);
+        ASSERT_EQ(outcome.run.boxes.size(), 1u);
+        const BoxSeen& box = outcome.run.boxes[0];
+        EXPECT_EQ(box.caption, L"E2E Game");
+        EXPECT_EQ(box.icon, BoxIcon::Error);
+        EXPECT_FALSE(box.owned);
+        const std::wstring prefix = L"Failed to start the WebView2 browser control (error 0x";
+        ASSERT_EQ(box.text.rfind(prefix, 0), 0u) << Utf8(box.text);
+        const std::wstring digits = box.text.substr(prefix.size(), 8);
+        EXPECT_EQ(box.text.substr(prefix.size() + 8), L").");
+        const unsigned long shown = std::wcstoul(digits.c_str(), nullptr, 16);
+        if (c.code) {
+            EXPECT_EQ(shown, static_cast<unsigned long>(static_cast<unsigned>(c.code)));
+        } else {
+            EXPECT_TRUE(FAILED(static_cast<HRESULT>(shown))) << Utf8(digits);
+        }
+        // Nothing goes on after the failure: no view is set up.
+        EXPECT_TRUE(LinesStartingWith(outcome.transcript, "WebView.Navigate").empty());
+    }
+}
+
+}  // namespace
