@@ -10,13 +10,6 @@
 
 namespace {
 
-const wchar_t* const DefaultFailureText =
-    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
-    L"install it, and that your Internet connection is working. Run the app again to try again.";
-const wchar_t* const DefaultNoticeText =
-    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and installed "
-    L"for you now.";
-
 const wchar_t* const InternetSettings =
     L"\"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\"";
 

@@ -61,6 +61,13 @@ bool SendAll(SOCKET s, const char* data, size_t size) {
 
 }  // namespace
 
+const wchar_t* const DefaultNoticeText =
+    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and installed "
+    L"for you now.";
+const wchar_t* const DefaultFailureText =
+    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
+    L"install it, and that your Internet connection is working. Run the app again to try again.";
+
 std::wstring FakeInstallerPath() {
     return FolderOfTestProgram() + L"fake_installer.exe";
 }

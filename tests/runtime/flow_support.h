@@ -11,6 +11,11 @@
 
 #include "tests/support/harness.h"
 
+// The manifest's default runtime texts: the notice before the download and
+// the box when there is still no runtime after it.
+extern const wchar_t* const DefaultNoticeText;
+extern const wchar_t* const DefaultFailureText;
+
 // The test programs built beside this one.
 std::wstring FakeInstallerPath();
 std::wstring FlowHostPath();

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/text.h"
-#include "tests/support/harness.h"
+#include "tests/runtime/flow_support.h"
 
 namespace {
 
@@ -12,12 +12,6 @@ const wchar_t* const FixedText =
     L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to "
     L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime in "
     L"the \"webview2\" subfolder.";
-const wchar_t* const DefaultFailureText =
-    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
-    L"install it, and that your Internet connection is working. Run the app again to try again.";
-const wchar_t* const DefaultNoticeText =
-    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and installed "
-    L"for you now.";
 
 struct Seen {
     RunResult run;
@@ -54,14 +48,6 @@ std::string UniqueName(const std::string& hint) {
 
 std::wstring UserDataFolderOf(const std::string& name) {
     return ComposeUserDataFolder(GetLocalAppDataFolder(), std::wstring(name.begin(), name.end()));
-}
-
-std::vector<std::string> VersionQueries(const std::wstring& folder) {
-    std::vector<std::string> queries;
-    for (const auto& line : ReadLoaderTranscript(folder))
-        if (line.rfind("GetAvailableCoreWebView2BrowserVersionString ", 0) == 0)
-            queries.push_back(line);
-    return queries;
 }
 
 TEST(RuntimeCheck, InstalledRuntimeGoesStraightToTheWindow) {
