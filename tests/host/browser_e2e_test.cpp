@@ -127,6 +127,15 @@ std::string Scenario(const std::vector<nlohmann::json>& events) {
     return nlohmann::json{{"events", events}}.dump();
 }
 
+// Runs an app whose scenario raises events, expects it to close cleanly after
+// the last one, and gives each event's lines.
+std::vector<std::vector<std::string>> RunEvents(const std::vector<nlohmann::json>& events) {
+    App app(Scenario(events));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    return EventSegments(outcome.transcript);
+}
+
 std::string FirstWith(const std::vector<std::string>& lines, const std::string& prefix) {
     const auto found = LinesStartingWith(lines, prefix);
     return found.empty() ? std::string() : found[0];
@@ -434,10 +443,7 @@ TEST(BrowserEndToEnd, NavigationLeavesTheAppOriginOnlyByCancellation) {
     std::vector<nlohmann::json> events;
     for (const auto& c : cases)
         events.push_back({{"event", "NavigationStarting"}, {"uri", c.uri}, {"delayMs", 0}});
-    App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
-    ExpectCleanClose(outcome);
-    const auto segments = EventSegments(outcome.transcript);
+    const auto segments = RunEvents(events);
     ASSERT_EQ(segments.size(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].uri.dump());
@@ -462,10 +468,7 @@ TEST(BrowserEndToEnd, PermissionsAreGrantedToTheAppOriginOnly) {
     for (const auto& c : cases)
         events.push_back(
             {{"event", "PermissionRequested"}, {"uri", c.uri}, {"kind", c.kind}, {"delayMs", 0}});
-    App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
-    ExpectCleanClose(outcome);
-    const auto segments = EventSegments(outcome.transcript);
+    const auto segments = RunEvents(events);
     ASSERT_EQ(segments.size(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].uri.dump());
@@ -540,10 +543,7 @@ TEST(BrowserEndToEnd, NewWindowsOpenOnlyWebAndMailLinksOutsideTheApp) {
         events.push_back({{"event", "NewWindowRequested"}, {"uri", c.uri}, {"delayMs", 0}});
         if (c.opened) expected.push_back(c.uri.get<std::string>());
     }
-    App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
-    ExpectCleanClose(outcome);
-    const auto segments = EventSegments(outcome.transcript);
+    const auto segments = RunEvents(events);
     ASSERT_EQ(segments.size(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].uri.dump());
@@ -568,10 +568,7 @@ TEST(BrowserEndToEnd, CaptionFollowsTheDocumentTitle) {
     std::vector<nlohmann::json> events;
     for (const char* title : titles)
         events.push_back({{"event", "DocumentTitleChanged"}, {"title", title}, {"delayMs", 0}});
-    App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
-    ExpectCleanClose(outcome);
-    const auto segments = EventSegments(outcome.transcript);
+    const auto segments = RunEvents(events);
     ASSERT_EQ(segments.size(), std::size(titles));
     EXPECT_EQ(FieldOf(segments[0].front(), "caption"), "\"E2E Game\"");
     for (size_t i = 0; i < std::size(titles); ++i)

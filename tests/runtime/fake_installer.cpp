@@ -15,22 +15,14 @@
 
 #include <string>
 
+#include "tests/support/utf8_text.h"
+
 namespace {
 
 std::wstring Variable(const wchar_t* name) {
     wchar_t buffer[32768];
     const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
     return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
 }
 
 void AppendLine(const std::wstring& path, const std::string& line) {

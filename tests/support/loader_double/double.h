@@ -15,15 +15,13 @@
 
 #include "platform/com.h"
 #include "platform/webview2.h"
+#include "tests/support/utf8_text.h"
 
 namespace browser_double {
 
 // This DLL's folder, with a trailing backslash: the scenario and the
 // transcript lie there.
 std::wstring OwnFolder();
-
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
 
 // Transcript notation: texts in double quotes with escapes (null when
 // absent), raw bytes likewise, HRESULTs as 0x%08X, pointers as object/null.
