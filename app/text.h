@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // UTF-8 to UTF-16. Ill-formed input becomes U+FFFD replacement characters;
 // empty input, or input the platform refuses, gives an empty string.
@@ -30,6 +31,10 @@ std::wstring FolderOfPath(const std::wstring& path);
 
 // localAppData + "\\" + name, the name used verbatim as one component.
 std::wstring ComposeUserDataFolder(const std::wstring& localAppData, const std::wstring& name);
+
+// Whether both texts are equal with ASCII letters compared in any case; other
+// units must match exactly. Schemes, hosts and device names compare so.
+bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
 
 // The executable's folder with its trailing backslash; set once at startup.
 extern std::wstring ExeFolder;

@@ -1,19 +1,13 @@
 #include "host/page_policy.h"
 
+#include "app/text.h"
 #include "server/router.h"
 
 namespace {
 
-wchar_t LowerAscii(wchar_t unit) {
-    return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
-}
-
 // Whether text begins with prefix, ASCII letters compared in any case.
 bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
-    return true;
+    return EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace
@@ -33,6 +27,6 @@ bool OpensInShell(std::wstring_view uri) {
     if (colon == std::wstring_view::npos) return false;
     const std::wstring_view scheme = uri.substr(0, colon + 1);
     for (const std::wstring_view allowed : {L"http:", L"https:", L"mailto:"})
-        if (scheme.size() == allowed.size() && StartsWithIgnoringCase(scheme, allowed)) return true;
+        if (EqualsIgnoringAsciiCase(scheme, allowed)) return true;
     return false;
 }

@@ -49,30 +49,19 @@ bool IsSeparator(wchar_t unit) {
     return unit == L'/' || unit == L'\\';
 }
 
-wchar_t Upper(wchar_t unit) {
-    return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - L'a' + L'A') : unit;
-}
-
-bool EqualsUpper(std::wstring_view text, std::wstring_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (Upper(text[i]) != upper[i]) return false;
-    return true;
-}
-
 // Windows opens a device for these names in any folder and with any
 // extension ("con.txt", "Com1 .png"), so none of them may name a file.
 bool IsReservedDeviceName(std::wstring_view segment) {
     std::wstring_view base = segment.substr(0, segment.find(L'.'));
     while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
     for (const wchar_t* name : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-        if (EqualsUpper(base, name)) return true;
+        if (EqualsIgnoringAsciiCase(base, name)) return true;
     if (base.size() != 4) return false;
     const wchar_t digit = base[3];
     const bool portDigit =
         (digit >= L'0' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
-    return portDigit &&
-           (EqualsUpper(base.substr(0, 3), L"COM") || EqualsUpper(base.substr(0, 3), L"LPT"));
+    return portDigit && (EqualsIgnoringAsciiCase(base.substr(0, 3), L"COM") ||
+                         EqualsIgnoringAsciiCase(base.substr(0, 3), L"LPT"));
 }
 
 bool IsServableSegment(std::wstring_view segment) {
