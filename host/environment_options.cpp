@@ -4,32 +4,9 @@
 
 namespace {
 
-class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions {
+// Read by the control, possibly on a thread of its own.
+class EnvironmentOptions final : public ComObjectBase<ICoreWebView2EnvironmentOptions> {
 public:
-    EnvironmentOptions() = default;
-    EnvironmentOptions(const EnvironmentOptions&) = delete;
-    EnvironmentOptions& operator=(const EnvironmentOptions&) = delete;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(ICoreWebView2EnvironmentOptions)) {
-            *object = static_cast<ICoreWebView2EnvironmentOptions*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The control may read the options on a thread of its own.
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = static_cast<ULONG>(InterlockedDecrement(&references_));
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
         return CopyToCoTaskMem(additionalBrowserArguments_.c_str(), value);
     }
@@ -59,15 +36,12 @@ public:
     }
 
 private:
-    ~EnvironmentOptions() = default;
-
     // A null text stands for the empty one.
     static HRESULT Store(LPCWSTR value, std::wstring& field) {
         field = value ? value : L"";
         return S_OK;
     }
 
-    LONG references_ = 1;
     std::wstring additionalBrowserArguments_;
     std::wstring language_;
     std::wstring targetCompatibleBrowserVersion_ = TargetCompatibleBrowserVersion;

@@ -14,18 +14,14 @@
 // out-parameters through GetAddressOf / ReleaseAndGetAddressOf instead.
 using Microsoft::WRL::ComPtr;
 
-// A reference-counted object implementing one handler interface whose Invoke
-// forwards to a plain function. It answers QueryInterface for IUnknown and its
-// own interface only. Everything runs on the one UI thread, so the count needs
-// no interlocking.
-template <class Interface, class... Arguments>
-class CallbackObject final : public Interface {
+// A COM object implementing one interface: it answers QueryInterface for
+// IUnknown and that interface only. The count is interlocked because the
+// control may call some objects (the options, say) from a thread of its own.
+template <class Interface>
+class ComObjectBase : public Interface {
 public:
-    using Operation = HRESULT (*)(Arguments...);
-
-    explicit CallbackObject(Operation operation) : operation_(operation) {}
-    CallbackObject(const CallbackObject&) = delete;
-    CallbackObject& operator=(const CallbackObject&) = delete;
+    ComObjectBase(const ComObjectBase&) = delete;
+    ComObjectBase& operator=(const ComObjectBase&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -37,21 +33,37 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&references_));
     }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+protected:
+    ComObjectBase() = default;
+    virtual ~ComObjectBase() = default;
+
+private:
+    LONG references_ = 1;
+};
+
+// A handler object whose Invoke forwards to a plain function.
+template <class Interface, class... Arguments>
+class CallbackObject final : public ComObjectBase<Interface> {
+public:
+    using Operation = HRESULT (*)(Arguments...);
+
+    explicit CallbackObject(Operation operation) : operation_(operation) {}
+
     HRESULT STDMETHODCALLTYPE Invoke(Arguments... arguments) override {
         return operation_(arguments...);
     }
 
 private:
-    ~CallbackObject() = default;
-
     Operation operation_;
-    ULONG references_ = 1;
 };
 
 // The callback object for one operation, holding the creator's one reference.
