@@ -22,11 +22,13 @@ HRESULT CompletionError(HRESULT result, const void* object) {
     return object ? S_OK : E_POINTER;
 }
 
-template <class Interface, class... Arguments>
-void Register(HRESULT (ICoreWebView2::*add)(Interface*, EventRegistrationToken*),
+// Adds a handler to view through one of its add_ slots, with no token: the
+// host never removes a handler.
+template <class View, class Interface, class... Arguments>
+void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               HRESULT (*handler)(Arguments...)) {
     auto callback = MakeCallback<Interface>(handler);
-    (BrowserHost.webview.Get()->*add)(callback.Get(), nullptr);
+    (view->*add)(callback.Get(), nullptr);
 }
 
 }  // namespace
@@ -111,20 +113,19 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     controller->put_Bounds(bounds);
 
     ICoreWebView2* const view = BrowserHost.webview.Get();
-    Register(&ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged);
+    Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged);
     const std::wstring filter = std::wstring(AppOrigin) + L"*";
     view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
-    Register(&ICoreWebView2::add_WebResourceRequested, &OnWebResourceRequested);
-    Register(&ICoreWebView2::add_NavigationStarting, &OnNavigationStarting);
-    Register(&ICoreWebView2::add_PermissionRequested, &OnPermissionRequested);
-    Register(&ICoreWebView2::add_ContainsFullScreenElementChanged,
+    Register(view, &ICoreWebView2::add_WebResourceRequested, &OnWebResourceRequested);
+    Register(view, &ICoreWebView2::add_NavigationStarting, &OnNavigationStarting);
+    Register(view, &ICoreWebView2::add_PermissionRequested, &OnPermissionRequested);
+    Register(view, &ICoreWebView2::add_ContainsFullScreenElementChanged,
              &OnContainsFullScreenElementChanged);
-    Register(&ICoreWebView2::add_WindowCloseRequested, &OnWindowCloseRequested);
-    Register(&ICoreWebView2::add_NewWindowRequested, &OnNewWindowRequested);
-    Register(&ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived);
-    auto loaded = MakeCallback<ICoreWebView2DOMContentLoadedEventHandler>(&OnDOMContentLoaded);
-    BrowserHost.webview2->add_DOMContentLoaded(loaded.Get(), nullptr);
-    loaded.Reset();
+    Register(view, &ICoreWebView2::add_WindowCloseRequested, &OnWindowCloseRequested);
+    Register(view, &ICoreWebView2::add_NewWindowRequested, &OnNewWindowRequested);
+    Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived);
+    Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
+             &OnDOMContentLoaded);
 
     // The start page exactly as the manifest gives it, query included.
     const std::wstring start = std::wstring(AppOrigin) + appConfig.main;
