@@ -61,18 +61,24 @@ void LoadWindowIcon() {
     if (!appConfig.iconHandle) appConfig.iconHandle = LoadIconW(nullptr, IDI_APPLICATION);
 }
 
-bool CreateMainWindow(HINSTANCE instance) {
+bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure,
+                             int backgroundColor, HICON icon) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = appConfig.iconHandle;
+    windowClass.hIcon = icon;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = MainWindowClassName;
-    windowClass.hIconSm = appConfig.iconHandle;
-    if (!RegisterClassExW(&windowClass)) {
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(backgroundColor + 1));
+    windowClass.lpszClassName = className;
+    windowClass.hIconSm = icon;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+bool CreateMainWindow(HINSTANCE instance) {
+    if (!RegisterHostWindowClass(instance, MainWindowClassName, MainWindowProc, COLOR_WINDOW,
+                                 appConfig.iconHandle)) {
         FailStartup(L"Failed to register window class", DefaultTitle);
         return false;
     }

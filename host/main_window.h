@@ -27,6 +27,12 @@ HICON LoadIconFromImageFile(const std::wstring& path);
 // from the manifest's icon, falling back to the standard application icon.
 void LoadWindowIcon();
 
+// Registers a window class of the host: redrawn whole on resizing, the arrow
+// cursor, the system colour backgroundColor + 1 as its brush and icon as both
+// its large and small icon. False when registration fails.
+bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure,
+                             int backgroundColor, HICON icon);
+
 // Registers the class and creates the hidden main window from appConfig.
 // On failure it has shown its message box and returns false.
 bool CreateMainWindow(HINSTANCE instance);

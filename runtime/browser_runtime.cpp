@@ -30,20 +30,6 @@ void ShowRuntimeBox(const AppConfig& config, const wchar_t* text, UINT icon) {
     MessageBoxW(nullptr, text, config.title.c_str(), MB_OK | icon);
 }
 
-bool RegisterInstallerWindowClass(HINSTANCE instance, const AppConfig& config) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = InstallerWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = config.iconHandle;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    windowClass.lpszClassName = InstallerWindowClassName;
-    windowClass.hIconSm = config.iconHandle;
-    return RegisterClassExW(&windowClass) != 0;
-}
-
 // A download can report success and still not be a program: an empty answer
 // from a connection that closed early, or a sign-in page of a captive network.
 // Windows programs begin with "MZ".
@@ -120,7 +106,8 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
         ShowRuntimeBox(config, L"Failed to create user data directory", MB_ICONERROR);
         return;
     }
-    if (!RegisterInstallerWindowClass(instance, config)) {
+    if (!RegisterHostWindowClass(instance, InstallerWindowClassName, InstallerWindowProc,
+                                 COLOR_MENU, config.iconHandle)) {
         ShowRuntimeBox(config, L"Failed to register window class", MB_ICONERROR);
         return;
     }
