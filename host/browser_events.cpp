@@ -10,6 +10,7 @@
 #include "host/page_message.h"
 #include "host/web_resource.h"
 #include "platform/com.h"
+#include "server/router.h"
 
 HRESULT OnDocumentTitleChanged(ICoreWebView2* sender, IUnknown*) {
     if (!sender) return S_OK;
@@ -29,14 +30,14 @@ HRESULT OnNavigationStarting(ICoreWebView2*, ICoreWebView2NavigationStartingEven
     if (!args) return S_OK;
     CoTaskMemString uri;
     if (FAILED(args->get_Uri(uri.Put())) || !uri) return S_OK;
-    if (!IsAppOriginUri(uri.Copy())) args->put_Cancel(TRUE);
+    if (!IsAppOriginUri(uri.Copy(), AppOrigin)) args->put_Cancel(TRUE);
     return S_OK;
 }
 
 HRESULT OnPermissionRequested(ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
     if (!args) return S_OK;
     CoTaskMemString uri;
-    if (SUCCEEDED(args->get_Uri(uri.Put())) && uri && IsAppOriginUri(uri.Copy()))
+    if (SUCCEEDED(args->get_Uri(uri.Put())) && uri && IsAppOriginUri(uri.Copy(), AppOrigin))
         args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
     return S_OK;
 }
@@ -61,7 +62,7 @@ HRESULT OnNewWindowRequested(ICoreWebView2*, ICoreWebView2NewWindowRequestedEven
     CoTaskMemString uri;
     const bool known = SUCCEEDED(args->get_Uri(uri.Put())) && uri;
     const std::wstring target = uri.Copy();
-    if (known && OpensInShell(target))
+    if (known && OpensInShell(target, AppOrigin))
         ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     // Handled in every case, a request without a URI included: the control
     // must not open a window of its own.
@@ -72,7 +73,8 @@ HRESULT OnNewWindowRequested(ICoreWebView2*, ICoreWebView2NewWindowRequestedEven
 HRESULT OnWebMessageReceived(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
     if (!args) return S_OK;
     CoTaskMemString source;
-    if (FAILED(args->get_Source(source.Put())) || !source || !IsAppOriginUri(source.Copy()))
+    if (FAILED(args->get_Source(source.Put())) || !source ||
+        !IsAppOriginUri(source.Copy(), AppOrigin))
         return S_OK;
     CoTaskMemString text;
     // Fails, leaving no text, for a message not posted as a string.

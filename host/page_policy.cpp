@@ -1,7 +1,6 @@
 #include "host/page_policy.h"
 
 #include "app/text.h"
-#include "server/router.h"
 
 namespace {
 
@@ -12,15 +11,14 @@ bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
 
 }  // namespace
 
-bool IsAppOriginUri(std::wstring_view uri) {
-    const std::wstring_view origin(AppOrigin, AppOriginLength);
+bool IsAppOriginUri(std::wstring_view uri, std::wstring_view origin) {
     return uri.substr(0, origin.size()) == origin;
 }
 
-bool OpensInShell(std::wstring_view uri) {
+bool OpensInShell(std::wstring_view uri, std::wstring_view origin) {
     // Scheme and host are case-insensitive, so any spelling of the app
     // origin is still the app origin here.
-    if (StartsWithIgnoringCase(uri, std::wstring_view(AppOrigin, AppOriginLength))) return false;
+    if (StartsWithIgnoringCase(uri, origin)) return false;
     for (const wchar_t unit : uri)
         if (unit < 0x20 || unit == 0x7F || unit == L'"') return false;
     const size_t colon = uri.find(L':');

@@ -1,6 +1,7 @@
 // The host's decisions on page URIs: which ones count as the app's own, and
 // which new-window requests may leave through the shell.
 #include "host/page_policy.h"
+#include "server/router.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ TEST(PagePolicy, AppOriginIsAnExactCaseSensitivePrefix) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.uri);
-        EXPECT_EQ(IsAppOriginUri(c.uri), c.appOrigin);
+        EXPECT_EQ(IsAppOriginUri(c.uri, AppOrigin), c.appOrigin);
     }
 }
 
@@ -92,7 +93,34 @@ TEST(PagePolicy, OnlyWebAndMailLinksOutsideTheAppGoToTheShell) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.uri);
-        EXPECT_EQ(OpensInShell(c.uri), c.opens);
+        EXPECT_EQ(OpensInShell(c.uri, AppOrigin), c.opens);
+    }
+}
+
+// The Linux host's origin has a scheme of its own; the same rules apply to
+// it, and the other host's origin is just another address there.
+TEST(PagePolicy, TheRulesFollowTheOriginGiven) {
+    constexpr std::wstring_view origin = L"lanternshell://app/";
+    const struct {
+        std::wstring uri;
+        bool appOrigin;
+        bool opens;
+    } cases[] = {
+        {L"lanternshell://app/", true, false},
+        {L"lanternshell://app/index.html?x=1", true, false},
+        {L"lanternshell://app", false, false},
+        {L"lanternshell://apps/", false, false},
+        {L"LanternShell://APP/index.html", false, false},
+        {L"lanternshell://other/", false, false},
+        {L"https://lanternshell.localhost/", false, true},
+        {L"https://example.com/", false, true},
+        {L"mailto:a@example.com", false, true},
+        {L"file:///etc/passwd", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.uri);
+        EXPECT_EQ(IsAppOriginUri(c.uri, origin), c.appOrigin);
+        EXPECT_EQ(OpensInShell(c.uri, origin), c.opens);
     }
 }
 

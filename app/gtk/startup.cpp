@@ -1,0 +1,88 @@
+#include "app/gtk/startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <gtk/gtk.h>
+
+#include "app/manifest.h"
+#include "app/text.h"
+#include "platform/posix/native_path.h"
+#include "server/byte_range.h"
+
+namespace {
+
+const wchar_t* const LoadFailedMessage =
+    L"Failed to load package.json. Check the file is in the same folder as the app.";
+const wchar_t* const ParseFailedMessage =
+    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
+    L"correct.";
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Failures go to standard error as well, where a terminal or a launcher's
+// log keeps them.
+int FailStartup(const std::wstring& text, const std::wstring& caption) {
+    std::fprintf(stderr, "%s\n", WideToUtf8(text).c_str());
+    ShowErrorDialog(text, caption);
+    return 1;
+}
+
+// The whole file, or an empty text when it can't be read or is empty.
+std::string ReadManifest(const std::wstring& path) {
+    std::string text;
+    FILE* file = std::fopen(ToNativePath(path).c_str(), "rb");
+    if (!file) return text;
+    char buffer[65536];
+    size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
+
+int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
+    if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr,
+                     "Lanternshell needs a graphical desktop, but neither DISPLAY nor "
+                     "WAYLAND_DISPLAY is set.\n");
+        return 1;
+    }
+    // The app takes no command line, so GTK is not shown one either.
+    if (!gtk_init_check(nullptr, nullptr)) {
+        std::fprintf(stderr, "Lanternshell could not open the graphical display.\n");
+        return 1;
+    }
+
+    // The manifest always comes from beside the executable, never the
+    // current directory.
+    ExeFolder = FolderOfPath(GetExecutablePath());
+    const std::string manifest = ReadManifest(ExeFolder + L"package.json");
+    if (manifest.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
+    try {
+        ParseAppConfig(manifest, appConfig);
+    } catch (...) {
+        return FailStartup(ParseFailedMessage, DefaultTitle);
+    }
+
+    GtkHost host;
+    host.setup.config = &appConfig;
+    host.setup.exeFolder = ExeFolder;
+    // Without XDG_DATA_HOME and HOME, GLib finds the home folder itself.
+    std::wstring dataHome = GetLocalAppDataFolder();
+    if (dataHome.empty()) dataHome = Utf8ToWide(g_get_user_data_dir());
+    host.setup.dataFolder = ToNativePath(ComposeUserDataFolder(dataHome, appConfig.name));
+    if (customize) customize(host.setup);
+
+    StartGtkHost(host);
+    gtk_main();
+
+    // Streams the engine still holds keep their own mappings alive.
+    ReleaseMappedViews();
+    return host.exitCode;
+}

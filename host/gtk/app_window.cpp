@@ -1,0 +1,281 @@
+#include "host/gtk/app_window.h"
+
+#include <string>
+
+#include "app/text.h"
+#include "host/gtk/page_bridge.h"
+#include "host/page_message.h"
+#include "host/page_policy.h"
+#include "platform/posix/native_path.h"
+
+namespace {
+
+constexpr std::wstring_view Origin = GtkAppOrigin;
+
+std::wstring RequestUri(WebKitURIRequest* request) {
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    return uri ? Utf8ToWide(uri) : std::wstring();
+}
+
+// The top frame's address: the source of the page's messages and requests.
+std::wstring ViewUri(WebKitWebView* view) {
+    const char* uri = webkit_web_view_get_uri(view);
+    return uri ? Utf8ToWide(uri) : std::wstring();
+}
+
+// Frames may hold an empty document of their parent's; it loads nothing.
+bool IsEmptyFrameDocument(const std::wstring& uri) {
+    return uri == L"about:blank" || uri == L"about:srcdoc";
+}
+
+void OpenInDesktop(const std::wstring& uri) {
+    if (!OpensInShell(uri, Origin)) return;
+    GError* error = nullptr;
+    // A link the desktop has no program for is lost silently, as on Windows.
+    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), nullptr, &error);
+    if (error) g_error_free(error);
+}
+
+void ShowLoadedDocument(GtkHost& host) {
+    host.documentLoaded = true;
+    gtk_widget_show(GTK_WIDGET(host.window));
+    gtk_widget_grab_focus(GTK_WIDGET(host.view));
+}
+
+void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    const char* title = webkit_web_view_get_title(view);
+    // Without a title the caption keeps what it shows.
+    if (title && *title) gtk_window_set_title(host.window, title);
+}
+
+gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type, gpointer) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const std::wstring uri = RequestUri(webkit_navigation_action_get_request(action));
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        // Never a window inside the host.
+        OpenInDesktop(uri);
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
+    // The engine does not say which frame navigates, so frames are held to
+    // the app origin too.
+    if (IsAppOriginUri(uri, Origin) || IsEmptyFrameDocument(uri)) return FALSE;
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+}
+
+// window.open and other script-made windows.
+GtkWidget* OnCreateWebView(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
+    OpenInDesktop(RequestUri(webkit_navigation_action_get_request(action)));
+    return nullptr;
+}
+
+gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* request, gpointer) {
+    // A third-party frame asking for its own storage, and a request to
+    // install system packages for media, are never the app's to grant.
+    const bool foreign = WEBKIT_IS_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(request) ||
+                         WEBKIT_IS_INSTALL_MISSING_MEDIA_PLUGINS_PERMISSION_REQUEST(request);
+    if (!foreign && IsAppOriginUri(ViewUri(view), Origin))
+        webkit_permission_request_allow(request);
+    else
+        webkit_permission_request_deny(request);
+    return TRUE;
+}
+
+// A window of fixed size carries size hints that window managers keep even
+// in fullscreen, so it is resizable from the request to enter fullscreen
+// until the window has left it (OnWindowState).
+void NoteFullscreen(GtkHost& host, bool fullscreen) {
+    host.fullscreen = fullscreen;
+    if (fullscreen) gtk_window_set_resizable(host.window, TRUE);
+}
+
+gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    const bool fullscreen = event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
+    if (!fullscreen && !host.fullscreen && !host.setup.config->resizable) {
+        gtk_window_set_resizable(host.window, FALSE);
+        // Back to the manifest's size, which the fixed hints hold it to.
+        gtk_window_resize(host.window, host.setup.config->width > 0 ? host.setup.config->width : 1,
+                          host.setup.config->height > 0 ? host.setup.config->height : 1);
+    }
+    return FALSE;
+}
+
+// Element fullscreen: the engine switches the window itself; the host only
+// keeps its mode in step, so that messages and elements share it.
+gboolean OnEnterFullscreen(WebKitWebView*, gpointer data) {
+    NoteFullscreen(*static_cast<GtkHost*>(data), true);
+    return FALSE;
+}
+
+gboolean OnLeaveFullscreen(WebKitWebView*, gpointer data) {
+    NoteFullscreen(*static_cast<GtkHost*>(data), false);
+    return FALSE;
+}
+
+void OnCloseRequested(WebKitWebView*, gpointer data) {
+    gtk_widget_destroy(GTK_WIDGET(static_cast<GtkHost*>(data)->window));
+}
+
+void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    // A document the bridge script could not run in (plain text, say) is
+    // shown once it has loaded completely.
+    auto& host = *static_cast<GtkHost*>(data);
+    if (event == WEBKIT_LOAD_FINISHED && !host.documentLoaded) ShowLoadedDocument(host);
+}
+
+void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                            gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    // Once the app runs, failures are silent, as on Windows.
+    if (host.documentLoaded) return;
+    FailEngineStart(host, reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                              ? "the web process ran out of memory"
+                              : "the web process ended");
+}
+
+void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    std::string text;
+    if (!IsAppOriginUri(ViewUri(host.view), Origin) || !ReadMessageText(result, text)) return;
+    HandlePageMessage(host, Utf8ToWide(text));
+}
+
+void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
+    ShowLoadedDocument(*static_cast<GtkHost*>(data));
+}
+
+void OnWindowDestroyed(GtkWidget*, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    host.window = nullptr;
+    host.view = nullptr;
+    gtk_main_quit();
+}
+
+WebKitWebContext* CreateWebContext(const GtkHostSetup& setup) {
+    const std::string cache = setup.dataFolder + "/cache";
+    WebKitWebsiteDataManager* data =
+        webkit_website_data_manager_new("base-data-directory", setup.dataFolder.c_str(),
+                                        "base-cache-directory", cache.c_str(), nullptr);
+    WebKitWebContext* context = webkit_web_context_new_with_website_data_manager(data);
+    g_object_unref(data);
+    // One app, one page: no cache of documents to keep around.
+    webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+    RegisterContentScheme(context, setup.requestObserver ? &setup.requestObserver : nullptr);
+    return context;
+}
+
+void ConfigureSettings(WebKitWebView* view, const AppConfig& config) {
+    WebKitSettings* settings = webkit_web_view_get_settings(view);
+    webkit_settings_set_enable_javascript(settings, TRUE);
+    webkit_settings_set_enable_developer_extras(settings, config.enableDevtools);
+    webkit_settings_set_enable_fullscreen(settings, TRUE);
+    // Every new window goes through the host's rules, so the engine's popup
+    // blocker has nothing left to guard.
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
+}
+
+void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
+    WebKitWebView* view = host.view;
+    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), &host);
+    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), &host);
+    g_signal_connect(view, "create", G_CALLBACK(OnCreateWebView), &host);
+    g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), &host);
+    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnEnterFullscreen), &host);
+    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnLeaveFullscreen), &host);
+    g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
+    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
+    g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
+    const std::string pageMessage =
+        std::string("script-message-received::") + PageMessageHandlerName;
+    g_signal_connect(content, pageMessage.c_str(), G_CALLBACK(OnPageMessage), &host);
+    const std::string loaded = std::string("script-message-received::") + DocumentLoadedHandlerName;
+    g_signal_connect(content, loaded.c_str(), G_CALLBACK(OnDocumentLoaded), &host);
+}
+
+GtkWindow* CreateWindow(const AppConfig& config, const std::wstring& exeFolder) {
+    GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    gtk_window_set_title(window, WideToUtf8(config.title).c_str());
+    // GTK sizes in logical pixels and scales them itself. A size the window
+    // system can't take becomes the smallest one.
+    gtk_window_set_default_size(window, config.width > 0 ? config.width : 1,
+                                config.height > 0 ? config.height : 1);
+    gtk_window_set_resizable(window, config.resizable);
+    // As on Windows, the manifest's path is appended to the executable's
+    // folder as it stands; a file that doesn't load leaves the default icon.
+    if (!config.icon.empty())
+        gtk_window_set_icon_from_file(window, ToNativePath(exeFolder + config.icon).c_str(),
+                                      nullptr);
+    return window;
+}
+
+}  // namespace
+
+void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                               GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+
+void FailEngineStart(GtkHost& host, const char* reason) {
+    if (host.startFailed) return;
+    host.startFailed = true;
+    host.exitCode = 1;
+    const std::wstring text =
+        L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").";
+    g_printerr("%s\n", WideToUtf8(text).c_str());
+    ShowErrorDialog(text, host.setup.config->title);
+    // The window was never shown; destroying it ends the loop.
+    if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
+}
+
+void SetFullscreen(GtkHost& host, bool fullscreen) {
+    if (fullscreen == host.fullscreen || !host.window) return;
+    NoteFullscreen(host, fullscreen);
+    if (fullscreen)
+        gtk_window_fullscreen(host.window);
+    else
+        gtk_window_unfullscreen(host.window);
+}
+
+void HandlePageMessage(GtkHost& host, const std::wstring& text) {
+    if (const auto fullscreen = RequestedFullscreen(text)) SetFullscreen(host, *fullscreen);
+}
+
+void StartGtkHost(GtkHost& host) {
+    const AppConfig& config = *host.setup.config;
+    WebKitWebContext* context = CreateWebContext(host.setup);
+    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    InstallPageBridge(content);
+    host.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                             "user-content-manager", content, nullptr));
+    g_object_unref(context);
+    ConfigureSettings(host.view, config);
+    if (host.setup.extend) host.setup.extend(host.view, content);
+
+    host.window = CreateWindow(config, host.setup.exeFolder);
+    g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
+    g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
+    gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));
+    gtk_widget_show(GTK_WIDGET(host.view));
+    // The page lays out at the window's size from the start, as it does on
+    // Windows, though the window is shown only once the document has loaded.
+    GtkAllocation allocation{0, 0, config.width > 0 ? config.width : 1,
+                             config.height > 0 ? config.height : 1};
+    gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
+    ConnectSignals(host, content);
+    // The view holds the content manager from here on.
+    g_object_unref(content);
+
+    // The start page exactly as the manifest gives it, query included.
+    const std::wstring start = std::wstring(GtkAppOrigin) + config.main;
+    webkit_web_view_load_uri(host.view, WideToUtf8(start).c_str());
+}

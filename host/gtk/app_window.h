@@ -1,0 +1,56 @@
+// The Linux host: one GTK window holding one web view, and the page's policy
+// towards the desktop, decided by the same portable rules as on Windows.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <string>
+
+#include "app/manifest.h"
+#include "host/gtk/content_scheme.h"
+
+// What startup hands to the host.
+struct GtkHostSetup {
+    const AppConfig* config = nullptr;
+    std::wstring exeFolder;  // with its trailing backslash
+    std::string dataFolder;  // native path of the browser's data folder
+    // Told of every answered request; may be empty.
+    RequestObserver requestObserver;
+    // Runs once the view exists, before the start page loads; may be empty.
+    // Test builds add their result channel here, the shipped one nothing.
+    std::function<void(WebKitWebView*, WebKitUserContentManager*)> extend;
+};
+
+// The window, the view and the host's few states. Owned by the startup
+// sequence for the life of the main loop; touched on the UI thread only.
+struct GtkHost {
+    GtkHostSetup setup;
+    GtkWindow* window = nullptr;
+    WebKitWebView* view = nullptr;
+    bool fullscreen = false;      // the mode last requested
+    bool documentLoaded = false;  // a document has loaded: the window is shown
+    bool startFailed = false;
+    int exitCode = 0;
+};
+
+// Creates the hidden window and the view and starts loading the start page;
+// the main loop then runs until the window is gone, and host.exitCode is the
+// process's exit code.
+void StartGtkHost(GtkHost& host);
+
+// Puts the window into the requested mode; a request for the current mode
+// does nothing.
+void SetFullscreen(GtkHost& host, bool fullscreen);
+
+// Acts on one message text from the page: switches fullscreen mode when
+// asked to and drops everything else.
+void HandlePageMessage(GtkHost& host, const std::wstring& text);
+
+// The engine failed before the first document loaded: the message dialog
+// with the manifest's title, then the loop ends with exit code 1.
+void FailEngineStart(GtkHost& host, const char* reason);
+
+// A modal error dialog with no parent, for startup failures.
+void ShowErrorDialog(const std::wstring& text, const std::wstring& caption);

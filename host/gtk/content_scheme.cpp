@@ -1,0 +1,137 @@
+#include "host/gtk/content_scheme.h"
+
+#include <memory>
+
+#include "app/text.h"
+#include "platform/files.h"
+#include "platform/posix/native_path.h"
+
+namespace {
+
+void ReleaseMappingHolder(gpointer holder) {
+    delete static_cast<std::shared_ptr<const MappedFile>*>(holder);
+}
+
+GInputStream* CreateRangeInputStream(const std::shared_ptr<const MappedFile>& view, uint64_t offset,
+                                     uint64_t length) {
+    if (!view || offset > view->size || length > view->size - offset) return nullptr;
+    // The bytes hold a reference to the mapping, so the view stays mapped
+    // for as long as the engine reads, cache released or not.
+    auto* holder = new std::shared_ptr<const MappedFile>(view);
+    GBytes* bytes = g_bytes_new_with_free_func(view->view + offset, static_cast<gsize>(length),
+                                               ReleaseMappingHolder, holder);
+    GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
+    g_bytes_unref(bytes);
+    return stream;
+}
+
+GInputStream* OpenFileInputStream(const std::wstring& path) {
+    GFile* file = g_file_new_for_path(ToNativePath(path).c_str());
+    GFileInputStream* stream = g_file_read(file, nullptr, nullptr);
+    g_object_unref(file);
+    return stream ? G_INPUT_STREAM(stream) : nullptr;
+}
+
+// "Name: value" lines joined with LF, as the router builds them.
+void AppendHeaders(const std::wstring& text, SoupMessageHeaders* headers,
+                   std::string& contentType) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring line = text.substr(start, end - start);
+        start = end + 1;
+        const size_t colon = line.find(L':');
+        if (colon == std::wstring::npos) continue;
+        const size_t valueStart = line.find_first_not_of(L' ', colon + 1);
+        const std::string name = WideToUtf8(line.substr(0, colon));
+        const std::string value =
+            valueStart == std::wstring::npos ? std::string() : WideToUtf8(line.substr(valueStart));
+        if (g_ascii_strcasecmp(name.c_str(), "Content-Type") == 0) contentType = value;
+        soup_message_headers_append(headers, name.c_str(), value.c_str());
+    }
+}
+
+struct SchemeState {
+    const RequestObserver* observer = nullptr;
+};
+
+void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
+    const auto* state = static_cast<const SchemeState*>(data);
+    const std::wstring uri = Utf8ToWide(webkit_uri_scheme_request_get_uri(request));
+    std::optional<std::wstring> range;
+    if (SoupMessageHeaders* headers = webkit_uri_scheme_request_get_http_headers(request)) {
+        if (const char* value = soup_message_headers_get_one(headers, "Range"))
+            range = Utf8ToWide(value);
+    }
+    const Answer answer = RouteGtkRequest(uri, range);
+    WebKitURISchemeResponse* response = CreateSchemeResponse(answer);
+    webkit_uri_scheme_request_finish_with_response(request, response);
+    g_object_unref(response);
+    if (state->observer && *state->observer) (*state->observer)(uri, range, answer);
+}
+
+void DeleteSchemeState(gpointer data) {
+    delete static_cast<SchemeState*>(data);
+}
+
+}  // namespace
+
+Answer RouteGtkRequest(std::wstring_view uri, std::optional<std::wstring_view> range) {
+    const std::wstring_view origin(GtkAppOrigin);
+    // The router reads paths relative to the Windows origin, so the request
+    // is put on that origin; a URI of the scheme but not of the app's host
+    // keeps no path and answers 404.
+    std::wstring routed(AppOrigin);
+    if (uri.substr(0, origin.size()) == origin) routed.append(uri.substr(origin.size()));
+    return RouteRequest(routed, range);
+}
+
+GInputStream* CreateBodyInputStream(const AnswerBody& body) {
+    switch (body.kind) {
+        case BodyKind::WholeFile:
+            return OpenFileInputStream(body.filePath);
+        case BodyKind::FileRange:
+            return CreateRangeInputStream(body.view, body.offset, body.length);
+        case BodyKind::NotFoundText:
+            return g_memory_input_stream_new_from_data(NotFoundBody, NotFoundBodyLength, nullptr);
+        case BodyKind::None:
+            break;
+    }
+    return nullptr;
+}
+
+WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer) {
+    GInputStream* body = CreateBodyInputStream(answer.body);
+    gint64 length = 0;
+    if (body) {
+        length = answer.body.kind == BodyKind::NotFoundText
+                     ? static_cast<gint64>(NotFoundBodyLength)
+                     : static_cast<gint64>(answer.body.length);
+    } else {
+        // A file that vanished between the check and the open, or an answer
+        // without a body: the engine still gets a stream, an empty one.
+        body = g_memory_input_stream_new();
+    }
+    WebKitURISchemeResponse* response = webkit_uri_scheme_response_new(body, length);
+    g_object_unref(body);
+    webkit_uri_scheme_response_set_status(response, static_cast<guint>(answer.status),
+                                          WideToUtf8(answer.reasonPhrase).c_str());
+    SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+    std::string contentType;
+    AppendHeaders(answer.headers, headers, contentType);
+    if (!contentType.empty())
+        webkit_uri_scheme_response_set_content_type(response, contentType.c_str());
+    // The response takes the headers over.
+    webkit_uri_scheme_response_set_http_headers(response, headers);
+    return response;
+}
+
+void RegisterContentScheme(WebKitWebContext* context, const RequestObserver* observer) {
+    auto* state = new SchemeState{observer};
+    webkit_web_context_register_uri_scheme(context, GtkAppScheme, AnswerSchemeRequest, state,
+                                           DeleteSchemeState);
+    WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
+    webkit_security_manager_register_uri_scheme_as_secure(security, GtkAppScheme);
+    webkit_security_manager_register_uri_scheme_as_cors_enabled(security, GtkAppScheme);
+}

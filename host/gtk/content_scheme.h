@@ -1,0 +1,37 @@
+// Serving the app on Linux: a URI scheme of the web context whose requests
+// all go through the content server's router.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "server/router.h"
+
+// The app origin of the Linux host. Like the Windows one it never changes
+// between releases: what the page stores lives under it.
+constexpr wchar_t GtkAppOrigin[] = L"lanternshell://app/";
+constexpr char GtkAppScheme[] = "lanternshell";
+
+// Told of every answered request, after the answer is made; UI thread only.
+using RequestObserver = std::function<void(
+    std::wstring_view uri, const std::optional<std::wstring>& range, const Answer& answer)>;
+
+// Registers the scheme on context as secure and CORS-enabled, so that the
+// page gets storage, modules, workers, wasm and media as from https. The
+// observer, when set, must outlive the context.
+void RegisterContentScheme(WebKitWebContext* context, const RequestObserver* observer);
+
+// The stream the engine reads an answer's body from, or null for no body:
+// the file itself for whole files, the cached mapping for ranges (the bytes
+// are not copied; the stream holds the mapping), the 404 text otherwise.
+GInputStream* CreateBodyInputStream(const AnswerBody& body);
+
+// The answer as the scheme response: status, reason, headers and body.
+WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer);
+
+// Routes a request URI of the Linux origin; any other URI answers 404.
+Answer RouteGtkRequest(std::wstring_view uri, std::optional<std::wstring_view> range);

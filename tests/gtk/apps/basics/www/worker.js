@@ -1,0 +1,1 @@
+onmessage = (event) => postMessage(event.data + 1);

@@ -1,0 +1,227 @@
+// The real Linux executable against the real engine, on a display of the
+// test's own. The test host is the shipped startup and host plus a result
+// channel (see test_host.cpp); the shipped executable itself is run where no
+// page results are needed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "e2e_support.h"
+
+namespace {
+
+using e2e::Host;
+using e2e::Sandbox;
+using nlohmann::json;
+using std::chrono::milliseconds;
+
+const std::string TestHost = LS_TEST_HOST;
+const std::string Shipped = LS_SHIPPED_HOST;
+
+e2e::Display* display = nullptr;
+
+class LinuxHost : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!display) display = new e2e::Display();
+    }
+    static void TearDownTestSuite() {
+        delete display;
+        display = nullptr;
+    }
+
+    // A sandbox named after the running test.
+    static Sandbox MakeSandbox(const std::string& app, const std::string& executable = TestHost) {
+        return Sandbox(testing::UnitTest::GetInstance()->current_test_info()->name(), executable,
+                       app);
+    }
+    static std::string ExecutableIn(const Sandbox& sandbox, const std::string& executable) {
+        return sandbox.app + "/" + std::filesystem::path(executable).filename().string();
+    }
+    static std::string Output(const Host& host) {
+        std::string text;
+        for (const auto& line : host.lines()) text += line + "\n";
+        return text;
+    }
+};
+
+// (module (func (export "add") (param i32 i32) (result i32) local.get 0 local.get 1 i32.add))
+const std::string AddModule(
+    "\0asm\1\0\0\0\1\7\1\x60\2\x7f\x7f\1\x7f\3\2\1\0\7\7\1\3add\0\0\n\x09\1\7\0\x20\0\x20\1\x6a"
+    "\x0b",
+    41);
+
+TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
+    Sandbox sandbox = MakeSandbox("basics");
+    sandbox.WriteFile("www/add.wasm", AddModule);
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+
+    // The manifest's start page, query included, under the fixed origin.
+    EXPECT_EQ(host.Result("location"), "lanternshell://app/index.html?from=manifest");
+    EXPECT_EQ(host.Result("secure"), true);
+    EXPECT_EQ(host.Result("size"), json::array({640, 480}));
+    EXPECT_EQ(host.Result("postMessage"), "function");
+    EXPECT_EQ(host.Result("bridge hidden"), true);
+    EXPECT_EQ(host.Result("missing"), 404);
+    EXPECT_EQ(host.Result("outside www"), 404);
+    EXPECT_EQ(host.Result("outside www backslash"), 404);
+    EXPECT_EQ(host.Result("wasm"), 5);
+    EXPECT_EQ(host.Result("worker"), 21);
+    // A link, a script and a file address: the page stays where it is.
+    EXPECT_EQ(host.Result("after navigation"), "lanternshell://app/index.html?from=manifest");
+
+    // The caption follows each title the document takes.
+    for (const std::string title : {"Lantern Two", "Lantern Three"}) {
+        EXPECT_EQ(host.Result("title"), title);
+        EXPECT_NE(e2e::FindWindow(display->name(), title, milliseconds(1200)), 0u) << title;
+    }
+    EXPECT_EQ(host.Wait(), 0) << Output(host);
+
+    // Nothing outside the app origin was ever asked of the content server.
+    for (const auto& line : host.lines()) {
+        if (line.rfind("request: ", 0) != 0) continue;
+        EXPECT_NE(line.find(" lanternshell://app/"), std::string::npos) << line;
+    }
+}
+
+TEST_F(LinuxHost, ModulesLoadWithAJavaScriptType) {
+    Sandbox sandbox = MakeSandbox("basics");
+    sandbox.WriteFile("www/add.wasm", AddModule);
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    EXPECT_EQ(host.Result("module"), 42) << Output(host);
+}
+
+TEST_F(LinuxHost, NewWindowsReachTheDefaultProgramsOnlyForWebAndMail) {
+    Sandbox sandbox = MakeSandbox("links");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    EXPECT_EQ(host.Result("window.open"), true);
+    EXPECT_EQ(host.Result("location"), "lanternshell://app/index.html");
+    EXPECT_EQ(host.Result("done"), true);
+
+    const std::set<std::string> expected{"https://example.com/from-link?x=1",
+                                         "mailto:someone@example.com?subject=Hello",
+                                         "https://example.org/from-script"};
+    const auto recorded = sandbox.Recorded(expected.size(), milliseconds(5000));
+    // Launches are asynchronous: give a wrong one time to arrive as well.
+    const auto settled = sandbox.Recorded(expected.size() + 1, milliseconds(700));
+    EXPECT_EQ(std::set<std::string>(settled.begin(), settled.end()), expected) << Output(host);
+    EXPECT_EQ(settled.size(), expected.size());
+}
+
+TEST_F(LinuxHost, MessagesAndElementsSwitchFullscreenAndBack) {
+    Sandbox sandbox = MakeSandbox("fullscreen");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    const json screen = host.Result("screen");
+    ASSERT_EQ(screen, json::array({1280, 1024})) << Output(host);
+    const json windowed = json::array({640, 480});
+    EXPECT_EQ(host.Result("windowed"), windowed);
+    EXPECT_EQ(host.Result("message fullscreen"), screen);
+    EXPECT_EQ(host.Result("still fullscreen"), screen);
+    EXPECT_EQ(host.Result("message windowed"), windowed);
+
+    ASSERT_EQ(host.Result("click me"), true);
+    const unsigned long window = e2e::FindWindow(display->name(), "Fullscreen", milliseconds(3000));
+    ASSERT_NE(window, 0u);
+    e2e::RunAndRead(
+        {"xdotool", "mousemove", "--window", std::to_string(window), "100", "100", "click", "1"},
+        {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+    EXPECT_EQ(host.Result("element fullscreen"), screen);
+    EXPECT_EQ(host.Result("element windowed"), windowed);
+    EXPECT_EQ(host.Wait(), 0) << Output(host);
+}
+
+TEST_F(LinuxHost, StorageSurvivesToTheNextRunInTheDataFolder) {
+    Sandbox sandbox = MakeSandbox("storage");
+    const auto environment = sandbox.Environment(display->name());
+    const std::string executable = ExecutableIn(sandbox, TestHost);
+    for (const json& expected : {json(nullptr), json("level 1"), json("level 1+")}) {
+        Host host(executable, environment);
+        EXPECT_EQ(host.Result("read"), expected);
+        ASSERT_EQ(host.Wait(), 0) << Output(host);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(sandbox.dataHome + "/ls-e2e-storage"));
+}
+
+TEST_F(LinuxHost, VideoPlaysAndSeeksThroughRangeRequests) {
+    Sandbox sandbox = MakeSandbox("media");
+    // Made here, never committed: ten seconds of VP8 with its index at the end.
+    const std::string clip = sandbox.app + "/www/clip.webm";
+    e2e::RunAndRead({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                     "testsrc=size=320x240:rate=25", "-t", "10", "-c:v", "libvpx", "-b:v", "400k",
+                     "-g", "25", clip});
+    ASSERT_GT(std::filesystem::file_size(clip), 100000u);
+
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    const json duration = host.Result("duration", milliseconds(10000));
+    ASSERT_TRUE(duration.is_number()) << duration << Output(host);
+    EXPECT_NEAR(duration.get<double>(), 10.0, 0.2);
+    EXPECT_EQ(host.Result("playing"), true);
+    const json seeked = host.Result("seeked");
+    ASSERT_TRUE(seeked.is_number()) << Output(host);
+    EXPECT_NEAR(seeked.get<double>(), 7.5, 0.1);
+    EXPECT_EQ(host.Result("played after seek"), true);
+    EXPECT_EQ(host.Wait(), 0) << Output(host);
+
+    size_t partial = 0;
+    bool pastStart = false;
+    for (const auto& line : host.lines()) {
+        if (line.find("clip.webm") == std::string::npos) continue;
+        std::cout << line << "\n";
+        if (line.rfind("request: 206 bytes=", 0) != 0) continue;
+        ++partial;
+        if (line.rfind("request: 206 bytes=0-", 0) != 0) pastStart = true;
+    }
+    EXPECT_GE(partial, 1u);
+    EXPECT_TRUE(pastStart) << "no range request past the start of the clip";
+}
+
+TEST_F(LinuxHost, ShippedExecutableRunsTheAppWithoutTheTestChannel) {
+    Sandbox sandbox = MakeSandbox("shipped", Shipped);
+    Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(display->name()));
+    EXPECT_NE(e2e::FindWindow(display->name(), "no test channel", milliseconds(8000)), 0u);
+    EXPECT_EQ(host.Wait(), 0);
+}
+
+TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
+    const struct {
+        const char* name;
+        const char* manifest;  // null: no package.json at all
+        const char* text;
+    } cases[] = {
+        {"missing", nullptr,
+         "Failed to load package.json. Check the file is in the same folder as the app."},
+        {"invalid", "{\"name\": \"x\",}",
+         "Failed to parse package.json. Check the file has valid JSON and that all parameters "
+         "are correct."},
+        {"no name", "{\"window\": {}}",
+         "Failed to parse package.json. Check the file has valid JSON and that all parameters "
+         "are correct."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox sandbox(std::string("failure-") + c.name, Shipped, "");
+        if (c.manifest) sandbox.WriteFile("package.json", c.manifest);
+        Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(display->name()));
+        // The dialog carries the fixed caption; its OK button ends the process.
+        const unsigned long dialog =
+            e2e::FindWindow(display->name(), "Windows Lanternshell", milliseconds(5000));
+        ASSERT_NE(dialog, 0u);
+        e2e::RunAndRead(
+            {"xdotool", "windowactivate", "--sync", std::to_string(dialog), "key", "Return"},
+            {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+        EXPECT_EQ(host.Wait(), 1);
+        EXPECT_EQ(host.StandardError(), std::string(c.text) + "\n");
+    }
+}
+
+TEST_F(LinuxHost, WithoutADisplayTheHostSaysSoAndExitsWithOne) {
+    Sandbox sandbox = MakeSandbox("shipped", Shipped);
+    Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(""));
+    EXPECT_EQ(host.Wait(), 1);
+    EXPECT_NE(host.StandardError().find("neither DISPLAY nor WAYLAND_DISPLAY is set"),
+              std::string::npos);
+}
+
+}  // namespace
