@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/text.h"
+#include "platform/folder_name.h"
 
 AppConfig appConfig;
 
@@ -59,12 +60,17 @@ bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback) 
     return member->get<bool>();
 }
 
-void ParseAppConfig(const std::string& text, AppConfig& config) {
+namespace {
+
+void ReadAppConfig(const std::string& text, AppConfig& config) {
     // The text ends at its first NUL, as a C string would.
     nlohmann::json document = nlohmann::json::parse(text.c_str());
 
+    // The name becomes the user data folder inside LocalAppData, where the
+    // browser profile and the downloaded installer go: it must name exactly
+    // one folder there, never a path that climbs out or a device.
     config.name = GetStringOr(document, "name", L"");
-    if (config.name.empty()) throw std::wstring(L"invalid name");
+    if (!NamesOneFolder(config.name)) throw std::wstring(L"invalid name");
     config.main = GetStringOr(document, "main", L"index.html");
 
     const nlohmann::json& window = document["window"];
@@ -92,4 +98,16 @@ void ParseAppConfig(const std::string& text, AppConfig& config) {
     config.downloadingMessage = GetStringOr(messages, "downloading", L"Downloading...");
     config.installWebView2FailedMessage =
         GetStringOr(messages, "install-webview2-failed", DefaultInstallFailedMessage);
+}
+
+}  // namespace
+
+void ParseAppConfig(const std::string& text, AppConfig& config) {
+    try {
+        ReadAppConfig(text, config);
+    } catch (const nlohmann::json::exception&) {
+        // Not only syntax: a number too large for a double (1e400) is the
+        // library's out_of_range.
+        throw std::wstring(L"invalid JSON");
+    }
 }

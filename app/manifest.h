@@ -45,6 +45,8 @@ std::wstring GetStringOr(const nlohmann::json& container, const char* key,
 std::int32_t GetIntOr(const nlohmann::json& container, const char* key, std::int32_t fallback);
 bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback);
 
-// Fills config from the manifest text, or throws: the JSON library's parse
-// error, or a std::wstring "invalid name" / "invalid distribution mode".
+// Fills config from the manifest text, or throws a std::wstring: "invalid
+// JSON" for any error of the JSON library (syntax, a number out of range),
+// "invalid name" for a name that is missing or does not name exactly one
+// folder inside LocalAppData (NamesOneFolder), "invalid distribution mode".
 void ParseAppConfig(const std::string& text, AppConfig& config);

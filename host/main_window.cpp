@@ -84,8 +84,8 @@ bool CreateMainWindow(HINSTANCE instance) {
     }
 
     const DWORD style = appConfig.resizable ? ResizableStyle : FixedStyle;
-    const int height = ScaleForDpi(appConfig.height);
-    const int width = ScaleForDpi(appConfig.width);
+    const int height = ClampClientSize(ScaleForDpi(appConfig.height));
+    const int width = ClampClientSize(ScaleForDpi(appConfig.width));
     RECT bounds{0, 0, width, height};
     AdjustWindowRectEx(&bounds, style, FALSE, 0);
 

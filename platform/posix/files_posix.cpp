@@ -2,6 +2,8 @@
 #include "platform/files.h"
 #include "platform/posix/native_path.h"
 
+#include <cstdio>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -34,4 +36,29 @@ std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
     mapped->view = static_cast<const unsigned char*>(view);
     mapped->size = static_cast<uint64_t>(info.st_size);
     return mapped;
+}
+
+bool CreateFolder(const std::wstring& path) {
+    const std::string native = ToNativePath(path);
+    if (mkdir(native.c_str(), 0755) == 0) return true;
+    struct stat info {};
+    return stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+    const int fd =
+        open(ToNativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written <= 0) break;
+        done += static_cast<size_t>(written);
+    }
+    close(fd);
+    return done == bytes.size();
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return rename(ToNativePath(from).c_str(), ToNativePath(to).c_str()) == 0;
 }
