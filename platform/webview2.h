@@ -37,6 +37,16 @@ enum COREWEBVIEW2_MOVE_FOCUS_REASON : int {
     COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS = 2,
 };
 
+enum COREWEBVIEW2_PROCESS_FAILED_KIND : int {
+    COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED = 0,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED = 1,
+    COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE = 2,
+};
+
+enum COREWEBVIEW2_WEB_ERROR_STATUS : int {
+    COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN = 0,
+};
+
 enum COREWEBVIEW2_PERMISSION_KIND : int {};
 enum COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT : int {};
 
@@ -52,9 +62,7 @@ struct ICoreWebView2ExecuteScriptCompletedHandler;
 struct ICoreWebView2FocusChangedEventHandler;
 struct ICoreWebView2HistoryChangedEventHandler;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
-struct ICoreWebView2NavigationCompletedEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
-struct ICoreWebView2ProcessFailedEventHandler;
 struct ICoreWebView2ScriptDialogOpeningEventHandler;
 struct ICoreWebView2SourceChangedEventHandler;
 struct ICoreWebView2WebResourceResponseReceivedEventHandler;
@@ -82,6 +90,8 @@ struct ICoreWebView2ContainsFullScreenElementChangedEventHandler;
 struct ICoreWebView2WindowCloseRequestedEventHandler;
 struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
+struct ICoreWebView2ProcessFailedEventHandler;
+struct ICoreWebView2NavigationCompletedEventHandler;
 
 struct ICoreWebView2Environment : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
@@ -386,6 +396,18 @@ struct ICoreWebView2DOMContentLoadedEventArgs : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* value) = 0;
 };
 
+struct ICoreWebView2ProcessFailedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* processFailedKind) = 0;
+};
+
+struct ICoreWebView2NavigationCompletedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* webErrorStatus) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;
+};
+
 struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode,
                                              ICoreWebView2Environment* result) = 0;
@@ -438,6 +460,16 @@ struct ICoreWebView2DOMContentLoadedEventHandler : IUnknown {
                                              ICoreWebView2DOMContentLoadedEventArgs* args) = 0;
 };
 
+struct ICoreWebView2ProcessFailedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2ProcessFailedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2NavigationCompletedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender,
+                                             ICoreWebView2NavigationCompletedEventArgs* args) = 0;
+};
+
 // Interface identifiers, so that __uuidof and IID_PPV_ARGS work.
 // clang-format off
 __CRT_UUID_DECL(ICoreWebView2Environment, 0xb96d755e, 0x0319, 0x4e92, 0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc)
@@ -469,6 +501,10 @@ __CRT_UUID_DECL(ICoreWebView2WindowCloseRequestedEventHandler, 0x5c19e9e0, 0x092
 __CRT_UUID_DECL(ICoreWebView2NewWindowRequestedEventHandler, 0xd4c185fe, 0xc81c, 0x4989, 0x97, 0xaf, 0x2d, 0x3f, 0xa7, 0xab, 0x56, 0x51)
 __CRT_UUID_DECL(ICoreWebView2WebMessageReceivedEventHandler, 0x57213f19, 0x00e6, 0x49fa, 0x8e, 0x07, 0x89, 0x8e, 0xa0, 0x1e, 0xcb, 0xd2)
 __CRT_UUID_DECL(ICoreWebView2DOMContentLoadedEventHandler, 0x4bac7e9c, 0x199e, 0x49ed, 0x87, 0xed, 0x24, 0x93, 0x03, 0xac, 0xf0, 0x19)
+__CRT_UUID_DECL(ICoreWebView2ProcessFailedEventHandler, 0x79e0aea4, 0x990b, 0x42d9, 0xaa, 0x1d, 0x0f, 0xcc, 0x2e, 0x5b, 0xc7, 0xf1)
+__CRT_UUID_DECL(ICoreWebView2ProcessFailedEventArgs, 0x8155a9a4, 0x1474, 0x4a86, 0x8c, 0xae, 0x15, 0x1b, 0x0f, 0xa6, 0xb8, 0xca)
+__CRT_UUID_DECL(ICoreWebView2NavigationCompletedEventHandler, 0xd33a35bf, 0x1c49, 0x4f98, 0x93, 0xab, 0x00, 0x6e, 0x05, 0x33, 0xfe, 0x1c)
+__CRT_UUID_DECL(ICoreWebView2NavigationCompletedEventArgs, 0x30d68b7d, 0x20d9, 0x4752, 0xa9, 0xca, 0xec, 0x84, 0x48, 0xfb, 0xb5, 0xc1)
 // clang-format on
 
 // The loader's two plain C exports.
