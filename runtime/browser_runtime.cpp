@@ -5,6 +5,7 @@
 
 #include "host/main_window.h"
 #include "platform/com.h"
+#include "platform/files.h"
 #include "platform/win32/webview2_loader.h"
 #include "runtime/download_progress.h"
 
@@ -101,8 +102,8 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
         ShowRuntimeBox(config, L"Failed to initialize common controls", MB_ICONERROR);
         return;
     }
-    if (!CreateDirectoryW(userDataFolder.c_str(), nullptr) &&
-        GetLastError() != ERROR_ALREADY_EXISTS) {
+    // A file standing where the folder belongs is no folder either.
+    if (!CreateFolder(userDataFolder)) {
         ShowRuntimeBox(config, L"Failed to create user data directory", MB_ICONERROR);
         return;
     }

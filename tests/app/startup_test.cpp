@@ -40,6 +40,9 @@ TEST(Startup, ManifestFailuresShowOneBoxAndExitWithOne) {
         {"empty name", R"({"name":""})", false, ParseText},
         {"bad mode", R"({"name":"g","settings":{"distribution-mode":"Fixed"}})", false, ParseText},
         {"comment", "{\"name\":\"g\"} // c", false, ParseText},
+        {"name climbing out", R"({"name":"..\\..\\x"})", false, ParseText},
+        {"device name", R"({"name":"nul"})", false, ParseText},
+        {"number past a double", R"({"name":"g","window":{"width":1e400}})", false, ParseText},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -117,9 +117,10 @@ TEST(RuntimeCheck, FixedModeAsksForTheRelativeFolderAndNeverInstalls) {
 }
 
 TEST(RuntimeCheck, UserDataFolderThatCannotBeCreatedGivesTwoBoxes) {
-    // Only the last level is created, so a missing parent makes it fail.
-    const std::string name = UniqueName("no-parent") + "\\\\deeper";
+    // A file stands where the folder belongs.
+    const std::string name = UniqueName("blocked");
     AppFolder app(Manifest(name, "evergreen"));
+    WriteFileBytes(UserDataFolderOf(name), "not a folder");
     InstallLoaderDouble(app.root.path(), R"({"runtime":false})");
     const Seen seen = RunHost(app.exe);
     EXPECT_FALSE(seen.run.timedOut);
@@ -138,6 +139,7 @@ TEST(RuntimeCheck, UserDataFolderThatCannotBeCreatedGivesTwoBoxes) {
         EXPECT_EQ(seen.run.boxes[i].caption, L"Runtime Check");
     }
     EXPECT_EQ(VersionQueries(app.root.path()).size(), 2u);
+    DeleteFileW(UserDataFolderOf(name).c_str());
 }
 
 }  // namespace
