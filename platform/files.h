@@ -33,9 +33,3 @@ struct MappedFile {
 // Null when the file can't be opened, mapped or viewed (an empty file can't
 // be mapped either); whatever was opened before the failing step is closed.
 std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path);
-
-#ifdef _WIN32
-struct IStream;
-// A read stream over the whole file, or null when it can't be opened.
-IStream* OpenFileStream(const std::wstring& path);
-#endif

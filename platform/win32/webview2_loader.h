@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/webview2.h"
+#include "platform/win32/webview2.h"
 
 struct WebView2LoaderModule {
     HMODULE module = nullptr;

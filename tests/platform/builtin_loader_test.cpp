@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "platform/com.h"
+#include "platform/win32/com.h"
 #include "platform/runtime_folder.h"
 #include "platform/win32/builtin_loader.h"
 #include "platform/win32/webview2_loader.h"

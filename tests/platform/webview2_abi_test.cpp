@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/com.h"
-#include "platform/webview2.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2.h"
 
 namespace {
 

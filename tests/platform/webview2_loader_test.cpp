@@ -3,7 +3,7 @@
 // run before the one successful load.
 #include <gtest/gtest.h>
 
-#include "platform/com.h"
+#include "platform/win32/com.h"
 #include "platform/win32/webview2_loader.h"
 #include "tests/support/harness.h"
 
