@@ -68,8 +68,8 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
     options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str());
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         &OnEnvironmentCreated);
-    const HRESULT result = CreateCoreWebView2EnvironmentWithOptions(
-        browserFolder, userDataFolder.c_str(), options.Get(), callback.Get());
+    const HRESULT result = LoaderCreateEnvironment(browserFolder, userDataFolder.c_str(),
+                                                   options.Get(), callback.Get());
     if (FAILED(result)) FailBrowserStart(result);
     return options;
 }

@@ -29,12 +29,12 @@ extern WebView2LoaderModule WebView2Loader;
 // A call after success changes nothing.
 bool LoadWebView2Loader(const std::wstring& folder);
 
-// The two exports through whichever loader LoadWebView2Loader settled on.
-// Before any call of it they answer HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)
-// and, for the version, null.
-HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
-                                                     LPWSTR* versionInfo);
-HRESULT CreateCoreWebView2EnvironmentWithOptions(
+// The vendor loader's two exports (GetAvailableCoreWebView2BrowserVersionString
+// and CreateCoreWebView2EnvironmentWithOptions) through whichever loader
+// LoadWebView2Loader settled on. Before any call of it they answer
+// HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) and, for the version, null.
+HRESULT LoaderGetBrowserVersion(PCWSTR browserExecutableFolder, LPWSTR* versionInfo);
+HRESULT LoaderCreateEnvironment(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
     ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler);

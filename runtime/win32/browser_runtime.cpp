@@ -22,7 +22,7 @@ const wchar_t* const FixedModeFailedMessage =
 // Only the presence of a version string counts; its content is not read.
 bool RuntimeAvailable(const wchar_t* browserExecutableFolder) {
     CoTaskMemString version;
-    GetAvailableCoreWebView2BrowserVersionString(browserExecutableFolder, version.Put());
+    LoaderGetBrowserVersion(browserExecutableFolder, version.Put());
     return version.Get() != nullptr;
 }
 
