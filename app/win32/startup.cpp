@@ -98,7 +98,7 @@ int RunApp(const StartupInputs& inputs) {
     // beside the executable, or the built-in one when there is none.
     LoadWebView2Loader(inputs.exeFolder);
 
-    const BrowserRuntime runtime = EnsureBrowserRuntime(
+    const RuntimeCheck runtime = EnsureBrowserRuntime(
         inputs.instance, RuntimeSettingsOf(config, icon), userDataFolder, inputs.installerUrl);
     if (!runtime.usable) return 1;
 

@@ -70,10 +70,10 @@ std::wstring PartialDownloadPath(const std::wstring& userDataFolder) {
     return userDataFolder + L"\\Webview2Setup.exe.download";
 }
 
-BrowserRuntime EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
-                                    const std::wstring& userDataFolder,
-                                    const std::wstring& installerUrl) {
-    BrowserRuntime runtime;
+RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
+                                  const std::wstring& userDataFolder,
+                                  const std::wstring& installerUrl) {
+    RuntimeCheck runtime;
     if (settings.distributionMode == DistributionMode::Fixed) {
         // A shipped copy is all there is: nothing is ever installed here.
         runtime.browserExecutableFolder = FixedRuntimeFolder;

@@ -33,7 +33,9 @@ struct RuntimeSettings {
     HICON icon = nullptr;  // the progress window's
 };
 
-struct BrowserRuntime {
+// The outcome of EnsureBrowserRuntime: whether the browser can start, and from
+// which runtime.
+struct RuntimeCheck {
     bool usable = false;
     // Null for the installed runtime, FixedRuntimeFolder in fixed mode.
     const wchar_t* browserExecutableFolder = nullptr;
@@ -42,9 +44,9 @@ struct BrowserRuntime {
 // Checks for a runtime in the manifest's mode; in evergreen mode a missing one
 // is downloaded from installerUrl and installed, then looked for again. When
 // the answer is "not usable" the reason has been shown in a message box.
-BrowserRuntime EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
-                                    const std::wstring& userDataFolder,
-                                    const std::wstring& installerUrl);
+RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
+                                  const std::wstring& userDataFolder,
+                                  const std::wstring& installerUrl);
 
 // Downloads the installer into the user data folder with a progress window
 // and runs it, waiting for it to end. Its own failures are shown in message
