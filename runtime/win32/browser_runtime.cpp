@@ -193,8 +193,13 @@ unsigned __stdcall RunDownload(void* parameter) {
     return 0;
 }
 
-HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
+HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
+        *object = static_cast<IBindStatusCallback*>(this);
+        return S_OK;  // no count to raise: the object lives on the download's stack
+    }
+    *object = nullptr;
     return E_NOINTERFACE;
 }
 
