@@ -6,10 +6,11 @@ FullscreenStateRecord FullscreenState;
 
 namespace {
 
-// WS_CAPTION and WS_THICKFRAME cleared; every other bit stays.
-const LONG FullscreenStyleMask = static_cast<LONG>(0xFF3BFFFFu);
-// WS_EX_DLGMODALFRAME, WS_EX_WINDOWEDGE, WS_EX_CLIENTEDGE, WS_EX_STATICEDGE cleared.
-const LONG FullscreenExStyleMask = static_cast<LONG>(0xFFFDFCFEu);
+// No caption and no sizing frame; every other bit stays.
+const LONG FullscreenStyleMask = ~static_cast<LONG>(WS_CAPTION | WS_THICKFRAME);
+// No edge of any kind around the window.
+const LONG FullscreenExStyleMask = ~static_cast<LONG>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE |
+                                                      WS_EX_CLIENTEDGE | WS_EX_STATICEDGE);
 
 // The taskbar list, created and initialised on first use; null when either
 // step fails, in which case the next call tries again.
