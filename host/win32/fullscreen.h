@@ -7,7 +7,7 @@
 
 #include "platform/win32/com.h"
 
-// Touched only by SetFullscreen. The saved fields are written on entering
+// UI thread only, touched only by SetFullscreen. The saved fields are written on entering
 // fullscreen and read on leaving it.
 struct FullscreenStateRecord {
     bool isFullscreen = false;

@@ -19,7 +19,8 @@ struct WebView2LoaderModule {
     std::wstring exeFolder;
 };
 
-// Filled by LoadWebView2Loader; empty until then.
+// Filled by LoadWebView2Loader on the UI thread before any browser call, and
+// only read afterwards; empty until then.
 extern WebView2LoaderModule WebView2Loader;
 
 // Loads folder + "WebView2Loader.dll" (folder, the executable's, ends in a
