@@ -8,13 +8,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "app/text.h"
-#include "server/byte_range.h"
+#include "platform/text.h"
 #include "server/router.h"
 
 // Every heap allocation is counted, so the figures show what one answer costs.
@@ -38,6 +38,7 @@ constexpr uint64_t BigSize = 1ull << 30;
 
 struct Content {
     std::string folder;
+    std::unique_ptr<ContentServer> server;
     Content() {
         char name[] = "/tmp/ls-bench-XXXXXX";
         folder = mkdtemp(name);
@@ -50,12 +51,13 @@ struct Content {
         const int fd = open((folder + "/www/big.webm").c_str(), O_CREAT | O_WRONLY, 0644);
         if (fd < 0 || ftruncate(fd, static_cast<off_t>(BigSize)) != 0) std::abort();
         close(fd);
-        ExeFolder = Utf8ToWide(folder + "/");
-        for (auto& unit : ExeFolder)
+        std::wstring root = Utf8ToWide(folder + "/www/");
+        for (auto& unit : root)
             if (unit == L'/') unit = L'\\';
+        server = std::make_unique<ContentServer>(root);
     }
     ~Content() {
-        ReleaseMappedViews();
+        server->Mappings().ReleaseMappedViews();
         (void)std::system(("rm -rf " + folder).c_str());
     }
 };
@@ -74,14 +76,15 @@ void Report(benchmark::State& state, size_t allocatedBefore) {
 
 void Route(benchmark::State& state, const std::wstring& uri,
            const std::vector<std::wstring>& ranges, int expectedStatus) {
-    Files();
+    ContentServer& server = *Files().server;
     size_t next = 0;
-    if (!ranges.empty()) RouteRequest(uri, std::wstring_view(ranges[0]));  // map once
+    if (!ranges.empty()) RouteRequest(server, uri, std::wstring_view(ranges[0]));  // map once
     const size_t before = allocatedBytes;
     for (auto _ : state) {
-        Answer answer = ranges.empty()
-                            ? RouteRequest(uri, std::nullopt)
-                            : RouteRequest(uri, std::wstring_view(ranges[next++ % ranges.size()]));
+        Answer answer =
+            ranges.empty()
+                ? RouteRequest(server, uri, std::nullopt)
+                : RouteRequest(server, uri, std::wstring_view(ranges[next++ % ranges.size()]));
         if (answer.status != expectedStatus) state.SkipWithError("unexpected status");
         benchmark::DoNotOptimize(answer);
     }

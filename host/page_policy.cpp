@@ -1,7 +1,7 @@
 #include "host/page_policy.h"
 
-#include "app/text.h"
-#include "server/router.h"
+#include "platform/text.h"
+#include "server/origin.h"
 
 namespace {
 

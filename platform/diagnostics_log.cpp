@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/files.h"
 
 namespace {

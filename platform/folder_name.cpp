@@ -1,6 +1,6 @@
 #include "platform/folder_name.h"
 
-#include "app/text.h"
+#include "platform/text.h"
 
 namespace {
 

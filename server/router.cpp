@@ -1,6 +1,6 @@
 #include "server/router.h"
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/files.h"
 #include "server/byte_range.h"
 #include "server/mime.h"
@@ -80,10 +80,6 @@ Answer NotFound() {
 }
 
 }  // namespace
-
-std::wstring ContentRoot() {
-    return ExeFolder + ContentFolderName;
-}
 
 bool DecodeRequestPath(std::wstring_view relativePath, std::wstring& decoded) {
     std::wstring_view path = relativePath.substr(0, relativePath.find_first_of(L"?#"));
@@ -166,7 +162,8 @@ size_t DecimalLength(uint64_t value) {
     return count;
 }
 
-Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> range) {
+Answer RouteRequest(ContentServer& server, std::wstring_view uri,
+                    std::optional<std::wstring_view> range) {
     const std::wstring_view relative =
         uri.size() > AppOriginLength ? uri.substr(AppOriginLength) : std::wstring_view();
 
@@ -174,8 +171,9 @@ Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> rang
     if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return NotFound();
 
     std::wstring filePath;
-    filePath.reserve(ExeFolder.size() + std::size(ContentFolderName) - 1 + decoded.size());
-    filePath.append(ExeFolder).append(ContentFolderName);
+    const std::wstring& root = server.Root();
+    filePath.reserve(root.size() + decoded.size());
+    filePath.append(root);
     for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
 
     // Folders are not served: they have no content, and an empty 200 would
@@ -186,7 +184,8 @@ Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> rang
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
     if (range) {
-        AnswerRangeRequest(*range, status.size, type, decoded, std::move(filePath), answer);
+        AnswerRangeRequest(server.Mappings(), *range, status.size, type, decoded,
+                           std::move(filePath), answer);
         return answer;
     }
     constexpr std::wstring_view lengthLine = L"\nContent-Length: ";

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/webview2.h"
+#include "platform/win32/webview2.h"
 
 // The client library's creation export. checked is always true; runtimeType
 // says where the runtime came from.

@@ -1,4 +1,5 @@
 #include "app/manifest.h"
+#include "platform/json_lookup.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -32,7 +33,6 @@ TEST(Manifest, NameAloneGivesEveryDefault) {
     EXPECT_EQ(c.width, 1024);
     EXPECT_EQ(c.height, 768);
     EXPECT_EQ(c.icon, L"");
-    EXPECT_EQ(c.iconHandle, nullptr);
     EXPECT_TRUE(c.resizable);
     EXPECT_EQ(c.chromiumArgs, L"");
     EXPECT_EQ(c.distributionMode, DistributionMode::Evergreen);

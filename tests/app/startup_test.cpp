@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include "app/text.h"
+#include "platform/text.h"
+#include "platform/win32/module_path.h"
 #include "tests/support/harness.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/com.h"
-#include "platform/webview2.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2.h"
 #include "tests/support/harness.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/com.h"
-#include "platform/webview2.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2.h"
 
 namespace {
 
@@ -239,9 +239,6 @@ TEST(BrowserInterface, EveryMethodSitsAtItsTableIndex) {
 TEST(BrowserInterface, ViewTwoContinuesTheViewTable) {
     EXPECT_EQ(SlotOf(&ICoreWebView2_2::Navigate), 5u);
     EXPECT_EQ(SlotOf(&ICoreWebView2_2::add_WindowCloseRequested), 59u);
-    ICoreWebView2_2* two = nullptr;
-    ICoreWebView2* one = two;  // single inheritance: the same object address
-    EXPECT_EQ(static_cast<void*>(one), static_cast<void*>(two));
 }
 
 TEST(BrowserInterface, IdentifiersMatchTheirInterfaces) {

@@ -3,7 +3,7 @@
 // fixed mode, and a user data folder that can't be created.
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "tests/runtime/flow_support.h"
 
 namespace {

@@ -145,8 +145,9 @@ TEST_F(RouterTest, AnswersTheTable) {
                      << "path " << testing::PrintToString(std::wstring(c.path)) << " range "
                      << (c.range ? testing::PrintToString(std::wstring(c.range))
                                  : std::string("none")));
-        const Answer answer = RouteRequest(
-            RequestUri(c.path), c.range ? std::optional<std::wstring_view>(c.range) : std::nullopt);
+        const Answer answer =
+            RouteRequest(folder.Server(), RequestUri(c.path),
+                         c.range ? std::optional<std::wstring_view>(c.range) : std::nullopt);
         EXPECT_EQ(answer.status, c.status);
         EXPECT_EQ(std::wstring(answer.reasonPhrase), c.reason);
         EXPECT_EQ(answer.headers, c.headers);
@@ -160,24 +161,25 @@ TEST_F(RouterTest, AnswersTheTable) {
 
 TEST_F(RouterTest, PartialAnswersShareOneMappingUntilReleased) {
     const std::wstring uri = RequestUri(L"media/clip.webm");
-    const Answer whole = RouteRequest(uri, std::wstring_view(L"bytes=0-"));
-    EXPECT_TRUE(MappedFileCache.empty());
+    const Answer whole = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=0-"));
+    EXPECT_EQ(folder.Server().Mappings().Count(), 0u);
 
-    const Answer first = RouteRequest(uri, std::wstring_view(L"bytes=0-9"));
-    const Answer second = RouteRequest(uri + L"?again", std::wstring_view(L"bytes=10-19"));
+    const Answer first = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=0-9"));
+    const Answer second =
+        RouteRequest(folder.Server(), uri + L"?again", std::wstring_view(L"bytes=10-19"));
     ASSERT_EQ(first.body.kind, BodyKind::FileRange);
     ASSERT_EQ(second.body.kind, BodyKind::FileRange);
     EXPECT_EQ(first.body.view.get(), second.body.view.get());
-    ASSERT_EQ(MappedFileCache.size(), 1u);
-    EXPECT_EQ(MappedFileCache.begin()->first, L"media/clip.webm");
+    ASSERT_EQ(folder.Server().Mappings().Count(), 1u);
+    EXPECT_NE(folder.Server().Mappings().Find(L"media/clip.webm"), nullptr);
 
-    ReleaseMappedViews();
-    EXPECT_TRUE(MappedFileCache.empty());
+    folder.Server().Mappings().ReleaseMappedViews();
+    EXPECT_EQ(folder.Server().Mappings().Count(), 0u);
     // Bodies handed out before the release still read the right bytes.
     EXPECT_EQ(ReadBody(first).bytes, Slice(Clip, 0, 9));
     EXPECT_EQ(ReadBody(second).bytes, Slice(Clip, 10, 19));
 
-    const Answer after = RouteRequest(uri, std::wstring_view(L"bytes=20-29"));
+    const Answer after = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=20-29"));
     EXPECT_NE(after.body.view.get(), nullptr);
     EXPECT_EQ(ReadBody(after).bytes, Slice(Clip, 20, 29));
 }
@@ -189,21 +191,22 @@ TEST_F(RouterTest, ServesFilesPastFourGibibytesWithTheirTrueSize) {
     folder.MakeSparse(L"big.webm", size, "ABCZ", offsets);
     const std::wstring uri = RequestUri(L"big.webm");
 
-    const Answer whole = RouteRequest(uri, std::nullopt);
+    const Answer whole = RouteRequest(folder.Server(), uri, std::nullopt);
     EXPECT_EQ(whole.status, 200);
     EXPECT_EQ(whole.headers, Whole(L"video/webm", size));
     EXPECT_EQ(whole.body.kind, BodyKind::WholeFile);
 
-    const Answer last = RouteRequest(uri, std::wstring_view(L"bytes=-1"));
+    const Answer last = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=-1"));
     EXPECT_EQ(last.status, 206);
     EXPECT_EQ(last.headers, Part(L"video/webm", size - 1, size - 1, size));
     EXPECT_EQ(ReadBody(last).bytes, "Z");
 
-    const Answer across = RouteRequest(uri, std::wstring_view(L"bytes=2147483647-2147483648"));
+    const Answer across =
+        RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=2147483647-2147483648"));
     EXPECT_EQ(across.headers, Part(L"video/webm", (1ull << 31) - 1, 1ull << 31, size));
     EXPECT_EQ(ReadBody(across).bytes, "BC");
 
-    const Answer tail = RouteRequest(uri, std::wstring_view(L"bytes=3221225470-"));
+    const Answer tail = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=3221225470-"));
     EXPECT_EQ(tail.headers, Part(L"video/webm", size - 2, size - 1, size));
     EXPECT_EQ(ReadBody(tail).bytes, std::string("\0Z", 2));
 }
