@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include "host/win32/browser_host.h"
+#include "platform/dpi.h"
 #include "platform/win32/window.h"
 
 MainWindowState MainWindow;
