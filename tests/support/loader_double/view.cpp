@@ -23,6 +23,9 @@
 // the rest of the list reaches the new view. Only a changed list (a test
 // process driving the double itself) starts again.
 // Scenario key "reload": the HRESULT Reload answers (default S_OK).
+// Scenario key "refuse": call names ("add_NavigationStarting",
+// "AddWebResourceRequestedFilter", "Navigate") with the HRESULT each answers
+// instead of doing its work.
 // A "uri" or "source" given as null makes the getter hand out no text.
 // Transcript: "Raise <event> <arguments> handlers=N <window>" before the
 // host's handlers run, the host's calls on the arguments, then
@@ -530,10 +533,10 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override {
-        const HRESULT hr = uri ? S_OK : E_INVALIDARG;
+        const HRESULT hr = uri ? Refusal("Navigate") : E_INVALIDARG;
         Record("WebView.Navigate uri=" + Quote(uri) + " -> " + Hex(hr) + " " +
                ObserveWindow(parent_));
-        if (!uri) return hr;
+        if (FAILED(hr)) return hr;
         source_ = uri;
         Navigated(this);
         return hr;
@@ -723,7 +726,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override {
-        const HRESULT hr = uri ? S_OK : E_INVALIDARG;
+        const HRESULT hr = uri ? Refusal("AddWebResourceRequestedFilter") : E_INVALIDARG;
         Record("WebView.AddWebResourceRequestedFilter uri=" + Quote(uri) +
                " context=" + std::to_string(static_cast<int>(resourceContext)) + " -> " + Hex(hr));
         return hr;
@@ -782,6 +785,12 @@ private:
         ComPtr<IUnknown> handler;
     };
 
+    // What the scenario's "refuse" makes a call answer; S_OK when it is not named.
+    static HRESULT Refusal(const char* name) {
+        const nlohmann::json scenario = Scenario();
+        return scenario.contains("refuse") ? HresultOr(scenario["refuse"], name, S_OK) : S_OK;
+    }
+
     static HRESULT Uncalled(const char* name) {
         Record(std::string("WebView.") + name + " -> 0x80004001");
         return E_NOTIMPL;
@@ -789,10 +798,10 @@ private:
 
     template <class Handler>
     HRESULT Add(Kind kind, const char* name, Handler* handler, EventRegistrationToken* token) {
-        const HRESULT hr = handler ? S_OK : E_INVALIDARG;
+        const HRESULT hr = handler ? Refusal(name) : E_INVALIDARG;
         Record(std::string("WebView.") + name + " handler=" + Object(handler) +
                " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
-        if (!handler) return hr;
+        if (FAILED(hr)) return hr;
         registrations_.push_back({++lastToken_, kind, ComPtr<IUnknown>(handler)});
         if (token) token->value = lastToken_;
         return hr;
