@@ -6,6 +6,7 @@
 #include "app/manifest.h"
 #include "host/win32/browser_host.h"
 #include "host/win32/main_window.h"
+#include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "platform/win32/session.h"
 #include "platform/win32/webview2_loader.h"
@@ -52,12 +53,13 @@ RuntimeSettings RuntimeSettingsOf(const AppConfig& config, HICON icon) {
     return settings;
 }
 
-BrowserSettings BrowserSettingsOf(const AppConfig& config) {
+BrowserSettings BrowserSettingsOf(const AppConfig& config, DiagnosticsLog& log) {
     BrowserSettings settings;
     settings.additionalArguments = config.chromiumArgs;
     settings.enableDevtools = config.enableDevtools;
     settings.startPage = config.main;
     settings.failureCaption = config.title;
+    settings.log = &log;
     return settings;
 }
 
@@ -108,9 +110,12 @@ int RunApp(const StartupInputs& inputs) {
     // failure there ends the loop with exit code 1. The browser starts from
     // the runtime the check settled on: the installed one, or the relative
     // "webview2" that the loader resolves itself.
+    // Opened by its first line, in the user data folder: a run without
+    // anything to report leaves no trace there.
+    DiagnosticsLog log;
     ContentServer content(inputs.exeFolder + ContentFolderName);
     ComPtr<ICoreWebView2EnvironmentOptions> options = StartBrowserEnvironment(
-        runtime.browserExecutableFolder, userDataFolder, BrowserSettingsOf(config), content);
+        runtime.browserExecutableFolder, userDataFolder, BrowserSettingsOf(config, log), content);
 
     // The main window posts the quit message with 0 when it is destroyed.
     MSG message{};

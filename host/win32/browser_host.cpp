@@ -1,10 +1,13 @@
 #include "host/win32/browser_host.h"
 
+#include <cstdio>
 #include <cwchar>
+#include <string>
 
 #include "host/win32/browser_events.h"
 #include "host/win32/environment_options.h"
 #include "host/win32/main_window.h"
+#include "platform/diagnostics_log.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
 #include "server/origin.h"
@@ -23,20 +26,38 @@ HRESULT CompletionError(HRESULT result, const void* object) {
     return object ? S_OK : E_POINTER;
 }
 
+// The log is opened by its first line, once the browser has made the user
+// data folder it goes into.
+void Log(const std::string& text) {
+    DiagnosticsLog* const log = BrowserHost.settings.log;
+    if (!log) return;
+    if (!log->IsOpen()) log->Open(BrowserHost.userDataFolder);
+    log->Write(text);
+}
+
+// A setup call whose failure the host can't act on: setup goes on without
+// what the call would have given, and the log tells what is missing.
+void LogIfFailed(const char* call, HRESULT result) {
+    if (SUCCEEDED(result)) return;
+    char code[16];
+    snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+    Log(std::string("failed: ") + call + " (error " + code + ")");
+}
+
 // Adds a handler to view through one of its add_ slots, with no token: the
-// host never removes a handler.
+// host never removes a handler. call names the slot for the log.
 template <class View, class Interface, class... Arguments>
 void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
-              HRESULT (*handler)(Arguments...)) {
+              HRESULT (*handler)(Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(handler);
-    (view->*add)(callback.Get(), nullptr);
+    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
 }
 
 template <class View, class Interface, class Context, class... Arguments>
 void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
-              Context* context, HRESULT (*handler)(Context*, Arguments...)) {
+              Context* context, HRESULT (*handler)(Context*, Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(context, handler);
-    (view->*add)(callback.Get(), nullptr);
+    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
 }
 
 }  // namespace
@@ -62,6 +83,7 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
                                                                 ContentServer& content) {
     BrowserHost.settings = settings;
     BrowserHost.content = &content;
+    BrowserHost.userDataFolder = userDataFolder;
     ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
     // Set even when empty, so the control never falls back to arguments of
     // its own choosing.
@@ -125,23 +147,32 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     controller->put_Bounds(bounds);
 
     ICoreWebView2* const view = BrowserHost.webview.Get();
-    Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged);
+    Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged,
+             "add_DocumentTitleChanged");
     const std::wstring filter = std::wstring(AppOrigin) + L"*";
-    view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
-    Register(view, &ICoreWebView2::add_WebResourceRequested, &BrowserHost, &OnWebResourceRequested);
-    Register(view, &ICoreWebView2::add_NavigationStarting, &OnNavigationStarting);
-    Register(view, &ICoreWebView2::add_PermissionRequested, &OnPermissionRequested);
+    LogIfFailed(
+        "AddWebResourceRequestedFilter",
+        view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL));
+    Register(view, &ICoreWebView2::add_WebResourceRequested, &BrowserHost, &OnWebResourceRequested,
+             "add_WebResourceRequested");
+    Register(view, &ICoreWebView2::add_NavigationStarting, &OnNavigationStarting,
+             "add_NavigationStarting");
+    Register(view, &ICoreWebView2::add_PermissionRequested, &OnPermissionRequested,
+             "add_PermissionRequested");
     Register(view, &ICoreWebView2::add_ContainsFullScreenElementChanged,
-             &OnContainsFullScreenElementChanged);
-    Register(view, &ICoreWebView2::add_WindowCloseRequested, &OnWindowCloseRequested);
-    Register(view, &ICoreWebView2::add_NewWindowRequested, &OnNewWindowRequested);
-    Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived);
+             &OnContainsFullScreenElementChanged, "add_ContainsFullScreenElementChanged");
+    Register(view, &ICoreWebView2::add_WindowCloseRequested, &OnWindowCloseRequested,
+             "add_WindowCloseRequested");
+    Register(view, &ICoreWebView2::add_NewWindowRequested, &OnNewWindowRequested,
+             "add_NewWindowRequested");
+    Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived,
+             "add_WebMessageReceived");
     Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
-             &OnDOMContentLoaded);
+             &OnDOMContentLoaded, "add_DOMContentLoaded");
 
     // The start page exactly as the manifest gives it, query included.
     const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
-    view->Navigate(start.c_str());
+    LogIfFailed("Navigate", view->Navigate(start.c_str()));
     return S_OK;
 }
 
@@ -151,4 +182,5 @@ void ReleaseBrowserHost() {
     BrowserHost.controller.Reset();
     BrowserHost.environment.Reset();
     BrowserHost.content = nullptr;
+    BrowserHost.settings.log = nullptr;
 }

@@ -8,6 +8,7 @@
 #include "platform/win32/webview2.h"
 
 class ContentServer;
+class DiagnosticsLog;
 
 // What the browser control is set up with, from the manifest.
 struct BrowserSettings {
@@ -15,6 +16,8 @@ struct BrowserSettings {
     bool enableDevtools = true;
     std::wstring startPage;       // relative to the app origin, query included
     std::wstring failureCaption;  // of the box when the control can't start
+    // Hears every failure and what was done about it; may be null.
+    DiagnosticsLog* log = nullptr;
 };
 
 // UI thread only. Each COM field holds one reference, is set once and is
@@ -26,6 +29,7 @@ struct BrowserHostState {
     ComPtr<ICoreWebView2> webview;
     ComPtr<ICoreWebView2_2> webview2;
     BrowserSettings settings;
+    std::wstring userDataFolder;  // the browser's, where the log goes
     // Answers every request under the app origin; owned by the startup
     // sequence, which keeps it until the host is released.
     ContentServer* content = nullptr;

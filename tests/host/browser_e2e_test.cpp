@@ -304,6 +304,36 @@ TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
                 BrowserPath::Loader);
 }
 
+// A setup call the control refuses is logged, and setup goes on without it.
+TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
+    const std::wstring logPath = LocalAppData() + L"\\e2e-game\\Lanternshell.log";
+    DeleteFileW(logPath.c_str());
+    App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
+            R"("AddWebResourceRequestedFilter":"0x80004005","Navigate":"0x80070005"}})");
+    const Outcome outcome = RunApp(app);
+    ExpectCleanClose(outcome);
+    EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
+              "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
+    // The registrations after the refused ones are still made.
+    EXPECT_EQ(LinesStartingWith(outcome.transcript, "WebView.add_DOMContentLoaded").size(), 1u);
+
+    const std::string log = ReadFileBytes(logPath);
+    std::vector<std::string> failures;
+    for (size_t start = 0; start < log.size();) {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(start, end - start);
+        const size_t text = line.find(" failed: ");
+        if (text != std::string::npos) failures.push_back(line.substr(text + 1));
+        start = end + 1;
+    }
+    EXPECT_EQ(failures, (std::vector<std::string>{
+                            "failed: AddWebResourceRequestedFilter (error 0x80004005)",
+                            "failed: add_NavigationStarting (error 0x80070057)",
+                            "failed: Navigate (error 0x80070005)",
+                        }));
+}
+
 // --- Visibility and the close request --------------------------------------
 
 TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
