@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "server/router.h"
 
@@ -39,6 +40,10 @@ constexpr uint64_t BigSize = 1ull << 30;
 struct Content {
     std::string folder;
     std::unique_ptr<ContentServer> server;
+    // The same files served with the diagnostics log attached, as the host
+    // serves them: a found file must cost what it costs without.
+    DiagnosticsLog log;
+    std::unique_ptr<ContentServer> loggedServer;
     Content() {
         char name[] = "/tmp/ls-bench-XXXXXX";
         folder = mkdtemp(name);
@@ -55,9 +60,16 @@ struct Content {
         for (auto& unit : root)
             if (unit == L'/') unit = L'\\';
         server = std::make_unique<ContentServer>(root);
+        std::wstring logs = Utf8ToWide(folder + "/logs");
+        for (auto& unit : logs)
+            if (unit == L'/') unit = L'\\';
+        log.Open(logs);
+        if (!log.IsOpen()) std::abort();
+        loggedServer = std::make_unique<ContentServer>(root, &log);
     }
     ~Content() {
         server->Mappings().ReleaseMappedViews();
+        loggedServer->Mappings().ReleaseMappedViews();
         (void)std::system(("rm -rf " + folder).c_str());
     }
 };
@@ -75,8 +87,8 @@ void Report(benchmark::State& state, size_t allocatedBefore) {
 }
 
 void Route(benchmark::State& state, const std::wstring& uri,
-           const std::vector<std::wstring>& ranges, int expectedStatus) {
-    ContentServer& server = *Files().server;
+           const std::vector<std::wstring>& ranges, int expectedStatus, bool logged = false) {
+    ContentServer& server = logged ? *Files().loggedServer : *Files().server;
     size_t next = 0;
     if (!ranges.empty()) RouteRequest(server, uri, std::wstring_view(ranges[0]));  // map once
     const size_t before = allocatedBytes;
@@ -105,14 +117,14 @@ std::vector<std::wstring> RandomRanges(uint64_t length, bool openEnded) {
 }
 
 void SmallFile(benchmark::State& state) {
-    Route(state, std::wstring(AppOrigin) + L"small.js", {}, 200);
+    Route(state, std::wstring(AppOrigin) + L"small.js", {}, 200, state.range(0) != 0);
 }
 void NotFound(benchmark::State& state) {
-    Route(state, std::wstring(AppOrigin) + L"missing.png", {}, 404);
+    Route(state, std::wstring(AppOrigin) + L"missing.png", {}, 404, state.range(0) != 0);
 }
 void Range(benchmark::State& state) {
     Route(state, std::wstring(AppOrigin) + L"big.webm",
-          RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206);
+          RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206, state.range(1) != 0);
 }
 void OpenEndedSeek(benchmark::State& state) {
     Route(state, std::wstring(AppOrigin) + L"big.webm", RandomRanges(0, true), 206);
@@ -120,9 +132,16 @@ void OpenEndedSeek(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(SmallFile)->Name("answer/2KiB_file");
-BENCHMARK(NotFound)->Name("answer/404");
-BENCHMARK(Range)->Name("answer/range_random")->Arg(64 << 10)->Arg(1)->Arg(16 << 20);
+// The second argument (or the only one) 1: the server has the diagnostics log.
+BENCHMARK(SmallFile)->Name("answer/2KiB_file")->ArgName("logged")->Arg(0)->Arg(1);
+BENCHMARK(NotFound)->Name("answer/404")->ArgName("logged")->Arg(0)->Arg(1);
+BENCHMARK(Range)
+    ->Name("answer/range_random")
+    ->ArgNames({"bytes", "logged"})
+    ->Args({64 << 10, 0})
+    ->Args({64 << 10, 1})
+    ->Args({1, 0})
+    ->Args({16 << 20, 0});
 BENCHMARK(OpenEndedSeek)->Name("answer/seek_bytes=N-");
 
 BENCHMARK_MAIN();

@@ -68,6 +68,12 @@ std::string FormatUtcTimestamp(std::int64_t millisecondsSinceEpoch) {
     return text;
 }
 
+std::string HexCode(std::uint32_t code) {
+    char text[12];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
 void DiagnosticsLog::Open(const std::wstring& folder) {
     if (open_ || folder.empty()) return;
     std::wstring bare = folder;

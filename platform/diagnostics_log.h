@@ -21,6 +21,9 @@ std::int64_t SystemWallClock();
 // "2026-12-09T07:31:04.123Z". Times before 1970 are fine too.
 std::string FormatUtcTimestamp(std::int64_t millisecondsSinceEpoch);
 
+// An HRESULT or other 32-bit code as "0x8007000E".
+std::string HexCode(std::uint32_t code);
+
 class DiagnosticsLog {
 public:
     static constexpr const wchar_t* FileName = L"Lanternshell.log";

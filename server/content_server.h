@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/diagnostics_log.h"
 #include "platform/files.h"
 
 // The content folder's name beside the executable, with its backslash.
@@ -39,15 +40,19 @@ private:
 class ContentServer {
 public:
     // root is the folder whose files are served, with its trailing backslash.
-    explicit ContentServer(std::wstring root) : root_(std::move(root)) {}
+    // log, when given, hears each 404; the found files never touch it.
+    explicit ContentServer(std::wstring root, DiagnosticsLog* log = nullptr)
+        : root_(std::move(root)), log_(log) {}
     ContentServer(const ContentServer&) = delete;
     ContentServer& operator=(const ContentServer&) = delete;
 
     const std::wstring& Root() const { return root_; }
+    DiagnosticsLog* Log() const { return log_; }
     MappedFileCache& Mappings() { return mappings_; }
     const MappedFileCache& Mappings() const { return mappings_; }
 
 private:
     const std::wstring root_;
+    DiagnosticsLog* const log_;
     MappedFileCache mappings_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "platform/files.h"
+#include "platform/folder_name.h"
 #include "server/byte_range.h"
 #include "server/mime.h"
 
@@ -47,21 +48,6 @@ bool SecondByteFits(int lead, int second) {
 
 bool IsSeparator(wchar_t unit) {
     return unit == L'/' || unit == L'\\';
-}
-
-// Windows opens a device for these names in any folder and with any
-// extension ("con.txt", "Com1 .png"), so none of them may name a file.
-bool IsReservedDeviceName(std::wstring_view segment) {
-    std::wstring_view base = segment.substr(0, segment.find(L'.'));
-    while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
-    for (const wchar_t* name : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-        if (EqualsIgnoringAsciiCase(base, name)) return true;
-    if (base.size() != 4) return false;
-    const wchar_t digit = base[3];
-    const bool portDigit =
-        (digit >= L'0' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
-    return portDigit && (EqualsIgnoringAsciiCase(base.substr(0, 3), L"COM") ||
-                         EqualsIgnoringAsciiCase(base.substr(0, 3), L"LPT"));
 }
 
 bool IsServableSegment(std::wstring_view segment) {
@@ -162,24 +148,44 @@ size_t DecimalLength(uint64_t value) {
     return count;
 }
 
+bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
+                        std::wstring& decoded, std::wstring& filePath) {
+    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
+    const std::wstring& root = server.Root();
+    filePath.clear();
+    filePath.reserve(root.size() + decoded.size());
+    filePath.append(root);
+    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+    return true;
+}
+
+bool NamesServedFile(const ContentServer& server, std::wstring_view relative) {
+    std::wstring decoded, filePath;
+    if (!ResolveContentPath(server, relative, decoded, filePath)) return false;
+    const FileStatus status = QueryFileStatus(filePath);
+    return status.exists && status.regularFile;
+}
+
 Answer RouteRequest(ContentServer& server, std::wstring_view uri,
                     std::optional<std::wstring_view> range) {
     const std::wstring_view relative =
         uri.size() > AppOriginLength ? uri.substr(AppOriginLength) : std::wstring_view();
 
     std::wstring decoded;
-    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return NotFound();
-
     std::wstring filePath;
-    const std::wstring& root = server.Root();
-    filePath.reserve(root.size() + decoded.size());
-    filePath.append(root);
-    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+    if (!ResolveContentPath(server, relative, decoded, filePath)) {
+        // An escape that does not decode is told as it came.
+        if (server.Log()) server.Log()->NotFound(relative.substr(0, relative.find_first_of(L"?#")));
+        return NotFound();
+    }
 
     // Folders are not served: they have no content, and an empty 200 would
     // hide a broken link.
     const FileStatus status = QueryFileStatus(filePath);
-    if (!status.exists || !status.regularFile) return NotFound();
+    if (!status.exists || !status.regularFile) {
+        if (server.Log()) server.Log()->NotFound(decoded);
+        return NotFound();
+    }
 
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;

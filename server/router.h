@@ -45,6 +45,17 @@ struct Answer {
 Answer RouteRequest(ContentServer& server, std::wstring_view uri,
                     std::optional<std::wstring_view> range);
 
+// Where a path relative to the app origin leads by the router's rules: its
+// decoded path, and the file that names inside server.Root(). False when it
+// names nothing the router would serve (an ill-formed escape, a path that
+// climbs out, a device...). Does not look at the disk.
+bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
+                        std::wstring& decoded, std::wstring& filePath);
+
+// Whether a path relative to the app origin (the manifest's start page, say)
+// names a regular file that the router serves.
+bool NamesServedFile(const ContentServer& server, std::wstring_view relative);
+
 // The decoded path of a relative path: query and fragment cut off, percent
 // escapes read as UTF-8. False for an ill-formed escaped sequence. A result
 // longer than 2,047 units is replaced by the undecoded text.

@@ -9,6 +9,7 @@
 #include "host/win32/main_window.h"
 #include "host/win32/page_message.h"
 #include "host/win32/web_resource.h"
+#include "platform/diagnostics_log.h"
 #include "platform/win32/com.h"
 
 HRESULT OnDocumentTitleChanged(ICoreWebView2* sender, IUnknown*) {
@@ -83,12 +84,37 @@ HRESULT OnWebMessageReceived(ICoreWebView2*, ICoreWebView2WebMessageReceivedEven
     return S_OK;
 }
 
-HRESULT OnDOMContentLoaded(ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+namespace {
+
+void ShowAndFocus() {
     ShowWindow(MainWindow.windowHandle, SW_SHOW);
     UpdateWindow(MainWindow.windowHandle);
     if (BrowserHost.controller) {
         BrowserHost.controller->put_IsVisible(TRUE);
         BrowserHost.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
     }
+}
+
+}  // namespace
+
+HRESULT OnDOMContentLoaded(ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+    ShowAndFocus();
+    return S_OK;
+}
+
+HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2*,
+                              ICoreWebView2NavigationCompletedEventArgs* args) {
+    if (!host || host->ending) return S_OK;
+    BOOL success = TRUE;
+    if (args && SUCCEEDED(args->get_IsSuccess(&success)) && !success) {
+        COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+        args->get_WebErrorStatus(&status);
+        if (host->settings.log)
+            host->settings.log->Write("navigation failed (web error status " +
+                                      std::to_string(static_cast<int>(status)) + ")");
+    }
+    // A page that never loads a document, such as the control's own error
+    // page, must not leave the player without a window to close.
+    if (MainWindow.windowHandle && !IsWindowVisible(MainWindow.windowHandle)) ShowAndFocus();
     return S_OK;
 }

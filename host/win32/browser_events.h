@@ -1,4 +1,4 @@
-// The nine handlers registered on the browser view: together they set the
+// The handlers registered on the browser view: together they set the
 // page's policy towards the desktop. Each runs on the UI thread, finishes
 // before it returns and reports success to the control whatever happened.
 // A URI or message text the control fails to hand out ends the handler.
@@ -30,5 +30,9 @@ HRESULT OnWindowCloseRequested(ICoreWebView2* sender, IUnknown* args);
 HRESULT OnNewWindowRequested(ICoreWebView2* sender, ICoreWebView2NewWindowRequestedEventArgs* args);
 // String messages from the app origin go to HandlePageMessage.
 HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
-// Shows the window (the only place that does) and gives the page the focus.
+// Shows the window and gives the page the focus, on every load.
 HRESULT OnDOMContentLoaded(ICoreWebView2* sender, ICoreWebView2DOMContentLoadedEventArgs* args);
+// A failed navigation is logged; a window still hidden when a navigation
+// completes, successful or not, is shown as on DOMContentLoaded.
+HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2* sender,
+                              ICoreWebView2NavigationCompletedEventArgs* args);

@@ -1,6 +1,5 @@
 #include "host/win32/browser_host.h"
 
-#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -16,8 +15,16 @@ BrowserHostState BrowserHost;
 
 namespace {
 
+const wchar_t* const StoppedMessage =
+    L"The app stopped unexpectedly and could not be restarted. Run it again.";
+const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
+
 // UI thread only, like BrowserHost.
 bool browserStartFailed = false;
+
+void Log(const std::string& text) {
+    if (BrowserHost.settings.log) BrowserHost.settings.log->Write(text);
+}
 
 // What a completion reports: its own failure code, or E_POINTER when it
 // claims success but hands over no object.
@@ -26,22 +33,11 @@ HRESULT CompletionError(HRESULT result, const void* object) {
     return object ? S_OK : E_POINTER;
 }
 
-// The log is opened by its first line, once the browser has made the user
-// data folder it goes into.
-void Log(const std::string& text) {
-    DiagnosticsLog* const log = BrowserHost.settings.log;
-    if (!log) return;
-    if (!log->IsOpen()) log->Open(BrowserHost.userDataFolder);
-    log->Write(text);
-}
-
 // A setup call whose failure the host can't act on: setup goes on without
 // what the call would have given, and the log tells what is missing.
 void LogIfFailed(const char* call, HRESULT result) {
     if (SUCCEEDED(result)) return;
-    char code[16];
-    snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
-    Log(std::string("failed: ") + call + " (error " + code + ")");
+    Log(std::string("failed: ") + call + " (error " + HexCode(static_cast<unsigned>(result)) + ")");
 }
 
 // Adds a handler to view through one of its add_ slots, with no token: the
@@ -62,9 +58,16 @@ void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToke
 
 }  // namespace
 
-void FailBrowserStart(HRESULT error) {
+std::int64_t SteadyMilliseconds() {
+    return static_cast<std::int64_t>(GetTickCount64());
+}
+
+void FailBrowserStart(const char* operation, HRESULT error) {
     if (browserStartFailed) return;
     browserStartFailed = true;
+    BrowserHost.ending = true;
+    Log(std::string("failed: ") + operation + " (error " + HexCode(static_cast<unsigned>(error)) +
+        "): the browser control could not be started");
     wchar_t text[96];
     swprintf(text, sizeof text / sizeof text[0],
              L"Failed to start the WebView2 browser control (error 0x%08X).",
@@ -83,16 +86,18 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
                                                                 ContentServer& content) {
     BrowserHost.settings = settings;
     BrowserHost.content = &content;
+    BrowserHost.browserFolder = browserFolder;
     BrowserHost.userDataFolder = userDataFolder;
     ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
     // Set even when empty, so the control never falls back to arguments of
     // its own choosing.
     options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str());
+    BrowserHost.options = options;
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         &OnEnvironmentCreated);
     const HRESULT result = LoaderCreateEnvironment(browserFolder, userDataFolder.c_str(),
                                                    options.Get(), callback.Get());
-    if (FAILED(result)) FailBrowserStart(result);
+    if (FAILED(result)) FailBrowserStart("CreateCoreWebView2EnvironmentWithOptions", result);
     return options;
 }
 
@@ -100,7 +105,7 @@ HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environme
     if (browserStartFailed) return S_OK;
     const HRESULT error = CompletionError(result, environment);
     if (FAILED(error)) {
-        FailBrowserStart(error);
+        FailBrowserStart("environment creation", error);
         return S_OK;
     }
     BrowserHost.environment = environment;
@@ -108,7 +113,7 @@ HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environme
         &OnControllerCreated);
     const HRESULT created =
         environment->CreateCoreWebView2Controller(MainWindow.windowHandle, callback.Get());
-    if (FAILED(created)) FailBrowserStart(created);
+    if (FAILED(created)) FailBrowserStart("CreateCoreWebView2Controller", created);
     return S_OK;
 }
 
@@ -116,7 +121,7 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     if (browserStartFailed) return S_OK;
     HRESULT error = CompletionError(result, controller);
     if (FAILED(error)) {
-        FailBrowserStart(error);
+        FailBrowserStart("controller creation", error);
         return S_OK;
     }
     BrowserHost.controller = controller;
@@ -125,7 +130,7 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     if (SUCCEEDED(error)) error = BrowserHost.webview.As(&BrowserHost.webview2);
     if (SUCCEEDED(error) && !BrowserHost.webview2) error = E_NOINTERFACE;
     if (FAILED(error)) {
-        FailBrowserStart(error);
+        FailBrowserStart("reaching the controller's view", error);
         return S_OK;
     }
 
@@ -169,6 +174,10 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
              "add_WebMessageReceived");
     Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
              &OnDOMContentLoaded, "add_DOMContentLoaded");
+    Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost, &OnNavigationCompleted,
+             "add_NavigationCompleted");
+    Register(view, &ICoreWebView2::add_ProcessFailed, &BrowserHost, &OnProcessFailed,
+             "add_ProcessFailed");
 
     // The start page exactly as the manifest gives it, query included.
     const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
@@ -176,11 +185,103 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     return S_OK;
 }
 
+namespace {
+
+void ReleaseBrowserObjects(BrowserHostState& host) {
+    host.webview2.Reset();
+    host.webview.Reset();
+    host.controller.Reset();
+    host.environment.Reset();
+}
+
+// Past the bounds: the player is told, and the loop ends with exit code 1.
+void GiveUp(BrowserHostState& host) {
+    host.ending = true;
+    Log("the app stops: too many failures in one minute");
+    ShowMessageBox(StoppedMessage, host.settings.failureCaption.c_str(), MB_ICONERROR);
+    // Destroying the window posts the quit message with 0; the second
+    // request replaces that code.
+    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
+        DestroyWindow(MainWindow.windowHandle);
+    PostQuitMessage(1);
+}
+
+void Reload(BrowserHostState& host) {
+    // A browser started again in the meantime has loaded the page afresh.
+    if (!host.webview) return;
+    const HRESULT result = host.webview->Reload();
+    if (SUCCEEDED(result)) return;
+    Log("failed: Reload (error " + HexCode(static_cast<unsigned>(result)) + ")");
+    GiveUp(host);
+}
+
+// The player decides: a long level load must not lose its progress to a
+// reload nobody asked for. The box runs a loop of its own, in which the
+// control may report more failures.
+void AskToReload(BrowserHostState& host) {
+    const int answer = MessageBoxW(MainWindow.windowHandle, NotRespondingMessage,
+                                   host.settings.failureCaption.c_str(), MB_YESNO | MB_ICONWARNING);
+    host.recovery.Answered(host.settings.clock());
+    if (host.ending) return;
+    if (answer == IDYES) {
+        Log("the player chose to reload the page");
+        Reload(host);
+    } else {
+        Log("the player chose to wait");
+    }
+}
+
+// The browser process is gone and every object of it with it.
+void RestartBrowser(BrowserHostState& host) {
+    if (host.controller) host.controller->Close();
+    ReleaseBrowserObjects(host);
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        &OnEnvironmentCreated);
+    const HRESULT result = LoaderCreateEnvironment(host.browserFolder, host.userDataFolder.c_str(),
+                                                   host.options.Get(), callback.Get());
+    if (FAILED(result))
+        FailBrowserStart("CreateCoreWebView2EnvironmentWithOptions after the browser exited",
+                         result);
+}
+
+}  // namespace
+
+HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
+                        ICoreWebView2ProcessFailedEventArgs* args) {
+    if (!host || !args || host->ending) return S_OK;
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
+    if (FAILED(args->get_ProcessFailedKind(&kind))) return S_OK;
+    const int number = static_cast<int>(kind);
+    const std::string failure = std::string("process failure: ") + DescribeProcessFailure(number);
+    switch (host->recovery.OnProcessFailed(number, host->settings.clock())) {
+        case RecoveryAction::Reload:
+            Log(failure + ": reloading the page");
+            Reload(*host);
+            break;
+        case RecoveryAction::AskToReload:
+            Log(failure + ": asking the player whether to reload");
+            AskToReload(*host);
+            break;
+        case RecoveryAction::RestartBrowser:
+            Log(failure + ": starting the browser again");
+            RestartBrowser(*host);
+            break;
+        case RecoveryAction::GiveUp:
+            Log(failure);
+            GiveUp(*host);
+            break;
+        case RecoveryAction::Ignore:
+            Log(failure + (number == RenderProcessUnresponsive
+                               ? ": the player is asked at most once a minute"
+                               : ": left to the browser control"));
+            break;
+    }
+    return S_OK;
+}
+
 void ReleaseBrowserHost() {
-    BrowserHost.webview2.Reset();
-    BrowserHost.webview.Reset();
-    BrowserHost.controller.Reset();
-    BrowserHost.environment.Reset();
+    ReleaseBrowserObjects(BrowserHost);
+    BrowserHost.options.Reset();
     BrowserHost.content = nullptr;
     BrowserHost.settings.log = nullptr;
 }

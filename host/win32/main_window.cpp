@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include "host/win32/browser_host.h"
+#include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/win32/window.h"
 
@@ -38,9 +39,21 @@ HICON LoadWindowIcon(const std::wstring& exeFolder, const std::wstring& icon) {
     return handle ? handle : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+namespace {
+
+void LogWin32Failure(const MainWindowSettings& settings, const char* operation) {
+    const DWORD error = GetLastError();
+    if (settings.log)
+        settings.log->Write(std::string("failed: ") + operation + " (Win32 error " +
+                            std::to_string(error) + ")");
+}
+
+}  // namespace
+
 bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
     if (!RegisterHostWindowClass(instance, MainWindowClassName, MainWindowProc, COLOR_WINDOW,
                                  settings.icon)) {
+        LogWin32Failure(settings, "RegisterClassExW of the main window");
         ShowMessageBox(L"Failed to register window class", settings.failureCaption.c_str(),
                        MB_ICONERROR);
         return false;
@@ -58,6 +71,7 @@ bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
                         CW_USEDEFAULT, bounds.right - bounds.left, bounds.bottom - bounds.top,
                         nullptr, nullptr, instance, nullptr);
     if (!MainWindow.windowHandle) {
+        LogWin32Failure(settings, "CreateWindowExW of the main window");
         ShowMessageBox(L"Failed to create window", settings.failureCaption.c_str(), MB_ICONERROR);
         return false;
     }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+class DiagnosticsLog;
+
 // UI thread only. Set by CreateMainWindow, read by the browser host, the
 // fullscreen switch and the page's handlers.
 struct MainWindowState {
@@ -25,6 +27,7 @@ struct MainWindowSettings {
     HICON icon = nullptr;
     // Of the boxes for a class or window that can't be made.
     std::wstring failureCaption;
+    DiagnosticsLog* log = nullptr;  // hears those failures; may be null
 };
 
 // An icon of the image's own size made from any file GDI+ decodes, or null.

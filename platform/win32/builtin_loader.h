@@ -23,6 +23,10 @@ struct BrowserRuntime {
     BrowserRuntimeType type = InstalledRuntime;
 };
 
+// The file version of a module's VERSIONINFO (a runtime's client library,
+// the executable itself) as four numbers; empty when it has none.
+std::wstring FileVersionOf(const std::wstring& path);
+
 // The registry key under which the stable channel records its installed
 // runtime, read in the 32-bit view, machine-wide first, then per user.
 extern const wchar_t* const InstalledRuntimeKey;

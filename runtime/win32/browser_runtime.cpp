@@ -3,7 +3,9 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include "platform/diagnostics_log.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/win32/com.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
@@ -20,11 +22,34 @@ const wchar_t* const FixedModeFailedMessage =
     L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime "
     L"in the \"webview2\" subfolder.";
 
-// Only the presence of a version string counts; its content is not read.
-bool RuntimeAvailable(const wchar_t* browserExecutableFolder) {
+void Log(const RuntimeSettings& settings, const std::string& text) {
+    if (settings.log) settings.log->Write(text);
+}
+
+void LogWin32Failure(const RuntimeSettings& settings, const char* operation) {
+    const DWORD error = GetLastError();
+    Log(settings,
+        std::string("failed: ") + operation + " (Win32 error " + std::to_string(error) + ")");
+}
+
+// Only the presence of a version string counts for the check; the version
+// itself goes to the log, with the loader that found it.
+bool RuntimeAvailable(const RuntimeSettings& settings, const wchar_t* browserExecutableFolder) {
     CoTaskMemString version;
-    LoaderGetBrowserVersion(browserExecutableFolder, version.Put());
-    return version.Get() != nullptr;
+    const HRESULT result = LoaderGetBrowserVersion(browserExecutableFolder, version.Put());
+    const std::string where = browserExecutableFolder
+                                  ? "in \"" + WideToUtf8(browserExecutableFolder) + "\""
+                                  : "installed";
+    const char* const loader =
+        WebView2Loader.builtin ? "the built-in loader" : "the vendor's loader library";
+    if (!version) {
+        Log(settings, "no runtime " + where + ", asked through " + loader + " (error " +
+                          HexCode(static_cast<unsigned>(result)) + ")");
+        return false;
+    }
+    Log(settings, "runtime " + where + " found: version " + WideToUtf8(version.Copy()) +
+                      ", through " + loader);
+    return true;
 }
 
 void ShowRuntimeBox(const RuntimeSettings& settings, const wchar_t* text, UINT icon) {
@@ -47,16 +72,24 @@ bool IsProgramFile(const std::wstring& path) {
 }
 
 // Runs the downloaded installer from the user data folder, without arguments,
-// and waits for it. Its exit code says nothing: only the next check decides.
-void RunInstaller(const std::wstring& path, const std::wstring& userDataFolder) {
+// and waits for it. Its exit code says nothing to the check, only to the log:
+// the next check decides.
+void RunInstaller(const RuntimeSettings& settings, const std::wstring& path,
+                  const std::wstring& userDataFolder) {
     wchar_t commandLine[1] = {L'\0'};
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(path.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                        userDataFolder.c_str(), &startup, &process))
+                        userDataFolder.c_str(), &startup, &process)) {
+        LogWin32Failure(settings, "CreateProcessW of the runtime installer");
         return;
+    }
+    Log(settings, "runtime installer started");
     WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    Log(settings, "runtime installer ended with exit code " + std::to_string(exitCode));
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
 }
@@ -78,20 +111,22 @@ RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& set
     if (settings.distributionMode == DistributionMode::Fixed) {
         // A shipped copy is all there is: nothing is ever installed here.
         runtime.browserExecutableFolder = FixedRuntimeFolder;
-        runtime.usable = RuntimeAvailable(FixedRuntimeFolder);
+        runtime.usable = RuntimeAvailable(settings, FixedRuntimeFolder);
         if (!runtime.usable) ShowRuntimeBox(settings, FixedModeFailedMessage, MB_ICONERROR);
         return runtime;
     }
-    if (RuntimeAvailable(nullptr)) {
+    if (RuntimeAvailable(settings, nullptr)) {
         runtime.usable = true;
         return runtime;
     }
     // However the notice is dismissed, the installation follows.
     ShowRuntimeBox(settings, settings.installMessage.c_str(), MB_ICONINFORMATION);
     InstallBrowserRuntime(instance, userDataFolder, settings, installerUrl);
-    runtime.usable = RuntimeAvailable(nullptr);
-    if (!runtime.usable)
+    runtime.usable = RuntimeAvailable(settings, nullptr);
+    if (!runtime.usable) {
+        Log(settings, "the runtime is still missing after the installation");
         ShowRuntimeBox(settings, settings.installFailedMessage.c_str(), MB_ICONERROR);
+    }
     return runtime;
 }
 
@@ -99,16 +134,19 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
                            const RuntimeSettings& settings, const std::wstring& installerUrl) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     if (!InitCommonControlsEx(&controls)) {
+        LogWin32Failure(settings, "InitCommonControlsEx");
         ShowRuntimeBox(settings, L"Failed to initialize common controls", MB_ICONERROR);
         return;
     }
     // A file standing where the folder belongs is no folder either.
     if (!CreateFolder(userDataFolder)) {
+        LogWin32Failure(settings, "creating the user data folder");
         ShowRuntimeBox(settings, L"Failed to create user data directory", MB_ICONERROR);
         return;
     }
     if (!RegisterHostWindowClass(instance, InstallerWindowClassName, InstallerWindowProc,
                                  COLOR_MENU, settings.icon)) {
+        LogWin32Failure(settings, "RegisterClassExW of the progress window");
         ShowRuntimeBox(settings, L"Failed to register window class", MB_ICONERROR);
         return;
     }
@@ -121,6 +159,7 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
                                   WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
                                   width, height, nullptr, nullptr, instance, nullptr);
     if (!window) {
+        LogWin32Failure(settings, "CreateWindowExW of the progress window");
         ShowRuntimeBox(settings, L"Failed to create window", MB_ICONERROR);
         return;
     }
@@ -144,8 +183,10 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
     job.window = window;
     job.progressBar = progressBar;
 
+    Log(settings, "downloading the runtime installer from " + WideToUtf8(installerUrl));
     HANDLE thread =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunDownload, &job, 0, nullptr));
+    if (!thread) Log(settings, "failed: starting the download thread");
     if (thread) {
         // Ends when the window is destroyed: by the download thread once the
         // download is over, or earlier by the user, and then the wait below
@@ -166,12 +207,22 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
 
     // Only a program that arrived whole replaces the installer and is run;
     // after a failure whatever lies at the installer's path stays unstarted.
-    if (FAILED(job.result) || !IsProgramFile(partialPath) ||
-        !MoveFileExW(partialPath.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    bool usable = false;
+    if (FAILED(job.result))
+        Log(settings,
+            "failed: the download (error " + HexCode(static_cast<unsigned>(job.result)) + ")");
+    else if (!IsProgramFile(partialPath))
+        Log(settings, "failed: the download arrived but is no program");
+    else if (!MoveFileExW(partialPath.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+        LogWin32Failure(settings, "moving the download to the installer's place");
+    else
+        usable = true;
+    if (!usable) {
         DeleteFileW(partialPath.c_str());
         return;
     }
-    RunInstaller(installerPath, userDataFolder);
+    Log(settings, "download complete: " + WideToUtf8(installerPath));
+    RunInstaller(settings, installerPath, userDataFolder);
 }
 
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

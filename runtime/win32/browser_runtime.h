@@ -10,6 +10,8 @@
 
 #include "runtime/distribution_mode.h"
 
+class DiagnosticsLog;
+
 // The vendor's permanent link to the runtime installer. The shipped host
 // always downloads from here; tests hand the flow an address of their own.
 extern const wchar_t* const RuntimeInstallerUrl;
@@ -31,6 +33,9 @@ struct RuntimeSettings {
     std::wstring downloadingMessage;  // the progress window's title
     std::wstring installFailedMessage;
     HICON icon = nullptr;  // the progress window's
+    // Hears the runtime found, each download and installer run and every
+    // failure; may be null.
+    DiagnosticsLog* log = nullptr;
 };
 
 // The outcome of EnsureBrowserRuntime: whether the browser can start, and from

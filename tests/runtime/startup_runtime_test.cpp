@@ -97,7 +97,10 @@ TEST(RuntimeCheck, FixedModeAsksForTheRelativeFolderAndNeverInstalls) {
         const Seen seen = RunHost(app.exe);
         EXPECT_FALSE(seen.run.timedOut);
         EXPECT_FALSE(seen.progressWindow);
-        EXPECT_FALSE(FileExists(UserDataFolderOf(name)));
+        // Nothing downloaded: the folder holds the diagnostics log only.
+        EXPECT_FALSE(FileExists(UserDataFolderOf(name) + L"\\Webview2Setup.exe"));
+        EXPECT_FALSE(FileExists(UserDataFolderOf(name) + L"\\Webview2Setup.exe.download"));
+        EXPECT_TRUE(FileExists(UserDataFolderOf(name) + L"\\Lanternshell.log"));
         const auto queries = VersionQueries(app.root.path());
         ASSERT_EQ(queries.size(), 1u);
         EXPECT_NE(queries[0].find("folder=\"webview2\" -> "), std::string::npos) << queries[0];

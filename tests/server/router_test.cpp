@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
 
+#include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "server/byte_range.h"
 #include "tests/server/content_folder.h"
@@ -209,6 +211,64 @@ TEST_F(RouterTest, ServesFilesPastFourGibibytesWithTheirTrueSize) {
     const Answer tail = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=3221225470-"));
     EXPECT_EQ(tail.headers, Part(L"video/webm", size - 2, size - 1, size));
     EXPECT_EQ(ReadBody(tail).bytes, std::string("\0Z", 2));
+}
+
+TEST_F(RouterTest, StartPagesAreJudgedByTheRoutersOwnRules) {
+    const struct {
+        const wchar_t* main;
+        bool served;
+    } cases[] = {
+        {L"index.html", true},
+        {L"index.html?level=2#top", true},
+        {L"img/Hero%20Walk.PNG", true},
+        {L"img\\Hero Walk.PNG", true},
+        {L"%E4%B8%AD.png", true},
+        {L"a%23b.txt", true},
+        {L"a#b.txt", false},  // the fragment starts at the hash
+        {L"missing.html", false},
+        {L"folder", false},
+        {L"", false},
+        {L"../package.json", false},
+        {L"js/../../package.json", false},
+        {L"%2E%2E/package.json", false},
+        {L"/index.html", false},
+        {L"C:index.html", false},
+        {L"con.html", false},
+        {L"%E4%B8", false},  // an escape that does not decode
+    };
+    folder.Write(L"../package.json", "{}");
+    for (const auto& c : cases)
+        EXPECT_EQ(NamesServedFile(folder.Server(), c.main), c.served)
+            << testing::PrintToString(std::wstring(c.main));
+}
+
+TEST_F(RouterTest, TellsTheLogEachMissingPathButNoFoundOne) {
+    const std::wstring logs = folder.HostPath(L"../logs");
+    DiagnosticsLog log;
+    log.Open(logs);
+    ContentServer server(folder.HostPath(L""), &log);
+    for (const wchar_t* path : {L"index.html", L"img/Hero%20Walk.PNG?v=2", L"media/clip.webm"})
+        EXPECT_NE(RouteRequest(server, RequestUri(path), std::nullopt).status, 404) << path;
+    EXPECT_EQ(RouteRequest(server, RequestUri(L"media/clip.webm"), std::wstring_view(L"bytes=0-1"))
+                  .status,
+              206);
+    EXPECT_FALSE(QueryFileStatus(log.path()).exists) << "a found file wrote to the log";
+
+    for (const wchar_t* path :
+         {L"missing%20one.js?v=3#x", L"folder", L"../x", L"bad%E4%B8.png?q", L"missing%20one.js"})
+        EXPECT_EQ(RouteRequest(server, RequestUri(path), std::nullopt).status, 404) << path;
+    const auto mapped = MapWholeFile(log.path());
+    ASSERT_TRUE(mapped);
+    const std::string text(reinterpret_cast<const char*>(mapped->view), mapped->size);
+    std::vector<std::string> paths;
+    for (size_t at = 0; (at = text.find("Z 404 ", at)) != std::string::npos;) {
+        const size_t start = at + 6;
+        at = text.find('\n', start);
+        paths.push_back(text.substr(start, at - start));
+    }
+    // Decoded, without the query; the repeat is not written again.
+    const std::vector<std::string> expected = {"missing one.js", "folder", "../x", "bad%E4%B8.png"};
+    EXPECT_EQ(paths, expected);
 }
 
 TEST(RouterDecoding, KeepsTheDecodingLimitFallback) {
