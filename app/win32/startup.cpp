@@ -93,6 +93,9 @@ int RunHost(const StartupInputs& inputs, const AppConfig& config,
             const std::wstring& userDataFolder, DiagnosticsLog& log) {
     const GdiplusSession gdiplus;
     const HICON icon = LoadWindowIcon(inputs.exeFolder, config.icon);
+    if (!config.icon.empty() && icon == LoadIconW(nullptr, IDI_APPLICATION))
+        log.Write("failed: loading the window icon " + Quoted(config.icon) +
+                  ": the standard icon is used");
 
     ContentServer content(inputs.exeFolder + ContentFolderName, &log);
     if (!NamesServedFile(content, config.main)) {

@@ -195,9 +195,9 @@ void ReleaseBrowserObjects(BrowserHostState& host) {
 }
 
 // Past the bounds: the player is told, and the loop ends with exit code 1.
-void GiveUp(BrowserHostState& host) {
+void GiveUp(BrowserHostState& host, const char* reason) {
     host.ending = true;
-    Log("the app stops: too many failures in one minute");
+    Log(std::string("the app stops: ") + reason);
     ShowMessageBox(StoppedMessage, host.settings.failureCaption.c_str(), MB_ICONERROR);
     // Destroying the window posts the quit message with 0; the second
     // request replaces that code.
@@ -212,7 +212,7 @@ void Reload(BrowserHostState& host) {
     const HRESULT result = host.webview->Reload();
     if (SUCCEEDED(result)) return;
     Log("failed: Reload (error " + HexCode(static_cast<unsigned>(result)) + ")");
-    GiveUp(host);
+    GiveUp(host, "the page could not be reloaded");
 }
 
 // The player decides: a long level load must not lose its progress to a
@@ -268,7 +268,7 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
             break;
         case RecoveryAction::GiveUp:
             Log(failure);
-            GiveUp(*host);
+            GiveUp(*host, "too many failures in one minute");
             break;
         case RecoveryAction::Ignore:
             Log(failure + (number == RenderProcessUnresponsive

@@ -789,7 +789,8 @@ size_t CountContaining(const std::vector<std::string>& lines, const std::string&
     }));
 }
 
-void ExpectStoppedBox(const Outcome& outcome) {
+void ExpectStoppedBox(const Outcome& outcome,
+                      const char* reason = "too many failures in one minute") {
     EXPECT_FALSE(outcome.run.timedOut);
     EXPECT_EQ(outcome.run.exitCode, 1u);
     ASSERT_EQ(outcome.run.boxes.size(), 1u);
@@ -798,7 +799,7 @@ void ExpectStoppedBox(const Outcome& outcome) {
     EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
     const auto log = LogEvents();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], "the app stops: too many failures in one minute");
+    EXPECT_EQ(log[log.size() - 2], std::string("the app stops: ") + reason);
     EXPECT_EQ(log.back(), "exit code 1");
 }
 
@@ -829,7 +830,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
         App app(R"({"reload": "0x80004005", "events": [{"event": "DOMContentLoaded"},
                    {"event": "ProcessFailed", "kind": 1}, {"event": "Pause", "delayMs": 3000}]})");
         const Outcome outcome = RunApp(app, "never", false);
-        ExpectStoppedBox(outcome);
+        ExpectStoppedBox(outcome, "the page could not be reloaded");
         EXPECT_EQ(CountContaining(LogEvents(), "failed: Reload (error 0x80004005)"), 1u);
     }
 }
@@ -1048,6 +1049,15 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
             "failed: CreateCoreWebView2EnvironmentWithOptions (error 0x80004005): the browser "
             "control could not be started");
         EXPECT_EQ(log.back(), "exit code 1");
+    }
+    {
+        SCOPED_TRACE("an icon that does not load");
+        App app("", Manifest({{"window", {{"icon", "art/missing.png"}}}}));
+        ExpectCleanClose(RunApp(app));
+        EXPECT_EQ(CountContaining(LogEvents(),
+                                  "failed: loading the window icon \"art/missing.png\": "
+                                  "the standard icon is used"),
+                  1u);
     }
 }
 
