@@ -8,13 +8,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "app/text.h"
-#include "server/byte_range.h"
+#include "platform/diagnostics_log.h"
+#include "platform/text.h"
 #include "server/router.h"
 
 // Every heap allocation is counted, so the figures show what one answer costs.
@@ -38,6 +39,11 @@ constexpr uint64_t BigSize = 1ull << 30;
 
 struct Content {
     std::string folder;
+    std::unique_ptr<ContentServer> server;
+    // The same files served with the diagnostics log attached, as the host
+    // serves them: a found file must cost what it costs without.
+    DiagnosticsLog log;
+    std::unique_ptr<ContentServer> loggedServer;
     Content() {
         char name[] = "/tmp/ls-bench-XXXXXX";
         folder = mkdtemp(name);
@@ -50,12 +56,20 @@ struct Content {
         const int fd = open((folder + "/www/big.webm").c_str(), O_CREAT | O_WRONLY, 0644);
         if (fd < 0 || ftruncate(fd, static_cast<off_t>(BigSize)) != 0) std::abort();
         close(fd);
-        ExeFolder = Utf8ToWide(folder + "/");
-        for (auto& unit : ExeFolder)
+        std::wstring root = Utf8ToWide(folder + "/www/");
+        for (auto& unit : root)
             if (unit == L'/') unit = L'\\';
+        server = std::make_unique<ContentServer>(root);
+        std::wstring logs = Utf8ToWide(folder + "/logs");
+        for (auto& unit : logs)
+            if (unit == L'/') unit = L'\\';
+        log.Open(logs);
+        if (!log.IsOpen()) std::abort();
+        loggedServer = std::make_unique<ContentServer>(root, &log);
     }
     ~Content() {
-        ReleaseMappedViews();
+        server->Mappings().ReleaseMappedViews();
+        loggedServer->Mappings().ReleaseMappedViews();
         (void)std::system(("rm -rf " + folder).c_str());
     }
 };
@@ -73,15 +87,16 @@ void Report(benchmark::State& state, size_t allocatedBefore) {
 }
 
 void Route(benchmark::State& state, const std::wstring& uri,
-           const std::vector<std::wstring>& ranges, int expectedStatus) {
-    Files();
+           const std::vector<std::wstring>& ranges, int expectedStatus, bool logged = false) {
+    ContentServer& server = logged ? *Files().loggedServer : *Files().server;
     size_t next = 0;
-    if (!ranges.empty()) RouteRequest(uri, std::wstring_view(ranges[0]));  // map once
+    if (!ranges.empty()) RouteRequest(server, uri, std::wstring_view(ranges[0]));  // map once
     const size_t before = allocatedBytes;
     for (auto _ : state) {
-        Answer answer = ranges.empty()
-                            ? RouteRequest(uri, std::nullopt)
-                            : RouteRequest(uri, std::wstring_view(ranges[next++ % ranges.size()]));
+        Answer answer =
+            ranges.empty()
+                ? RouteRequest(server, uri, std::nullopt)
+                : RouteRequest(server, uri, std::wstring_view(ranges[next++ % ranges.size()]));
         if (answer.status != expectedStatus) state.SkipWithError("unexpected status");
         benchmark::DoNotOptimize(answer);
     }
@@ -102,14 +117,14 @@ std::vector<std::wstring> RandomRanges(uint64_t length, bool openEnded) {
 }
 
 void SmallFile(benchmark::State& state) {
-    Route(state, std::wstring(AppOrigin) + L"small.js", {}, 200);
+    Route(state, std::wstring(AppOrigin) + L"small.js", {}, 200, state.range(0) != 0);
 }
 void NotFound(benchmark::State& state) {
-    Route(state, std::wstring(AppOrigin) + L"missing.png", {}, 404);
+    Route(state, std::wstring(AppOrigin) + L"missing.png", {}, 404, state.range(0) != 0);
 }
 void Range(benchmark::State& state) {
     Route(state, std::wstring(AppOrigin) + L"big.webm",
-          RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206);
+          RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206, state.range(1) != 0);
 }
 void OpenEndedSeek(benchmark::State& state) {
     Route(state, std::wstring(AppOrigin) + L"big.webm", RandomRanges(0, true), 206);
@@ -117,9 +132,16 @@ void OpenEndedSeek(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(SmallFile)->Name("answer/2KiB_file");
-BENCHMARK(NotFound)->Name("answer/404");
-BENCHMARK(Range)->Name("answer/range_random")->Arg(64 << 10)->Arg(1)->Arg(16 << 20);
+// The second argument (or the only one) 1: the server has the diagnostics log.
+BENCHMARK(SmallFile)->Name("answer/2KiB_file")->ArgName("logged")->Arg(0)->Arg(1);
+BENCHMARK(NotFound)->Name("answer/404")->ArgName("logged")->Arg(0)->Arg(1);
+BENCHMARK(Range)
+    ->Name("answer/range_random")
+    ->ArgNames({"bytes", "logged"})
+    ->Args({64 << 10, 0})
+    ->Args({64 << 10, 1})
+    ->Args({1, 0})
+    ->Args({16 << 20, 0});
 BENCHMARK(OpenEndedSeek)->Name("answer/seek_bytes=N-");
 
 BENCHMARK_MAIN();

@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/manifest.h"
-#include "app/text.h"
+#include "platform/json_lookup.h"
+#include "platform/text.h"
 
 std::optional<bool> RequestedFullscreen(const std::wstring& text) {
     try {

@@ -9,9 +9,3 @@
 // nothing when the text is not a "set-fullscreen" object. The text is read
 // only up to its first U+0000. Never throws.
 std::optional<bool> RequestedFullscreen(const std::wstring& text);
-
-#ifdef _WIN32
-// Acts on one message text from the page: switches fullscreen mode when asked
-// to, and silently drops everything else. Never throws.
-void HandlePageMessage(const std::wstring& text);
-#endif

@@ -1,6 +1,6 @@
 #include "host/page_policy.h"
 
-#include "app/text.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -34,8 +34,13 @@ struct MappedFile {
 // be mapped either); whatever was opened before the failing step is closed.
 std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path);
 
-#ifdef _WIN32
-struct IStream;
-// A read stream over the whole file, or null when it can't be opened.
-IStream* OpenFileStream(const std::wstring& path);
-#endif
+// Creates the folder when it is missing (its parent must exist). True when
+// the folder is there afterwards.
+bool CreateFolder(const std::wstring& path);
+
+// Appends bytes to the file, creating it when missing. False when the file
+// can't be opened or not every byte was written.
+bool AppendToFile(const std::wstring& path, const std::string& bytes);
+
+// Renames from to to, replacing a file already called to.
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);

@@ -2,9 +2,8 @@
 
 #include <optional>
 
+#include "server/content_server.h"
 #include "server/router.h"
-
-std::map<std::wstring, std::shared_ptr<const MappedFile>, std::less<>> MappedFileCache;
 
 namespace {
 
@@ -63,21 +62,9 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size) {
     return range;
 }
 
-std::shared_ptr<const MappedFile> GetMappedView(std::wstring_view key,
-                                                const std::wstring& filePath) {
-    const auto found = MappedFileCache.find(key);
-    if (found != MappedFileCache.end()) return found->second;
-    std::shared_ptr<const MappedFile> mapped = MapWholeFile(filePath);
-    if (mapped) MappedFileCache.emplace(std::wstring(key), mapped);
-    return mapped;
-}
-
-void ReleaseMappedViews() {
-    while (!MappedFileCache.empty()) MappedFileCache.erase(MappedFileCache.begin());
-}
-
-void AnswerRangeRequest(std::wstring_view rangeValue, uint64_t size, std::wstring_view type,
-                        std::wstring_view decodedPath, std::wstring&& filePath, Answer& answer) {
+void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue, uint64_t size,
+                        std::wstring_view type, std::wstring_view decodedPath,
+                        std::wstring&& filePath, Answer& answer) {
     const ByteRange range = ParseByteRange(TrimRangeValue(rangeValue), size);
     answer.body = {};
     if (!range.present) {
@@ -112,7 +99,7 @@ void AnswerRangeRequest(std::wstring_view rangeValue, uint64_t size, std::wstrin
         answer.body.length = size;
         return;
     }
-    std::shared_ptr<const MappedFile> view = GetMappedView(decodedPath, filePath);
+    std::shared_ptr<const MappedFile> view = mappings.GetMappedView(decodedPath, filePath);
     // A view shorter than the range means the file shrank after it was
     // mapped; reading past the view would fault.
     if (!view || view->size <= range.last) {

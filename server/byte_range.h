@@ -1,8 +1,7 @@
-// Byte-range answers and the mappings they are served from.
+// Byte-range answers: reading the Range value and filling the partial answer.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "platform/files.h"
 
 struct Answer;
+class MappedFileCache;
 
 // A satisfiable range: first <= last < file size, both inclusive.
 struct ByteRange {
@@ -26,23 +26,12 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size);
 // The value without leading and trailing white space (U+0009..U+000D, U+0020).
 std::wstring_view TrimRangeValue(std::wstring_view value);
 
-// Decoded path -> the mapping of that file, made on the first partial
-// request for it and reused until ReleaseMappedViews.
-extern std::map<std::wstring, std::shared_ptr<const MappedFile>, std::less<>> MappedFileCache;
-
-// The cached mapping for key, or a new one of filePath; null when the file
-// can't be mapped (nothing is cached then, so the next request tries again).
-std::shared_ptr<const MappedFile> GetMappedView(std::wstring_view key,
-                                                const std::wstring& filePath);
-
-// Drops the cache's references. A view is unmapped once no body stream holds
-// it any more, so streams still held by the browser control stay readable.
-void ReleaseMappedViews();
-
 // Finishes a found file's answer from its Range value: 206, 416 or 500, the
 // header text starting with the three lines every found file gets.
-void AnswerRangeRequest(std::wstring_view rangeValue, uint64_t size, std::wstring_view type,
-                        std::wstring_view decodedPath, std::wstring&& filePath, Answer& answer);
+// A partial answer's mapping comes from mappings.
+void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue, uint64_t size,
+                        std::wstring_view type, std::wstring_view decodedPath,
+                        std::wstring&& filePath, Answer& answer);
 
 // Header text shared by the router and the range branch. Each answer's text
 // is reserved once at its final length, so building it allocates once.

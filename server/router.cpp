@@ -1,7 +1,8 @@
 #include "server/router.h"
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/files.h"
+#include "platform/folder_name.h"
 #include "server/byte_range.h"
 #include "server/mime.h"
 
@@ -49,21 +50,6 @@ bool IsSeparator(wchar_t unit) {
     return unit == L'/' || unit == L'\\';
 }
 
-// Windows opens a device for these names in any folder and with any
-// extension ("con.txt", "Com1 .png"), so none of them may name a file.
-bool IsReservedDeviceName(std::wstring_view segment) {
-    std::wstring_view base = segment.substr(0, segment.find(L'.'));
-    while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
-    for (const wchar_t* name : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
-        if (EqualsIgnoringAsciiCase(base, name)) return true;
-    if (base.size() != 4) return false;
-    const wchar_t digit = base[3];
-    const bool portDigit =
-        (digit >= L'0' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
-    return portDigit && (EqualsIgnoringAsciiCase(base.substr(0, 3), L"COM") ||
-                         EqualsIgnoringAsciiCase(base.substr(0, 3), L"LPT"));
-}
-
 bool IsServableSegment(std::wstring_view segment) {
     if (segment.empty()) return true;
     // Windows drops trailing dots and spaces, so a segment made of nothing
@@ -80,10 +66,6 @@ Answer NotFound() {
 }
 
 }  // namespace
-
-std::wstring ContentRoot() {
-    return ExeFolder + ContentFolderName;
-}
 
 bool DecodeRequestPath(std::wstring_view relativePath, std::wstring& decoded) {
     std::wstring_view path = relativePath.substr(0, relativePath.find_first_of(L"?#"));
@@ -166,27 +148,50 @@ size_t DecimalLength(uint64_t value) {
     return count;
 }
 
-Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> range) {
+bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
+                        std::wstring& decoded, std::wstring& filePath) {
+    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
+    const std::wstring& root = server.Root();
+    filePath.clear();
+    filePath.reserve(root.size() + decoded.size());
+    filePath.append(root);
+    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+    return true;
+}
+
+bool NamesServedFile(const ContentServer& server, std::wstring_view relative) {
+    std::wstring decoded, filePath;
+    if (!ResolveContentPath(server, relative, decoded, filePath)) return false;
+    const FileStatus status = QueryFileStatus(filePath);
+    return status.exists && status.regularFile;
+}
+
+Answer RouteRequest(ContentServer& server, std::wstring_view uri,
+                    std::optional<std::wstring_view> range) {
     const std::wstring_view relative =
         uri.size() > AppOriginLength ? uri.substr(AppOriginLength) : std::wstring_view();
 
     std::wstring decoded;
-    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return NotFound();
-
     std::wstring filePath;
-    filePath.reserve(ExeFolder.size() + std::size(ContentFolderName) - 1 + decoded.size());
-    filePath.append(ExeFolder).append(ContentFolderName);
-    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+    if (!ResolveContentPath(server, relative, decoded, filePath)) {
+        // An escape that does not decode is told as it came.
+        if (server.Log()) server.Log()->NotFound(relative.substr(0, relative.find_first_of(L"?#")));
+        return NotFound();
+    }
 
     // Folders are not served: they have no content, and an empty 200 would
     // hide a broken link.
     const FileStatus status = QueryFileStatus(filePath);
-    if (!status.exists || !status.regularFile) return NotFound();
+    if (!status.exists || !status.regularFile) {
+        if (server.Log()) server.Log()->NotFound(decoded);
+        return NotFound();
+    }
 
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
     if (range) {
-        AnswerRangeRequest(*range, status.size, type, decoded, std::move(filePath), answer);
+        AnswerRangeRequest(server.Mappings(), *range, status.size, type, decoded,
+                           std::move(filePath), answer);
         return answer;
     }
     constexpr std::wstring_view lengthLine = L"\nContent-Length: ";

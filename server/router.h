@@ -9,18 +9,8 @@
 #include <string>
 #include <string_view>
 
-struct MappedFile;
-
-// The origin every app file is served under. It never changes between
-// releases, so what the page stores under it survives updates.
-constexpr wchar_t AppOrigin[] = L"https://lanternshell.localhost/";
-constexpr size_t AppOriginLength = sizeof AppOrigin / sizeof AppOrigin[0] - 1;
-
-// The content folder's name beside the executable, with its backslash.
-constexpr wchar_t ContentFolderName[] = L"www\\";
-
-// ExeFolder + ContentFolderName.
-std::wstring ContentRoot();
+#include "server/content_server.h"
+#include "server/origin.h"
 
 // The body of every 404, without a terminator.
 constexpr char NotFoundBody[] = "File not found";
@@ -49,10 +39,22 @@ struct Answer {
     AnswerBody body;
 };
 
-// Answers one request. uri is the full request URI; range is the Range
-// header's value when the request has that header. Never fails and never
-// reads a file outside ContentRoot.
-Answer RouteRequest(std::wstring_view uri, std::optional<std::wstring_view> range);
+// Answers one request from server's files. uri is the full request URI;
+// range is the Range header's value when the request has that header. Never
+// fails and never reads a file outside server.Root().
+Answer RouteRequest(ContentServer& server, std::wstring_view uri,
+                    std::optional<std::wstring_view> range);
+
+// Where a path relative to the app origin leads by the router's rules: its
+// decoded path, and the file that names inside server.Root(). False when it
+// names nothing the router would serve (an ill-formed escape, a path that
+// climbs out, a device...). Does not look at the disk.
+bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
+                        std::wstring& decoded, std::wstring& filePath);
+
+// Whether a path relative to the app origin (the manifest's start page, say)
+// names a regular file that the router serves.
+bool NamesServedFile(const ContentServer& server, std::wstring_view relative);
 
 // The decoded path of a relative path: query and fragment cut off, percent
 // escapes read as UTF-8. False for an ill-formed escaped sequence. A result

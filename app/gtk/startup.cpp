@@ -7,9 +7,9 @@
 #include <gtk/gtk.h>
 
 #include "app/manifest.h"
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/posix/native_path.h"
-#include "server/byte_range.h"
+#include "server/content_server.h"
 
 namespace {
 
@@ -61,28 +61,31 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
 
     // The manifest always comes from beside the executable, never the
     // current directory.
-    ExeFolder = FolderOfPath(GetExecutablePath());
-    const std::string manifest = ReadManifest(ExeFolder + L"package.json");
+    const std::wstring exeFolder = FolderOfPath(GetExecutablePath());
+    const std::string manifest = ReadManifest(exeFolder + L"package.json");
     if (manifest.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
+    AppConfig config;
     try {
-        ParseAppConfig(manifest, appConfig);
+        ParseAppConfig(manifest, config);
     } catch (...) {
         return FailStartup(ParseFailedMessage, DefaultTitle);
     }
 
+    ContentServer server(exeFolder + ContentFolderName);
     GtkHost host;
-    host.setup.config = &appConfig;
-    host.setup.exeFolder = ExeFolder;
+    host.setup.config = &config;
+    host.setup.server = &server;
+    host.setup.exeFolder = exeFolder;
     // Without XDG_DATA_HOME and HOME, GLib finds the home folder itself.
     std::wstring dataHome = GetLocalAppDataFolder();
     if (dataHome.empty()) dataHome = Utf8ToWide(g_get_user_data_dir());
-    host.setup.dataFolder = ToNativePath(ComposeUserDataFolder(dataHome, appConfig.name));
+    host.setup.dataFolder = ToNativePath(ComposeUserDataFolder(dataHome, config.name));
     if (customize) customize(host.setup);
 
     StartGtkHost(host);
     gtk_main();
 
     // Streams the engine still holds keep their own mappings alive.
-    ReleaseMappedViews();
+    server.Mappings().ReleaseMappedViews();
     return host.exitCode;
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "host/gtk/page_bridge.h"
 #include "host/page_message.h"
 #include "host/page_policy.h"
@@ -166,7 +166,8 @@ WebKitWebContext* CreateWebContext(const GtkHostSetup& setup) {
     g_object_unref(data);
     // One app, one page: no cache of documents to keep around.
     webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-    RegisterContentScheme(context, setup.requestObserver ? &setup.requestObserver : nullptr);
+    RegisterContentScheme(context, *setup.server,
+                          setup.requestObserver ? &setup.requestObserver : nullptr);
     return context;
 }
 

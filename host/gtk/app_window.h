@@ -14,8 +14,9 @@
 // What startup hands to the host.
 struct GtkHostSetup {
     const AppConfig* config = nullptr;
-    std::wstring exeFolder;  // with its trailing backslash
-    std::string dataFolder;  // native path of the browser's data folder
+    ContentServer* server = nullptr;  // serves www beside the executable
+    std::wstring exeFolder;           // with its trailing backslash
+    std::string dataFolder;           // native path of the browser's data folder
     // Told of every answered request; may be empty.
     RequestObserver requestObserver;
     // Runs once the view exists, before the start page loads; may be empty.

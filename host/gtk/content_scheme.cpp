@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/files.h"
 #include "platform/posix/native_path.h"
 
@@ -53,6 +53,7 @@ void AppendHeaders(const std::wstring& text, SoupMessageHeaders* headers,
 }
 
 struct SchemeState {
+    ContentServer* server = nullptr;
     const RequestObserver* observer = nullptr;
 };
 
@@ -64,7 +65,7 @@ void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
         if (const char* value = soup_message_headers_get_one(headers, "Range"))
             range = Utf8ToWide(value);
     }
-    const Answer answer = RouteGtkRequest(uri, range);
+    const Answer answer = RouteGtkRequest(*state->server, uri, range);
     WebKitURISchemeResponse* response = CreateSchemeResponse(answer);
     webkit_uri_scheme_request_finish_with_response(request, response);
     g_object_unref(response);
@@ -77,14 +78,15 @@ void DeleteSchemeState(gpointer data) {
 
 }  // namespace
 
-Answer RouteGtkRequest(std::wstring_view uri, std::optional<std::wstring_view> range) {
+Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,
+                       std::optional<std::wstring_view> range) {
     const std::wstring_view origin(GtkAppOrigin);
     // The router reads paths relative to the Windows origin, so the request
     // is put on that origin; a URI of the scheme but not of the app's host
     // keeps no path and answers 404.
     std::wstring routed(AppOrigin);
     if (uri.substr(0, origin.size()) == origin) routed.append(uri.substr(origin.size()));
-    return RouteRequest(routed, range);
+    return RouteRequest(server, routed, range);
 }
 
 GInputStream* CreateBodyInputStream(const AnswerBody& body) {
@@ -127,8 +129,9 @@ WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer) {
     return response;
 }
 
-void RegisterContentScheme(WebKitWebContext* context, const RequestObserver* observer) {
-    auto* state = new SchemeState{observer};
+void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
+                           const RequestObserver* observer) {
+    auto* state = new SchemeState{&server, observer};
     webkit_web_context_register_uri_scheme(context, GtkAppScheme, AnswerSchemeRequest, state,
                                            DeleteSchemeState);
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);

@@ -22,8 +22,9 @@ using RequestObserver = std::function<void(
 
 // Registers the scheme on context as secure and CORS-enabled, so that the
 // page gets storage, modules, workers, wasm and media as from https. The
-// observer, when set, must outlive the context.
-void RegisterContentScheme(WebKitWebContext* context, const RequestObserver* observer);
+// server and the observer (when set) must outlive the context.
+void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
+                           const RequestObserver* observer);
 
 // The stream the engine reads an answer's body from, or null for no body:
 // the file itself for whole files, the cached mapping for ranges (the bytes
@@ -34,4 +35,5 @@ GInputStream* CreateBodyInputStream(const AnswerBody& body);
 WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer);
 
 // Routes a request URI of the Linux origin; any other URI answers 404.
-Answer RouteGtkRequest(std::wstring_view uri, std::optional<std::wstring_view> range);
+Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,
+                       std::optional<std::wstring_view> range);

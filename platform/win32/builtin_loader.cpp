@@ -79,6 +79,10 @@ bool FindFixedRuntime(const std::wstring& exeFolder, const std::wstring& folder,
 
 }  // namespace
 
+std::wstring FileVersionOf(const std::wstring& path) {
+    return FileVersion(path);
+}
+
 bool FindBrowserRuntime(const std::wstring& exeFolder, PCWSTR browserExecutableFolder,
                         BrowserRuntime& runtime) {
     if (!browserExecutableFolder || !*browserExecutableFolder) return FindInstalledRuntime(runtime);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/webview2.h"
+#include "platform/win32/webview2.h"
 
 // The client library's creation export. checked is always true; runtimeType
 // says where the runtime came from.
@@ -22,6 +22,10 @@ struct BrowserRuntime {
     std::wstring version;        // four numbers
     BrowserRuntimeType type = InstalledRuntime;
 };
+
+// The file version of a module's VERSIONINFO (a runtime's client library,
+// the executable itself) as four numbers; empty when it has none.
+std::wstring FileVersionOf(const std::wstring& path);
 
 // The registry key under which the stable channel records its installed
 // runtime, read in the 32-bit view, machine-wide first, then per user.

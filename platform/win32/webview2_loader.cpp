@@ -31,8 +31,7 @@ bool LoadWebView2Loader(const std::wstring& folder) {
     return true;
 }
 
-HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
-                                                     LPWSTR* versionInfo) {
+HRESULT LoaderGetBrowserVersion(PCWSTR browserExecutableFolder, LPWSTR* versionInfo) {
     if (WebView2Loader.getAvailableBrowserVersionString)
         return WebView2Loader.getAvailableBrowserVersionString(browserExecutableFolder,
                                                                versionInfo);
@@ -43,7 +42,7 @@ HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFol
     return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }
 
-HRESULT CreateCoreWebView2EnvironmentWithOptions(
+HRESULT LoaderCreateEnvironment(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
     ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler) {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/webview2.h"
+#include "platform/win32/webview2.h"
 
 struct WebView2LoaderModule {
     HMODULE module = nullptr;
@@ -19,7 +19,8 @@ struct WebView2LoaderModule {
     std::wstring exeFolder;
 };
 
-// Filled by LoadWebView2Loader; empty until then.
+// Filled by LoadWebView2Loader on the UI thread before any browser call, and
+// only read afterwards; empty until then.
 extern WebView2LoaderModule WebView2Loader;
 
 // Loads folder + "WebView2Loader.dll" (folder, the executable's, ends in a
@@ -29,12 +30,12 @@ extern WebView2LoaderModule WebView2Loader;
 // A call after success changes nothing.
 bool LoadWebView2Loader(const std::wstring& folder);
 
-// The two exports through whichever loader LoadWebView2Loader settled on.
-// Before any call of it they answer HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)
-// and, for the version, null.
-HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFolder,
-                                                     LPWSTR* versionInfo);
-HRESULT CreateCoreWebView2EnvironmentWithOptions(
+// The vendor loader's two exports (GetAvailableCoreWebView2BrowserVersionString
+// and CreateCoreWebView2EnvironmentWithOptions) through whichever loader
+// LoadWebView2Loader settled on. Before any call of it they answer
+// HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) and, for the version, null.
+HRESULT LoaderGetBrowserVersion(PCWSTR browserExecutableFolder, LPWSTR* versionInfo);
+HRESULT LoaderCreateEnvironment(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder,
     ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler);

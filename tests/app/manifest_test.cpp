@@ -1,7 +1,10 @@
 #include "app/manifest.h"
+#include "platform/json_lookup.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include <cstdio>
 
 namespace {
 
@@ -17,7 +20,7 @@ std::wstring FailureOf(const std::string& text) {
     } catch (const std::wstring& payload) {
         return payload;
     } catch (const nlohmann::json::exception&) {
-        return L"json";
+        return L"escaped JSON library error";
     }
     return L"none";
 }
@@ -30,7 +33,6 @@ TEST(Manifest, NameAloneGivesEveryDefault) {
     EXPECT_EQ(c.width, 1024);
     EXPECT_EQ(c.height, 768);
     EXPECT_EQ(c.icon, L"");
-    EXPECT_EQ(c.iconHandle, nullptr);
     EXPECT_TRUE(c.resizable);
     EXPECT_EQ(c.chromiumArgs, L"");
     EXPECT_EQ(c.distributionMode, DistributionMode::Evergreen);
@@ -81,16 +83,96 @@ TEST(Manifest, FailuresAndTheirPayloads) {
         {R"({"name":"g","settings":{"distribution-mode":"Fixed"}})", L"invalid distribution mode"},
         {R"({"name":"g","settings":{"distribution-mode":"fixed "}})", L"invalid distribution mode"},
         {R"({"name":"g","settings":{"distribution-mode":""}})", L"invalid distribution mode"},
-        {"", L"json"},
-        {"   \n\t", L"json"},
-        {R"({"name":"g"} x)", L"json"},
-        {"{\"name\":\"g\"} // note", L"json"},
-        {"/* note */ {\"name\":\"g\"}", L"json"},
-        {"{\"name\":\"g\xff\"}", L"json"},
+        {"", L"invalid JSON"},
+        {"   \n\t", L"invalid JSON"},
+        {R"({"name":"g"} x)", L"invalid JSON"},
+        {"{\"name\":\"g\"} // note", L"invalid JSON"},
+        {"/* note */ {\"name\":\"g\"}", L"invalid JSON"},
+        {"{\"name\":\"g\xff\"}", L"invalid JSON"},
     };
     for (const auto& c : cases) EXPECT_EQ(FailureOf(c.text), c.failure) << c.text;
     // The embedded NUL has to survive as far as the parser.
-    EXPECT_EQ(FailureOf(std::string("{\"name\":\0\"g\"}", 13)), L"json");
+    EXPECT_EQ(FailureOf(std::string("{\"name\":\0\"g\"}", 13)), L"invalid JSON");
+}
+
+TEST(Manifest, EveryErrorOfTheJsonLibraryIsAParseFailure) {
+    const char* const texts[] = {
+        R"({"name":"g","window":{"width":1e400}})",     // past the largest double
+        R"({"name":"g","x":-1e400})",                   // in a key nobody reads
+        R"({"name":1e400})",                            // before the name is known
+        R"({"name":"g","window":{"title":"\ud800"}})",  // a lone surrogate escape
+    };
+    for (const char* text : texts) EXPECT_EQ(FailureOf(text), L"invalid JSON") << text;
+    // What a double holds is no error, however small or large.
+    const AppConfig c = Parse(R"({"name":"g","window":{"width":1e-400,"height":1e300}})");
+    EXPECT_EQ(c.width, 0);
+    EXPECT_EQ(c.height, -2147483647 - 1);
+}
+
+// The name as JSON text, every unit written as a \u escape.
+std::string NameManifest(const std::wstring& name) {
+    std::string escaped;
+    for (const wchar_t unit : name) {
+        char text[8];
+        std::snprintf(text, sizeof text, "\\u%04X", static_cast<unsigned>(unit));
+        escaped += text;
+    }
+    return "{\"name\":\"" + escaped + "\"}";
+}
+
+TEST(Manifest, NameMustNameOneFolderInsideLocalAppData) {
+    const struct {
+        std::wstring name;
+        bool accepted;
+    } cases[] = {
+        {L"game", true},
+        {L"My Game 2", true},
+        {L" leading space", true},
+        {L"caf\x00E9.v1", true},
+        {L"\x6E38\x620F", true},
+        {L"console", true},  // only the device names themselves are reserved
+        {L"com10", true},
+        {L".hidden", true},
+        {std::wstring(255, L'n'), true},
+        {std::wstring(256, L'n'), false},
+        {L"   ", false},
+        {L"\x3000", false},  // the ideographic space is blank too
+        {L".", false},
+        {L"..", false},
+        {L"...", false},
+        {L"..\\..\\x", false},
+        {L"../x", false},
+        {L"a\\b", false},
+        {L"a/b", false},
+        {L"C:game", false},
+        {L"game:stream", false},
+        {L"ga*me", false},
+        {L"ga?me", false},
+        {L"ga\"me", false},
+        {L"<game>", false},
+        {L"ga|me", false},
+        {L"game\t", false},
+        {L"ga\x001Fme", false},
+        {L"ga\x007Fme", false},
+        {L"ga\x0085me", false},
+        {L"game.", false},
+        {L"game ", false},
+        {L"CON", false},
+        {L"con.save", false},
+        {L"Nul ", false},
+        {L"COM1", false},
+        {L"lpt9.x", false},
+        {L"COM\x00B9", false},
+        {L"CONOUT$", false},
+        {std::wstring(L"ga\0me", 5), false},
+    };
+    for (const auto& c : cases) {
+        const std::string text = NameManifest(c.name);
+        EXPECT_EQ(FailureOf(text), c.accepted ? L"none" : L"invalid name") << text;
+        if (c.accepted) {
+            EXPECT_EQ(Parse(text).name, c.name) << text;
+        }
+    }
 }
 
 TEST(Manifest, TextEndsAtFirstNulAndByteOrderMarkIsSkipped) {

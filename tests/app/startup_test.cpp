@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-#include "app/text.h"
+#include "platform/text.h"
+#include "platform/win32/module_path.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -40,6 +41,9 @@ TEST(Startup, ManifestFailuresShowOneBoxAndExitWithOne) {
         {"empty name", R"({"name":""})", false, ParseText},
         {"bad mode", R"({"name":"g","settings":{"distribution-mode":"Fixed"}})", false, ParseText},
         {"comment", "{\"name\":\"g\"} // c", false, ParseText},
+        {"name climbing out", R"({"name":"..\\..\\x"})", false, ParseText},
+        {"device name", R"({"name":"nul"})", false, ParseText},
+        {"number past a double", R"({"name":"g","window":{"width":1e400}})", false, ParseText},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

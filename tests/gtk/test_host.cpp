@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/gtk/startup.h"
-#include "app/text.h"
+#include "platform/text.h"
 
 namespace {
 

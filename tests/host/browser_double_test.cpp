@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/com.h"
-#include "platform/webview2.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -130,6 +131,13 @@ HRESULT OnController(HRESULT error, ICoreWebView2Controller* controller) {
     return S_OK;
 }
 
+// A fresh scenario and transcript. What the last test still holds is let go
+// first, so its release lines land in the old transcript.
+void Prepare(const std::string& scenario) {
+    seen = {};
+    Double().Prepare(scenario);
+}
+
 HWND MakeParent() {
     return CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                            nullptr, nullptr, nullptr);
@@ -177,7 +185,7 @@ TEST(BrowserDouble, LoadsWithBothExports) {
 
 TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
     ASSERT_NE(Double().create, nullptr);
-    Double().Prepare("");
+    Prepare("");
     HWND parent = MakeParent();
     ComPtr<ICoreWebView2EnvironmentOptions> options;
     *options.GetAddressOf() = new TestOptions;
@@ -210,7 +218,6 @@ TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
     walk.view->AddWebResourceRequestedFilter(L"https://a.localhost/*",
                                              COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
     walk.view->Navigate(L"https://a.localhost/index.html");
-    walk.view->Reload();  // never called by the host: answers "not implemented"
     PumpFor(300);
 
     const std::vector<std::string> expected = {
@@ -238,7 +245,6 @@ TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
         "WebView.AddWebResourceRequestedFilter uri=\"https://a.localhost/*\" context=0 -> "
         "0x00000000",
         "WebView.Navigate uri=\"https://a.localhost/index.html\" -> 0x00000000 window.visible=0",
-        "WebView.Reload -> 0x80004001",
     };
     auto transcript = Double().Transcript();
     // The navigation line goes on with the parent's style and rectangle.
@@ -279,7 +285,7 @@ TEST(BrowserDouble, ScenarioInjectsEachCreationFailure) {
     HWND parent = MakeParent();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scenario);
-        Double().Prepare(c.scenario);
+        Prepare(c.scenario);
         const Walk walk = WalkCreation(parent, nullptr);
         if (c.environmentCalls == 0) PumpFor(200);  // a failed call never completes
         EXPECT_EQ(walk.environmentCall, c.environmentCall);
@@ -409,7 +415,7 @@ HRESULT OnClose(ICoreWebView2*, IUnknown*) {
 
 TEST(BrowserDouble, EventsArriveOneByOneAfterNavigationAndRecordTheHandlersDecisions) {
     ASSERT_NE(Double().create, nullptr);
-    Double().Prepare(R"({"events": [
+    Prepare(R"({"events": [
         {"event": "DOMContentLoaded"},
         {"event": "WebResourceRequested", "uri": "https://a.localhost/a.js", "range": "bytes=0-3"},
         {"event": "WebResourceRequested", "uri": "https://a.localhost/big.bin", "delayMs": 0},
@@ -517,6 +523,108 @@ TEST(BrowserDouble, EventsArriveOneByOneAfterNavigationAndRecordTheHandlersDecis
     EXPECT_EQ(LinesStartingWith(transcript, "RequestHeaders.GetHeader name=\"Range\"").size(), 1u);
     EXPECT_EQ(FieldOf(LinesStartingWith(transcript, "RequestHeaders.GetHeader")[0], "value"),
               "\"bytes=0-3\"");
+    events = {};
+    DestroyWindow(parent);
+}
+
+// What the failure handlers of the next test saw, and the view each event
+// reached.
+struct FailureLog {
+    std::vector<std::string> seen;
+    ICoreWebView2* sender = nullptr;
+    bool browserGone = false;
+};
+FailureLog failures;
+
+std::string Hex(HRESULT value) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+HRESULT OnProcessFailed(ICoreWebView2* sender, ICoreWebView2ProcessFailedEventArgs* args) {
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
+    args->get_ProcessFailedKind(&kind);
+    failures.sender = sender;
+    std::string note = "ProcessFailed " + std::to_string(static_cast<int>(kind));
+    if (kind == COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED)
+        note += " reload=" + Hex(sender->Reload());
+    failures.browserGone |= kind == COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED;
+    failures.seen.push_back(note);
+    return S_OK;
+}
+
+HRESULT OnNavigationCompleted(ICoreWebView2* sender,
+                              ICoreWebView2NavigationCompletedEventArgs* args) {
+    BOOL success = TRUE;
+    COREWEBVIEW2_WEB_ERROR_STATUS status{};
+    UINT64 id = 0;
+    args->get_IsSuccess(&success);
+    args->get_WebErrorStatus(&status);
+    args->get_NavigationId(&id);
+    failures.sender = sender;
+    failures.seen.push_back("NavigationCompleted " + std::to_string(success) + " " +
+                            std::to_string(static_cast<int>(status)) + " " + std::to_string(id));
+    return S_OK;
+}
+
+ComPtr<ICoreWebView2> StartView(HWND parent) {
+    const Walk walk = WalkCreation(parent, nullptr);
+    if (!walk.view) return nullptr;
+    walk.view->add_ProcessFailed(
+        MakeCallback<ICoreWebView2ProcessFailedEventHandler>(&OnProcessFailed).Get(), nullptr);
+    walk.view->add_NavigationCompleted(
+        MakeCallback<ICoreWebView2NavigationCompletedEventHandler>(&OnNavigationCompleted).Get(),
+        nullptr);
+    walk.view->Navigate(L"https://a.localhost/index.html");
+    return walk.view;
+}
+
+TEST(BrowserDouble, FailureEventsReachTheViewThatNavigatedLastAndReloadAnswersAsTold) {
+    ASSERT_NE(Double().create, nullptr);
+    Prepare(R"({"reload": "0x80004005", "events": [
+        {"event": "NavigationCompleted", "success": false, "status": 6},
+        {"event": "ProcessFailed", "kind": 1},
+        {"event": "ProcessFailed", "kind": 0},
+        {"event": "Pause", "delayMs": 300},
+        {"event": "ProcessFailed", "kind": 2},
+        {"event": "NavigationCompleted"}
+    ]})");
+    failures = {};
+    HWND parent = MakeParent();
+    ComPtr<ICoreWebView2> first = StartView(parent);
+    ASSERT_TRUE(first);
+    PumpUntil([] { return failures.browserGone; }, 5000);
+    ASSERT_TRUE(failures.browserGone);
+    EXPECT_EQ(failures.sender, first.Get());
+    // The browser is gone: the old objects go, and a new walk takes over the
+    // rest of the list.
+    first.Reset();
+    ComPtr<ICoreWebView2> second = StartView(parent);
+    ASSERT_TRUE(second);
+    PumpUntil([] { return !LinesStartingWith(Double().Transcript(), "Done events=6").empty(); },
+              5000);
+    EXPECT_EQ(failures.sender, second.Get());
+    const std::vector<std::string> seenInOrder = {
+        "NavigationCompleted 0 6 7", "ProcessFailed 1 reload=0x80004005", "ProcessFailed 0",
+        "ProcessFailed 2", "NavigationCompleted 1 0 7"};
+    EXPECT_EQ(failures.seen, seenInOrder);
+
+    const auto transcript = Double().Transcript();
+    EXPECT_EQ(LinesStartingWith(transcript, "CreateCoreWebView2EnvironmentWithOptions").size(), 2u);
+    EXPECT_EQ(LinesStartingWith(transcript, "Environment.CreateCoreWebView2Controller").size(), 2u);
+    // The first controller and environment were let go by the second walk.
+    EXPECT_EQ(LinesStartingWith(transcript, "Controller released").size(), 1u);
+    EXPECT_EQ(LinesStartingWith(transcript, "Environment released").size(), 1u);
+    const auto reloads = LinesStartingWith(transcript, "WebView.Reload");
+    ASSERT_EQ(reloads.size(), 1u);
+    EXPECT_EQ(reloads[0].rfind("WebView.Reload -> 0x80004005 window.visible=0", 0), 0u);
+    const auto raises = LinesStartingWith(transcript, "Raise ");
+    ASSERT_EQ(raises.size(), 5u);
+    EXPECT_EQ(raises[0].rfind("Raise NavigationCompleted success=0 status=6 handlers=1", 0), 0u);
+    EXPECT_EQ(raises[2].rfind("Raise ProcessFailed kind=0 handlers=1", 0), 0u);
+    EXPECT_EQ(raises[3].rfind("Raise ProcessFailed kind=2 handlers=1", 0), 0u);
+    EXPECT_EQ(LinesStartingWith(transcript, "WebView.add_ProcessFailed handler=object").size(), 2u);
     DestroyWindow(parent);
 }
 

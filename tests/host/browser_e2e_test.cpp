@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -40,11 +41,49 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+std::wstring LocalAppData() {
+    PWSTR path = nullptr;
+    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
+    std::wstring out = path ? path : L"";
+    CoTaskMemFree(path);
+    return out;
+}
+
+// The diagnostics log of the manifests here, named "e2e-game".
+std::wstring LogPath() {
+    return LocalAppData() + L"\\e2e-game\\Lanternshell.log";
+}
+std::wstring OldLogPath() {
+    return LocalAppData() + L"\\e2e-game\\Lanternshell.old.log";
+}
+
+// The log's lines without their timestamps; a line without one is given
+// with "?" in front.
+std::vector<std::string> LogEvents(const std::wstring& path = LogPath()) {
+    std::vector<std::string> events;
+    std::string line;
+    for (char c : ReadFileBytes(path)) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        // "2026-12-09T07:31:04.123Z " is 25 bytes.
+        const bool stamped = line.size() > 25 && line[4] == '-' && line[10] == 'T' &&
+                             line[23] == 'Z' && line[24] == ' ';
+        events.push_back(stamped ? line.substr(25) : "?" + line);
+        line.clear();
+    }
+    return events;
+}
+
 // An app folder with the double placed where this path's loader finds it.
 struct App {
     explicit App(const std::string& scenario = "", const std::string& manifest = Manifest(),
                  BrowserPath path = ThisPath)
         : folder(manifest, L"e2e"), path(path) {
+        // Every run starts a log of its own.
+        DeleteFileW(LogPath().c_str());
+        DeleteFileW(OldLogPath().c_str());
         switch (path) {
             case BrowserPath::Loader:
                 InstallLoaderDouble(folder.root.path(), scenario);
@@ -81,10 +120,14 @@ struct Outcome {
 // Runs the app until the double reports marker in its transcript, then closes
 // the main window as a user would (unless closing is the page's job).
 Outcome RunApp(const App& app, const std::string& marker = "Return ControllerCompleted",
-               bool close = true) {
+               bool close = true, int yesNoAnswer = IDNO) {
     Outcome outcome;
     RunOptions options;
     options.timeoutMs = 40000;
+    // A Yes/No box takes no OK: it gets the answer the test chose.
+    options.onBox = [yesNoAnswer](HWND box, const BoxSeen&) {
+        if (GetDlgItem(box, IDYES)) PostMessageW(box, WM_COMMAND, yesNoAnswer, 0);
+    };
     options.onWindow = [&](HWND window) {
         if (ClassOf(window) != MainClass) return;
         outcome.sawVisible |= IsWindowVisible(window) != FALSE;
@@ -141,14 +184,6 @@ std::string FirstWith(const std::vector<std::string>& lines, const std::string& 
     return found.empty() ? std::string() : found[0];
 }
 
-std::wstring LocalAppData() {
-    PWSTR path = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
-    std::wstring out = path ? path : L"";
-    CoTaskMemFree(path);
-    return out;
-}
-
 unsigned long StyleOf(const std::string& line, const char* field = "style") {
     return std::strtoul(FieldOf(line, field).c_str(), nullptr, 16);
 }
@@ -180,6 +215,13 @@ std::vector<std::string> SetupLines(const std::vector<std::string>& transcript) 
     return lines;
 }
 
+// The index of the first line that starts with prefix; lines.size() when none does.
+size_t PositionOf(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].rfind(prefix, 0) == 0) return i;
+    return lines.size();
+}
+
 struct SetupCase {
     const char* name;
     nlohmann::json manifest;
@@ -192,6 +234,8 @@ struct SetupCase {
 void ExpectSetup(const SetupCase& c, BrowserPath path) {
     SCOPED_TRACE(c.name);
     App app("", Manifest(c.manifest, c.fixed), path);
+    MakeFolders(app.www(L"game"));
+    WriteFileBytes(app.www(L"game\\start.html"), "<!doctype html>");
     const Outcome outcome = RunApp(app);
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.closedByTest);
@@ -245,11 +289,31 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
         "WebView.add_NewWindowRequested handler=object token=null -> 0x00000000",
         "WebView.add_WebMessageReceived handler=object token=null -> 0x00000000",
         "WebView.add_DOMContentLoaded handler=object token=null -> 0x00000000",
+        "WebView.add_NavigationCompleted handler=object token=null -> 0x00000000",
+        "WebView.add_ProcessFailed handler=object token=null -> 0x00000000",
         "WebView.Navigate uri=\"" + std::string(Origin) + c.navigation +
             "\" -> 0x00000000 window.visible=0",
         "Return ControllerCompleted -> 0x00000000",
     };
-    EXPECT_EQ(SetupLines(outcome.transcript), expected);
+    // Every step happens once, as expected; of their order only what the
+    // control depends on is pinned: settings and registrations before the
+    // navigation, the request filter before the request handler.
+    const std::vector<std::string> setup = SetupLines(outcome.transcript);
+    std::vector<std::string> sortedSetup = setup;
+    std::vector<std::string> sortedExpected = expected;
+    std::sort(sortedSetup.begin(), sortedSetup.end());
+    std::sort(sortedExpected.begin(), sortedExpected.end());
+    EXPECT_EQ(sortedSetup, sortedExpected);
+    const size_t navigation = PositionOf(setup, "WebView.Navigate ");
+    for (size_t i = 0; i < setup.size(); ++i) {
+        const std::string& line = setup[i];
+        if (line.rfind("Settings.put_", 0) == 0 || line.rfind("WebView.add_", 0) == 0 ||
+            line.rfind("WebView.AddWebResourceRequestedFilter ", 0) == 0) {
+            EXPECT_LT(i, navigation) << line;
+        }
+    }
+    EXPECT_LT(PositionOf(setup, "WebView.AddWebResourceRequestedFilter "),
+              PositionOf(setup, "WebView.add_WebResourceRequested "));
     EXPECT_GT(outcome.client.right, 0);
     // Nothing the host never needs: no slot answered "not implemented".
     for (const auto& line : outcome.transcript)
@@ -276,6 +340,36 @@ TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
     if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the loader library's own case";
     ExpectSetup({"fixed", nlohmann::json::object(), true, "", true, "index.html"},
                 BrowserPath::Loader);
+}
+
+// A setup call the control refuses is logged, and setup goes on without it.
+TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
+    const std::wstring logPath = LocalAppData() + L"\\e2e-game\\Lanternshell.log";
+    DeleteFileW(logPath.c_str());
+    App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
+            R"("AddWebResourceRequestedFilter":"0x80004005","Navigate":"0x80070005"}})");
+    const Outcome outcome = RunApp(app);
+    ExpectCleanClose(outcome);
+    EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
+              "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
+    // The registrations after the refused ones are still made.
+    EXPECT_EQ(LinesStartingWith(outcome.transcript, "WebView.add_DOMContentLoaded").size(), 1u);
+
+    const std::string log = ReadFileBytes(logPath);
+    std::vector<std::string> failures;
+    for (size_t start = 0; start < log.size();) {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(start, end - start);
+        const size_t text = line.find(" failed: ");
+        if (text != std::string::npos) failures.push_back(line.substr(text + 1));
+        start = end + 1;
+    }
+    EXPECT_EQ(failures, (std::vector<std::string>{
+                            "failed: AddWebResourceRequestedFilter (error 0x80004005)",
+                            "failed: add_NavigationStarting (error 0x80070057)",
+                            "failed: Navigate (error 0x80070005)",
+                        }));
 }
 
 // --- Visibility and the close request --------------------------------------
@@ -666,6 +760,332 @@ TEST(BrowserEndToEnd, EachCreationFailureShowsTheBoxAndExitsWithOne) {
         }
         // Nothing goes on after the failure: no view is set up.
         EXPECT_TRUE(LinesStartingWith(outcome.transcript, "WebView.Navigate").empty());
+    }
+}
+
+// --- Recovery from failed browser processes --------------------------------
+
+const wchar_t* const StoppedText =
+    L"The app stopped unexpectedly and could not be restarted. Run it again.";
+const wchar_t* const NotRespondingText = L"The app is not responding. Reload it?";
+
+nlohmann::json Loaded() {
+    return {{"event", "DOMContentLoaded"}};
+}
+nlohmann::json Failed(int kind, int delayMs = 20) {
+    return {{"event", "ProcessFailed"}, {"kind", kind}, {"delayMs", delayMs}};
+}
+nlohmann::json Pause(int delayMs) {
+    return {{"event", "Pause"}, {"delayMs", delayMs}};
+}
+
+size_t Count(const std::vector<std::string>& lines, const std::string& prefix) {
+    return LinesStartingWith(lines, prefix).size();
+}
+
+size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
+        return line.find(part) != std::string::npos;
+    }));
+}
+
+void ExpectStoppedBox(const Outcome& outcome,
+                      const char* reason = "too many failures in one minute") {
+    EXPECT_FALSE(outcome.run.timedOut);
+    EXPECT_EQ(outcome.run.exitCode, 1u);
+    ASSERT_EQ(outcome.run.boxes.size(), 1u);
+    EXPECT_EQ(outcome.run.boxes[0].text, StoppedText);
+    EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
+    EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+    const auto log = LogEvents();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], std::string("the app stops: ") + reason);
+    EXPECT_EQ(log.back(), "exit code 1");
+}
+
+TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    {
+        SCOPED_TRACE("three crashes");
+        App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1)}));
+        const Outcome outcome = RunApp(app, "Done events=");
+        ExpectCleanClose(outcome);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.Reload -> 0x00000000"), 3u);
+        EXPECT_EQ(CountContaining(LogEvents(),
+                                  "process failure: render process exited: reloading the page"),
+                  3u);
+    }
+    {
+        SCOPED_TRACE("a fourth crash within the minute");
+        App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1), Failed(1), Pause(3000)}));
+        const Outcome outcome = RunApp(app, "never", false);
+        ExpectStoppedBox(outcome);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 3u);
+        const auto segments = EventSegments(outcome.transcript);
+        ASSERT_GE(segments.size(), 5u);
+        EXPECT_EQ(FieldOf(segments[4].back(), "window"), "destroyed");
+    }
+    {
+        SCOPED_TRACE("a reload that fails");
+        App app(R"({"reload": "0x80004005", "events": [{"event": "DOMContentLoaded"},
+                   {"event": "ProcessFailed", "kind": 1}, {"event": "Pause", "delayMs": 3000}]})");
+        const Outcome outcome = RunApp(app, "never", false);
+        ExpectStoppedBox(outcome, "the page could not be reloaded");
+        EXPECT_EQ(CountContaining(LogEvents(), "failed: Reload (error 0x80004005)"), 1u);
+    }
+}
+
+TEST(BrowserRecovery, AHangingPageIsReloadedOnlyWhenThePlayerSaysSoAndAskedOnceAMinute) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    for (const int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+        App app(Scenario({Loaded(), Failed(2), Failed(2, 400), Failed(2, 400)}));
+        const Outcome outcome = RunApp(app, "Done events=", true, answer);
+        EXPECT_FALSE(outcome.run.timedOut);
+        EXPECT_EQ(outcome.run.exitCode, 0u);
+        ASSERT_EQ(outcome.run.boxes.size(), 1u);
+        const BoxSeen& box = outcome.run.boxes[0];
+        EXPECT_EQ(box.text, NotRespondingText);
+        EXPECT_EQ(box.caption, L"E2E Game");
+        EXPECT_TRUE(box.owned) << "the question belongs to the game's window";
+        EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), answer == IDYES ? 1u : 0u);
+        const auto log = LogEvents();
+        EXPECT_EQ(CountContaining(log, "asking the player whether to reload"), 1u);
+        EXPECT_EQ(CountContaining(log, answer == IDYES ? "the player chose to reload the page"
+                                                       : "the player chose to wait"),
+                  1u);
+        EXPECT_EQ(CountContaining(log, "render process unresponsive: the player is asked at most"),
+                  2u);
+    }
+}
+
+TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
+    {
+        SCOPED_TRACE("once");
+        App app(Scenario({Loaded(), Failed(0), {{"event", "DOMContentLoaded"}, {"delayMs", 500}}}));
+        const Outcome outcome = RunApp(app, "Done events=");
+        ExpectCleanClose(outcome);
+        const auto& lines = outcome.transcript;
+        // The same folder, user data folder and options, all read again.
+        const auto creations =
+            LinesStartingWith(lines, "CreateCoreWebView2EnvironmentWithOptions ");
+        ASSERT_EQ(creations.size(), 2u);
+        EXPECT_EQ(creations[0], creations[1]);
+        const auto arguments = LinesStartingWith(lines, "Options.get_AdditionalBrowserArguments");
+        ASSERT_EQ(arguments.size(), 2u);
+        EXPECT_EQ(arguments[0], arguments[1]);
+        EXPECT_EQ(Count(lines, "Environment.CreateCoreWebView2Controller parent=window visible=1"),
+                  1u);
+        EXPECT_EQ(Count(lines, "WebView.Navigate uri=\"" + std::string(Origin) + "index.html\""),
+                  2u);
+        EXPECT_EQ(Count(lines, "WebView.add_ProcessFailed"), 2u);
+        // The old objects are closed and let go before the new environment.
+        const size_t failure = PositionOf(lines, "Raise ProcessFailed kind=0");
+        const size_t again =
+            failure + PositionOf(std::vector<std::string>(lines.begin() + failure, lines.end()),
+                                 "CreateCoreWebView2EnvironmentWithOptions ");
+        for (const char* step :
+             {"Controller.Close", "Controller released", "Environment released"}) {
+            const size_t at = PositionOf(lines, step);
+            EXPECT_GT(at, failure) << step;
+            EXPECT_LT(at, again) << step;
+        }
+        // The rest of the scenario reaches the new view, and the page is
+        // shown and focused there.
+        const auto segments = EventSegments(lines);
+        ASSERT_EQ(segments.size(), 3u);
+        EXPECT_EQ(FieldOf(segments[2].front(), "handlers"), "1");
+        EXPECT_EQ(Count(segments[2], "Controller.MoveFocus"), 1u);
+        EXPECT_EQ(CountContaining(LogEvents(),
+                                  "process failure: browser process exited: starting the browser"),
+                  1u);
+    }
+    {
+        SCOPED_TRACE("twice within the minute");
+        App app(Scenario({Loaded(), Failed(0), Failed(0, 800), Pause(3000)}));
+        const Outcome outcome = RunApp(app, "never", false);
+        ExpectStoppedBox(outcome);
+        EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 2u);
+    }
+}
+
+TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    std::vector<nlohmann::json> events = {Loaded()};
+    for (int kind : {3, 4, 5, 6, 7, 8, 9, 42}) events.push_back(Failed(kind, 0));
+    App app(Scenario(events));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 0u);
+    EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 1u);
+    const auto log = LogEvents();
+    EXPECT_EQ(CountContaining(log, ": left to the browser control"), 8u);
+    EXPECT_EQ(CountContaining(log, "process failure: GPU process exited"), 1u);
+}
+
+// --- The window after a failed navigation ----------------------------------
+
+TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    App app(Scenario({{{"event", "NavigationCompleted"}, {"success", false}, {"status", 6}},
+                      {{"event", "NavigationCompleted"}, {"success", true}},
+                      Loaded()}));
+    const Outcome outcome = RunApp(app, "Done events=");
+    ExpectCleanClose(outcome);
+    EXPECT_TRUE(outcome.sawVisible);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), 3u);
+    EXPECT_EQ(FieldOf(segments[0].front(), "window.visible"), "0");
+    EXPECT_EQ(FieldOf(segments[0].back(), "window.visible"), "1");
+    EXPECT_EQ(Count(segments[0], "Controller.put_IsVisible value=1"), 1u);
+    // A visible window is left as it is; a document that loads after all
+    // still gets the focus.
+    EXPECT_EQ(Count(segments[1], "Controller."), 0u);
+    EXPECT_EQ(Count(segments[2], "Controller.MoveFocus"), 1u);
+    EXPECT_EQ(CountContaining(LogEvents(), "navigation failed (web error status 6)"), 1u);
+}
+
+// --- The start page --------------------------------------------------------
+
+TEST(StartPage, AStartPageThatIsNotInWwwStopsBeforeTheWindowIsMade) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    const struct {
+        const char* main;
+        const wchar_t* file;  // made below the app folder; null for none
+        bool refused;
+    } cases[] = {
+        {"game.html?level=2#top", L"www\\game.html", false},
+        {"Hero%20Walk.html", L"www\\Hero Walk.html", false},
+        {"index.html", nullptr, false},
+        {"missing.html?level=2", nullptr, true},
+        {"Hero%20Walk.html", L"www\\Hero%20Walk.html", true},
+        {"../package.json", nullptr, true},
+        {"%2e%2e/package.json", nullptr, true},
+        {"levels", L"www\\levels\\", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.main);
+        App app("", Manifest({{"main", c.main}}));
+        if (c.file) {
+            const std::wstring path = app.folder.root / c.file;
+            if (path.back() == L'\\')
+                MakeFolders(path);
+            else
+                WriteFileBytes(path, "<!doctype html>");
+        }
+        if (std::string(c.main) != "index.html") DeleteFileW(app.www(L"index.html").c_str());
+        const Outcome outcome = RunApp(app);
+        if (!c.refused) {
+            ExpectCleanClose(outcome);
+            EXPECT_EQ(Count(outcome.transcript,
+                            "WebView.Navigate uri=\"" + std::string(Origin) + c.main + "\""),
+                      1u);
+            continue;
+        }
+        EXPECT_FALSE(outcome.run.timedOut);
+        EXPECT_EQ(outcome.run.exitCode, 1u);
+        ASSERT_EQ(outcome.run.boxes.size(), 1u);
+        const std::string main = c.main;
+        EXPECT_EQ(outcome.run.boxes[0].text,
+                  L"The start page \"" + std::wstring(main.begin(), main.end()) +
+                      L"\" named in package.json is not in the www folder.");
+        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
+        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+        // Stopped before the runtime check, let alone the window.
+        EXPECT_TRUE(outcome.transcript.empty());
+        EXPECT_EQ(outcome.client.right, 0);
+        const auto log = LogEvents();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[log.size() - 2],
+                  "failed: the start page \"" + main + "\" is not in the www folder");
+        EXPECT_EQ(log.back(), "exit code 1");
+    }
+}
+
+// --- The diagnostics log ---------------------------------------------------
+
+TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) {
+    {
+        SCOPED_TRACE("a normal start");
+        const auto request = [](const char* path) {
+            return nlohmann::json{{"event", "WebResourceRequested"},
+                                  {"uri", std::string(Origin) + path},
+                                  {"delayMs", 0}};
+        };
+        App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
+                          request("img/no%20such.png#x"), request("index.html")}));
+        const Outcome outcome = RunApp(app, "Done events=");
+        ExpectCleanClose(outcome);
+        // Every line is stamped: LogEvents marks one that is not with "?".
+        const std::string text = ReadFileBytes(LogPath());
+        for (const auto& line : LogEvents()) EXPECT_NE(line.front(), '?') << line;
+        EXPECT_EQ(text.substr(0, 2), "20");
+        const auto log = LogEvents();
+        ASSERT_GE(log.size(), 6u);
+        EXPECT_EQ(log[0].rfind("Lanternshell 1.0.0.0 started: \"", 0), 0u) << log[0];
+        EXPECT_NE(log[0].find("Lanternshell.exe\" in \""), std::string::npos) << log[0];
+        const bool fixed = ThisPath == BrowserPath::BuiltinFixed;
+        EXPECT_EQ(log[1], std::string("manifest: name \"e2e-game\", distribution mode ") +
+                              (fixed ? "fixed" : "evergreen") + ", start page \"index.html\"");
+        EXPECT_EQ(log[2], std::string("runtime ") + (fixed ? "in \"webview2\"" : "installed") +
+                              " found: version 120.0.2210.91, through " +
+                              (ThisPath == BrowserPath::Loader ? "the vendor's loader library"
+                                                               : "the built-in loader"));
+        EXPECT_EQ(CountContaining(log, "404 missing.js"), 1u);
+        EXPECT_EQ(CountContaining(log, "404 img/no such.png"), 1u);
+        EXPECT_EQ(CountContaining(log, "404"), 2u);
+        EXPECT_EQ(log.back(), "exit code 0");
+    }
+    if (ThisPath != BrowserPath::Loader) return;
+    {
+        SCOPED_TRACE("a failed step");
+        App app(R"({"environment": {"call": "0x80004005"}})");
+        const Outcome outcome = RunApp(app, "never", false);
+        EXPECT_EQ(outcome.run.exitCode, 1u);
+        const auto log = LogEvents();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(
+            log[log.size() - 2],
+            "failed: CreateCoreWebView2EnvironmentWithOptions (error 0x80004005): the browser "
+            "control could not be started");
+        EXPECT_EQ(log.back(), "exit code 1");
+    }
+    {
+        SCOPED_TRACE("an icon that does not load");
+        App app("", Manifest({{"window", {{"icon", "art/missing.png"}}}}));
+        ExpectCleanClose(RunApp(app));
+        EXPECT_EQ(CountContaining(LogEvents(),
+                                  "failed: loading the window icon \"art/missing.png\": "
+                                  "the standard icon is used"),
+                  1u);
+    }
+}
+
+TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppRunning) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    {
+        SCOPED_TRACE("rotation");
+        App app(Scenario({Loaded()}));
+        MakeFolders(LocalAppData() + L"\\e2e-game");
+        const std::string filler(1024 * 1024 - 40, 'f');
+        WriteFileBytes(LogPath(), filler);
+        const Outcome outcome = RunApp(app, "Done events=");
+        ExpectCleanClose(outcome);
+        EXPECT_EQ(ReadFileBytes(OldLogPath()), filler);
+        const auto log = LogEvents();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log[0].rfind("Lanternshell ", 0), 0u);
+        EXPECT_EQ(log.back(), "exit code 0");
+    }
+    {
+        SCOPED_TRACE("a folder where the log belongs");
+        App app(Scenario({Loaded()}));
+        MakeFolders(LogPath());
+        const Outcome outcome = RunApp(app, "Done events=");
+        ExpectCleanClose(outcome);
+        EXPECT_TRUE(outcome.sawVisible);
+        EXPECT_TRUE(RemoveDirectoryW(LogPath().c_str()));
+        EXPECT_FALSE(FileExists(OldLogPath()));
     }
 }
 

@@ -1,7 +1,7 @@
 // The event handlers against small recording stand-ins for the control's
 // argument objects: which decisions they take, what they leave alone when the
 // control hands out no text, and that every reference they take is released.
-#include "host/browser_events.h"
+#include "host/win32/browser_events.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/browser_host.h"
-#include "host/fullscreen.h"
+#include "host/win32/browser_host.h"
+#include "host/win32/fullscreen.h"
 #include "tests/host/fakes.h"
 
 namespace {
@@ -207,7 +207,7 @@ TEST(BrowserEvents, NullArgumentsAreIgnored) {
     EXPECT_EQ(OnPermissionRequested(nullptr, nullptr), S_OK);
     EXPECT_EQ(OnNewWindowRequested(nullptr, nullptr), S_OK);
     EXPECT_EQ(OnWebMessageReceived(nullptr, nullptr), S_OK);
-    EXPECT_EQ(OnWebResourceRequested(nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnWebResourceRequested(&BrowserHost, nullptr, nullptr), S_OK);
     EXPECT_EQ(OnDocumentTitleChanged(nullptr, nullptr), S_OK);
     EXPECT_EQ(OnContainsFullScreenElementChanged(nullptr, nullptr), S_OK);
 }

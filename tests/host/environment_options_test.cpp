@@ -1,6 +1,6 @@
 // The environment options object the host hands to the loader: its
 // interfaces, its defaults and the texts its getters hand out.
-#include "host/environment_options.h"
+#include "host/win32/environment_options.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/com.h"
-#include "platform/webview2.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2.h"
 
 // A stack object standing in for one control object: it answers for IUnknown
 // and its interface and counts references, so a test can check that the

@@ -1,7 +1,7 @@
 // One request event through the glue: the router's answer reaches the
 // control as a response created on the environment and set on the event,
 // with the body readable, and every reference the glue took given back.
-#include "host/web_resource.h"
+#include "host/win32/web_resource.h"
 
 #include <gtest/gtest.h>
 
@@ -178,7 +178,7 @@ TEST(WebResource, TheRoutersAnswerBecomesTheEventsResponse) {
         args.request.uri = c.uri;
         args.request.headers.range = c.range;
         args.request.headers.rangeResult = c.rangeResult;
-        AnswerWebResourceRequest(&environment, &args);
+        AnswerWebResourceRequest(folder.Server(), &environment, &args);
         EXPECT_EQ(environment.created, 1);
         EXPECT_EQ(environment.status, c.status);
         EXPECT_EQ(environment.reason, c.reason);
@@ -195,9 +195,10 @@ TEST(WebResource, TheRoutersAnswerBecomesTheEventsResponse) {
 }
 
 TEST(WebResource, NoEnvironmentSetsNoResponse) {
+    ContentFolder folder;
     RequestedArgs args;
     args.request.uri = Text(L"https://lanternshell.localhost/index.html");
-    AnswerWebResourceRequest(nullptr, &args);
+    AnswerWebResourceRequest(folder.Server(), nullptr, &args);
     EXPECT_TRUE(args.responses.empty());
     EXPECT_EQ(args.request.references, 1u);
 }

@@ -9,7 +9,8 @@
 #include <cwchar>
 
 #include "app/manifest.h"
-#include "host/main_window.h"
+#include "app/win32/startup.h"
+#include "host/win32/main_window.h"
 
 namespace {
 
@@ -28,11 +29,13 @@ LRESULT CALLBACK RefuseCreation(int code, WPARAM wParam, LPARAM lParam) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
-    appConfig.title = L"A title of the manifest";
-    appConfig.width = 320;
-    appConfig.height = 200;
-    appConfig.resizable = true;
-    appConfig.iconHandle = LoadIconW(nullptr, IDI_APPLICATION);
+    AppConfig config;
+    config.title = L"A title of the manifest";
+    config.width = 320;
+    config.height = 200;
+    config.resizable = true;
+    const MainWindowSettings settings =
+        MainWindowSettingsOf(config, LoadIconW(nullptr, IDI_APPLICATION));
     const HINSTANCE instance = GetModuleHandleW(nullptr);
 
     if (std::strcmp(argv[1], "register") == 0) {
@@ -47,5 +50,5 @@ int main(int argc, char** argv) {
     } else {
         return 2;
     }
-    return CreateMainWindow(instance) ? 0 : 1;
+    return CreateMainWindow(instance, settings) ? 0 : 1;
 }

@@ -8,12 +8,12 @@
 #include <iostream>
 #include <string>
 
-#include "app/manifest.h"
-#include "app/text.h"
-#include "host/browser_host.h"
-#include "host/fullscreen.h"
-#include "host/main_window.h"
-#include "host/page_message.h"
+#include "host/win32/browser_host.h"
+#include "host/win32/fullscreen.h"
+#include "host/win32/main_window.h"
+#include "host/win32/page_message.h"
+#include "platform/text.h"
+#include "platform/win32/session.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -269,11 +269,14 @@ TEST(Fullscreen, PageMessagesSwitchThroughTheSameState) {
 
 // --------------------------------------------------------------- main window
 
+// The configuration the next MainWindowScope creates its window from.
+MainWindowSettings windowSettings;
+
 // CreateMainWindow for one configuration, undone afterwards so the next case
 // can register the class again.
 class MainWindowScope {
 public:
-    MainWindowScope() : created_(CreateMainWindow(GetModuleHandleW(nullptr))) {}
+    MainWindowScope() : created_(CreateMainWindow(GetModuleHandleW(nullptr), windowSettings)) {}
     ~MainWindowScope() {
         if (MainWindow.windowHandle) DestroyWindow(MainWindow.windowHandle);
         WPARAM code = 1;
@@ -290,11 +293,11 @@ private:
 };
 
 void Configure(int width, int height, bool resizable) {
-    appConfig.title = L"Lantern \x00e9t\x00e9";
-    appConfig.width = width;
-    appConfig.height = height;
-    appConfig.resizable = resizable;
-    if (!appConfig.iconHandle) appConfig.iconHandle = LoadIconW(nullptr, IDI_APPLICATION);
+    windowSettings.title = L"Lantern \x00e9t\x00e9";
+    windowSettings.width = width;
+    windowSettings.height = height;
+    windowSettings.resizable = resizable;
+    if (!windowSettings.icon) windowSettings.icon = LoadIconW(nullptr, IDI_APPLICATION);
 }
 
 struct SizeCase {
@@ -328,7 +331,7 @@ TEST(MainWindow, HiddenWithScaledClientAreaAndChosenStyle) {
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(ClassOf(window), L"WindowsLanternshell");
-        EXPECT_EQ(WindowText(window), appConfig.title);
+        EXPECT_EQ(WindowText(window), windowSettings.title);
 
         const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
         const DWORD expectedStyle = c.resizable ? 0x00CF0000u : 0x00CA0000u;
@@ -365,8 +368,8 @@ TEST(MainWindow, HiddenWithScaledClientAreaAndChosenStyle) {
         EXPECT_EQ(info.lpfnWndProc, MainWindowProc);
         EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
         EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
-        EXPECT_EQ(info.hIcon, appConfig.iconHandle);
-        EXPECT_EQ(info.hIconSm, appConfig.iconHandle);
+        EXPECT_EQ(info.hIcon, windowSettings.icon);
+        EXPECT_EQ(info.hIconSm, windowSettings.icon);
         EXPECT_EQ(info.lpszMenuName, nullptr);
     }
 }
@@ -392,8 +395,8 @@ TEST(MainWindow, IconFromTheManifestOrTheStandardOne) {
     ASSERT_TRUE(CopyFileW(ExampleIcon().c_str(), (folder / L"icon.png").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(ExampleIcon().c_str(), (folder / L"no-extension").c_str(), FALSE));
     WriteFileBytes(folder / L"notes.png", "not an image at all");
-    const std::wstring savedExeFolder = ExeFolder;
-    ExeFolder = folder.path();
+    const GdiplusSession gdiplus;
+    ASSERT_NE(gdiplus.Token(), 0u);
     const HICON standard = LoadIconW(nullptr, IDI_APPLICATION);
 
     const struct {
@@ -411,42 +414,36 @@ TEST(MainWindow, IconFromTheManifestOrTheStandardOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        appConfig.icon = c.icon;
-        appConfig.iconHandle = nullptr;
-        LoadWindowIcon();
-        ASSERT_NE(appConfig.iconHandle, nullptr);
-        EXPECT_NE(MainWindow.gdiplusToken, 0u);
+        const HICON icon = LoadWindowIcon(folder.path(), c.icon);
+        ASSERT_NE(icon, nullptr);
         if (c.fromFile) {
-            EXPECT_NE(appConfig.iconHandle, standard);
-            const SIZE size = IconSize(appConfig.iconHandle);
+            EXPECT_NE(icon, standard);
+            const SIZE size = IconSize(icon);
             EXPECT_EQ(size.cx, 256);
             EXPECT_EQ(size.cy, 256);
         } else {
-            EXPECT_EQ(appConfig.iconHandle, standard);
+            EXPECT_EQ(icon, standard);
         }
     }
 
     // The 256-pixel icon is the class's large and small icon alike.
-    appConfig.icon = L"icon.png";
-    appConfig.iconHandle = nullptr;
-    LoadWindowIcon();
     Configure(640, 480, true);
+    windowSettings.icon = LoadWindowIcon(folder.path(), L"icon.png");
     {
         MainWindowScope scope;
         ASSERT_TRUE(scope.created());
         WNDCLASSEXW info{};
         info.cbSize = sizeof(info);
         ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"WindowsLanternshell", &info));
-        EXPECT_EQ(info.hIcon, appConfig.iconHandle);
-        EXPECT_EQ(info.hIconSm, appConfig.iconHandle);
+        EXPECT_EQ(info.hIcon, windowSettings.icon);
+        EXPECT_EQ(info.hIconSm, windowSettings.icon);
         EXPECT_EQ(IconSize(info.hIcon).cx, 256);
     }
-    ExeFolder = savedExeFolder;
-    appConfig.icon.clear();
-    appConfig.iconHandle = standard;
+    windowSettings.icon = standard;
 }
 
 TEST(MainWindow, ImageKeepsItsOwnSize) {
+    const GdiplusSession gdiplus;
     const std::wstring picture =
         FromRunnerPath(LS_SOURCE_DIR "/examples/lantern-garden/www/img/lantern.png");
     HICON icon = LoadIconFromImageFile(picture);

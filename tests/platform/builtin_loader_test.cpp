@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "platform/com.h"
+#include "platform/win32/com.h"
 #include "platform/runtime_folder.h"
 #include "platform/win32/builtin_loader.h"
 #include "platform/win32/webview2_loader.h"
@@ -204,16 +204,16 @@ TEST_F(RegistryTest, LoaderLibraryBesideTheExecutableTakesPrecedence) {
     EXPECT_FALSE(LoadWebView2Loader(exe.path()));
     EXPECT_TRUE(WebView2Loader.builtin);
     CoTaskMemString version;
-    EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(L"webview2", version.Put()), S_OK);
+    EXPECT_EQ(LoaderGetBrowserVersion(L"webview2", version.Put()), S_OK);
     ASSERT_TRUE(version);
     EXPECT_EQ(version.Copy(), L"120.0.2210.91");
-    EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.Put()), NotFound);
+    EXPECT_EQ(LoaderGetBrowserVersion(nullptr, version.Put()), NotFound);
     EXPECT_FALSE(version);
 
     InstallLoaderDouble(exe.path(), R"({"version": "99.1.0.0"})");
     EXPECT_TRUE(LoadWebView2Loader(exe.path()));
     EXPECT_FALSE(WebView2Loader.builtin);
-    EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(L"webview2", version.Put()), S_OK);
+    EXPECT_EQ(LoaderGetBrowserVersion(L"webview2", version.Put()), S_OK);
     ASSERT_TRUE(version);
     EXPECT_EQ(version.Copy(), L"99.1.0.0");
     const auto transcript = ReadLoaderTranscript(exe.path());

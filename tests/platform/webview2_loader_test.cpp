@@ -3,7 +3,7 @@
 // run before the one successful load.
 #include <gtest/gtest.h>
 
-#include "platform/com.h"
+#include "platform/win32/com.h"
 #include "platform/win32/webview2_loader.h"
 #include "tests/support/harness.h"
 
@@ -23,19 +23,18 @@ void ExpectBuiltinServes(const std::wstring& folder) {
         &IgnoreEnvironment);
     for (PCWSTR runtimeFolder : {static_cast<PCWSTR>(nullptr), L"webview2"}) {
         CoTaskMemString version;
-        EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(runtimeFolder, version.Put()),
+        EXPECT_EQ(LoaderGetBrowserVersion(runtimeFolder, version.Put()),
                   HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
         EXPECT_FALSE(version);
-        EXPECT_EQ(
-            CreateCoreWebView2EnvironmentWithOptions(runtimeFolder, L"x", nullptr, handler.Get()),
-            HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+        EXPECT_EQ(LoaderCreateEnvironment(runtimeFolder, L"x", nullptr, handler.Get()),
+                  HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     }
 }
 
 TEST(Loader, MissingLibraryIsNotLookedForInTheCurrentDirectory) {
     // Before any load nothing answers.
     CoTaskMemString version;
-    EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(nullptr, version.Put()),
+    EXPECT_EQ(LoaderGetBrowserVersion(nullptr, version.Put()),
               HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
     EXPECT_FALSE(version);
 
@@ -96,7 +95,7 @@ TEST(Loader, DoubleAnswersTheRuntimeQueryFromItsScenario) {
         DeleteFileW((folder / L"installed.txt").c_str());
         if (c.markerPresent) WriteFileBytes(folder / L"installed.txt", "x");
         CoTaskMemString version;
-        EXPECT_EQ(GetAvailableCoreWebView2BrowserVersionString(c.folder, version.Put()), c.result);
+        EXPECT_EQ(LoaderGetBrowserVersion(c.folder, version.Put()), c.result);
         if (c.version) {
             ASSERT_TRUE(version);
             EXPECT_EQ(version.Copy(), c.version);

@@ -5,7 +5,7 @@
 // download call itself reports success with an empty file then).
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "tests/runtime/flow_support.h"
 
 namespace {

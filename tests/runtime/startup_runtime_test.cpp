@@ -3,7 +3,7 @@
 // fixed mode, and a user data folder that can't be created.
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "tests/runtime/flow_support.h"
 
 namespace {
@@ -97,7 +97,10 @@ TEST(RuntimeCheck, FixedModeAsksForTheRelativeFolderAndNeverInstalls) {
         const Seen seen = RunHost(app.exe);
         EXPECT_FALSE(seen.run.timedOut);
         EXPECT_FALSE(seen.progressWindow);
-        EXPECT_FALSE(FileExists(UserDataFolderOf(name)));
+        // Nothing downloaded: the folder holds the diagnostics log only.
+        EXPECT_FALSE(FileExists(UserDataFolderOf(name) + L"\\Webview2Setup.exe"));
+        EXPECT_FALSE(FileExists(UserDataFolderOf(name) + L"\\Webview2Setup.exe.download"));
+        EXPECT_TRUE(FileExists(UserDataFolderOf(name) + L"\\Lanternshell.log"));
         const auto queries = VersionQueries(app.root.path());
         ASSERT_EQ(queries.size(), 1u);
         EXPECT_NE(queries[0].find("folder=\"webview2\" -> "), std::string::npos) << queries[0];
@@ -117,9 +120,10 @@ TEST(RuntimeCheck, FixedModeAsksForTheRelativeFolderAndNeverInstalls) {
 }
 
 TEST(RuntimeCheck, UserDataFolderThatCannotBeCreatedGivesTwoBoxes) {
-    // Only the last level is created, so a missing parent makes it fail.
-    const std::string name = UniqueName("no-parent") + "\\\\deeper";
+    // A file stands where the folder belongs.
+    const std::string name = UniqueName("blocked");
     AppFolder app(Manifest(name, "evergreen"));
+    WriteFileBytes(UserDataFolderOf(name), "not a folder");
     InstallLoaderDouble(app.root.path(), R"({"runtime":false})");
     const Seen seen = RunHost(app.exe);
     EXPECT_FALSE(seen.run.timedOut);
@@ -138,6 +142,7 @@ TEST(RuntimeCheck, UserDataFolderThatCannotBeCreatedGivesTwoBoxes) {
         EXPECT_EQ(seen.run.boxes[i].caption, L"Runtime Check");
     }
     EXPECT_EQ(VersionQueries(app.root.path()).size(), 2u);
+    DeleteFileW(UserDataFolderOf(name).c_str());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The body streams as the browser control uses them: read on its own
 // thread, rewound, cloned, and held past teardown.
-#include "server/body_stream.h"
+#include "server/win32/body_stream.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -40,7 +40,7 @@ protected:
     void SetUp() override { folder.Write(L"media/clip.webm", Clip); }
     IStream* RangeStream(const wchar_t* range) {
         const Answer answer =
-            RouteRequest(RequestUri(L"media/clip.webm"), std::wstring_view(range));
+            RouteRequest(folder.Server(), RequestUri(L"media/clip.webm"), std::wstring_view(range));
         EXPECT_EQ(answer.body.kind, BodyKind::FileRange);
         return CreateBodyStream(answer.body);
     }
@@ -50,10 +50,10 @@ protected:
 TEST_F(BodyStreamTest, OutlivesTeardownAndUnmapsWithItsLastReader) {
     IStream* stream = RangeStream(L"bytes=1000-50999");
     ASSERT_NE(stream, nullptr);
-    ASSERT_EQ(MappedFileCache.size(), 1u);
-    const void* view = MappedFileCache.begin()->second->view;
+    ASSERT_EQ(folder.Server().Mappings().Count(), 1u);
+    const void* view = folder.Server().Mappings().Find(L"media/clip.webm")->view;
 
-    ReleaseMappedViews();
+    folder.Server().Mappings().ReleaseMappedViews();
     EXPECT_TRUE(IsMapped(view));
     std::string read;
     std::thread worker([&] { read = ReadAll(stream); });
@@ -140,8 +140,8 @@ TEST_F(BodyStreamTest, UnopenableFileGives500AndIsRetried) {
     const std::wstring path = folder.HostPath(L"media/clip.webm");
     HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    const Answer failed =
-        RouteRequest(RequestUri(L"media/clip.webm"), std::wstring_view(L"bytes=5-9"));
+    const Answer failed = RouteRequest(folder.Server(), RequestUri(L"media/clip.webm"),
+                                       std::wstring_view(L"bytes=5-9"));
     CloseHandle(lock);
     EXPECT_EQ(failed.status, 500);
     EXPECT_EQ(std::wstring(failed.reasonPhrase), L"Internal Server Error");
@@ -149,10 +149,10 @@ TEST_F(BodyStreamTest, UnopenableFileGives500AndIsRetried) {
               L"Cache-Control: no-store\nContent-Type: video/webm\nAccept-Ranges: bytes\n"
               L"Content-Range: bytes 5-9/100000\nContent-Length: 5");
     EXPECT_EQ(CreateBodyStream(failed.body), nullptr);
-    EXPECT_TRUE(MappedFileCache.empty());
+    EXPECT_EQ(folder.Server().Mappings().Count(), 0u);
 
-    const Answer retried =
-        RouteRequest(RequestUri(L"media/clip.webm"), std::wstring_view(L"bytes=5-9"));
+    const Answer retried = RouteRequest(folder.Server(), RequestUri(L"media/clip.webm"),
+                                        std::wstring_view(L"bytes=5-9"));
     EXPECT_EQ(retried.status, 206);
     EXPECT_EQ(ReadBody(retried).bytes, Clip.substr(5, 5));
 }
@@ -166,7 +166,8 @@ TEST_F(BodyStreamTest, MappedFileStaysReadableAndUnchangeable) {
     EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
     if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
     // Whole-file answers still open their own stream beside the mapping.
-    const Answer whole = RouteRequest(RequestUri(L"media/clip.webm"), std::nullopt);
+    const Answer whole =
+        RouteRequest(folder.Server(), RequestUri(L"media/clip.webm"), std::nullopt);
     EXPECT_EQ(ReadBody(whole).bytes, Clip);
     range->Release();
 }

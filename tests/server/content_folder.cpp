@@ -5,15 +5,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/text.h"
+#include "platform/text.h"
 #include "platform/files.h"
-#include "server/byte_range.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #include <objidl.h>
 
-#include "server/body_stream.h"
+#include "server/win32/body_stream.h"
 #else
 #include <unistd.h>
 #include "platform/posix/native_path.h"
@@ -39,9 +38,7 @@ unsigned ProcessId() {
 #endif
 }
 
-}  // namespace
-
-ContentFolder::ContentFolder() {
+std::wstring NewFolder() {
     static std::atomic<unsigned> counter{0};
     const fs::path folder =
         fs::temp_directory_path() /
@@ -49,18 +46,22 @@ ContentFolder::ContentFolder() {
     fs::remove_all(folder);
     fs::create_directories(folder / "www");
 #ifdef _WIN32
-    folder_ = folder.wstring();
+    std::wstring path = folder.wstring();
 #else
-    folder_ = Utf8ToWide(folder.string());
-    for (auto& unit : folder_)
+    std::wstring path = Utf8ToWide(folder.string());
+    for (auto& unit : path)
         if (unit == L'/') unit = L'\\';
 #endif
-    if (folder_.back() != L'\\') folder_.push_back(L'\\');
-    ExeFolder = folder_;
+    if (path.back() != L'\\') path.push_back(L'\\');
+    return path;
 }
 
+}  // namespace
+
+ContentFolder::ContentFolder() : folder_(NewFolder()), server_(folder_ + L"www\\") {}
+
 ContentFolder::~ContentFolder() {
-    ReleaseMappedViews();
+    server_.Mappings().ReleaseMappedViews();
     std::error_code ignored;
     fs::remove_all(NativeOf(folder_), ignored);
 }

@@ -9,7 +9,7 @@
 
 class ContentFolder {
 public:
-    // Creates the folder and points ExeFolder at it.
+    // Creates the folder, and a content server for its www.
     ContentFolder();
     // Releases the cached mappings and removes the folder.
     ~ContentFolder();
@@ -25,9 +25,11 @@ public:
                     const uint64_t* offsets) const;
     bool Exists(const std::wstring& relative) const;
     std::wstring HostPath(const std::wstring& relative) const;
+    ContentServer& Server() { return server_; }
 
 private:
     std::wstring folder_;  // host form, trailing backslash
+    ContentServer server_;
 };
 
 // size bytes of a pattern that differs at every offset within 251 bytes.

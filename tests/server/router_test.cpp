@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
 
+#include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "server/byte_range.h"
 #include "tests/server/content_folder.h"
@@ -145,8 +147,9 @@ TEST_F(RouterTest, AnswersTheTable) {
                      << "path " << testing::PrintToString(std::wstring(c.path)) << " range "
                      << (c.range ? testing::PrintToString(std::wstring(c.range))
                                  : std::string("none")));
-        const Answer answer = RouteRequest(
-            RequestUri(c.path), c.range ? std::optional<std::wstring_view>(c.range) : std::nullopt);
+        const Answer answer =
+            RouteRequest(folder.Server(), RequestUri(c.path),
+                         c.range ? std::optional<std::wstring_view>(c.range) : std::nullopt);
         EXPECT_EQ(answer.status, c.status);
         EXPECT_EQ(std::wstring(answer.reasonPhrase), c.reason);
         EXPECT_EQ(answer.headers, c.headers);
@@ -160,24 +163,25 @@ TEST_F(RouterTest, AnswersTheTable) {
 
 TEST_F(RouterTest, PartialAnswersShareOneMappingUntilReleased) {
     const std::wstring uri = RequestUri(L"media/clip.webm");
-    const Answer whole = RouteRequest(uri, std::wstring_view(L"bytes=0-"));
-    EXPECT_TRUE(MappedFileCache.empty());
+    const Answer whole = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=0-"));
+    EXPECT_EQ(folder.Server().Mappings().Count(), 0u);
 
-    const Answer first = RouteRequest(uri, std::wstring_view(L"bytes=0-9"));
-    const Answer second = RouteRequest(uri + L"?again", std::wstring_view(L"bytes=10-19"));
+    const Answer first = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=0-9"));
+    const Answer second =
+        RouteRequest(folder.Server(), uri + L"?again", std::wstring_view(L"bytes=10-19"));
     ASSERT_EQ(first.body.kind, BodyKind::FileRange);
     ASSERT_EQ(second.body.kind, BodyKind::FileRange);
     EXPECT_EQ(first.body.view.get(), second.body.view.get());
-    ASSERT_EQ(MappedFileCache.size(), 1u);
-    EXPECT_EQ(MappedFileCache.begin()->first, L"media/clip.webm");
+    ASSERT_EQ(folder.Server().Mappings().Count(), 1u);
+    EXPECT_NE(folder.Server().Mappings().Find(L"media/clip.webm"), nullptr);
 
-    ReleaseMappedViews();
-    EXPECT_TRUE(MappedFileCache.empty());
+    folder.Server().Mappings().ReleaseMappedViews();
+    EXPECT_EQ(folder.Server().Mappings().Count(), 0u);
     // Bodies handed out before the release still read the right bytes.
     EXPECT_EQ(ReadBody(first).bytes, Slice(Clip, 0, 9));
     EXPECT_EQ(ReadBody(second).bytes, Slice(Clip, 10, 19));
 
-    const Answer after = RouteRequest(uri, std::wstring_view(L"bytes=20-29"));
+    const Answer after = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=20-29"));
     EXPECT_NE(after.body.view.get(), nullptr);
     EXPECT_EQ(ReadBody(after).bytes, Slice(Clip, 20, 29));
 }
@@ -189,23 +193,82 @@ TEST_F(RouterTest, ServesFilesPastFourGibibytesWithTheirTrueSize) {
     folder.MakeSparse(L"big.webm", size, "ABCZ", offsets);
     const std::wstring uri = RequestUri(L"big.webm");
 
-    const Answer whole = RouteRequest(uri, std::nullopt);
+    const Answer whole = RouteRequest(folder.Server(), uri, std::nullopt);
     EXPECT_EQ(whole.status, 200);
     EXPECT_EQ(whole.headers, Whole(L"video/webm", size));
     EXPECT_EQ(whole.body.kind, BodyKind::WholeFile);
 
-    const Answer last = RouteRequest(uri, std::wstring_view(L"bytes=-1"));
+    const Answer last = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=-1"));
     EXPECT_EQ(last.status, 206);
     EXPECT_EQ(last.headers, Part(L"video/webm", size - 1, size - 1, size));
     EXPECT_EQ(ReadBody(last).bytes, "Z");
 
-    const Answer across = RouteRequest(uri, std::wstring_view(L"bytes=2147483647-2147483648"));
+    const Answer across =
+        RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=2147483647-2147483648"));
     EXPECT_EQ(across.headers, Part(L"video/webm", (1ull << 31) - 1, 1ull << 31, size));
     EXPECT_EQ(ReadBody(across).bytes, "BC");
 
-    const Answer tail = RouteRequest(uri, std::wstring_view(L"bytes=3221225470-"));
+    const Answer tail = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=3221225470-"));
     EXPECT_EQ(tail.headers, Part(L"video/webm", size - 2, size - 1, size));
     EXPECT_EQ(ReadBody(tail).bytes, std::string("\0Z", 2));
+}
+
+TEST_F(RouterTest, StartPagesAreJudgedByTheRoutersOwnRules) {
+    const struct {
+        const wchar_t* main;
+        bool served;
+    } cases[] = {
+        {L"index.html", true},
+        {L"index.html?level=2#top", true},
+        {L"img/Hero%20Walk.PNG", true},
+        {L"img\\Hero Walk.PNG", true},
+        {L"%E4%B8%AD.png", true},
+        {L"a%23b.txt", true},
+        {L"a#b.txt", false},  // the fragment starts at the hash
+        {L"missing.html", false},
+        {L"folder", false},
+        {L"", false},
+        {L"../package.json", false},
+        {L"js/../../package.json", false},
+        {L"%2E%2E/package.json", false},
+        {L"/index.html", false},
+        {L"C:index.html", false},
+        {L"con.html", false},
+        {L"%E4%B8", false},  // an escape that does not decode
+    };
+    folder.Write(L"../package.json", "{}");
+    for (const auto& c : cases)
+        EXPECT_EQ(NamesServedFile(folder.Server(), c.main), c.served)
+            << testing::PrintToString(std::wstring(c.main));
+}
+
+TEST_F(RouterTest, TellsTheLogEachMissingPathButNoFoundOne) {
+    const std::wstring logs = folder.HostPath(L"../logs");
+    DiagnosticsLog log;
+    log.Open(logs);
+    ContentServer server(folder.HostPath(L""), &log);
+    for (const wchar_t* path : {L"index.html", L"img/Hero%20Walk.PNG?v=2", L"media/clip.webm"})
+        EXPECT_NE(RouteRequest(server, RequestUri(path), std::nullopt).status, 404) << path;
+    EXPECT_EQ(RouteRequest(server, RequestUri(L"media/clip.webm"), std::wstring_view(L"bytes=0-1"))
+                  .status,
+              206);
+    EXPECT_FALSE(QueryFileStatus(log.path()).exists) << "a found file wrote to the log";
+
+    for (const wchar_t* path :
+         {L"missing%20one.js?v=3#x", L"folder", L"../x", L"bad%E4%B8.png?q", L"missing%20one.js"})
+        EXPECT_EQ(RouteRequest(server, RequestUri(path), std::nullopt).status, 404) << path;
+    const auto mapped = MapWholeFile(log.path());
+    ASSERT_TRUE(mapped);
+    const std::string text(reinterpret_cast<const char*>(mapped->view), mapped->size);
+    std::vector<std::string> paths;
+    for (size_t at = 0; (at = text.find("Z 404 ", at)) != std::string::npos;) {
+        const size_t start = at + 6;
+        at = text.find('\n', start);
+        paths.push_back(text.substr(start, at - start));
+    }
+    // Decoded, without the query; the repeat is not written again.
+    const std::vector<std::string> expected = {"missing one.js", "folder", "../x", "bad%E4%B8.png"};
+    EXPECT_EQ(paths, expected);
 }
 
 TEST(RouterDecoding, KeepsTheDecodingLimitFallback) {

@@ -257,6 +257,9 @@ AppFolder::AppFolder(const std::string& manifest, const std::wstring& hint)
     CopyFileW(LanternshellPath().c_str(), exe.c_str(), FALSE);
     if (!manifest.empty()) WriteFileBytes(root / L"package.json", manifest);
     CreateDirectoryW((root / L"www").c_str(), nullptr);
+    // The start page a manifest names by default; the host refuses to start
+    // without it.
+    WriteFileBytes(root / L"www\\index.html", "<!doctype html><title>app</title>");
 }
 
 std::wstring WindowText(HWND window) {

@@ -36,7 +36,8 @@ private:
 void RemoveTree(const std::wstring& path);
 void MakeFolders(const std::wstring& path);
 
-// An app folder: the executable copied in, a package.json and a www folder.
+// An app folder: the executable copied in, a package.json and a www folder
+// holding index.html.
 struct AppFolder {
     explicit AppFolder(const std::string& manifest, const std::wstring& hint = L"app");
     TempFolder root;

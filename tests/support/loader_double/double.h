@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/com.h"
-#include "platform/webview2.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2.h"
 #include "tests/support/utf8_text.h"
 
 namespace browser_double {

@@ -8,6 +8,9 @@
 //                  {"object": false} the completion delivers no environment
 //   "controller":  the same three for CreateCoreWebView2Controller
 //   "webview2": false               the view does not answer ICoreWebView2_2
+// Each creation call reads the scenario afresh and is answered alike, so a
+// host that starts the browser again is heard in full once more. The last
+// release of an environment or controller is recorded ("... released").
 #include "tests/support/loader_double/double.h"
 
 namespace browser_double {
@@ -210,6 +213,8 @@ class Controller final : public ComObject<ICoreWebView2Controller> {
 public:
     Controller(HWND parent, bool answersView2)
         : parent_(parent), view_(MakeView(parent, answersView2)) {}
+    // The host lets go of its last reference: it has dropped this controller.
+    ~Controller() override { Record("Controller released"); }
 
     HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override {
         if (!isVisible) return E_POINTER;
@@ -327,6 +332,7 @@ private:
 
 class Environment final : public ComObject<ICoreWebView2Environment> {
 public:
+    ~Environment() override { Record("Environment released"); }
     HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND parentWindow,
         ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override {

@@ -15,7 +15,17 @@
 //   {"event": "DocumentTitleChanged", "title": "..."}
 //   {"event": "ContainsFullScreenElementChanged", "value": true}
 //   {"event": "WindowCloseRequested"}
+//   {"event": "ProcessFailed", "kind": 1}   (COREWEBVIEW2_PROCESS_FAILED_KIND)
+//   {"event": "NavigationCompleted", "success": false, "status": 0}
 //   {"event": "Pause"}              (only waits)
+// The list starts at the first navigation and runs once; each event goes to
+// the view that navigated last, so after the host has made a new controller
+// the rest of the list reaches the new view. Only a changed list (a test
+// process driving the double itself) starts again.
+// Scenario key "reload": the HRESULT Reload answers (default S_OK).
+// Scenario key "refuse": call names ("add_NavigationStarting",
+// "AddWebResourceRequestedFilter", "Navigate") with the HRESULT each answers
+// instead of doing its work.
 // A "uri" or "source" given as null makes the getter hand out no text.
 // Transcript: "Raise <event> <arguments> handlers=N <window>" before the
 // host's handlers run, the host's calls on the arguments, then
@@ -445,7 +455,59 @@ enum class Kind {
     NewWindowRequested,
     WebMessageReceived,
     DOMContentLoaded,
+    ProcessFailed,
+    NavigationCompleted,
 };
+
+class ProcessFailedArgs final : public ComObject<ICoreWebView2ProcessFailedEventArgs> {
+public:
+    explicit ProcessFailedArgs(int kind) : kind_(kind) {}
+    HRESULT STDMETHODCALLTYPE
+    get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* kind) override {
+        if (!kind) return E_POINTER;
+        *kind = static_cast<COREWEBVIEW2_PROCESS_FAILED_KIND>(kind_);
+        Record("ProcessFailedArgs.get_ProcessFailedKind -> 0x00000000 value=" +
+               std::to_string(kind_));
+        return S_OK;
+    }
+
+private:
+    int kind_;
+};
+
+class NavigationCompletedArgs final : public ComObject<ICoreWebView2NavigationCompletedEventArgs> {
+public:
+    NavigationCompletedArgs(bool success, int status) : success_(success), status_(status) {}
+    HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) override {
+        if (!isSuccess) return E_POINTER;
+        *isSuccess = success_ ? TRUE : FALSE;
+        Record(std::string("NavigationCompletedArgs.get_IsSuccess -> 0x00000000 value=") +
+               (success_ ? "1" : "0"));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* status) override {
+        if (!status) return E_POINTER;
+        *status = static_cast<COREWEBVIEW2_WEB_ERROR_STATUS>(status_);
+        Record("NavigationCompletedArgs.get_WebErrorStatus -> 0x00000000 value=" +
+               std::to_string(status_));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) override {
+        if (!navigationId) return E_POINTER;
+        *navigationId = 7;
+        Record("NavigationCompletedArgs.get_NavigationId -> 0x00000000 value=7");
+        return S_OK;
+    }
+
+private:
+    bool success_;
+    int status_;
+};
+
+class View;
+// Makes view the one that receives the scenario's events and starts the
+// list on the first call.
+void Navigated(View* view);
 
 std::wstring JsonText(const std::wstring& text) {
     return Wide(nlohmann::json(Utf8(text)).dump());
@@ -471,15 +533,12 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override {
-        const HRESULT hr = uri ? S_OK : E_INVALIDARG;
+        const HRESULT hr = uri ? Refusal("Navigate") : E_INVALIDARG;
         Record("WebView.Navigate uri=" + Quote(uri) + " -> " + Hex(hr) + " " +
                ObserveWindow(parent_));
-        if (!uri) return hr;
+        if (FAILED(hr)) return hr;
         source_ = uri;
-        if (!eventsStarted_) {
-            eventsStarted_ = true;
-            StartEvents();
-        }
+        Navigated(this);
         return hr;
     }
     HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override {
@@ -514,12 +573,13 @@ public:
     HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override {
         return Uncalled("remove_HistoryChanged");
     }
-    HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler*,
-                                                      EventRegistrationToken*) override {
-        return Uncalled("add_NavigationCompleted");
+    HRESULT STDMETHODCALLTYPE
+    add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* handler,
+                            EventRegistrationToken* token) override {
+        return Add(Kind::NavigationCompleted, "add_NavigationCompleted", handler, token);
     }
-    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken) override {
-        return Uncalled("remove_NavigationCompleted");
+    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) override {
+        return Remove("remove_NavigationCompleted", token);
     }
     HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
         ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
@@ -550,12 +610,12 @@ public:
     HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) override {
         return Remove("remove_PermissionRequested", token);
     }
-    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*,
-                                                EventRegistrationToken*) override {
-        return Uncalled("add_ProcessFailed");
+    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* handler,
+                                                EventRegistrationToken* token) override {
+        return Add(Kind::ProcessFailed, "add_ProcessFailed", handler, token);
     }
-    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override {
-        return Uncalled("remove_ProcessFailed");
+    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken token) override {
+        return Remove("remove_ProcessFailed", token);
     }
     HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
         LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
@@ -573,7 +633,11 @@ public:
                    ICoreWebView2CapturePreviewCompletedHandler*) override {
         return Uncalled("CapturePreview");
     }
-    HRESULT STDMETHODCALLTYPE Reload() override { return Uncalled("Reload"); }
+    HRESULT STDMETHODCALLTYPE Reload() override {
+        const HRESULT hr = HresultOr(Scenario(), "reload", S_OK);
+        Record("WebView.Reload -> " + Hex(hr) + " " + ObserveWindow(parent_));
+        return hr;
+    }
     HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override {
         return Uncalled("PostWebMessageAsJson");
     }
@@ -662,7 +726,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override {
-        const HRESULT hr = uri ? S_OK : E_INVALIDARG;
+        const HRESULT hr = uri ? Refusal("AddWebResourceRequestedFilter") : E_INVALIDARG;
         Record("WebView.AddWebResourceRequestedFilter uri=" + Quote(uri) +
                " context=" + std::to_string(static_cast<int>(resourceContext)) + " -> " + Hex(hr));
         return hr;
@@ -721,6 +785,12 @@ private:
         ComPtr<IUnknown> handler;
     };
 
+    // What the scenario's "refuse" makes a call answer; S_OK when it is not named.
+    static HRESULT Refusal(const char* name) {
+        const nlohmann::json scenario = Scenario();
+        return scenario.contains("refuse") ? HresultOr(scenario["refuse"], name, S_OK) : S_OK;
+    }
+
     static HRESULT Uncalled(const char* name) {
         Record(std::string("WebView.") + name + " -> 0x80004001");
         return E_NOTIMPL;
@@ -728,10 +798,10 @@ private:
 
     template <class Handler>
     HRESULT Add(Kind kind, const char* name, Handler* handler, EventRegistrationToken* token) {
-        const HRESULT hr = handler ? S_OK : E_INVALIDARG;
+        const HRESULT hr = handler ? Refusal(name) : E_INVALIDARG;
         Record(std::string("WebView.") + name + " handler=" + Object(handler) +
                " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
-        if (!handler) return hr;
+        if (FAILED(hr)) return hr;
         registrations_.push_back({++lastToken_, kind, ComPtr<IUnknown>(handler)});
         if (token) token->value = lastToken_;
         return hr;
@@ -761,16 +831,14 @@ private:
         return handlers;
     }
 
-    void StartEvents();
-    void RaiseNext(size_t index);
+public:
     void Raise(const nlohmann::json& event);
 
+private:
     HWND parent_;
     bool answersView2_;
     std::vector<Registration> registrations_;
     int64_t lastToken_ = 0;
-    bool eventsStarted_ = false;
-    nlohmann::json events_;
     std::wstring source_;
     std::wstring title_;
     BOOL fullScreen_ = FALSE;
@@ -786,30 +854,52 @@ HRESULT View::get_Settings(ICoreWebView2Settings** settings) {
     return S_OK;
 }
 
-void View::StartEvents() {
-    const auto scenario = Scenario();
-    events_ = scenario.contains("events") && scenario["events"].is_array()
-                  ? scenario["events"]
-                  : nlohmann::json::array();
-    if (events_.empty()) return;
-    // The view lives as long as the host holds it; the scheduled job keeps it
-    // alive until the scenario has run out.
-    ComPtr<View> self = this;
-    const UINT delay = static_cast<UINT>(events_[0].value("delayMs", 20));
-    Schedule([self] { self->RaiseNext(0); }, delay);
+// The scenario's events. Never destroyed: the last jobs may run while the
+// host's statics are going.
+struct EventRun {
+    unsigned generation = 0;
+    bool started = false;
+    nlohmann::json events;
+    ComPtr<View> current;
+};
+
+EventRun& TheRun() {
+    static auto* run = new EventRun;
+    return *run;
 }
 
-void View::RaiseNext(size_t index) {
-    if (index >= events_.size()) return;
-    Raise(events_[index]);
-    if (index + 1 == events_.size()) {
-        Record("Done events=" + std::to_string(events_.size()));
+UINT DelayOf(const nlohmann::json& event) {
+    return event.is_object() ? static_cast<UINT>(event.value("delayMs", 20)) : 20;
+}
+
+void RaiseNext(unsigned generation, size_t index) {
+    EventRun& run = TheRun();
+    if (generation != run.generation || index >= run.events.size()) return;
+    if (run.current) run.current->Raise(run.events[index]);
+    if (generation != run.generation) return;
+    if (index + 1 == run.events.size()) {
+        Record("Done events=" + std::to_string(run.events.size()));
         return;
     }
-    ComPtr<View> self = this;
-    const auto& next = events_[index + 1];
-    const UINT delay = next.is_object() ? static_cast<UINT>(next.value("delayMs", 20)) : 20;
-    Schedule([self, index] { self->RaiseNext(index + 1); }, delay);
+    Schedule([generation, index] { RaiseNext(generation, index + 1); },
+             DelayOf(run.events[index + 1]));
+}
+
+void Navigated(View* view) {
+    EventRun& run = TheRun();
+    run.current = view;
+    const auto scenario = Scenario();
+    const nlohmann::json events = scenario.contains("events") && scenario["events"].is_array()
+                                      ? scenario["events"]
+                                      : nlohmann::json::array();
+    // The same list goes on where it is: a host that started the browser
+    // again hears the rest of it, not the whole list once more.
+    if (run.started && events == run.events) return;
+    run.started = true;
+    run.events = events;
+    const unsigned generation = ++run.generation;
+    if (run.events.empty()) return;
+    Schedule([generation] { RaiseNext(generation, 0); }, DelayOf(run.events[0]));
 }
 
 std::string DescribeResponse(ICoreWebView2WebResourceResponse* response, bool deferBody,
@@ -956,6 +1046,26 @@ void View::Raise(const nlohmann::json& event) {
                window());
         for (const auto& handler : handlers) result = handler->Invoke(this, nullptr);
         Record("Return WindowCloseRequested -> " + Hex(result) + " " + window());
+    } else if (name == "ProcessFailed") {
+        const auto handlers =
+            HandlersOf<ICoreWebView2ProcessFailedEventHandler>(Kind::ProcessFailed);
+        const int kind = event.value("kind", 0);
+        Record("Raise ProcessFailed kind=" + std::to_string(kind) +
+               " handlers=" + std::to_string(handlers.size()) + " " + window());
+        auto args = Make<ProcessFailedArgs>(kind);
+        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
+        Record("Return ProcessFailed -> " + Hex(result) + " " + window());
+    } else if (name == "NavigationCompleted") {
+        const auto handlers =
+            HandlersOf<ICoreWebView2NavigationCompletedEventHandler>(Kind::NavigationCompleted);
+        const bool success = event.value("success", true);
+        const int status = event.value("status", 0);
+        Record(std::string("Raise NavigationCompleted success=") + (success ? "1" : "0") +
+               " status=" + std::to_string(status) +
+               " handlers=" + std::to_string(handlers.size()) + " " + window());
+        auto args = Make<NavigationCompletedArgs>(success, status);
+        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
+        Record("Return NavigationCompleted -> " + Hex(result) + " " + window());
     } else {
         Record("Unknown event " + QuoteBytes(name));
     }

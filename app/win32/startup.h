@@ -1,0 +1,32 @@
+// The whole run of the host, from reading the manifest to the end of the
+// message loop. WinMain calls it with the shipped inputs; the runtime flow
+// tests call it with their own.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "host/win32/main_window.h"
+
+struct AppConfig;
+
+struct StartupInputs {
+    HINSTANCE instance = nullptr;
+    // Where package.json, www, the icon, the loader library and a fixed
+    // runtime are looked for; ends in a backslash.
+    std::wstring exeFolder;
+    // Where a missing runtime's installer is downloaded from.
+    std::wstring installerUrl;
+    // The browser data folder; empty means %LOCALAPPDATA%\<manifest name>.
+    std::wstring userDataFolder;
+};
+
+// Runs the host on the calling thread, which becomes the UI thread, and
+// returns the process's exit code: 0 when the window was closed, 1 after a
+// failure that has been shown in a message box.
+int RunApp(const StartupInputs& inputs);
+
+// The main window's settings from the manifest and the loaded icon; its
+// failure boxes carry the default title, not the manifest's.
+MainWindowSettings MainWindowSettingsOf(const AppConfig& config, HICON icon);

@@ -1,0 +1,287 @@
+#include "host/win32/browser_host.h"
+
+#include <cwchar>
+#include <string>
+
+#include "host/win32/browser_events.h"
+#include "host/win32/environment_options.h"
+#include "host/win32/main_window.h"
+#include "platform/diagnostics_log.h"
+#include "platform/win32/webview2_loader.h"
+#include "platform/win32/window.h"
+#include "server/origin.h"
+
+BrowserHostState BrowserHost;
+
+namespace {
+
+const wchar_t* const StoppedMessage =
+    L"The app stopped unexpectedly and could not be restarted. Run it again.";
+const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
+
+// UI thread only, like BrowserHost.
+bool browserStartFailed = false;
+
+void Log(const std::string& text) {
+    if (BrowserHost.settings.log) BrowserHost.settings.log->Write(text);
+}
+
+// What a completion reports: its own failure code, or E_POINTER when it
+// claims success but hands over no object.
+HRESULT CompletionError(HRESULT result, const void* object) {
+    if (FAILED(result)) return result;
+    return object ? S_OK : E_POINTER;
+}
+
+// A setup call whose failure the host can't act on: setup goes on without
+// what the call would have given, and the log tells what is missing.
+void LogIfFailed(const char* call, HRESULT result) {
+    if (SUCCEEDED(result)) return;
+    Log(std::string("failed: ") + call + " (error " + HexCode(static_cast<unsigned>(result)) + ")");
+}
+
+// Adds a handler to view through one of its add_ slots, with no token: the
+// host never removes a handler. call names the slot for the log.
+template <class View, class Interface, class... Arguments>
+void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
+              HRESULT (*handler)(Arguments...), const char* call) {
+    auto callback = MakeCallback<Interface>(handler);
+    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
+}
+
+template <class View, class Interface, class Context, class... Arguments>
+void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
+              Context* context, HRESULT (*handler)(Context*, Arguments...), const char* call) {
+    auto callback = MakeCallback<Interface>(context, handler);
+    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
+}
+
+}  // namespace
+
+std::int64_t SteadyMilliseconds() {
+    return static_cast<std::int64_t>(GetTickCount64());
+}
+
+void FailBrowserStart(const char* operation, HRESULT error) {
+    if (browserStartFailed) return;
+    browserStartFailed = true;
+    BrowserHost.ending = true;
+    Log(std::string("failed: ") + operation + " (error " + HexCode(static_cast<unsigned>(error)) +
+        "): the browser control could not be started");
+    wchar_t text[96];
+    swprintf(text, sizeof text / sizeof text[0],
+             L"Failed to start the WebView2 browser control (error 0x%08X).",
+             static_cast<unsigned>(error));
+    ShowMessageBox(text, BrowserHost.settings.failureCaption.c_str(), MB_ICONERROR);
+    // Destroying the window posts the quit message with 0; the second
+    // request replaces that code, so the loop ends with 1.
+    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
+        DestroyWindow(MainWindow.windowHandle);
+    PostQuitMessage(1);
+}
+
+ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* browserFolder,
+                                                                const std::wstring& userDataFolder,
+                                                                const BrowserSettings& settings,
+                                                                ContentServer& content) {
+    BrowserHost.settings = settings;
+    BrowserHost.content = &content;
+    BrowserHost.browserFolder = browserFolder;
+    BrowserHost.userDataFolder = userDataFolder;
+    ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
+    // Set even when empty, so the control never falls back to arguments of
+    // its own choosing.
+    options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str());
+    BrowserHost.options = options;
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        &OnEnvironmentCreated);
+    const HRESULT result = LoaderCreateEnvironment(browserFolder, userDataFolder.c_str(),
+                                                   options.Get(), callback.Get());
+    if (FAILED(result)) FailBrowserStart("CreateCoreWebView2EnvironmentWithOptions", result);
+    return options;
+}
+
+HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment) {
+    if (browserStartFailed) return S_OK;
+    const HRESULT error = CompletionError(result, environment);
+    if (FAILED(error)) {
+        FailBrowserStart("environment creation", error);
+        return S_OK;
+    }
+    BrowserHost.environment = environment;
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+        &OnControllerCreated);
+    const HRESULT created =
+        environment->CreateCoreWebView2Controller(MainWindow.windowHandle, callback.Get());
+    if (FAILED(created)) FailBrowserStart("CreateCoreWebView2Controller", created);
+    return S_OK;
+}
+
+HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller) {
+    if (browserStartFailed) return S_OK;
+    HRESULT error = CompletionError(result, controller);
+    if (FAILED(error)) {
+        FailBrowserStart("controller creation", error);
+        return S_OK;
+    }
+    BrowserHost.controller = controller;
+    error = controller->get_CoreWebView2(BrowserHost.webview.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(error) && !BrowserHost.webview) error = E_POINTER;
+    if (SUCCEEDED(error)) error = BrowserHost.webview.As(&BrowserHost.webview2);
+    if (SUCCEEDED(error) && !BrowserHost.webview2) error = E_NOINTERFACE;
+    if (FAILED(error)) {
+        FailBrowserStart("reaching the controller's view", error);
+        return S_OK;
+    }
+
+    ComPtr<ICoreWebView2Settings> settings;
+    BrowserHost.webview->get_Settings(settings.GetAddressOf());
+    if (settings) {
+        settings->put_IsScriptEnabled(TRUE);
+        settings->put_AreHostObjectsAllowed(FALSE);
+        settings->put_AreDefaultScriptDialogsEnabled(TRUE);
+        settings->put_IsWebMessageEnabled(TRUE);
+        settings->put_IsZoomControlEnabled(FALSE);
+        settings->put_AreDefaultContextMenusEnabled(TRUE);
+        settings->put_AreDevToolsEnabled(BrowserHost.settings.enableDevtools ? TRUE : FALSE);
+    }
+    settings.Reset();
+
+    RECT bounds{};
+    GetClientRect(MainWindow.windowHandle, &bounds);
+    controller->put_Bounds(bounds);
+
+    ICoreWebView2* const view = BrowserHost.webview.Get();
+    Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged,
+             "add_DocumentTitleChanged");
+    const std::wstring filter = std::wstring(AppOrigin) + L"*";
+    LogIfFailed(
+        "AddWebResourceRequestedFilter",
+        view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL));
+    Register(view, &ICoreWebView2::add_WebResourceRequested, &BrowserHost, &OnWebResourceRequested,
+             "add_WebResourceRequested");
+    Register(view, &ICoreWebView2::add_NavigationStarting, &OnNavigationStarting,
+             "add_NavigationStarting");
+    Register(view, &ICoreWebView2::add_PermissionRequested, &OnPermissionRequested,
+             "add_PermissionRequested");
+    Register(view, &ICoreWebView2::add_ContainsFullScreenElementChanged,
+             &OnContainsFullScreenElementChanged, "add_ContainsFullScreenElementChanged");
+    Register(view, &ICoreWebView2::add_WindowCloseRequested, &OnWindowCloseRequested,
+             "add_WindowCloseRequested");
+    Register(view, &ICoreWebView2::add_NewWindowRequested, &OnNewWindowRequested,
+             "add_NewWindowRequested");
+    Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived,
+             "add_WebMessageReceived");
+    Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
+             &OnDOMContentLoaded, "add_DOMContentLoaded");
+    Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost, &OnNavigationCompleted,
+             "add_NavigationCompleted");
+    Register(view, &ICoreWebView2::add_ProcessFailed, &BrowserHost, &OnProcessFailed,
+             "add_ProcessFailed");
+
+    // The start page exactly as the manifest gives it, query included.
+    const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
+    LogIfFailed("Navigate", view->Navigate(start.c_str()));
+    return S_OK;
+}
+
+namespace {
+
+void ReleaseBrowserObjects(BrowserHostState& host) {
+    host.webview2.Reset();
+    host.webview.Reset();
+    host.controller.Reset();
+    host.environment.Reset();
+}
+
+// Past the bounds: the player is told, and the loop ends with exit code 1.
+void GiveUp(BrowserHostState& host, const char* reason) {
+    host.ending = true;
+    Log(std::string("the app stops: ") + reason);
+    ShowMessageBox(StoppedMessage, host.settings.failureCaption.c_str(), MB_ICONERROR);
+    // Destroying the window posts the quit message with 0; the second
+    // request replaces that code.
+    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
+        DestroyWindow(MainWindow.windowHandle);
+    PostQuitMessage(1);
+}
+
+void Reload(BrowserHostState& host) {
+    // A browser started again in the meantime has loaded the page afresh.
+    if (!host.webview) return;
+    const HRESULT result = host.webview->Reload();
+    if (SUCCEEDED(result)) return;
+    Log("failed: Reload (error " + HexCode(static_cast<unsigned>(result)) + ")");
+    GiveUp(host, "the page could not be reloaded");
+}
+
+// The player decides: a long level load must not lose its progress to a
+// reload nobody asked for. The box runs a loop of its own, in which the
+// control may report more failures.
+void AskToReload(BrowserHostState& host) {
+    const int answer = MessageBoxW(MainWindow.windowHandle, NotRespondingMessage,
+                                   host.settings.failureCaption.c_str(), MB_YESNO | MB_ICONWARNING);
+    host.recovery.Answered(host.settings.clock());
+    if (host.ending) return;
+    if (answer == IDYES) {
+        Log("the player chose to reload the page");
+        Reload(host);
+    } else {
+        Log("the player chose to wait");
+    }
+}
+
+// The browser process is gone and every object of it with it.
+void RestartBrowser(BrowserHostState& host) {
+    if (host.controller) host.controller->Close();
+    ReleaseBrowserObjects(host);
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        &OnEnvironmentCreated);
+    const HRESULT result = LoaderCreateEnvironment(host.browserFolder, host.userDataFolder.c_str(),
+                                                   host.options.Get(), callback.Get());
+    if (FAILED(result))
+        FailBrowserStart("CreateCoreWebView2EnvironmentWithOptions after the browser exited",
+                         result);
+}
+
+}  // namespace
+
+HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
+                        ICoreWebView2ProcessFailedEventArgs* args) {
+    if (!host || !args || host->ending) return S_OK;
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
+    if (FAILED(args->get_ProcessFailedKind(&kind))) return S_OK;
+    const int number = static_cast<int>(kind);
+    const std::string failure = std::string("process failure: ") + DescribeProcessFailure(number);
+    switch (host->recovery.OnProcessFailed(number, host->settings.clock())) {
+        case RecoveryAction::Reload:
+            Log(failure + ": reloading the page");
+            Reload(*host);
+            break;
+        case RecoveryAction::AskToReload:
+            Log(failure + ": asking the player whether to reload");
+            AskToReload(*host);
+            break;
+        case RecoveryAction::RestartBrowser:
+            Log(failure + ": starting the browser again");
+            RestartBrowser(*host);
+            break;
+        case RecoveryAction::GiveUp:
+            Log(failure);
+            GiveUp(*host, "too many failures in one minute");
+            break;
+        case RecoveryAction::Ignore:
+            Log(failure + (number == RenderProcessUnresponsive
+                               ? ": the player is asked at most once a minute"
+                               : ": left to the browser control"));
+            break;
+    }
+    return S_OK;
+}
+
+void ReleaseBrowserHost() {
+    ReleaseBrowserObjects(BrowserHost);
+    BrowserHost.options.Reset();
+    BrowserHost.content = nullptr;
+    BrowserHost.settings.log = nullptr;
+}

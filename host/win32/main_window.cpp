@@ -1,0 +1,102 @@
+#include "host/win32/main_window.h"
+
+#include <objidl.h>
+// GDI+ needs the COM declarations that the lean Windows header leaves out.
+#include <gdiplus.h>
+
+#include "host/win32/browser_host.h"
+#include "platform/diagnostics_log.h"
+#include "platform/dpi.h"
+#include "platform/win32/window.h"
+
+MainWindowState MainWindow;
+
+const wchar_t* const MainWindowClassName = L"WindowsLanternshell";
+
+namespace {
+
+const DWORD ResizableStyle = WS_OVERLAPPEDWINDOW;  // 0x00CF0000
+// No sizing border and no maximize box.
+const DWORD FixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // 0x00CA0000
+
+}  // namespace
+
+HICON LoadIconFromImageFile(const std::wstring& path) {
+    using namespace Gdiplus::DllExports;
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    // A missing or undecodable file leaves no bitmap at all.
+    if (GdipCreateBitmapFromFile(path.c_str(), &bitmap) != Gdiplus::Ok || !bitmap) return nullptr;
+    HICON icon = nullptr;
+    const Gdiplus::GpStatus status = GdipCreateHICONFromBitmap(bitmap, &icon);
+    GdipDisposeImage(bitmap);
+    if (status == Gdiplus::Ok) return icon;
+    if (icon) DestroyIcon(icon);
+    return nullptr;
+}
+
+HICON LoadWindowIcon(const std::wstring& exeFolder, const std::wstring& icon) {
+    HICON handle = icon.empty() ? nullptr : LoadIconFromImageFile(exeFolder + icon);
+    return handle ? handle : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+namespace {
+
+void LogWin32Failure(const MainWindowSettings& settings, const char* operation) {
+    const DWORD error = GetLastError();
+    if (settings.log)
+        settings.log->Write(std::string("failed: ") + operation + " (Win32 error " +
+                            std::to_string(error) + ")");
+}
+
+}  // namespace
+
+bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
+    if (!RegisterHostWindowClass(instance, MainWindowClassName, MainWindowProc, COLOR_WINDOW,
+                                 settings.icon)) {
+        LogWin32Failure(settings, "RegisterClassExW of the main window");
+        ShowMessageBox(L"Failed to register window class", settings.failureCaption.c_str(),
+                       MB_ICONERROR);
+        return false;
+    }
+
+    const DWORD style = settings.resizable ? ResizableStyle : FixedStyle;
+    const int height = ClampClientSize(ScaleForDpi(settings.height));
+    const int width = ClampClientSize(ScaleForDpi(settings.width));
+    RECT bounds{0, 0, width, height};
+    AdjustWindowRectEx(&bounds, style, FALSE, 0);
+
+    // Created hidden: the window is shown once the first page has loaded.
+    MainWindow.windowHandle =
+        CreateWindowExW(0, MainWindowClassName, settings.title.c_str(), style, CW_USEDEFAULT,
+                        CW_USEDEFAULT, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                        nullptr, nullptr, instance, nullptr);
+    if (!MainWindow.windowHandle) {
+        LogWin32Failure(settings, "CreateWindowExW of the main window");
+        ShowMessageBox(L"Failed to create window", settings.failureCaption.c_str(), MB_ICONERROR);
+        return false;
+    }
+    return true;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_MOVE:
+        case WM_MOVING:
+            // Until the controller exists there is nothing to tell.
+            if (BrowserHost.controller) BrowserHost.controller->NotifyParentWindowPositionChanged();
+            return 0;
+        case WM_SIZE:
+            // The view always fills the client area; minimised, that is empty.
+            if (BrowserHost.controller) {
+                RECT client{};
+                GetClientRect(window, &client);
+                BrowserHost.controller->put_Bounds(client);
+            }
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,49 @@
+#include "platform/json_lookup.h"
+
+#include <cmath>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/text.h"
+
+namespace {
+
+const nlohmann::json* FindMember(const nlohmann::json& container, const char* key) {
+    if (!container.is_object()) return nullptr;
+    const auto found = container.find(key);
+    return found == container.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+std::wstring GetStringOr(const nlohmann::json& container, const char* key,
+                         const std::wstring& fallback) {
+    const auto* member = FindMember(container, key);
+    if (!member || !member->is_string()) return fallback;
+    return Utf8ToWide(member->get_ref<const std::string&>());
+}
+
+std::int32_t GetIntOr(const nlohmann::json& container, const char* key, std::int32_t fallback) {
+    const auto* member = FindMember(container, key);
+    if (!member) return fallback;
+    if (member->is_number_unsigned())
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(member->get<std::uint64_t>()));
+    if (member->is_number_integer())
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(member->get<std::int64_t>()));
+    if (member->is_number_float()) {
+        // Truncation toward zero; anything outside the 32-bit range (or NaN)
+        // gives the integer indefinite value, as the processor's conversion does.
+        const double value = std::trunc(member->get<double>());
+        if (!(value >= -2147483648.0 && value <= 2147483647.0))
+            return std::numeric_limits<std::int32_t>::min();
+        return static_cast<std::int32_t>(value);
+    }
+    return fallback;
+}
+
+bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback) {
+    const auto* member = FindMember(container, key);
+    if (!member || !member->is_boolean()) return fallback;
+    return member->get<bool>();
+}

@@ -1,0 +1,15 @@
+// Reading members of a parsed JSON value with a fallback, for the manifest
+// and the page's messages alike.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+// Lookups with a fallback: they never fail; a missing member, a member of the
+// wrong type or a container that is not an object yields the fallback.
+std::wstring GetStringOr(const nlohmann::json& container, const char* key,
+                         const std::wstring& fallback);
+std::int32_t GetIntOr(const nlohmann::json& container, const char* key, std::int32_t fallback);
+bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback);

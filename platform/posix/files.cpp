@@ -1,0 +1,64 @@
+// File status and whole-file mappings on POSIX.
+#include "platform/files.h"
+#include "platform/posix/native_path.h"
+
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+FileStatus QueryFileStatus(const std::wstring& path) {
+    FileStatus status;
+    struct stat info {};
+    if (stat(ToNativePath(path).c_str(), &info) != 0) return status;
+    status.exists = true;
+    status.regularFile = S_ISREG(info.st_mode);
+    status.size = static_cast<uint64_t>(info.st_size);
+    return status;
+}
+
+MappedFile::~MappedFile() {
+    if (view) munmap(const_cast<unsigned char*>(view), static_cast<size_t>(size));
+    if (fileHandle >= 0) close(static_cast<int>(fileHandle));
+}
+
+std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
+    auto mapped = std::make_shared<MappedFile>();
+    const int fd = open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    mapped->fileHandle = fd;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return nullptr;
+    void* view = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) return nullptr;
+    mapped->view = static_cast<const unsigned char*>(view);
+    mapped->size = static_cast<uint64_t>(info.st_size);
+    return mapped;
+}
+
+bool CreateFolder(const std::wstring& path) {
+    const std::string native = ToNativePath(path);
+    if (mkdir(native.c_str(), 0755) == 0) return true;
+    struct stat info {};
+    return stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+    const int fd =
+        open(ToNativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written <= 0) break;
+        done += static_cast<size_t>(written);
+    }
+    close(fd);
+    return done == bytes.size();
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return rename(ToNativePath(from).c_str(), ToNativePath(to).c_str()) == 0;
+}

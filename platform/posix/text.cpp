@@ -1,0 +1,149 @@
+// Text and path utilities on POSIX. The conversions follow the Unicode
+// standard's "maximal subpart" practice for ill-formed input, one U+FFFD per
+// maximal ill-formed subsequence, which is what the Win32 side produces for
+// every case the tests compare.
+#include "platform/text.h"
+#include "platform/posix/native_path.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+constexpr wchar_t Replacement = 0xFFFD;
+
+// Valid range of the second byte after a given lead byte (Unicode table 3-7).
+bool SecondByteFits(unsigned char lead, unsigned char second) {
+    if (lead == 0xE0) return second >= 0xA0 && second <= 0xBF;
+    if (lead == 0xED) return second >= 0x80 && second <= 0x9F;
+    if (lead == 0xF0) return second >= 0x90 && second <= 0xBF;
+    if (lead == 0xF4) return second >= 0x80 && second <= 0x8F;
+    return second >= 0x80 && second <= 0xBF;
+}
+
+int SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<wchar_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+std::wstring FromNativePath(const std::string& path) {
+    std::wstring wide = Utf8ToWide(path);
+    for (auto& unit : wide)
+        if (unit == L'/') unit = L'\\';
+    return wide;
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = text.size();
+    size_t i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        const int length = SequenceLength(lead);
+        if (length == 1) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        }
+        if (length == 0) {
+            out.push_back(Replacement);
+            ++i;
+            continue;
+        }
+        char32_t cp = lead & (0xFF >> (length + 1));
+        size_t j = i + 1;
+        bool complete = true;
+        for (int k = 1; k < length; ++k, ++j) {
+            const bool fits =
+                j < size && (k == 1 ? SecondByteFits(lead, bytes[j]) : (bytes[j] & 0xC0) == 0x80);
+            if (!fits) {
+                complete = false;
+                break;
+            }
+            cp = (cp << 6) | (bytes[j] & 0x3F);
+        }
+        if (complete)
+            AppendCodePoint(out, cp);
+        else
+            out.push_back(Replacement);
+        i = j;
+    }
+    return out;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = static_cast<char16_t>(text[i]);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() &&
+            static_cast<char16_t>(text[i + 1]) >= 0xDC00 &&
+            static_cast<char16_t>(text[i + 1]) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char16_t>(text[i + 1]) - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = Replacement;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string ToNativePath(const std::wstring& path) {
+    std::string native = WideToUtf8(path);
+    for (auto& byte : native)
+        if (byte == '\\') byte = '/';
+    return native;
+}
+
+std::wstring GetExecutablePath() {
+    static std::wstring executablePath;
+    if (executablePath.empty()) {
+        char* resolved = realpath("/proc/self/exe", nullptr);
+        if (resolved) executablePath = FromNativePath(resolved);
+        std::free(resolved);
+    }
+    return executablePath;
+}
+
+std::wstring GetLocalAppDataFolder() {
+    static std::wstring localAppDataFolder;
+    if (localAppDataFolder.empty()) {
+        if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+            localAppDataFolder = FromNativePath(data);
+        else if (const char* home = std::getenv("HOME"); home && *home)
+            localAppDataFolder = FromNativePath(std::string(home) + "/.local/share");
+    }
+    return localAppDataFolder;
+}

@@ -1,0 +1,98 @@
+// File status, whole-file mappings and file streams on Win32.
+#include "platform/files.h"
+#include "platform/win32/file_stream.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+namespace {
+
+HANDLE AsHandle(intptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
+}
+
+// A symbolic link reports its own attributes and a size of 0; what the
+// server streams is the target, so its size is read through a handle.
+bool ReadTargetStatus(const std::wstring& path, FileStatus& status) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!read) return false;
+    status.regularFile = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    status.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    return true;
+}
+
+}  // namespace
+
+FileStatus QueryFileStatus(const std::wstring& path) {
+    FileStatus status;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return status;
+    status.exists = true;
+    status.regularFile =
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+    status.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !ReadTargetStatus(path, status))
+        status.exists = false;
+    return status;
+}
+
+MappedFile::~MappedFile() {
+    if (view) UnmapViewOfFile(view);
+    if (mappingHandle != -1) CloseHandle(AsHandle(mappingHandle));
+    if (fileHandle != -1) CloseHandle(AsHandle(fileHandle));
+}
+
+std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
+    auto mapped = std::make_shared<MappedFile>();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    mapped->fileHandle = reinterpret_cast<intptr_t>(file);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0) return nullptr;
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping) return nullptr;
+    mapped->mappingHandle = reinterpret_cast<intptr_t>(mapping);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    if (!view) return nullptr;
+    mapped->view = static_cast<const unsigned char*>(view);
+    mapped->size = static_cast<uint64_t>(size.QuadPart);
+    return mapped;
+}
+
+IStream* OpenFileStream(const std::wstring& path) {
+    IStream* stream = nullptr;
+    if (FAILED(SHCreateStreamOnFileEx(path.c_str(), STGM_READ, 0, FALSE, nullptr, &stream)))
+        return nullptr;
+    return stream;
+}
+
+bool CreateFolder(const std::wstring& path) {
+    if (CreateDirectoryW(path.c_str(), nullptr)) return true;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+    // Others may read the log while the app runs, and rotate it away.
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool whole =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(file);
+    return whole;
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}

@@ -1,0 +1,19 @@
+// Window helpers shared by the main window and the runtime installer's
+// progress window, and the one way the host shows a message box.
+#pragma once
+
+#include <windows.h>
+
+// A size in pixels at 96 dots per inch, scaled to the system DPI (read once,
+// on the first call) and rounded up.
+int ScaleForDpi(int logicalPixels);
+
+// Registers a window class of the host: redrawn whole on resizing, the arrow
+// cursor, the system colour backgroundColor + 1 as its brush and icon as both
+// its large and small icon. False when registration fails.
+bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure,
+                             int backgroundColor, HICON icon);
+
+// Every box the host shows: no owner, an OK button and icon (MB_ICONERROR or
+// MB_ICONINFORMATION). Returns once the user has dismissed it.
+void ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT icon);

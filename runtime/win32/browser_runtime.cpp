@@ -1,0 +1,299 @@
+#include "runtime/win32/browser_runtime.h"
+
+#include <commctrl.h>
+#include <process.h>
+
+#include "platform/diagnostics_log.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "platform/win32/com.h"
+#include "platform/win32/webview2_loader.h"
+#include "platform/win32/window.h"
+#include "runtime/download_progress.h"
+
+const wchar_t* const RuntimeInstallerUrl = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
+const wchar_t* const FixedRuntimeFolder = L"webview2";
+
+namespace {
+
+const wchar_t* const InstallerWindowClassName = L"WebView2Setup";
+const wchar_t* const FixedModeFailedMessage =
+    L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to "
+    L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime "
+    L"in the \"webview2\" subfolder.";
+
+void Log(const RuntimeSettings& settings, const std::string& text) {
+    if (settings.log) settings.log->Write(text);
+}
+
+void LogWin32Failure(const RuntimeSettings& settings, const char* operation) {
+    const DWORD error = GetLastError();
+    Log(settings,
+        std::string("failed: ") + operation + " (Win32 error " + std::to_string(error) + ")");
+}
+
+// Only the presence of a version string counts for the check; the version
+// itself goes to the log, with the loader that found it.
+bool RuntimeAvailable(const RuntimeSettings& settings, const wchar_t* browserExecutableFolder) {
+    CoTaskMemString version;
+    const HRESULT result = LoaderGetBrowserVersion(browserExecutableFolder, version.Put());
+    const std::string where = browserExecutableFolder
+                                  ? "in \"" + WideToUtf8(browserExecutableFolder) + "\""
+                                  : "installed";
+    const char* const loader =
+        WebView2Loader.builtin ? "the built-in loader" : "the vendor's loader library";
+    if (!version) {
+        Log(settings, "no runtime " + where + ", asked through " + loader + " (error " +
+                          HexCode(static_cast<unsigned>(result)) + ")");
+        return false;
+    }
+    Log(settings, "runtime " + where + " found: version " + WideToUtf8(version.Copy()) +
+                      ", through " + loader);
+    return true;
+}
+
+void ShowRuntimeBox(const RuntimeSettings& settings, const wchar_t* text, UINT icon) {
+    ShowMessageBox(text, settings.caption.c_str(), icon);
+}
+
+// A download can report success and still not be a program: an empty answer
+// from a connection that closed early, or a sign-in page of a captive network.
+// Windows programs begin with "MZ".
+bool IsProgramFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char start[2] = {};
+    DWORD read = 0;
+    const bool program = ReadFile(file, start, sizeof start, &read, nullptr) &&
+                         read == sizeof start && start[0] == 'M' && start[1] == 'Z';
+    CloseHandle(file);
+    return program;
+}
+
+// Runs the downloaded installer from the user data folder, without arguments,
+// and waits for it. Its exit code says nothing to the check, only to the log:
+// the next check decides.
+void RunInstaller(const RuntimeSettings& settings, const std::wstring& path,
+                  const std::wstring& userDataFolder) {
+    wchar_t commandLine[1] = {L'\0'};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                        userDataFolder.c_str(), &startup, &process)) {
+        LogWin32Failure(settings, "CreateProcessW of the runtime installer");
+        return;
+    }
+    Log(settings, "runtime installer started");
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    Log(settings, "runtime installer ended with exit code " + std::to_string(exitCode));
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
+}  // namespace
+
+std::wstring InstallerPath(const std::wstring& userDataFolder) {
+    return userDataFolder + L"\\Webview2Setup.exe";
+}
+
+std::wstring PartialDownloadPath(const std::wstring& userDataFolder) {
+    return userDataFolder + L"\\Webview2Setup.exe.download";
+}
+
+RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
+                                  const std::wstring& userDataFolder,
+                                  const std::wstring& installerUrl) {
+    RuntimeCheck runtime;
+    if (settings.distributionMode == DistributionMode::Fixed) {
+        // A shipped copy is all there is: nothing is ever installed here.
+        runtime.browserExecutableFolder = FixedRuntimeFolder;
+        runtime.usable = RuntimeAvailable(settings, FixedRuntimeFolder);
+        if (!runtime.usable) ShowRuntimeBox(settings, FixedModeFailedMessage, MB_ICONERROR);
+        return runtime;
+    }
+    if (RuntimeAvailable(settings, nullptr)) {
+        runtime.usable = true;
+        return runtime;
+    }
+    // However the notice is dismissed, the installation follows.
+    ShowRuntimeBox(settings, settings.installMessage.c_str(), MB_ICONINFORMATION);
+    InstallBrowserRuntime(instance, userDataFolder, settings, installerUrl);
+    runtime.usable = RuntimeAvailable(settings, nullptr);
+    if (!runtime.usable) {
+        Log(settings, "the runtime is still missing after the installation");
+        ShowRuntimeBox(settings, settings.installFailedMessage.c_str(), MB_ICONERROR);
+    }
+    return runtime;
+}
+
+void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolder,
+                           const RuntimeSettings& settings, const std::wstring& installerUrl) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    if (!InitCommonControlsEx(&controls)) {
+        LogWin32Failure(settings, "InitCommonControlsEx");
+        ShowRuntimeBox(settings, L"Failed to initialize common controls", MB_ICONERROR);
+        return;
+    }
+    // A file standing where the folder belongs is no folder either.
+    if (!CreateFolder(userDataFolder)) {
+        LogWin32Failure(settings, "creating the user data folder");
+        ShowRuntimeBox(settings, L"Failed to create user data directory", MB_ICONERROR);
+        return;
+    }
+    if (!RegisterHostWindowClass(instance, InstallerWindowClassName, InstallerWindowProc,
+                                 COLOR_MENU, settings.icon)) {
+        LogWin32Failure(settings, "RegisterClassExW of the progress window");
+        ShowRuntimeBox(settings, L"Failed to register window class", MB_ICONERROR);
+        return;
+    }
+
+    const int width = ScaleForDpi(300);
+    const int height = ScaleForDpi(90);
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2;
+    const int y = GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2;
+    HWND window = CreateWindowExW(0, InstallerWindowClassName, settings.downloadingMessage.c_str(),
+                                  WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
+                                  width, height, nullptr, nullptr, instance, nullptr);
+    if (!window) {
+        LogWin32Failure(settings, "CreateWindowExW of the progress window");
+        ShowRuntimeBox(settings, L"Failed to create window", MB_ICONERROR);
+        return;
+    }
+
+    RECT client{};
+    GetClientRect(window, &client);
+    const int margin = ScaleForDpi(10);
+    const int margins = ScaleForDpi(20);
+    HWND progressBar =
+        CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, client.left + margin,
+                        client.top + margin, (client.right - client.left) - margins,
+                        (client.bottom - client.top) - margins, window, nullptr, instance, nullptr);
+    SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageW(progressBar, PBM_SETSTEP, 1, 0);
+
+    const std::wstring installerPath = InstallerPath(userDataFolder);
+    const std::wstring partialPath = PartialDownloadPath(userDataFolder);
+    DownloadJob job;
+    job.url = installerUrl;
+    job.path = partialPath;
+    job.window = window;
+    job.progressBar = progressBar;
+
+    Log(settings, "downloading the runtime installer from " + WideToUtf8(installerUrl));
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunDownload, &job, 0, nullptr));
+    if (!thread) Log(settings, "failed: starting the download thread");
+    if (thread) {
+        // Ends when the window is destroyed: by the download thread once the
+        // download is over, or earlier by the user, and then the wait below
+        // lasts until the download ends anyway.
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else {
+        // Nothing would ever close the window; nothing was downloaded.
+        DestroyWindow(window);
+        MSG quit{};
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+
+    // Only a program that arrived whole replaces the installer and is run;
+    // after a failure whatever lies at the installer's path stays unstarted.
+    bool usable = false;
+    if (FAILED(job.result))
+        Log(settings,
+            "failed: the download (error " + HexCode(static_cast<unsigned>(job.result)) + ")");
+    else if (!IsProgramFile(partialPath))
+        Log(settings, "failed: the download arrived but is no program");
+    else if (!MoveFileExW(partialPath.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING))
+        LogWin32Failure(settings, "moving the download to the installer's place");
+    else
+        usable = true;
+    if (!usable) {
+        DeleteFileW(partialPath.c_str());
+        return;
+    }
+    Log(settings, "download complete: " + WideToUtf8(installerPath));
+    RunInstaller(settings, installerPath, userDataFolder);
+}
+
+LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+unsigned __stdcall RunDownload(void* parameter) {
+    auto* job = static_cast<DownloadJob*>(parameter);
+    DownloadProgress progress(job->progressBar);
+    const HRESULT result =
+        URLDownloadToFileW(nullptr, job->url.c_str(), job->path.c_str(), 0, &progress);
+    // The window may be gone already (closed by the user); the call then
+    // fails at once instead of waiting.
+    SendMessageW(job->window, WM_CLOSE, 0, 0);
+    job->result = result;
+    return 0;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
+        *object = static_cast<IBindStatusCallback*>(this);
+        return S_OK;  // no count to raise: the object lives on the download's stack
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE DownloadProgress::AddRef() {
+    return 1;
+}
+
+ULONG STDMETHODCALLTYPE DownloadProgress::Release() {
+    return 1;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnStartBinding(DWORD, IBinding*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::GetPriority(LONG*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnLowResource(DWORD) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnProgress(ULONG progress, ULONG progressMax, ULONG,
+                                                       LPCWSTR) {
+    if (const auto position = ProgressPosition(progress, progressMax))
+        SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(*position), 0);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnStopBinding(HRESULT, LPCWSTR) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::GetBindInfo(DWORD*, BINDINFO*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnObjectAvailable(REFIID, IUnknown*) {
+    return E_NOTIMPL;
+}

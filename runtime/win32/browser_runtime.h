@@ -1,0 +1,101 @@
+// Making sure a browser runtime is usable before the main window exists: the
+// check, and in evergreen mode the download of the vendor's installer behind
+// a small progress window, its run, and the check once more.
+#pragma once
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include <string>
+
+#include "runtime/distribution_mode.h"
+
+class DiagnosticsLog;
+
+// The vendor's permanent link to the runtime installer. The shipped host
+// always downloads from here; tests hand the flow an address of their own.
+extern const wchar_t* const RuntimeInstallerUrl;
+
+// The runtime folder of fixed mode, handed to the browser control exactly as
+// this relative text.
+extern const wchar_t* const FixedRuntimeFolder;
+
+// The downloaded installer: userDataFolder + "\\Webview2Setup.exe".
+std::wstring InstallerPath(const std::wstring& userDataFolder);
+// Where the download lands until it has arrived whole.
+std::wstring PartialDownloadPath(const std::wstring& userDataFolder);
+
+// What the runtime check needs from the manifest, and the window icon.
+struct RuntimeSettings {
+    DistributionMode distributionMode = DistributionMode::Evergreen;
+    std::wstring caption;  // of every box the check shows: the manifest's title
+    std::wstring installMessage;
+    std::wstring downloadingMessage;  // the progress window's title
+    std::wstring installFailedMessage;
+    HICON icon = nullptr;  // the progress window's
+    // Hears the runtime found, each download and installer run and every
+    // failure; may be null.
+    DiagnosticsLog* log = nullptr;
+};
+
+// The outcome of EnsureBrowserRuntime: whether the browser can start, and from
+// which runtime.
+struct RuntimeCheck {
+    bool usable = false;
+    // Null for the installed runtime, FixedRuntimeFolder in fixed mode.
+    const wchar_t* browserExecutableFolder = nullptr;
+};
+
+// Checks for a runtime in the manifest's mode; in evergreen mode a missing one
+// is downloaded from installerUrl and installed, then looked for again. When
+// the answer is "not usable" the reason has been shown in a message box.
+RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
+                                  const std::wstring& userDataFolder,
+                                  const std::wstring& installerUrl);
+
+// Downloads the installer into the user data folder with a progress window
+// and runs it, waiting for it to end. Its own failures are shown in message
+// boxes; the caller judges success only by checking for the runtime again.
+// A download that fails starts nothing.
+void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolder,
+                           const RuntimeSettings& settings, const std::wstring& installerUrl);
+
+LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What the download thread gets. It only reads the first four fields; it
+// writes result once, just before it ends, and the UI thread reads it only
+// after it has waited for the thread.
+struct DownloadJob {
+    std::wstring url;
+    std::wstring path;
+    HWND window = nullptr;
+    HWND progressBar = nullptr;
+    HRESULT result = E_FAIL;
+};
+
+// The download thread's entry; its argument is a DownloadJob.
+unsigned __stdcall RunDownload(void* job);
+
+// The download's status callback. It lives on the download thread's stack
+// for exactly the length of the download, so it counts no references, and it
+// never fails a progress report, so the download is never cancelled from here.
+class DownloadProgress final : public IBindStatusCallback {
+public:
+    explicit DownloadProgress(HWND bar) : progressBar(bar) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override;
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override;
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD reserved) override;
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                                         LPCWSTR statusText) override;
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR error) override;
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override;
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format,
+                                              STGMEDIUM* medium) override;
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID iid, IUnknown* object) override;
+
+    HWND progressBar;
+};

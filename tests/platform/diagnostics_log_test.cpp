@@ -1,0 +1,155 @@
+#include "platform/diagnostics_log.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/files.h"
+#include "tests/server/content_folder.h"
+
+namespace {
+
+std::int64_t FixedClock() {
+    return 1796794264123;  // 2026-12-09T05:31:04.123Z
+}
+
+std::string Stamp() {
+    return "2026-12-09T05:31:04.123Z ";
+}
+
+// A folder for the log beside the temporary app folder's www.
+struct LogFolder {
+    ContentFolder content;
+    std::wstring folder = content.HostPath(L"../User Data");
+    std::wstring file(const wchar_t* name) const { return folder + L"\\" + name; }
+};
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "the last line has no line feed";
+    return lines;
+}
+
+// Read back through the platform layer, so the test needs no path
+// conversion of its own.
+std::string ReadWhole(const std::wstring& path) {
+    const auto status = QueryFileStatus(path);
+    if (!status.exists) return "<missing>";
+    if (status.size == 0) return "";
+    const auto mapped = MapWholeFile(path);
+    if (!mapped) return "<unreadable>";
+    return std::string(reinterpret_cast<const char*>(mapped->view),
+                       static_cast<size_t>(mapped->size));
+}
+
+TEST(DiagnosticsLog, TimestampsAreUtcWithMilliseconds) {
+    const struct {
+        std::int64_t ms;
+        const char* text;
+    } cases[] = {
+        {0, "1970-01-01T00:00:00.000Z"},
+        {-1, "1969-12-31T23:59:59.999Z"},
+        {951786123004, "2000-02-29T01:02:03.004Z"},
+        {1796794264123, "2026-12-09T05:31:04.123Z"},
+        {253402300799999, "9999-12-31T23:59:59.999Z"},
+        {-62135596800000, "0001-01-01T00:00:00.000Z"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatUtcTimestamp(c.ms), c.text) << c.ms;
+}
+
+TEST(DiagnosticsLog, WritesOneStampedLinePerEventIntoAFolderItCreates) {
+    LogFolder logs;
+    EXPECT_FALSE(QueryFileStatus(logs.folder).exists);
+    DiagnosticsLog log(&FixedClock);
+    log.Write("before open: never written");
+    log.Open(logs.folder + L"\\");
+    ASSERT_TRUE(log.IsOpen());
+    log.Write("start version=1.2.3.4");
+    log.Write(std::wstring(L"manifest name=\x00FC\x4E2D mode=fixed"));
+    log.Write("a line\r\nwith breaks\tand\x7F controls");
+    EXPECT_FALSE(log.Failed());
+    EXPECT_EQ(ReadWhole(logs.file(DiagnosticsLog::FileName)),
+              Stamp() + "start version=1.2.3.4\n" + Stamp() +
+                  "manifest name=\xC3\xBC\xE4\xB8\xAD mode=fixed\n" + Stamp() +
+                  "a line\\x0D\\x0Awith breaks\\x09and\\x7F controls\n");
+
+    // A second run appends to what the first left.
+    DiagnosticsLog again(&FixedClock);
+    again.Open(logs.folder);
+    again.Write("second run");
+    EXPECT_EQ(LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName))).size(), 4u);
+}
+
+TEST(DiagnosticsLog, LogsTheFirstHundredDistinctMissingPathsOnly) {
+    LogFolder logs;
+    DiagnosticsLog log(&FixedClock);
+    log.Open(logs.folder);
+    for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < 120; ++i) log.NotFound(L"img/missing-" + std::to_wstring(i) + L".png");
+    const auto lines = LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName)));
+    ASSERT_EQ(lines.size(), DiagnosticsLog::NotFoundLimit);
+    EXPECT_EQ(lines[0], Stamp() + "404 img/missing-0.png");
+    EXPECT_EQ(lines[98], Stamp() + "404 img/missing-98.png");
+    EXPECT_EQ(lines[99],
+              Stamp() + "404 img/missing-99.png (the last 404 logged this run: 100 paths)");
+}
+
+TEST(DiagnosticsLog, MovesAFullFileAsideBeforeItWouldPassOneMebibyte) {
+    LogFolder logs;
+    ASSERT_TRUE(CreateFolder(logs.folder));
+    const std::wstring current = logs.file(DiagnosticsLog::FileName);
+    const std::wstring old = logs.file(DiagnosticsLog::OldFileName);
+    const std::string line = "a line of exactly thirty bytes";  // stamp and LF added
+    const size_t written = Stamp().size() + line.size() + 1;
+    // Room for exactly one more line: it still goes into the same file.
+    const std::string filler(DiagnosticsLog::RotationSize - written, 'f');
+    ASSERT_TRUE(AppendToFile(current, filler));
+    ASSERT_TRUE(AppendToFile(old, "an older old log\n"));
+
+    DiagnosticsLog log(&FixedClock);
+    log.Open(logs.folder);
+    log.Write(line);
+    EXPECT_EQ(QueryFileStatus(current).size, DiagnosticsLog::RotationSize);
+    EXPECT_EQ(ReadWhole(old), "an older old log\n");
+
+    // The next one would pass the limit: the full file replaces the old one.
+    log.Write("the first line of the new file");
+    EXPECT_FALSE(log.Failed());
+    EXPECT_EQ(QueryFileStatus(old).size, DiagnosticsLog::RotationSize);
+    EXPECT_EQ(ReadWhole(old).substr(0, 4), "ffff");
+    EXPECT_EQ(ReadWhole(current), Stamp() + "the first line of the new file\n");
+}
+
+TEST(DiagnosticsLog, ALogThatCannotBeWrittenIsLeftAloneWithoutFailingTheCaller) {
+    {
+        // The folder's parent is missing: the log never opens.
+        LogFolder logs;
+        DiagnosticsLog log(&FixedClock);
+        log.Open(logs.folder + L"\\no\\such\\folder");
+        EXPECT_FALSE(log.IsOpen());
+        log.Write("nothing");
+        log.NotFound(L"x.png");
+        EXPECT_FALSE(log.Failed());
+        EXPECT_FALSE(QueryFileStatus(logs.folder).exists);
+    }
+    {
+        // A folder stands where the file should be: every write fails, the
+        // first failure ends the attempts.
+        LogFolder logs;
+        ASSERT_TRUE(CreateFolder(logs.folder));
+        ASSERT_TRUE(CreateFolder(logs.file(DiagnosticsLog::FileName)));
+        DiagnosticsLog log(&FixedClock);
+        log.Open(logs.folder);
+        EXPECT_TRUE(log.IsOpen());
+        log.Write("lost");
+        EXPECT_TRUE(log.Failed());
+        log.NotFound(L"x.png");
+        log.Write("lost too");
+        EXPECT_FALSE(QueryFileStatus(logs.file(DiagnosticsLog::OldFileName)).exists);
+    }
+}
+
+}  // namespace
