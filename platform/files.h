@@ -14,6 +14,21 @@ struct FileStatus {
 
 FileStatus QueryFileStatus(const std::wstring& path);
 
+// What tells one file from another whatever path names it (another case, a
+// short 8.3 name, a doubled separator, a link): on Windows the volume serial
+// number and the file index, on POSIX the device and the inode. Stable while
+// the file is open.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index == other.index;
+    }
+};
+
+// False when the file can't be opened or its identity read.
+bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity);
+
 // A read-only view of a whole file. The file stays open (on Windows with read
 // sharing only, so nobody can change it) until the last holder lets go, and
 // only then is the view unmapped: a reader that still holds one never touches
@@ -23,6 +38,7 @@ struct MappedFile {
     intptr_t mappingHandle = -1;  // the file-mapping HANDLE; unused on POSIX
     const unsigned char* view = nullptr;
     uint64_t size = 0;
+    FileIdentity identity;  // of the file as it was opened for the view
 
     MappedFile() = default;
     MappedFile(const MappedFile&) = delete;

@@ -190,8 +190,8 @@ Answer RouteRequest(ContentServer& server, std::wstring_view uri,
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
     if (range) {
-        AnswerRangeRequest(server.Mappings(), *range, status.size, type, decoded,
-                           std::move(filePath), answer);
+        AnswerRangeRequest(server.Mappings(), *range, status.size, type, std::move(filePath),
+                           answer, server.OpenRangeCapacity());
         return answer;
     }
     constexpr std::wstring_view lengthLine = L"\nContent-Length: ";

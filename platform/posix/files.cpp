@@ -19,6 +19,21 @@ FileStatus QueryFileStatus(const std::wstring& path) {
     return status;
 }
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat& info) {
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+}  // namespace
+
+bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity) {
+    struct stat info {};
+    if (stat(ToNativePath(path).c_str(), &info) != 0) return false;
+    identity = IdentityOf(info);
+    return true;
+}
+
 MappedFile::~MappedFile() {
     if (view) munmap(const_cast<unsigned char*>(view), static_cast<size_t>(size));
     if (fileHandle >= 0) close(static_cast<int>(fileHandle));
@@ -35,6 +50,7 @@ std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
     if (view == MAP_FAILED) return nullptr;
     mapped->view = static_cast<const unsigned char*>(view);
     mapped->size = static_cast<uint64_t>(info.st_size);
+    mapped->identity = IdentityOf(info);
     return mapped;
 }
 
