@@ -368,6 +368,12 @@ TEST_F(RouterTest, StartPagesAreJudgedByTheRoutersOwnRules) {
         {L"%E4%B8%AD.png", true},
         {L"a%23b.txt", true},
         {L"a#b.txt", false},  // the fragment starts at the hash
+        // Dot segments are resolved as the browser resolves them, never above www.
+        {L"./index.html", true},
+        {L"js/../index.html?x=../y", true},
+        {L"img/.%2E/img/%2e/Hero%20Walk.PNG", true},
+        {L"../index.html", true},
+        {L"img/..", false},
         {L"missing.html", false},
         {L"folder", false},
         {L"", false},
@@ -412,6 +418,27 @@ TEST_F(RouterTest, TellsTheLogEachMissingPathButNoFoundOne) {
     // Decoded, without the query; the repeat is not written again.
     const std::vector<std::string> expected = {"missing one.js", "folder", "../x", "bad%E4%B8.png"};
     EXPECT_EQ(paths, expected);
+}
+
+TEST(RouterDecoding, ResolvesDotSegmentsLikeABrowser) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"index.html", L"index.html"},
+        {L"./a/./b.js", L"a/b.js"},
+        {L"a\\b\\..\\c.js", L"a/c.js"},
+        {L"a/b/../../../../c.js", L"c.js"},
+        {L"%2e%2E/%2E/c.js", L"c.js"},
+        {L".%2e/a/%2e./b", L"b"},
+        {L"a/..", L""},
+        {L"a/b/.", L"a/b/"},
+        {L"a/...", L"a/..."},  // three dots are a name
+        {L"a/%2e%2e%2e", L"a/%2e%2e%2e"},
+        {L"a//b", L"a//b"},
+        {L"a/../b.js?p=../x#../y", L"b.js?p=../x#../y"},
+        {L"", L""},
+    };
+    for (const auto& [relative, resolved] : cases)
+        EXPECT_EQ(ResolveDotSegments(relative), resolved)
+            << testing::PrintToString(std::wstring(relative));
 }
 
 TEST(RouterDecoding, KeepsTheDecodingLimitFallback) {
