@@ -6,14 +6,6 @@
 #include <memory>
 #include <string>
 
-struct FileStatus {
-    bool exists = false;
-    bool regularFile = false;  // not a folder, device or anything else
-    uint64_t size = 0;         // in bytes, the full 64 bits
-};
-
-FileStatus QueryFileStatus(const std::wstring& path);
-
 // What tells one file from another whatever path names it (another case, a
 // short 8.3 name, a doubled separator, a link): on Windows the volume serial
 // number and the file index, on POSIX the device and the inode. Stable while
@@ -25,6 +17,18 @@ struct FileIdentity {
         return volume == other.volume && index == other.index;
     }
 };
+
+struct FileStatus {
+    bool exists = false;
+    bool regularFile = false;  // not a folder, device or anything else
+    uint64_t size = 0;         // in bytes, the full 64 bits
+    // Filled when the platform reads it with the status (POSIX); Windows
+    // reads it only through a handle, with QueryFileIdentity.
+    bool identityKnown = false;
+    FileIdentity identity;
+};
+
+FileStatus QueryFileStatus(const std::wstring& path);
 
 // False when the file can't be opened or its identity read.
 bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity);

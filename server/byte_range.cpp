@@ -66,9 +66,10 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size, uint64_t openRa
     return range;
 }
 
-void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue, uint64_t size,
-                        std::wstring_view type, std::wstring&& filePath, Answer& answer,
-                        uint64_t openRangeCap) {
+void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
+                        const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
+                        Answer& answer, uint64_t openRangeCap) {
+    const uint64_t size = status.size;
     const ByteRange range = ParseByteRange(TrimRangeValue(rangeValue), size, openRangeCap);
     answer.body = {};
     if (!range.present) {
@@ -107,7 +108,7 @@ void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
         answer.body.length = size;
         return;
     }
-    std::shared_ptr<const MappedFile> view = mappings.GetMappedView(filePath, size);
+    std::shared_ptr<const MappedFile> view = mappings.GetMappedView(filePath, status);
     // A view shorter than the range means the file shrank after it was
     // mapped; reading past the view would fault.
     if (!view || view->size <= range.last) {

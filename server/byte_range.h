@@ -39,9 +39,9 @@ std::wstring_view TrimRangeValue(std::wstring_view value);
 // header text starting with the three lines every found file gets.
 // A partial answer's mapping comes from mappings; an open-ended range covers
 // at most openRangeCap bytes.
-void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue, uint64_t size,
-                        std::wstring_view type, std::wstring&& filePath, Answer& answer,
-                        uint64_t openRangeCap);
+void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
+                        const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
+                        Answer& answer, uint64_t openRangeCap);
 
 // Header text shared by the router and the range branch. Each answer's text
 // is reserved once at its final length, so building it allocates once.

@@ -14,13 +14,13 @@ Views::const_iterator FindByIdentity(const Views& views, const FileIdentity& ide
 }  // namespace
 
 std::shared_ptr<const MappedFile> MappedFileCache::GetMappedView(const std::wstring& filePath,
-                                                                 uint64_t size) {
-    FileIdentity identity;
-    if (QueryFileIdentity(filePath, identity)) {
+                                                                 const FileStatus& status) {
+    FileIdentity identity = status.identity;
+    if (status.identityKnown || QueryFileIdentity(filePath, identity)) {
         const auto found = FindByIdentity(views_, identity);
         if (found != views_.end()) {
             auto position = views_.begin() + (found - views_.cbegin());
-            if ((*position)->size == size) {
+            if ((*position)->size == status.size) {
                 std::rotate(views_.begin(), position, position + 1);
                 return views_.front();
             }

@@ -28,11 +28,12 @@ constexpr size_t MappedFileCacheCapacity = 32;
 class MappedFileCache {
 public:
     // The mapping of the file at filePath, made on the first partial request
-    // for that file and reused after. size is the file's size as the router
+    // for that file and reused after. status is the file's as the router
     // read it: a cached view of another size is of a file that changed, and
     // is mapped again. Null when the file can't be mapped (nothing is cached
     // then, so the next request tries again).
-    std::shared_ptr<const MappedFile> GetMappedView(const std::wstring& filePath, uint64_t size);
+    std::shared_ptr<const MappedFile> GetMappedView(const std::wstring& filePath,
+                                                    const FileStatus& status);
 
     // Drops the cache's references. A view is unmapped once no body stream
     // holds it any more.

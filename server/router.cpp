@@ -236,8 +236,8 @@ Answer RouteRequest(ContentServer& server, std::wstring_view uri,
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
     if (range) {
-        AnswerRangeRequest(server.Mappings(), *range, status.size, type, std::move(filePath),
-                           answer, server.OpenRangeCapacity());
+        AnswerRangeRequest(server.Mappings(), *range, status, type, std::move(filePath), answer,
+                           server.OpenRangeCapacity());
         return answer;
     }
     constexpr std::wstring_view lengthLine = L"\nContent-Length: ";

@@ -9,16 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-FileStatus QueryFileStatus(const std::wstring& path) {
-    FileStatus status;
-    struct stat info {};
-    if (stat(ToNativePath(path).c_str(), &info) != 0) return status;
-    status.exists = true;
-    status.regularFile = S_ISREG(info.st_mode);
-    status.size = static_cast<uint64_t>(info.st_size);
-    return status;
-}
-
 namespace {
 
 FileIdentity IdentityOf(const struct stat& info) {
@@ -26,6 +16,18 @@ FileIdentity IdentityOf(const struct stat& info) {
 }
 
 }  // namespace
+
+FileStatus QueryFileStatus(const std::wstring& path) {
+    FileStatus status;
+    struct stat info {};
+    if (stat(ToNativePath(path).c_str(), &info) != 0) return status;
+    status.exists = true;
+    status.regularFile = S_ISREG(info.st_mode);
+    status.size = static_cast<uint64_t>(info.st_size);
+    status.identityKnown = true;
+    status.identity = IdentityOf(info);
+    return status;
+}
 
 bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity) {
     struct stat info {};
