@@ -6,13 +6,32 @@
 #include <memory>
 #include <string>
 
+// What tells one file from another whatever path names it (another case, a
+// short 8.3 name, a doubled separator, a link): on Windows the volume serial
+// number and the file index, on POSIX the device and the inode. Stable while
+// the file is open.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && index == other.index;
+    }
+};
+
 struct FileStatus {
     bool exists = false;
     bool regularFile = false;  // not a folder, device or anything else
     uint64_t size = 0;         // in bytes, the full 64 bits
+    // Filled when the platform reads it with the status (POSIX); Windows
+    // reads it only through a handle, with QueryFileIdentity.
+    bool identityKnown = false;
+    FileIdentity identity;
 };
 
 FileStatus QueryFileStatus(const std::wstring& path);
+
+// False when the file can't be opened or its identity read.
+bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity);
 
 // A read-only view of a whole file. The file stays open (on Windows with read
 // sharing only, so nobody can change it) until the last holder lets go, and
@@ -23,6 +42,7 @@ struct MappedFile {
     intptr_t mappingHandle = -1;  // the file-mapping HANDLE; unused on POSIX
     const unsigned char* view = nullptr;
     uint64_t size = 0;
+    FileIdentity identity;  // of the file as it was opened for the view
 
     MappedFile() = default;
     MappedFile(const MappedFile&) = delete;

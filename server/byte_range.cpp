@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "platform/text.h"
 #include "server/content_server.h"
 #include "server/router.h"
 
@@ -39,17 +40,20 @@ std::wstring_view TrimRangeValue(std::wstring_view value) {
     return value;
 }
 
-ByteRange ParseByteRange(std::wstring_view value, uint64_t size) {
+ByteRange ParseByteRange(std::wstring_view value, uint64_t size, uint64_t openRangeCap) {
     ByteRange range;
     constexpr std::wstring_view unit = L"bytes=";
-    if (size == 0 || value.substr(0, unit.size()) != unit) return range;
+    if (size == 0 || !EqualsIgnoringAsciiCase(value.substr(0, unit.size()), unit)) return range;
     const std::wstring_view rest = value.substr(unit.size());
     const size_t dash = rest.find(L'-');
     if (dash == std::wstring_view::npos) return range;
 
-    if (dash == rest.size() - 1) {  // "A-": from A to the end
+    if (dash == rest.size() - 1) {  // "A-": from A towards the end, at most the cap
         const auto first = ReadNumber(rest);
-        if (first && *first < size) range = {true, *first, size - 1};
+        if (first && *first < size && openRangeCap > 0) {
+            const uint64_t left = size - *first;
+            range = {true, *first, *first + (left < openRangeCap ? left : openRangeCap) - 1};
+        }
     } else if (dash == 0) {  // "-N": the last N bytes, all of them when N is larger
         const auto count = ReadNumber(rest.substr(1));
         if (count && *count >= 1) range = {true, *count >= size ? 0 : size - *count, size - 1};
@@ -62,13 +66,18 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size) {
     return range;
 }
 
-void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue, uint64_t size,
-                        std::wstring_view type, std::wstring_view decodedPath,
-                        std::wstring&& filePath, Answer& answer) {
-    const ByteRange range = ParseByteRange(TrimRangeValue(rangeValue), size);
+void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
+                        const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
+                        Answer& answer, uint64_t openRangeCap) {
+    const uint64_t size = status.size;
+    const ByteRange range = ParseByteRange(TrimRangeValue(rangeValue), size, openRangeCap);
     answer.body = {};
     if (!range.present) {
-        StartFoundHeaders(answer.headers, type, 0);
+        // The size tells the client what it may ask for instead.
+        constexpr std::wstring_view unsatisfiedLine = L"\nContent-Range: bytes */";
+        StartFoundHeaders(answer.headers, type, unsatisfiedLine.size() + DecimalLength(size));
+        answer.headers.append(unsatisfiedLine);
+        AppendDecimal(answer.headers, size);
         answer.status = 416;
         answer.reasonPhrase = L"Range Not Satisfiable";
         return;
@@ -99,7 +108,7 @@ void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
         answer.body.length = size;
         return;
     }
-    std::shared_ptr<const MappedFile> view = mappings.GetMappedView(decodedPath, filePath);
+    std::shared_ptr<const MappedFile> view = mappings.GetMappedView(filePath, status);
     // A view shorter than the range means the file shrank after it was
     // mapped; reading past the view would fault.
     if (!view || view->size <= range.last) {

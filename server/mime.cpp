@@ -42,6 +42,16 @@ const std::map<std::wstring, std::wstring, std::less<>> MimeTable = {
     {L".pdf", L"application/pdf"},
     {L".scml", L"text/xml"},
     {L".scon", L"application/json"},
+    // Module scripts are refused unless their type is a script type, and
+    // bundlers name them .mjs; the rest are what pages load besides.
+    {L".mjs", L"text/javascript; charset=utf-8"},
+    {L".vtt", L"text/vtt; charset=utf-8"},
+    {L".m4v", L"video/mp4"},
+    {L".mov", L"video/quicktime"},
+    {L".webmanifest", L"application/manifest+json"},
+    {L".glb", L"model/gltf-binary"},
+    {L".gltf", L"model/gltf+json"},
+    {L".ktx2", L"image/ktx2"},
 };
 
 const std::wstring DefaultMimeType = L"application/octet-stream";

@@ -1,5 +1,8 @@
 #include "server/router.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/text.h"
 #include "platform/files.h"
 #include "platform/folder_name.h"
@@ -56,6 +59,21 @@ bool IsServableSegment(std::wstring_view segment) {
     // else is "." or ".." in disguise.
     if (segment.find_first_not_of(L". ") == std::wstring_view::npos) return false;
     return !IsReservedDeviceName(segment);
+}
+
+// A segment of only dots, each written as "." or "%2e" in any case: what a
+// browser reads as "." (count 1) or ".." (count 2).
+bool IsDotSegment(std::wstring_view segment, int count) {
+    for (; count > 0; --count) {
+        if (!segment.empty() && segment.front() == L'.') {
+            segment.remove_prefix(1);
+        } else if (EqualsIgnoringAsciiCase(segment.substr(0, 3), L"%2e")) {
+            segment.remove_prefix(3);
+        } else {
+            return false;
+        }
+    }
+    return segment.empty();
 }
 
 Answer NotFound() {
@@ -159,9 +177,37 @@ bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
     return true;
 }
 
+std::wstring ResolveDotSegments(std::wstring_view relative) {
+    const size_t pathEnd = std::min(relative.find_first_of(L"?#"), relative.size());
+    const std::wstring_view path = relative.substr(0, pathEnd);
+    std::vector<std::wstring_view> segments;
+    size_t start = 0;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !IsSeparator(path[i])) continue;
+        const std::wstring_view segment = path.substr(start, i - start);
+        const bool last = i == path.size();
+        start = i + 1;
+        if (IsDotSegment(segment, 1)) {
+            if (last) segments.emplace_back();
+        } else if (IsDotSegment(segment, 2)) {
+            if (!segments.empty()) segments.pop_back();
+            if (last) segments.emplace_back();
+        } else {
+            segments.push_back(segment);
+        }
+    }
+    std::wstring resolved;
+    resolved.reserve(relative.size());
+    for (size_t i = 0; i < segments.size(); ++i) {
+        if (i > 0) resolved.push_back(L'/');
+        resolved.append(segments[i]);
+    }
+    return resolved.append(relative.substr(pathEnd));
+}
+
 bool NamesServedFile(const ContentServer& server, std::wstring_view relative) {
     std::wstring decoded, filePath;
-    if (!ResolveContentPath(server, relative, decoded, filePath)) return false;
+    if (!ResolveContentPath(server, ResolveDotSegments(relative), decoded, filePath)) return false;
     const FileStatus status = QueryFileStatus(filePath);
     return status.exists && status.regularFile;
 }
@@ -190,8 +236,8 @@ Answer RouteRequest(ContentServer& server, std::wstring_view uri,
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
     if (range) {
-        AnswerRangeRequest(server.Mappings(), *range, status.size, type, decoded,
-                           std::move(filePath), answer);
+        AnswerRangeRequest(server.Mappings(), *range, status, type, std::move(filePath), answer,
+                           server.OpenRangeCapacity());
         return answer;
     }
     constexpr std::wstring_view lengthLine = L"\nContent-Length: ";

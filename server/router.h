@@ -52,8 +52,14 @@ Answer RouteRequest(ContentServer& server, std::wstring_view uri,
 bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
                         std::wstring& decoded, std::wstring& filePath);
 
+// The path a browser asks for when it is sent to the app origin followed by
+// relative: "\\" read as "/", and "." and ".." segments (also escaped as
+// "%2e") resolved, never above the origin. Query and fragment are kept.
+std::wstring ResolveDotSegments(std::wstring_view relative);
+
 // Whether a path relative to the app origin (the manifest's start page, say)
-// names a regular file that the router serves.
+// names a regular file that the router serves once a browser has resolved
+// its dot segments.
 bool NamesServedFile(const ContentServer& server, std::wstring_view relative);
 
 // The decoded path of a relative path: query and fragment cut off, percent

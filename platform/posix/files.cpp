@@ -9,6 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat& info) {
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+}  // namespace
+
 FileStatus QueryFileStatus(const std::wstring& path) {
     FileStatus status;
     struct stat info {};
@@ -16,7 +24,16 @@ FileStatus QueryFileStatus(const std::wstring& path) {
     status.exists = true;
     status.regularFile = S_ISREG(info.st_mode);
     status.size = static_cast<uint64_t>(info.st_size);
+    status.identityKnown = true;
+    status.identity = IdentityOf(info);
     return status;
+}
+
+bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity) {
+    struct stat info {};
+    if (stat(ToNativePath(path).c_str(), &info) != 0) return false;
+    identity = IdentityOf(info);
+    return true;
 }
 
 MappedFile::~MappedFile() {
@@ -35,6 +52,7 @@ std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
     if (view == MAP_FAILED) return nullptr;
     mapped->view = static_cast<const unsigned char*>(view);
     mapped->size = static_cast<uint64_t>(info.st_size);
+    mapped->identity = IdentityOf(info);
     return mapped;
 }
 

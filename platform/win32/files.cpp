@@ -11,19 +11,34 @@ HANDLE AsHandle(intptr_t value) {
     return reinterpret_cast<HANDLE>(value);
 }
 
-// A symbolic link reports its own attributes and a size of 0; what the
-// server streams is the target, so its size is read through a handle.
-bool ReadTargetStatus(const std::wstring& path, FileStatus& status) {
+uint64_t Join(DWORD high, DWORD low) {
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
+}
+
+// What the file at path is, read through a handle that asks for attributes
+// only: it shares with every other opener, a cached mapping included, and
+// follows links to their target.
+bool ReadHandleInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info{};
     const bool read = GetFileInformationByHandle(file, &info) != 0;
     CloseHandle(file);
-    if (!read) return false;
+    return read;
+}
+
+// A symbolic link reports its own attributes and a size of 0; what the
+// server streams is the target, so its size is read through a handle.
+bool ReadTargetStatus(const std::wstring& path, FileStatus& status) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!ReadHandleInformation(path, info)) return false;
     status.regularFile = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    status.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    status.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
     return true;
 }
 
@@ -36,10 +51,17 @@ FileStatus QueryFileStatus(const std::wstring& path) {
     status.exists = true;
     status.regularFile =
         (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
-    status.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    status.size = Join(data.nFileSizeHigh, data.nFileSizeLow);
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !ReadTargetStatus(path, status))
         status.exists = false;
     return status;
+}
+
+bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!ReadHandleInformation(path, info)) return false;
+    identity = IdentityOf(info);
+    return true;
 }
 
 MappedFile::~MappedFile() {
@@ -54,15 +76,18 @@ std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     mapped->fileHandle = reinterpret_cast<intptr_t>(file);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return nullptr;
+    const uint64_t size = Join(info.nFileSizeHigh, info.nFileSizeLow);
+    if (size == 0) return nullptr;
     HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (!mapping) return nullptr;
     mapped->mappingHandle = reinterpret_cast<intptr_t>(mapping);
     const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
     if (!view) return nullptr;
     mapped->view = static_cast<const unsigned char*>(view);
-    mapped->size = static_cast<uint64_t>(size.QuadPart);
+    mapped->size = size;
+    mapped->identity = IdentityOf(info);
     return mapped;
 }
 

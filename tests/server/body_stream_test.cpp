@@ -51,7 +51,7 @@ TEST_F(BodyStreamTest, OutlivesTeardownAndUnmapsWithItsLastReader) {
     IStream* stream = RangeStream(L"bytes=1000-50999");
     ASSERT_NE(stream, nullptr);
     ASSERT_EQ(folder.Server().Mappings().Count(), 1u);
-    const void* view = folder.Server().Mappings().Find(L"media/clip.webm")->view;
+    const void* view = folder.Server().Mappings().Find(folder.HostPath(L"media/clip.webm"))->view;
 
     folder.Server().Mappings().ReleaseMappedViews();
     EXPECT_TRUE(IsMapped(view));

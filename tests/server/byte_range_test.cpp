@@ -30,7 +30,12 @@ TEST(ParseByteRange, ReadsEachFormAgainstTheSize) {
         {L"bytes=1000-", 1000, false, 0, 0},
         {L"bytes=500-400", 1000, false, 0, 0},
         {L"bytes=-0", 1000, false, 0, 0},
-        {L"Bytes=0-1", 1000, false, 0, 0},
+        // The unit is matched in any case; nothing else about it is loose.
+        {L"Bytes=0-1", 1000, true, 0, 1},
+        {L"BYTES=-2", 1000, true, 998, 999},
+        {L"bYtEs=7-", 1000, true, 7, 999},
+        {L"bytes =0-1", 1000, false, 0, 0},
+        {L"byte=0-1", 1000, false, 0, 0},
         {L"bytes 0-1", 1000, false, 0, 0},
         {L"items=0-1", 1000, false, 0, 0},
         {L"bytes=5", 1000, false, 0, 0},
@@ -57,6 +62,42 @@ TEST(ParseByteRange, ReadsEachFormAgainstTheSize) {
         EXPECT_EQ(range.first, c.first);
         EXPECT_EQ(range.last, c.last);
     }
+}
+
+// An open-ended range is answered with at most the cap; ranges that say
+// where they end, and suffixes, are answered as asked.
+TEST(ParseByteRange, CapsOpenEndedRangesOnly) {
+    constexpr uint64_t cap = 100;
+    const uint64_t big = 5ull << 30;
+    const RangeCase cases[] = {
+        {L"bytes=0-", 1000, true, 0, 99},
+        {L"bytes=899-", 1000, true, 899, 998},  // one more than the cap is left
+        {L"bytes=900-", 1000, true, 900, 999},  // exactly the cap is left
+        {L"bytes=901-", 1000, true, 901, 999},  // less than the cap is left
+        {L"bytes=999-", 1000, true, 999, 999},  // the last byte
+        {L"bytes=0-", 100, true, 0, 99},
+        {L"bytes=0-", 1, true, 0, 0},
+        {L"bytes=0-999", 1000, true, 0, 999},
+        {L"bytes=100-899", 1000, true, 100, 899},
+        {L"bytes=-500", 1000, true, 500, 999},
+        {L"bytes=-5000", 1000, true, 0, 999},
+        {L"bytes=5368709000-", big, true, 5368709000, 5368709099},
+        {L"bytes=5368709100-", big, true, 5368709100, big - 1},
+        {L"bytes=1000-", 1000, false, 0, 0},
+    };
+    for (const RangeCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.value)) + " of " +
+                     std::to_string(c.size));
+        const ByteRange range = ParseByteRange(c.value, c.size, cap);
+        ASSERT_EQ(range.present, c.present);
+        if (!c.present) continue;
+        EXPECT_EQ(range.first, c.first);
+        EXPECT_EQ(range.last, c.last);
+    }
+    // The shipped cap, against a file far larger than it.
+    const ByteRange range = ParseByteRange(L"bytes=1000-", big);
+    ASSERT_TRUE(range.present);
+    EXPECT_EQ(range.last - range.first + 1, OpenRangeCap);
 }
 
 TEST(ParseByteRange, TrimsClassicWhiteSpaceOnly) {

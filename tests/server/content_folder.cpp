@@ -74,6 +74,10 @@ std::wstring ContentFolder::HostPath(const std::wstring& relative) const {
     return path;
 }
 
+std::string ContentFolder::NativePath(const std::wstring& relative) const {
+    return NativeOf(HostPath(relative)).string();
+}
+
 void ContentFolder::Write(const std::wstring& relative, const std::string& bytes) const {
     const fs::path path = NativeOf(HostPath(relative));
     fs::create_directories(path.parent_path());

@@ -25,6 +25,8 @@ public:
                     const uint64_t* offsets) const;
     bool Exists(const std::wstring& relative) const;
     std::wstring HostPath(const std::wstring& relative) const;
+    // The path as the platform's own calls take it.
+    std::string NativePath(const std::wstring& relative) const;
     ContentServer& Server() { return server_; }
 
 private:

@@ -53,6 +53,14 @@ TEST(MimeTable, TheTypesPagesDependOn) {
         {L".mp3", L"audio/mpeg"},
         {L".wav", L"audio/wav"},
         {L".ogg", L"audio/ogg"},
+        {L".mjs", L"text/javascript; charset=utf-8"},
+        {L".vtt", L"text/vtt; charset=utf-8"},
+        {L".m4v", L"video/mp4"},
+        {L".mov", L"video/quicktime"},
+        {L".webmanifest", L"application/manifest+json"},
+        {L".glb", L"model/gltf-binary"},
+        {L".gltf", L"model/gltf+json"},
+        {L".ktx2", L"image/ktx2"},
     };
     for (const auto& [extension, type] : rows)
         EXPECT_EQ(LookupMimeType(std::wstring(L"f") + extension), type)

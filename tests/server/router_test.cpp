@@ -12,6 +12,12 @@
 #include "server/byte_range.h"
 #include "tests/server/content_folder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 const std::string Clip = Pattern(1000, 3);
@@ -26,7 +32,10 @@ std::wstring Found(const wchar_t* type) {
 std::wstring Whole(const wchar_t* type, size_t size) {
     return Found(type) + L"\nContent-Length: " + std::to_wstring(size);
 }
-std::wstring Part(const wchar_t* type, size_t first, size_t last, size_t size) {
+std::wstring Unsatisfiable(const wchar_t* type, size_t size) {
+    return Found(type) + L"\nContent-Range: bytes */" + std::to_wstring(size);
+}
+std::wstring Part(const wchar_t* type, uint64_t first, uint64_t last, uint64_t size) {
     return Found(type) + L"\nContent-Range: bytes " + std::to_wstring(first) + L"-" +
            std::to_wstring(last) + L"/" + std::to_wstring(size) + L"\nContent-Length: " +
            std::to_wstring(last - first + 1);
@@ -135,12 +144,16 @@ TEST_F(RouterTest, AnswersTheTable) {
          Part(webm, 900, 999, 1000), BodyKind::FileRange, Slice(Clip, 900, 999)},
         {L"media/clip.webm", L"bytes=-1001", 206, L"Partial Content", Part(webm, 0, 999, 1000),
          BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"bytes=1000-", 416, L"Range Not Satisfiable", Found(webm),
+        {L"media/clip.webm", L"Bytes=0-1", 206, L"Partial Content", Part(webm, 0, 1, 1000),
+         BodyKind::FileRange, Slice(Clip, 0, 1)},
+        {L"media/clip.webm", L"bytes=1000-", 416, L"Range Not Satisfiable",
+         Unsatisfiable(webm, 1000), BodyKind::None, ""},
+        {L"media/clip.webm", L"items=0-1", 416, L"Range Not Satisfiable", Unsatisfiable(webm, 1000),
          BodyKind::None, ""},
         {L"one.bin", L"bytes=-1", 206, L"Partial Content",
          Part(L"application/octet-stream", 0, 0, 1), BodyKind::WholeFile, "Q"},
         {L"empty.txt", L"bytes=0-", 416, L"Range Not Satisfiable",
-         Found(L"text/plain; charset=utf-8"), BodyKind::None, ""},
+         Unsatisfiable(L"text/plain; charset=utf-8", 0), BodyKind::None, ""},
     };
     for (const RouteCase& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -173,7 +186,7 @@ TEST_F(RouterTest, PartialAnswersShareOneMappingUntilReleased) {
     ASSERT_EQ(second.body.kind, BodyKind::FileRange);
     EXPECT_EQ(first.body.view.get(), second.body.view.get());
     ASSERT_EQ(folder.Server().Mappings().Count(), 1u);
-    EXPECT_NE(folder.Server().Mappings().Find(L"media/clip.webm"), nullptr);
+    EXPECT_NE(folder.Server().Mappings().Find(folder.HostPath(L"media/clip.webm")), nullptr);
 
     folder.Server().Mappings().ReleaseMappedViews();
     EXPECT_EQ(folder.Server().Mappings().Count(), 0u);
@@ -213,6 +226,141 @@ TEST_F(RouterTest, ServesFilesPastFourGibibytesWithTheirTrueSize) {
     EXPECT_EQ(ReadBody(tail).bytes, std::string("\0Z", 2));
 }
 
+TEST_F(RouterTest, AnswersOpenEndedRangesWithAtMostTheCap) {
+    // 5 GiB, sparse; markers on both sides of the cap's edges and at the end.
+    const uint64_t size = 5ull << 30;
+    const uint64_t cap = OpenRangeCap;
+    const uint64_t tail = size - cap;  // from here the cap reaches the last byte exactly
+    const uint64_t offsets[] = {0, cap - 1, cap, tail - 1, tail, size - 1};
+    folder.MakeSparse(L"intro.mp4", size, "abcdef", offsets);
+    const std::wstring uri = RequestUri(L"intro.mp4");
+    const wchar_t* mp4 = L"video/mp4";
+    const struct {
+        std::wstring range;
+        uint64_t first, last;
+        char firstByte, lastByte;
+    } cases[] = {
+        {L"bytes=0-", 0, cap - 1, 'a', 'b'},
+        {L"bytes=" + std::to_wstring(tail - 1) + L"-", tail - 1, size - 2, 'd', '\0'},
+        {L"bytes=" + std::to_wstring(tail) + L"-", tail, size - 1, 'e', 'f'},
+        {L"bytes=" + std::to_wstring(size - 1) + L"-", size - 1, size - 1, 'f', 'f'},
+        // Ranges that say where they end are answered as asked.
+        {L"bytes=0-" + std::to_wstring(cap), 0, cap, 'a', 'c'},
+        {L"bytes=-" + std::to_wstring(cap + 1), tail - 1, size - 1, 'd', 'f'},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.range));
+        const Answer answer = RouteRequest(folder.Server(), uri, std::wstring_view(c.range));
+        EXPECT_EQ(answer.status, 206);
+        EXPECT_EQ(answer.headers, Part(mp4, c.first, c.last, size));
+        ASSERT_EQ(answer.body.kind, BodyKind::FileRange);
+        const std::string body = ReadBody(answer).bytes;
+        ASSERT_EQ(body.size(), c.last - c.first + 1);
+        EXPECT_EQ(body.front(), c.firstByte);
+        EXPECT_EQ(body.back(), c.lastByte);
+    }
+}
+
+// Any frame may spell one file many ways; each spelling must not add a
+// mapping and its handles.
+TEST_F(RouterTest, MapsAFileOnceWhateverThePathSpelling) {
+    const std::string bytes = Pattern(5000, 9);
+    folder.Write(L"Sub Folder/Long Name.webm", bytes);
+    std::vector<std::wstring> spellings = {
+        L"Sub%20Folder/Long%20Name.webm", L"Sub%20Folder//Long%20Name.webm",
+        L"Sub%20Folder%5CLong%20Name.webm", L"Sub%20Folder/Long%20Name.webm?v=2",
+        L"Sub Folder\\Long Name.webm"};
+#ifdef _WIN32
+    // Case, the trailing dots and spaces Windows drops, and the short name.
+    spellings.insert(spellings.end(),
+                     {L"SUB%20FOLDER/long%20name.WEBM", L"Sub%20Folder/Long%20Name.webm.",
+                      L"Sub%20Folder./Long%20Name.webm%20", L"sub folder/long name.webm. ."});
+    // The folder above may have short names of its own: only the part below www counts.
+    const auto shortened = [](const std::wstring& path) {
+        wchar_t buffer[MAX_PATH];
+        const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+        return std::wstring(buffer, length < MAX_PATH ? length : 0);
+    };
+    const std::wstring root = shortened(folder.HostPath(L""));
+    const std::wstring file = shortened(folder.HostPath(L"Sub Folder/Long Name.webm"));
+    ASSERT_FALSE(root.empty());
+    ASSERT_EQ(file.compare(0, root.size(), root), 0) << testing::PrintToString(file);
+    const std::wstring relative = file.substr(root.size());
+    ASSERT_EQ(relative.find(L' '), std::wstring::npos) << "no short name was made";
+    spellings.push_back(relative);
+#else
+    // A second name of the same file.
+    ASSERT_EQ(link(folder.NativePath(L"Sub Folder/Long Name.webm").c_str(),
+                   folder.NativePath(L"alias.webm").c_str()),
+              0);
+    spellings.push_back(L"alias.webm");
+#endif
+    std::vector<Answer> answers;
+    for (const std::wstring& spelling : spellings) {
+        SCOPED_TRACE(testing::PrintToString(spelling));
+        answers.push_back(RouteRequest(folder.Server(), RequestUri(spelling),
+                                       std::wstring_view(L"bytes=100-199")));
+        ASSERT_EQ(answers.back().status, 206);
+        EXPECT_EQ(ReadBody(answers.back()).bytes, Slice(bytes, 100, 199));
+        EXPECT_EQ(answers.back().body.view, answers.front().body.view);
+    }
+    EXPECT_EQ(folder.Server().Mappings().Count(), 1u);
+}
+
+TEST_F(RouterTest, KeepsTheMostRecentlyUsedMappingsUpToTheBound) {
+    const size_t files = 2 * MappedFileCacheCapacity;
+    for (size_t i = 0; i < files; ++i)
+        folder.Write(L"f" + std::to_wstring(i) + L".ogg", Pattern(100, static_cast<unsigned>(i)));
+    const auto ask = [&](size_t i) {
+        return RouteRequest(folder.Server(), RequestUri(L"f" + std::to_wstring(i) + L".ogg"),
+                            std::wstring_view(L"bytes=10-19"));
+    };
+    const auto cached = [&](size_t i) {
+        return folder.Server().Mappings().Find(
+                   folder.HostPath(L"f" + std::to_wstring(i) + L".ogg")) != nullptr;
+    };
+    for (size_t i = 0; i < MappedFileCacheCapacity; ++i) ask(i);
+    EXPECT_EQ(folder.Server().Mappings().Count(), MappedFileCacheCapacity);
+    const Answer held = ask(1);  // 1 is used again; 0 is now the least recent
+    const Answer evicted = ask(0);
+    ask(2);
+    // Full: each new file drops the least recently used one (3, then 4...).
+    ask(MappedFileCacheCapacity);
+    ask(MappedFileCacheCapacity + 1);
+    EXPECT_EQ(folder.Server().Mappings().Count(), MappedFileCacheCapacity);
+    EXPECT_TRUE(cached(0));
+    EXPECT_TRUE(cached(1));
+    EXPECT_TRUE(cached(2));
+    EXPECT_FALSE(cached(3));
+    EXPECT_FALSE(cached(4));
+    EXPECT_TRUE(cached(5));
+
+    for (size_t i = MappedFileCacheCapacity + 2; i < files; ++i) ask(i);
+    EXPECT_EQ(folder.Server().Mappings().Count(), MappedFileCacheCapacity);
+    EXPECT_FALSE(cached(0));
+    // An answer whose mapping left the cache still reads its bytes, and the
+    // file is mapped again when asked for.
+    EXPECT_EQ(ReadBody(evicted).bytes, Slice(Pattern(100, 0), 10, 19));
+    EXPECT_EQ(ReadBody(ask(0)).bytes, Slice(Pattern(100, 0), 10, 19));
+    EXPECT_TRUE(cached(0));
+    EXPECT_EQ(ReadBody(held).bytes, Slice(Pattern(100, 1), 10, 19));
+}
+
+#ifndef _WIN32
+// On Windows a mapped file can't be written; here it can, and a file that
+// grew must not be answered from its old, shorter view.
+TEST_F(RouterTest, MapsAFileAgainWhenItsSizeChanged) {
+    const std::wstring uri = RequestUri(L"media/clip.webm");
+    EXPECT_EQ(RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=0-9")).status, 206);
+    const std::string longer = Pattern(3000, 4);
+    folder.Write(L"media/clip.webm", longer);
+    const Answer answer = RouteRequest(folder.Server(), uri, std::wstring_view(L"bytes=2000-2009"));
+    EXPECT_EQ(answer.status, 206);
+    EXPECT_EQ(ReadBody(answer).bytes, Slice(longer, 2000, 2009));
+    EXPECT_EQ(folder.Server().Mappings().Count(), 1u);
+}
+#endif
+
 TEST_F(RouterTest, StartPagesAreJudgedByTheRoutersOwnRules) {
     const struct {
         const wchar_t* main;
@@ -225,6 +373,12 @@ TEST_F(RouterTest, StartPagesAreJudgedByTheRoutersOwnRules) {
         {L"%E4%B8%AD.png", true},
         {L"a%23b.txt", true},
         {L"a#b.txt", false},  // the fragment starts at the hash
+        // Dot segments are resolved as the browser resolves them, never above www.
+        {L"./index.html", true},
+        {L"js/../index.html?x=../y", true},
+        {L"img/.%2E/img/%2e/Hero%20Walk.PNG", true},
+        {L"../index.html", true},
+        {L"img/..", false},
         {L"missing.html", false},
         {L"folder", false},
         {L"", false},
@@ -269,6 +423,27 @@ TEST_F(RouterTest, TellsTheLogEachMissingPathButNoFoundOne) {
     // Decoded, without the query; the repeat is not written again.
     const std::vector<std::string> expected = {"missing one.js", "folder", "../x", "bad%E4%B8.png"};
     EXPECT_EQ(paths, expected);
+}
+
+TEST(RouterDecoding, ResolvesDotSegmentsLikeABrowser) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"index.html", L"index.html"},
+        {L"./a/./b.js", L"a/b.js"},
+        {L"a\\b\\..\\c.js", L"a/c.js"},
+        {L"a/b/../../../../c.js", L"c.js"},
+        {L"%2e%2E/%2E/c.js", L"c.js"},
+        {L".%2e/a/%2e./b", L"b"},
+        {L"a/..", L""},
+        {L"a/b/.", L"a/b/"},
+        {L"a/...", L"a/..."},  // three dots are a name
+        {L"a/%2e%2e%2e", L"a/%2e%2e%2e"},
+        {L"a//b", L"a//b"},
+        {L"a/../b.js?p=../x#../y", L"b.js?p=../x#../y"},
+        {L"", L""},
+    };
+    for (const auto& [relative, resolved] : cases)
+        EXPECT_EQ(ResolveDotSegments(relative), resolved)
+            << testing::PrintToString(std::wstring(relative));
 }
 
 TEST(RouterDecoding, KeepsTheDecodingLimitFallback) {

@@ -1,0 +1,1 @@
+export const double = (value) => value * 2;
