@@ -9,7 +9,14 @@ import { spawn, execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
-import puppeteer from "puppeteer-core";
+
+let puppeteer;
+try {
+    ({ default: puppeteer } = await import("puppeteer-core"));
+} catch (error) {
+    console.error(`puppeteer-core could not be loaded (${error.code}): run scripts/setup`);
+    process.exit(1);
+}
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const option = (name) => {
