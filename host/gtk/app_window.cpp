@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "host/gtk/media_plugin.h"
 #include "host/gtk/page_bridge.h"
 #include "host/page_message.h"
 #include "host/page_policy.h"
@@ -31,8 +32,12 @@ bool IsEmptyFrameDocument(const std::wstring& uri) {
 void OpenInDesktop(const std::wstring& uri) {
     if (!OpensInShell(uri, Origin)) return;
     GError* error = nullptr;
+    // The user's program gets the user's environment, not the one exported
+    // for the engine's processes.
+    GAppLaunchContext* context = CreateUserLaunchContext();
     // A link the desktop has no program for is lost silently, as on Windows.
-    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), nullptr, &error);
+    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
+    g_object_unref(context);
     if (error) g_error_free(error);
 }
 

@@ -126,4 +126,8 @@ void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
     webkit_security_manager_register_uri_scheme_as_secure(security, GtkAppScheme);
     webkit_security_manager_register_uri_scheme_as_cors_enabled(security, GtkAppScheme);
+    // Media is read in the web process (see media_plugin.h): when the engine
+    // runs it in a sandbox, the content folder must be visible there. The
+    // sandbox mounts the plugin's folder itself, as a GStreamer plugin path.
+    webkit_web_context_add_path_to_sandbox(context, ToNativePath(server.Root()).c_str(), TRUE);
 }

@@ -17,8 +17,9 @@ using RequestObserver = std::function<void(
     std::wstring_view uri, const std::optional<std::wstring>& range, const Answer& answer)>;
 
 // Registers the scheme on context as secure and CORS-enabled, so that the
-// page gets storage, modules, workers, wasm and media as from https. The
-// server and the observer (when set) must outlive the context.
+// page gets storage, modules, workers, wasm and media as from https, and
+// makes the content folder readable in the engine's sandbox. The server and
+// the observer (when set) must outlive the context.
 void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
                            const RequestObserver* observer);
 
