@@ -261,8 +261,14 @@ void StartGtkHost(GtkHost& host) {
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     InstallPageBridge(content);
+    // Media with sound may start without a click, as the settings intend;
+    // by default the engine lets only silent media start on its own.
+    WebKitWebsitePolicies* policies =
+        webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
     host.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
-                                             "user-content-manager", content, nullptr));
+                                             "user-content-manager", content, "website-policies",
+                                             policies, nullptr));
+    g_object_unref(policies);
     g_object_unref(context);
     ConfigureSettings(host.view, config);
     if (host.setup.extend) host.setup.extend(host.view, content);
