@@ -86,8 +86,7 @@ TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
     }
 }
 
-// Waits for the .mjs row of the type table.
-TEST_F(LinuxHost, DISABLED_ModulesLoadWithAJavaScriptType) {
+TEST_F(LinuxHost, ModulesLoadWithAJavaScriptType) {
     Sandbox sandbox = MakeSandbox("basics");
     sandbox.WriteFile("www/add.wasm", AddModule);
     Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
