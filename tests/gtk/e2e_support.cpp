@@ -131,6 +131,7 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     dataHome = home + "/.local/share";
     configHome = home + "/.config";
     recorded = root + "/recorded.txt";
+    inherited = root + "/inherited.txt";
     fs::create_directories(app);
     fs::create_directories(dataHome + "/applications");
     fs::create_directories(configHome);
@@ -144,7 +145,12 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
 
     // The user's default programs for web, mail and files: one recorder.
     const std::string recorder = root + "/recorder";
-    WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
+    // The environment first: a recorded URI's line is there once the URI is.
+    WriteFile(recorder,
+              "#!/bin/sh\nprintf 'root=%s protocols=%s plugins=%s\\n' "
+              "\"${LANTERNSHELL_MEDIA_ROOT-unset}\" \"${WEBKIT_GST_ALLOWED_URI_PROTOCOLS-unset}\" "
+              "\"${GST_PLUGIN_PATH-unset}\" >> '" +
+                  inherited + "'\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
     fs::permissions(recorder, fs::perms::owner_all);
     WriteFile(dataHome + "/applications/ls-recorder.desktop",
               "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder +

@@ -45,6 +45,7 @@ struct Sandbox {
     std::string dataHome;    // XDG_DATA_HOME
     std::string configHome;  // XDG_CONFIG_HOME
     std::string recorded;    // one line per URI handed to the default programs
+    std::string inherited;   // and the media variables each launch inherited
 
     // A fresh folder for testName holding a copy of executable and the test
     // app appName from the source tree.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -95,7 +96,9 @@ TEST_F(LinuxHost, ModulesLoadWithAJavaScriptType) {
 
 TEST_F(LinuxHost, NewWindowsReachTheDefaultProgramsOnlyForWebAndMail) {
     Sandbox sandbox = MakeSandbox("links");
-    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    auto environment = sandbox.Environment(display->name());
+    environment["GST_PLUGIN_PATH"] = "/user/plugins";
+    Host host(ExecutableIn(sandbox, TestHost), environment);
     EXPECT_EQ(host.Result("window.open"), true);
     EXPECT_EQ(host.Result("location"), "lanternshell://app/index.html");
     EXPECT_EQ(host.Result("done"), true);
@@ -108,6 +111,12 @@ TEST_F(LinuxHost, NewWindowsReachTheDefaultProgramsOnlyForWebAndMail) {
     const auto settled = sandbox.Recorded(expected.size() + 1, milliseconds(700));
     EXPECT_EQ(std::set<std::string>(settled.begin(), settled.end()), expected) << Output(host);
     EXPECT_EQ(settled.size(), expected.size());
+    // The user's environment, not the one the host exports for the engine.
+    std::ifstream inherited(sandbox.inherited);
+    size_t launches = 0;
+    for (std::string line; std::getline(inherited, line); ++launches)
+        EXPECT_EQ(line, "root=unset protocols=unset plugins=/user/plugins");
+    EXPECT_EQ(launches, settled.size());
 }
 
 TEST_F(LinuxHost, MessagesAndElementsSwitchFullscreenAndBack) {
