@@ -142,6 +142,9 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     }
     fs::copy_file(executable, fs::path(app) / fs::path(executable).filename(),
                   fs::copy_options::overwrite_existing);
+    // The media plugin's folder goes with its executable, as in dist-linux/.
+    const fs::path plugin = fs::path(executable).parent_path() / "lanternshell-media";
+    if (fs::is_directory(plugin)) Copy(plugin, fs::path(app) / "lanternshell-media");
 
     // The user's default programs for web, mail and files: one recorder.
     const std::string recorder = root + "/recorder";
