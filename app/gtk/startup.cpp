@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include "app/manifest.h"
+#include "host/gtk/media_plugin.h"
 #include "platform/text.h"
 #include "platform/posix/native_path.h"
 #include "server/content_server.h"
@@ -53,15 +54,18 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
                      "WAYLAND_DISPLAY is set.\n");
         return 1;
     }
+    // The manifest always comes from beside the executable, never the
+    // current directory.
+    const std::wstring exeFolder = FolderOfPath(GetExecutablePath());
+    // Before GTK starts any thread: the engine's processes inherit it.
+    ExportMediaEnvironment(exeFolder, exeFolder + ContentFolderName);
+
     // The app takes no command line, so GTK is not shown one either.
     if (!gtk_init_check(nullptr, nullptr)) {
         std::fprintf(stderr, "Lanternshell could not open the graphical display.\n");
         return 1;
     }
 
-    // The manifest always comes from beside the executable, never the
-    // current directory.
-    const std::wstring exeFolder = FolderOfPath(GetExecutablePath());
     const std::string manifest = ReadManifest(exeFolder + L"package.json");
     if (manifest.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
     AppConfig config;

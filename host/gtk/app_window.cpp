@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "host/gtk/media_plugin.h"
 #include "host/gtk/page_bridge.h"
 #include "host/page_message.h"
 #include "host/page_policy.h"
@@ -31,8 +32,12 @@ bool IsEmptyFrameDocument(const std::wstring& uri) {
 void OpenInDesktop(const std::wstring& uri) {
     if (!OpensInShell(uri, Origin)) return;
     GError* error = nullptr;
+    // The user's program gets the user's environment, not the one exported
+    // for the engine's processes.
+    GAppLaunchContext* context = CreateUserLaunchContext();
     // A link the desktop has no program for is lost silently, as on Windows.
-    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), nullptr, &error);
+    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
+    g_object_unref(context);
     if (error) g_error_free(error);
 }
 
@@ -256,8 +261,14 @@ void StartGtkHost(GtkHost& host) {
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     InstallPageBridge(content);
+    // Media with sound may start without a click, as the settings intend;
+    // by default the engine lets only silent media start on its own.
+    WebKitWebsitePolicies* policies =
+        webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
     host.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
-                                             "user-content-manager", content, nullptr));
+                                             "user-content-manager", content, "website-policies",
+                                             policies, nullptr));
+    g_object_unref(policies);
     g_object_unref(context);
     ConfigureSettings(host.view, config);
     if (host.setup.extend) host.setup.extend(host.view, content);

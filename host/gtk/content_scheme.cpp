@@ -78,17 +78,6 @@ void DeleteSchemeState(gpointer data) {
 
 }  // namespace
 
-Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,
-                       std::optional<std::wstring_view> range) {
-    const std::wstring_view origin(GtkAppOrigin);
-    // The router reads paths relative to the Windows origin, so the request
-    // is put on that origin; a URI of the scheme but not of the app's host
-    // keeps no path and answers 404.
-    std::wstring routed(AppOrigin);
-    if (uri.substr(0, origin.size()) == origin) routed.append(uri.substr(origin.size()));
-    return RouteRequest(server, routed, range);
-}
-
 GInputStream* CreateBodyInputStream(const AnswerBody& body) {
     switch (body.kind) {
         case BodyKind::WholeFile:
@@ -137,4 +126,8 @@ void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
     webkit_security_manager_register_uri_scheme_as_secure(security, GtkAppScheme);
     webkit_security_manager_register_uri_scheme_as_cors_enabled(security, GtkAppScheme);
+    // Media is read in the web process (see media_plugin.h): when the engine
+    // runs it in a sandbox, the content folder must be visible there. The
+    // sandbox mounts the plugin's folder itself, as a GStreamer plugin path.
+    webkit_web_context_add_path_to_sandbox(context, ToNativePath(server.Root()).c_str(), TRUE);
 }

@@ -9,20 +9,17 @@
 #include <string>
 #include <string_view>
 
+#include "host/gtk/app_origin.h"
 #include "server/router.h"
-
-// The app origin of the Linux host. Like the Windows one it never changes
-// between releases: what the page stores lives under it.
-constexpr wchar_t GtkAppOrigin[] = L"lanternshell://app/";
-constexpr char GtkAppScheme[] = "lanternshell";
 
 // Told of every answered request, after the answer is made; UI thread only.
 using RequestObserver = std::function<void(
     std::wstring_view uri, const std::optional<std::wstring>& range, const Answer& answer)>;
 
 // Registers the scheme on context as secure and CORS-enabled, so that the
-// page gets storage, modules, workers, wasm and media as from https. The
-// server and the observer (when set) must outlive the context.
+// page gets storage, modules, workers, wasm and media as from https, and
+// makes the content folder readable in the engine's sandbox. The server and
+// the observer (when set) must outlive the context.
 void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
                            const RequestObserver* observer);
 
@@ -33,7 +30,3 @@ GInputStream* CreateBodyInputStream(const AnswerBody& body);
 
 // The answer as the scheme response: status, reason, headers and body.
 WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer);
-
-// Routes a request URI of the Linux origin; any other URI answers 404.
-Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,
-                       std::optional<std::wstring_view> range);

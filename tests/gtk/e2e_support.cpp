@@ -131,6 +131,7 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     dataHome = home + "/.local/share";
     configHome = home + "/.config";
     recorded = root + "/recorded.txt";
+    inherited = root + "/inherited.txt";
     fs::create_directories(app);
     fs::create_directories(dataHome + "/applications");
     fs::create_directories(configHome);
@@ -141,10 +142,18 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     }
     fs::copy_file(executable, fs::path(app) / fs::path(executable).filename(),
                   fs::copy_options::overwrite_existing);
+    // The media plugin's folder goes with its executable, as in dist-linux/.
+    const fs::path plugin = fs::path(executable).parent_path() / "lanternshell-media";
+    if (fs::is_directory(plugin)) Copy(plugin, fs::path(app) / "lanternshell-media");
 
     // The user's default programs for web, mail and files: one recorder.
     const std::string recorder = root + "/recorder";
-    WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
+    // The environment first: a recorded URI's line is there once the URI is.
+    WriteFile(recorder,
+              "#!/bin/sh\nprintf 'root=%s protocols=%s plugins=%s\\n' "
+              "\"${LANTERNSHELL_MEDIA_ROOT-unset}\" \"${WEBKIT_GST_ALLOWED_URI_PROTOCOLS-unset}\" "
+              "\"${GST_PLUGIN_PATH-unset}\" >> '" +
+                  inherited + "'\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
     fs::permissions(recorder, fs::perms::owner_all);
     WriteFile(dataHome + "/applications/ls-recorder.desktop",
               "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder +

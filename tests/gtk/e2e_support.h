@@ -45,9 +45,11 @@ struct Sandbox {
     std::string dataHome;    // XDG_DATA_HOME
     std::string configHome;  // XDG_CONFIG_HOME
     std::string recorded;    // one line per URI handed to the default programs
+    std::string inherited;   // and the media variables each launch inherited
 
-    // A fresh folder for testName holding a copy of executable and the test
-    // app appName from the source tree.
+    // A fresh folder for testName holding a copy of executable (and of the
+    // media plugin's folder beside it) and the test app appName from the
+    // source tree.
     Sandbox(const std::string& testName, const std::string& executable, const std::string& appName);
     void WriteFile(const std::string& relative, const std::string& content) const;
     std::map<std::string, std::string> Environment(const std::string& display) const;
