@@ -921,6 +921,10 @@ TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
     const auto log = LogEvents();
     EXPECT_EQ(CountContaining(log, ": left to the browser control"), 8u);
     EXPECT_EQ(CountContaining(log, "process failure: GPU process exited"), 1u);
+    EXPECT_EQ(CountContaining(log,
+                              "process failure: process kind 42 exited: left to the browser "
+                              "control"),
+              1u);
 }
 
 // --- The window after a failed navigation ----------------------------------
