@@ -19,9 +19,6 @@ const wchar_t* const StoppedMessage =
     L"The app stopped unexpectedly and could not be restarted. Run it again.";
 const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
 
-// UI thread only, like BrowserHost.
-bool browserStartFailed = false;
-
 void Log(const std::string& text) {
     if (BrowserHost.settings.log) BrowserHost.settings.log->Write(text);
 }
@@ -63,8 +60,8 @@ std::int64_t SteadyMilliseconds() {
 }
 
 void FailBrowserStart(const char* operation, HRESULT error) {
-    if (browserStartFailed) return;
-    browserStartFailed = true;
+    if (BrowserHost.startFailed) return;
+    BrowserHost.startFailed = true;
     BrowserHost.ending = true;
     Log(std::string("failed: ") + operation + " (error " + HexCode(static_cast<unsigned>(error)) +
         "): the browser control could not be started");
@@ -102,7 +99,7 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
 }
 
 HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment) {
-    if (browserStartFailed) return S_OK;
+    if (BrowserHost.startFailed) return S_OK;
     const HRESULT error = CompletionError(result, environment);
     if (FAILED(error)) {
         FailBrowserStart("environment creation", error);
@@ -118,7 +115,7 @@ HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environme
 }
 
 HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller) {
-    if (browserStartFailed) return S_OK;
+    if (BrowserHost.startFailed) return S_OK;
     HRESULT error = CompletionError(result, controller);
     if (FAILED(error)) {
         FailBrowserStart("controller creation", error);
@@ -282,6 +279,7 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
 void ReleaseBrowserHost() {
     ReleaseBrowserObjects(BrowserHost);
     BrowserHost.options.Reset();
-    BrowserHost.content = nullptr;
-    BrowserHost.settings.log = nullptr;
+    // The rest as a new host has it: no failure, no recovery counted, and no
+    // log or content server of a run that is over.
+    BrowserHost = BrowserHostState{};
 }
