@@ -119,8 +119,8 @@ struct Outcome {
 
 // Runs the app until the double reports marker in its transcript, then closes
 // the main window as a user would (unless closing is the page's job).
-Outcome RunApp(const App& app, const std::string& marker = "Return ControllerCompleted",
-               bool close = true, int yesNoAnswer = IDNO) {
+Outcome RunExecutable(const App& app, const std::string& marker = "Return ControllerCompleted",
+                      bool close = true, int yesNoAnswer = IDNO) {
     Outcome outcome;
     RunOptions options;
     options.timeoutMs = 40000;
@@ -174,7 +174,7 @@ std::string Scenario(const std::vector<nlohmann::json>& events) {
 // the last one, and gives each event's lines.
 std::vector<std::vector<std::string>> RunEvents(const std::vector<nlohmann::json>& events) {
     App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     return EventSegments(outcome.transcript);
 }
@@ -236,7 +236,7 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     App app("", Manifest(c.manifest, c.fixed), path);
     MakeFolders(app.www(L"game"));
     WriteFileBytes(app.www(L"game\\start.html"), "<!doctype html>");
-    const Outcome outcome = RunApp(app);
+    const Outcome outcome = RunExecutable(app);
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.closedByTest);
     EXPECT_FALSE(outcome.sawVisible) << "shown before any document loaded";
@@ -348,7 +348,7 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
     DeleteFileW(logPath.c_str());
     App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
             R"("AddWebResourceRequestedFilter":"0x80004005","Navigate":"0x80070005"}})");
-    const Outcome outcome = RunApp(app);
+    const Outcome outcome = RunExecutable(app);
     ExpectCleanClose(outcome);
     EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
               "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
@@ -376,7 +376,7 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
 
 TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "DOMContentLoaded"}}}));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
@@ -398,7 +398,7 @@ TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesTh
 
 TEST(BrowserEndToEnd, CloseRequestFromThePageEndsTheProcessWithZero) {
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "WindowCloseRequested"}}}));
-    const Outcome outcome = RunApp(app, "", false);
+    const Outcome outcome = RunExecutable(app, "", false);
     ExpectCleanClose(outcome);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 2u);
@@ -478,7 +478,7 @@ TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
     MakeFolders(app.www(L"img"));
     WriteFileBytes(app.www(L"img\\Hero Walk.png"), hero);
     WriteFileBytes(app.www(L"empty.txt"), "");
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
 
     const auto segments = EventSegments(outcome.transcript);
@@ -694,7 +694,7 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
     std::vector<nlohmann::json> events;
     for (const auto& step : steps) events.push_back(step.event);
     App folder(Scenario(events));
-    const Outcome outcome = RunApp(folder, "Done events=");
+    const Outcome outcome = RunExecutable(folder, "Done events=");
     ExpectCleanClose(outcome);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), std::size(steps));
@@ -739,7 +739,7 @@ TEST(BrowserEndToEnd, EachCreationFailureShowsTheBoxAndExitsWithOne) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scenario);
         App app(c.scenario);
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         EXPECT_FALSE(outcome.run.timedOut);
         EXPECT_EQ(outcome.run.exitCode, 1u);
         EXPECT_FALSE(outcome.sawVisible);
@@ -808,7 +808,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
     {
         SCOPED_TRACE("three crashes");
         App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1)}));
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         EXPECT_EQ(Count(outcome.transcript, "WebView.Reload -> 0x00000000"), 3u);
         EXPECT_EQ(CountContaining(LogEvents(),
@@ -818,7 +818,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
     {
         SCOPED_TRACE("a fourth crash within the minute");
         App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1), Failed(1), Pause(3000)}));
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         ExpectStoppedBox(outcome);
         EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 3u);
         const auto segments = EventSegments(outcome.transcript);
@@ -829,7 +829,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
         SCOPED_TRACE("a reload that fails");
         App app(R"({"reload": "0x80004005", "events": [{"event": "DOMContentLoaded"},
                    {"event": "ProcessFailed", "kind": 1}, {"event": "Pause", "delayMs": 3000}]})");
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         ExpectStoppedBox(outcome, "the page could not be reloaded");
         EXPECT_EQ(CountContaining(LogEvents(), "failed: Reload (error 0x80004005)"), 1u);
     }
@@ -840,7 +840,7 @@ TEST(BrowserRecovery, AHangingPageIsReloadedOnlyWhenThePlayerSaysSoAndAskedOnceA
     for (const int answer : {IDNO, IDYES}) {
         SCOPED_TRACE(answer == IDYES ? "yes" : "no");
         App app(Scenario({Loaded(), Failed(2), Failed(2, 400), Failed(2, 400)}));
-        const Outcome outcome = RunApp(app, "Done events=", true, answer);
+        const Outcome outcome = RunExecutable(app, "Done events=", true, answer);
         EXPECT_FALSE(outcome.run.timedOut);
         EXPECT_EQ(outcome.run.exitCode, 0u);
         ASSERT_EQ(outcome.run.boxes.size(), 1u);
@@ -863,7 +863,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
     {
         SCOPED_TRACE("once");
         App app(Scenario({Loaded(), Failed(0), {{"event", "DOMContentLoaded"}, {"delayMs", 500}}}));
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         const auto& lines = outcome.transcript;
         // The same folder, user data folder and options, all read again.
@@ -903,7 +903,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
     {
         SCOPED_TRACE("twice within the minute");
         App app(Scenario({Loaded(), Failed(0), Failed(0, 800), Pause(3000)}));
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         ExpectStoppedBox(outcome);
         EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 2u);
     }
@@ -914,7 +914,7 @@ TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
     std::vector<nlohmann::json> events = {Loaded()};
     for (int kind : {3, 4, 5, 6, 7, 8, 9, 42}) events.push_back(Failed(kind, 0));
     App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 0u);
     EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 1u);
@@ -934,7 +934,7 @@ TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
     App app(Scenario({{{"event", "NavigationCompleted"}, {"success", false}, {"status", 6}},
                       {{"event", "NavigationCompleted"}, {"success", true}},
                       Loaded()}));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
@@ -978,7 +978,7 @@ TEST(StartPage, AStartPageThatIsNotInWwwStopsBeforeTheWindowIsMade) {
                 WriteFileBytes(path, "<!doctype html>");
         }
         if (std::string(c.main) != "index.html") DeleteFileW(app.www(L"index.html").c_str());
-        const Outcome outcome = RunApp(app);
+        const Outcome outcome = RunExecutable(app);
         if (!c.refused) {
             ExpectCleanClose(outcome);
             EXPECT_EQ(Count(outcome.transcript,
@@ -1018,7 +1018,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         };
         App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
                           request("img/no%20such.png#x"), request("index.html")}));
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         // Every line is stamped: LogEvents marks one that is not with "?".
         const std::string text = ReadFileBytes(LogPath());
@@ -1044,7 +1044,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
     {
         SCOPED_TRACE("a failed step");
         App app(R"({"environment": {"call": "0x80004005"}})");
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         EXPECT_EQ(outcome.run.exitCode, 1u);
         const auto log = LogEvents();
         ASSERT_GE(log.size(), 2u);
@@ -1057,7 +1057,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
     {
         SCOPED_TRACE("an icon that does not load");
         App app("", Manifest({{"window", {{"icon", "art/missing.png"}}}}));
-        ExpectCleanClose(RunApp(app));
+        ExpectCleanClose(RunExecutable(app));
         EXPECT_EQ(CountContaining(LogEvents(),
                                   "failed: loading the window icon \"art/missing.png\": "
                                   "the standard icon is used"),
@@ -1073,7 +1073,7 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
         MakeFolders(LocalAppData() + L"\\e2e-game");
         const std::string filler(1024 * 1024 - 40, 'f');
         WriteFileBytes(LogPath(), filler);
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         EXPECT_EQ(ReadFileBytes(OldLogPath()), filler);
         const auto log = LogEvents();
@@ -1085,7 +1085,7 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
         SCOPED_TRACE("a folder where the log belongs");
         App app(Scenario({Loaded()}));
         MakeFolders(LogPath());
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         EXPECT_TRUE(outcome.sawVisible);
         EXPECT_TRUE(RemoveDirectoryW(LogPath().c_str()));
