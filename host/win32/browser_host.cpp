@@ -216,11 +216,11 @@ void Reload(BrowserHostState& host) {
 // reload nobody asked for. The box runs a loop of its own, in which the
 // control may report more failures.
 void AskToReload(BrowserHostState& host) {
-    const int answer = MessageBoxW(MainWindow.windowHandle, NotRespondingMessage,
-                                   host.settings.failureCaption.c_str(), MB_YESNO | MB_ICONWARNING);
+    const bool reload = AskYesNo(MainWindow.windowHandle, NotRespondingMessage,
+                                 host.settings.failureCaption.c_str());
     host.recovery.Answered(host.settings.clock());
     if (host.ending) return;
-    if (answer == IDYES) {
+    if (reload) {
         Log("the player chose to reload the page");
         Reload(host);
     } else {

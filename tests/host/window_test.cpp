@@ -607,6 +607,31 @@ TEST(MainWindow, RegistrationAndCreationFailuresShowTheirBoxes) {
     }
 }
 
+// The host's one question: Yes and No, the warning icon, owned by the window
+// it is about, and the answer as given.
+TEST(MainWindow, TheQuestionBelongsToTheWindowAndReturnsTheAnswer) {
+    const std::wstring probe = FolderOfTestProgram() + L"window_probe.exe";
+    for (const int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+        bool yesAndNo = false;
+        RunOptions options;
+        options.commandLineTail = L"ask";
+        options.onBox = [&](HWND box, const BoxSeen&) {
+            yesAndNo = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDOK);
+            PostMessageW(box, WM_COMMAND, answer, 0);
+        };
+        const RunResult run = RunProgram(probe, options);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, answer == IDYES ? 0u : 4u);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_TRUE(yesAndNo);
+        EXPECT_EQ(run.boxes[0].text, L"Go on?");
+        EXPECT_EQ(run.boxes[0].caption, L"A title of the manifest");
+        EXPECT_EQ(run.boxes[0].icon, BoxIcon::Other);
+        EXPECT_TRUE(run.boxes[0].owned);
+    }
+}
+
 // ------------------------------------------------------- the real executable
 
 struct ExeCase {
