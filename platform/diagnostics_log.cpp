@@ -122,3 +122,9 @@ void DiagnosticsLog::Append(const std::string& line) {
     }
     size_ += line.size();
 }
+
+void LogIfFailed(DiagnosticsLog* log, const char* call, std::int32_t result) {
+    if (result >= 0 || !log) return;
+    log->Write(std::string("failed: ") + call + " (error " +
+               HexCode(static_cast<std::uint32_t>(result)) + ")");
+}

@@ -77,3 +77,8 @@ private:
     std::deque<std::wstring> notFoundPaths_;
     std::unordered_set<std::wstring_view> notFound_;
 };
+
+// A call whose failure its caller survives: a failed result (an HRESULT or
+// any code that is negative on failure) is written as "failed: CALL (error
+// 0x80070005)". Success, or no log, writes nothing.
+void LogIfFailed(DiagnosticsLog* log, const char* call, std::int32_t result);

@@ -1,7 +1,9 @@
 // The handlers registered on the browser view: together they set the
 // page's policy towards the desktop. Each runs on the UI thread, finishes
 // before it returns and reports success to the control whatever happened.
-// A URI or message text the control fails to hand out ends the handler.
+// A URI or message text the control fails to hand out ends the handler; a
+// decision the control refuses to take is logged through the browser host's
+// settings.
 #pragma once
 
 #include "host/page_policy.h"

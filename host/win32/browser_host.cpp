@@ -19,8 +19,12 @@ const wchar_t* const StoppedMessage =
     L"The app stopped unexpectedly and could not be restarted. Run it again.";
 const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
 
+DiagnosticsLog* HostLog() {
+    return BrowserHost.settings.log;
+}
+
 void Log(const std::string& text) {
-    if (BrowserHost.settings.log) BrowserHost.settings.log->Write(text);
+    if (DiagnosticsLog* log = HostLog()) log->Write(text);
 }
 
 // What a completion reports: its own failure code, or E_POINTER when it
@@ -30,27 +34,43 @@ HRESULT CompletionError(HRESULT result, const void* object) {
     return object ? S_OK : E_POINTER;
 }
 
-// A setup call whose failure the host can't act on: setup goes on without
-// what the call would have given, and the log tells what is missing.
-void LogIfFailed(const char* call, HRESULT result) {
-    if (SUCCEEDED(result)) return;
-    Log(std::string("failed: ") + call + " (error " + HexCode(static_cast<unsigned>(result)) + ")");
-}
-
 // Adds a handler to view through one of its add_ slots, with no token: the
-// host never removes a handler. call names the slot for the log.
+// host never removes a handler. A refused registration is logged, and setup
+// goes on without the handler. call names the slot for the log.
 template <class View, class Interface, class... Arguments>
 void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               HRESULT (*handler)(Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(handler);
-    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
+    LogIfFailed(HostLog(), call, (view->*add)(callback.Get(), nullptr));
 }
 
 template <class View, class Interface, class Context, class... Arguments>
 void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               Context* context, HRESULT (*handler)(Context*, Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(context, handler);
-    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
+    LogIfFailed(HostLog(), call, (view->*add)(callback.Get(), nullptr));
+}
+
+// What the page may do, set before it loads. A setting the control refuses
+// keeps the control's default; the log says which.
+void ApplySettings(ICoreWebView2Settings* settings, bool enableDevtools) {
+    const struct {
+        const char* call;
+        HRESULT (STDMETHODCALLTYPE ICoreWebView2Settings::*put)(BOOL);
+        BOOL value;
+    } puts[] = {
+        {"put_IsScriptEnabled", &ICoreWebView2Settings::put_IsScriptEnabled, TRUE},
+        {"put_AreHostObjectsAllowed", &ICoreWebView2Settings::put_AreHostObjectsAllowed, FALSE},
+        {"put_AreDefaultScriptDialogsEnabled",
+         &ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled, TRUE},
+        {"put_IsWebMessageEnabled", &ICoreWebView2Settings::put_IsWebMessageEnabled, TRUE},
+        {"put_IsZoomControlEnabled", &ICoreWebView2Settings::put_IsZoomControlEnabled, FALSE},
+        {"put_AreDefaultContextMenusEnabled",
+         &ICoreWebView2Settings::put_AreDefaultContextMenusEnabled, TRUE},
+        {"put_AreDevToolsEnabled", &ICoreWebView2Settings::put_AreDevToolsEnabled,
+         enableDevtools ? TRUE : FALSE},
+    };
+    for (const auto& put : puts) LogIfFailed(HostLog(), put.call, (settings->*put.put)(put.value));
 }
 
 }  // namespace
@@ -88,7 +108,8 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
     ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
     // Set even when empty, so the control never falls back to arguments of
     // its own choosing.
-    options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str());
+    LogIfFailed(HostLog(), "put_AdditionalBrowserArguments",
+                options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str()));
     BrowserHost.options = options;
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         &OnEnvironmentCreated);
@@ -132,28 +153,21 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     }
 
     ComPtr<ICoreWebView2Settings> settings;
-    BrowserHost.webview->get_Settings(settings.GetAddressOf());
-    if (settings) {
-        settings->put_IsScriptEnabled(TRUE);
-        settings->put_AreHostObjectsAllowed(FALSE);
-        settings->put_AreDefaultScriptDialogsEnabled(TRUE);
-        settings->put_IsWebMessageEnabled(TRUE);
-        settings->put_IsZoomControlEnabled(FALSE);
-        settings->put_AreDefaultContextMenusEnabled(TRUE);
-        settings->put_AreDevToolsEnabled(BrowserHost.settings.enableDevtools ? TRUE : FALSE);
-    }
+    LogIfFailed(HostLog(), "get_Settings",
+                BrowserHost.webview->get_Settings(settings.GetAddressOf()));
+    if (settings) ApplySettings(settings.Get(), BrowserHost.settings.enableDevtools);
     settings.Reset();
 
     RECT bounds{};
     GetClientRect(MainWindow.windowHandle, &bounds);
-    controller->put_Bounds(bounds);
+    LogIfFailed(HostLog(), "put_Bounds", controller->put_Bounds(bounds));
 
     ICoreWebView2* const view = BrowserHost.webview.Get();
     Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged,
              "add_DocumentTitleChanged");
     const std::wstring filter = std::wstring(AppOrigin) + L"*";
     LogIfFailed(
-        "AddWebResourceRequestedFilter",
+        HostLog(), "AddWebResourceRequestedFilter",
         view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL));
     Register(view, &ICoreWebView2::add_WebResourceRequested, &BrowserHost, &OnWebResourceRequested,
              "add_WebResourceRequested");
@@ -178,7 +192,7 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
 
     // The start page exactly as the manifest gives it, query included.
     const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
-    LogIfFailed("Navigate", view->Navigate(start.c_str()));
+    LogIfFailed(HostLog(), "Navigate", view->Navigate(start.c_str()));
     return S_OK;
 }
 
@@ -208,7 +222,7 @@ void Reload(BrowserHostState& host) {
     if (!host.webview) return;
     const HRESULT result = host.webview->Reload();
     if (SUCCEEDED(result)) return;
-    Log("failed: Reload (error " + HexCode(static_cast<unsigned>(result)) + ")");
+    LogIfFailed(HostLog(), "Reload", result);
     GiveUp(host, "the page could not be reloaded");
 }
 
@@ -230,7 +244,7 @@ void AskToReload(BrowserHostState& host) {
 
 // The browser process is gone and every object of it with it.
 void RestartBrowser(BrowserHostState& host) {
-    if (host.controller) host.controller->Close();
+    if (host.controller) LogIfFailed(HostLog(), "Close", host.controller->Close());
     ReleaseBrowserObjects(host);
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         &OnEnvironmentCreated);

@@ -184,6 +184,16 @@ std::string FirstWith(const std::vector<std::string>& lines, const std::string& 
     return found.empty() ? std::string() : found[0];
 }
 
+size_t Count(const std::vector<std::string>& lines, const std::string& prefix) {
+    return LinesStartingWith(lines, prefix).size();
+}
+
+size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
+        return line.find(part) != std::string::npos;
+    }));
+}
+
 unsigned long StyleOf(const std::string& line, const char* field = "style") {
     return std::strtoul(FieldOf(line, field).c_str(), nullptr, 16);
 }
@@ -342,34 +352,79 @@ TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
                 BrowserPath::Loader);
 }
 
+// The log's failure lines, in order.
+std::vector<std::string> FailureLines() {
+    std::vector<std::string> failures;
+    for (const auto& line : LogEvents())
+        if (line.rfind("failed: ", 0) == 0) failures.push_back(line);
+    return failures;
+}
+
 // A setup call the control refuses is logged, and setup goes on without it.
 TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
-    const std::wstring logPath = LocalAppData() + L"\\e2e-game\\Lanternshell.log";
-    DeleteFileW(logPath.c_str());
     App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
-            R"("AddWebResourceRequestedFilter":"0x80004005","Navigate":"0x80070005"}})");
+            R"("AddWebResourceRequestedFilter":"0x80004005",)"
+            R"("put_IsZoomControlEnabled":"0x8000FFFF","put_Bounds":"0x8007000E",)"
+            R"("Navigate":"0x80070005"}})");
     const Outcome outcome = RunExecutable(app);
     ExpectCleanClose(outcome);
     EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
               "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
-    // The registrations after the refused ones are still made.
+    // The calls after the refused ones are still made.
+    EXPECT_EQ(Count(outcome.transcript, "Settings.put_AreDevToolsEnabled value=1"), 1u);
     EXPECT_EQ(LinesStartingWith(outcome.transcript, "WebView.add_DOMContentLoaded").size(), 1u);
+    EXPECT_EQ(FailureLines(), (std::vector<std::string>{
+                                  "failed: put_IsZoomControlEnabled (error 0x8000FFFF)",
+                                  "failed: put_Bounds (error 0x8007000E)",
+                                  "failed: AddWebResourceRequestedFilter (error 0x80004005)",
+                                  "failed: add_NavigationStarting (error 0x80070057)",
+                                  "failed: Navigate (error 0x80070005)",
+                              }));
+}
 
-    const std::string log = ReadFileBytes(logPath);
-    std::vector<std::string> failures;
-    for (size_t start = 0; start < log.size();) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        const size_t text = line.find(" failed: ");
-        if (text != std::string::npos) failures.push_back(line.substr(text + 1));
-        start = end + 1;
-    }
-    EXPECT_EQ(failures, (std::vector<std::string>{
-                            "failed: AddWebResourceRequestedFilter (error 0x80004005)",
-                            "failed: add_NavigationStarting (error 0x80070057)",
-                            "failed: Navigate (error 0x80070005)",
-                        }));
+// What a handler decides and the control refuses to take is logged, and the
+// app goes on.
+TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    const nlohmann::json scenario = {
+        {"refuse",
+         {{"put_IsVisible", "0x80004005"},
+          {"MoveFocus", "0x80070057"},
+          {"put_Cancel", "0x8000FFFF"},
+          {"put_Handled", "0x80070005"},
+          {"put_State", "0x80004004"},
+          {"put_Response", "0x8007000E"},
+          {"put_Bounds", "0x80040001"}}},
+        {"events",
+         {{{"event", "DOMContentLoaded"}},
+          {{"event", "NavigationStarting"}, {"uri", "https://example.com/"}},
+          {{"event", "NewWindowRequested"}, {"uri", "about:blank"}},
+          {{"event", "PermissionRequested"}, {"uri", Origin}, {"kind", 1}},
+          {{"event", "WebResourceRequested"}, {"uri", std::string(Origin) + "index.html"}},
+          // Resizes the window, so the view's bounds are set once more.
+          {{"event", "ContainsFullScreenElementChanged"}, {"value", true}}}}};
+    App app(scenario.dump());
+    const Outcome outcome = RunExecutable(app, "Done events=");
+    ExpectCleanClose(outcome);
+    // The window shows even when the control won't.
+    EXPECT_TRUE(outcome.sawVisible);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), 6u);
+    EXPECT_EQ(FieldOf(segments[1].back(), "cancel"), "0") << "the refusal is the double's";
+    const auto failures = FailureLines();
+    for (const char* line : {
+             "failed: put_IsVisible (error 0x80004005)",
+             "failed: MoveFocus (error 0x80070057)",
+             "failed: put_Cancel (error 0x8000FFFF)",
+             "failed: put_Handled (error 0x80070005)",
+             "failed: put_State (error 0x80004004)",
+             "failed: put_Response (error 0x8007000E)",
+         })
+        EXPECT_EQ(std::count(failures.begin(), failures.end(), line), 1) << line;
+    // Once at setup and at least once for the new size.
+    EXPECT_GE(std::count(failures.begin(), failures.end(), "failed: put_Bounds (error 0x80040001)"),
+              2);
+    EXPECT_EQ(LogEvents().back(), "exit code 0");
 }
 
 // --- Visibility and the close request --------------------------------------
@@ -777,16 +832,6 @@ nlohmann::json Failed(int kind, int delayMs = 20) {
 }
 nlohmann::json Pause(int delayMs) {
     return {{"event", "Pause"}, {"delayMs", delayMs}};
-}
-
-size_t Count(const std::vector<std::string>& lines, const std::string& prefix) {
-    return LinesStartingWith(lines, prefix).size();
-}
-
-size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
-        return line.find(part) != std::string::npos;
-    }));
 }
 
 void ExpectStoppedBox(const Outcome& outcome,

@@ -133,6 +133,18 @@ TEST(DiagnosticsLog, AMissingPathHeardBeforeCostsNoAllocation) {
     EXPECT_EQ(LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName))).size(), 1u);
 }
 
+TEST(DiagnosticsLog, LogIfFailedWritesOnlyFailures) {
+    LogFolder logs;
+    DiagnosticsLog log(&FixedClock);
+    log.Open(logs.folder);
+    LogIfFailed(&log, "put_Bounds", 0);
+    LogIfFailed(&log, "put_IsVisible", 1);  // S_FALSE is no failure
+    LogIfFailed(&log, "put_Cancel", static_cast<std::int32_t>(0x80070005u));
+    LogIfFailed(nullptr, "MoveFocus", static_cast<std::int32_t>(0x80004005u));
+    EXPECT_EQ(ReadWhole(logs.file(DiagnosticsLog::FileName)),
+              Stamp() + "failed: put_Cancel (error 0x80070005)\n");
+}
+
 TEST(DiagnosticsLog, MovesAFullFileAsideBeforeItWouldPassOneMebibyte) {
     LogFolder logs;
     ASSERT_TRUE(CreateFolder(logs.folder));
