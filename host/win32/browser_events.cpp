@@ -90,9 +90,7 @@ HRESULT OnWebMessageReceived(ICoreWebView2*, ICoreWebView2WebMessageReceivedEven
     return S_OK;
 }
 
-namespace {
-
-void ShowAndFocus() {
+void ShowAndFocusPage() {
     ShowWindow(MainWindow.windowHandle, SW_SHOW);
     UpdateWindow(MainWindow.windowHandle);
     if (BrowserHost.controller) {
@@ -103,10 +101,8 @@ void ShowAndFocus() {
     }
 }
 
-}  // namespace
-
 HRESULT OnDOMContentLoaded(ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-    ShowAndFocus();
+    ShowAndFocusPage();
     return S_OK;
 }
 
@@ -123,6 +119,6 @@ HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2*,
     }
     // A page that never loads a document, such as the control's own error
     // page, must not leave the player without a window to close.
-    if (MainWindow.windowHandle && !IsWindowVisible(MainWindow.windowHandle)) ShowAndFocus();
+    if (MainWindow.windowHandle && !IsWindowVisible(MainWindow.windowHandle)) ShowAndFocusPage();
     return S_OK;
 }

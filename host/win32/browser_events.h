@@ -34,6 +34,9 @@ HRESULT OnNewWindowRequested(ICoreWebView2* sender, ICoreWebView2NewWindowReques
 HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
 // Shows the window and gives the page the focus, on every load.
 HRESULT OnDOMContentLoaded(ICoreWebView2* sender, ICoreWebView2DOMContentLoadedEventArgs* args);
+// What OnDOMContentLoaded does: shows the main window, then the control, and
+// moves the focus into the page.
+void ShowAndFocusPage();
 // A failed navigation is logged; a window still hidden when a navigation
 // completes, successful or not, is shown as on DOMContentLoaded.
 HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2* sender,

@@ -36,19 +36,23 @@ HRESULT CompletionError(HRESULT result, const void* object) {
 
 // Adds a handler to view through one of its add_ slots, with no token: the
 // host never removes a handler. A refused registration is logged, and setup
-// goes on without the handler. call names the slot for the log.
+// goes on without the handler; false then. call names the slot for the log.
 template <class View, class Interface, class... Arguments>
-void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
+bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               HRESULT (*handler)(Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(handler);
-    LogIfFailed(HostLog(), call, (view->*add)(callback.Get(), nullptr));
+    const HRESULT result = (view->*add)(callback.Get(), nullptr);
+    LogIfFailed(HostLog(), call, result);
+    return SUCCEEDED(result);
 }
 
 template <class View, class Interface, class Context, class... Arguments>
-void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
+bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               Context* context, HRESULT (*handler)(Context*, Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(context, handler);
-    LogIfFailed(HostLog(), call, (view->*add)(callback.Get(), nullptr));
+    const HRESULT result = (view->*add)(callback.Get(), nullptr);
+    LogIfFailed(HostLog(), call, result);
+    return SUCCEEDED(result);
 }
 
 // What the page may do, set before it loads. A setting the control refuses
@@ -183,16 +187,31 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
              "add_NewWindowRequested");
     Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived,
              "add_WebMessageReceived");
-    Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
-             &OnDOMContentLoaded, "add_DOMContentLoaded");
-    Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost, &OnNavigationCompleted,
-             "add_NavigationCompleted");
+    // The two events that show the window.
+    const bool shownOnLoad =
+        Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
+                 &OnDOMContentLoaded, "add_DOMContentLoaded");
+    const bool shownOnCompletion =
+        Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost,
+                 &OnNavigationCompleted, "add_NavigationCompleted");
     Register(view, &ICoreWebView2::add_ProcessFailed, &BrowserHost, &OnProcessFailed,
              "add_ProcessFailed");
 
     // The start page exactly as the manifest gives it, query included.
+    // Without the navigation nothing ever loads or shows the window.
     const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
-    LogIfFailed(HostLog(), "Navigate", view->Navigate(start.c_str()));
+    const HRESULT navigated = view->Navigate(start.c_str());
+    if (FAILED(navigated)) {
+        FailBrowserStart("Navigate", navigated);
+        return S_OK;
+    }
+    // An event that can't be heard would leave the window hidden for good
+    // when the page never loads or the navigation fails: better shown early.
+    if (!shownOnLoad || !shownOnCompletion) {
+        Log("the window is shown before the page has loaded: an event that shows it can't be "
+            "heard");
+        ShowAndFocusPage();
+    }
     return S_OK;
 }
 

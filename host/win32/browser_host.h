@@ -87,5 +87,7 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2* sender,
 // reported, and the completions do nothing after it. The code is the failed
 // call's or completion's own; a completion that reports success without an
 // object gives E_POINTER, a view without ICoreWebView2_2 the query's code.
-// operation names the failed call for the log.
+// A start page that can't be navigated to counts too: nothing would ever
+// load, and the window would never be shown. operation names the failed call
+// for the log.
 void FailBrowserStart(const char* operation, HRESULT error);

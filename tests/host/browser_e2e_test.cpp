@@ -360,26 +360,73 @@ std::vector<std::string> FailureLines() {
     return failures;
 }
 
-// A setup call the control refuses is logged, and setup goes on without it.
+// A setup call the control refuses is logged, and setup goes on without it;
+// but a start page that can't be navigated to ends like a browser that can't
+// start, and a refused registration of an event that shows the window shows
+// it at once: no road leaves a hidden window in a running process.
 TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
-    App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
-            R"("AddWebResourceRequestedFilter":"0x80004005",)"
-            R"("put_IsZoomControlEnabled":"0x8000FFFF","put_Bounds":"0x8007000E",)"
-            R"("Navigate":"0x80070005"}})");
-    const Outcome outcome = RunExecutable(app);
-    ExpectCleanClose(outcome);
-    EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
-              "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
-    // The calls after the refused ones are still made.
-    EXPECT_EQ(Count(outcome.transcript, "Settings.put_AreDevToolsEnabled value=1"), 1u);
-    EXPECT_EQ(LinesStartingWith(outcome.transcript, "WebView.add_DOMContentLoaded").size(), 1u);
-    EXPECT_EQ(FailureLines(), (std::vector<std::string>{
-                                  "failed: put_IsZoomControlEnabled (error 0x8000FFFF)",
-                                  "failed: put_Bounds (error 0x8007000E)",
-                                  "failed: AddWebResourceRequestedFilter (error 0x80004005)",
-                                  "failed: add_NavigationStarting (error 0x80070057)",
-                                  "failed: Navigate (error 0x80070005)",
-                              }));
+    {
+        SCOPED_TRACE("calls setup goes on without");
+        App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
+                R"("AddWebResourceRequestedFilter":"0x80004005",)"
+                R"("put_IsZoomControlEnabled":"0x8000FFFF","put_Bounds":"0x8007000E"}})");
+        const Outcome outcome = RunExecutable(app);
+        ExpectCleanClose(outcome);
+        EXPECT_TRUE(outcome.closedByTest);
+        EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
+                  "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
+        // The calls after the refused ones are still made.
+        EXPECT_EQ(Count(outcome.transcript, "Settings.put_AreDevToolsEnabled value=1"), 1u);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.add_DOMContentLoaded"), 1u);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.Navigate"), 1u);
+        // Both events that show the window are heard: it waits for the page.
+        EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
+        EXPECT_EQ(FailureLines(), (std::vector<std::string>{
+                                      "failed: put_IsZoomControlEnabled (error 0x8000FFFF)",
+                                      "failed: put_Bounds (error 0x8007000E)",
+                                      "failed: AddWebResourceRequestedFilter (error 0x80004005)",
+                                      "failed: add_NavigationStarting (error 0x80070057)",
+                                  }));
+        EXPECT_EQ(LogEvents().back(), "exit code 0");
+    }
+    {
+        SCOPED_TRACE("the navigation");
+        App app(R"({"refuse":{"Navigate":"0x80070005"}})");
+        // Nobody closes the window here: the app has to end by itself.
+        const Outcome outcome = RunExecutable(app, "never", false);
+        EXPECT_FALSE(outcome.run.timedOut);
+        EXPECT_EQ(outcome.run.exitCode, 1u);
+        EXPECT_FALSE(outcome.sawVisible);
+        ASSERT_EQ(outcome.run.boxes.size(), 1u);
+        EXPECT_EQ(outcome.run.boxes[0].text,
+                  L"Failed to start the WebView2 browser control (error 0x80070005).");
+        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
+        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+        EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
+        const auto log = LogEvents();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[log.size() - 2],
+                  "failed: Navigate (error 0x80070005): the browser control could not be started");
+        EXPECT_EQ(log.back(), "exit code 1");
+    }
+    for (const char* refused : {"add_DOMContentLoaded", "add_NavigationCompleted"}) {
+        SCOPED_TRACE(refused);
+        App app(std::string(R"({"refuse":{")") + refused + R"(":"0x80004005"}})");
+        const Outcome outcome = RunExecutable(app);
+        ExpectCleanClose(outcome);
+        // Shown and focused right after the navigation, before any event.
+        const std::vector<std::string> setup = SetupLines(outcome.transcript);
+        const size_t navigation = PositionOf(setup, "WebView.Navigate ");
+        const size_t shown = PositionOf(setup, "Controller.put_IsVisible value=1 ");
+        ASSERT_LT(shown, setup.size());
+        EXPECT_LT(navigation, shown);
+        EXPECT_EQ(FieldOf(setup[shown], "window.visible"), "1");
+        EXPECT_EQ(Count(setup, "Controller.MoveFocus reason=0 -> 0x00000000"), 1u);
+        EXPECT_EQ(FailureLines(), std::vector<std::string>{"failed: " + std::string(refused) +
+                                                           " (error 0x80004005)"});
+        EXPECT_EQ(CountContaining(LogEvents(), "the window is shown before the page has loaded"),
+                  1u);
+    }
 }
 
 // What a handler decides and the control refuses to take is logged, and the
