@@ -687,6 +687,40 @@ TEST(Executable, CreatesItsHiddenWindowAndExitsWithZeroWhenClosed) {
     }
 }
 
+// A size no window can have reaches the window clamped: the client area stays
+// within 1 to 16384 pixels each way, and the run ends like any other.
+TEST(Executable, SizesNoWindowCanHaveAreClamped) {
+    const char* const sizes[] = {
+        R"({"width":2147483647,"height":0})",
+        R"({"width":-5,"height":0})",
+    };
+    for (const char* size : sizes) {
+        SCOPED_TRACE(size);
+        AppFolder app(std::string(R"({"name":"window-clamped","window":)") + size + "}");
+        InstallLoaderDouble(app.root.path());
+        bool seen = false;
+        RECT client{};
+        RunOptions options;
+        options.onWindow = [&](HWND window) {
+            if (seen || ClassOf(window) != L"WindowsLanternshell") return;
+            seen = true;
+            GetClientRect(window, &client);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        };
+        const RunResult run = RunProgram(app.exe, options);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_TRUE(run.boxes.empty()) << (run.boxes.empty() ? "" : WideToUtf8(run.boxes[0].text));
+        EXPECT_EQ(run.exitCode, 0u);
+        ASSERT_TRUE(seen);
+        EXPECT_GE(client.right, 1);
+        EXPECT_LE(client.right, 16384);
+        EXPECT_GE(client.bottom, 1);
+        EXPECT_LE(client.bottom, 16384);
+        std::cout << "clamped " << size << ": client " << client.right << "x" << client.bottom
+                  << "\n";
+    }
+}
+
 // The example's own manifest through the real executable. (Its icon is not
 // checked here: Wine keeps icon handles private to their process; the icon
 // path is covered in this process above.)
