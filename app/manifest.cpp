@@ -16,42 +16,50 @@ const wchar_t* const DefaultInstallFailedMessage =
 
 namespace {
 
+// The mode the settings name; fallback when they name none, that is when
+// there is no text under "distribution-mode". Any other text is an error.
+DistributionMode DistributionModeOr(const nlohmann::json& settings, DistributionMode fallback) {
+    if (!settings.is_object()) return fallback;
+    const auto mode = settings.find("distribution-mode");
+    if (mode == settings.end() || !mode->is_string()) return fallback;
+    const std::string& text = mode->get_ref<const std::string&>();
+    if (text == "evergreen") return DistributionMode::Evergreen;
+    if (text == "fixed") return DistributionMode::Fixed;
+    throw std::wstring(L"invalid distribution mode");
+}
+
 void ReadAppConfig(const std::string& text, AppConfig& config) {
     // The text ends at its first NUL, as a C string would.
     nlohmann::json document = nlohmann::json::parse(text.c_str());
+    // Every value the manifest leaves out, or gives with the wrong type.
+    const AppConfig defaults;
 
     // The name becomes the user data folder inside LocalAppData, where the
     // browser profile and the downloaded installer go: it must name exactly
     // one folder there, never a path that climbs out or a device.
     config.name = GetStringOr(document, "name", L"");
     if (!NamesOneFolder(config.name)) throw std::wstring(L"invalid name");
-    config.main = GetStringOr(document, "main", L"index.html");
+    config.main = GetStringOr(document, "main", defaults.main);
 
     const nlohmann::json& window = document["window"];
-    config.title = GetStringOr(window, "title", DefaultTitle);
-    config.width = GetIntOr(window, "width", 1024);
-    config.height = GetIntOr(window, "height", 768);
-    config.icon = GetStringOr(window, "icon", L"");
-    config.resizable = GetBoolOr(window, "resizable", true);
+    config.title = GetStringOr(window, "title", defaults.title);
+    config.width = GetIntOr(window, "width", defaults.width);
+    config.height = GetIntOr(window, "height", defaults.height);
+    config.icon = GetStringOr(window, "icon", defaults.icon);
+    config.resizable = GetBoolOr(window, "resizable", defaults.resizable);
 
-    config.chromiumArgs = GetStringOr(document, "chromium-args", L"");
+    config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
     const nlohmann::json& settings = document["settings"];
-    const std::wstring mode = GetStringOr(settings, "distribution-mode", L"evergreen");
-    if (mode == L"evergreen")
-        config.distributionMode = DistributionMode::Evergreen;
-    else if (mode == L"fixed")
-        config.distributionMode = DistributionMode::Fixed;
-    else
-        throw std::wstring(L"invalid distribution mode");
-    config.enableDevtools = GetBoolOr(settings, "enable-devtools", true);
+    config.distributionMode = DistributionModeOr(settings, defaults.distributionMode);
+    config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
 
     const nlohmann::json& messages = document["messages"];
     config.installWebView2Message =
-        GetStringOr(messages, "install-webview2", DefaultInstallMessage);
-    config.downloadingMessage = GetStringOr(messages, "downloading", L"Downloading...");
+        GetStringOr(messages, "install-webview2", defaults.installWebView2Message);
+    config.downloadingMessage = GetStringOr(messages, "downloading", defaults.downloadingMessage);
     config.installWebView2FailedMessage =
-        GetStringOr(messages, "install-webview2-failed", DefaultInstallFailedMessage);
+        GetStringOr(messages, "install-webview2-failed", defaults.installWebView2FailedMessage);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "host/process_recovery.h"
 
-const char* DescribeProcessFailure(int kind) {
+std::string DescribeProcessFailure(int kind) {
     static const char* const names[] = {
         "browser process exited",      "render process exited",
         "render process unresponsive", "frame render process exited",
@@ -9,7 +9,7 @@ const char* DescribeProcessFailure(int kind) {
         "PPAPI broker process exited", "unknown process exited",
     };
     if (kind >= 0 && kind < static_cast<int>(sizeof names / sizeof names[0])) return names[kind];
-    return "process of an unknown kind exited";
+    return "process kind " + std::to_string(kind) + " exited";
 }
 
 bool ProcessRecovery::TakeSlot(std::deque<std::int64_t>& times, std::size_t limit,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
 
 enum class RecoveryAction {
     Ignore,          // the control recovers by itself, or the player was just asked
@@ -20,9 +21,10 @@ constexpr int BrowserProcessExited = 0;
 constexpr int RenderProcessExited = 1;
 constexpr int RenderProcessUnresponsive = 2;
 
-// "render process exited" and the like, for the log; "process kind N" for a
-// kind this host does not know.
-const char* DescribeProcessFailure(int kind);
+// "render process exited" and the like, for the log; "process kind N exited"
+// for a kind this host does not know, so a newer control's kind can still be
+// looked up.
+std::string DescribeProcessFailure(int kind);
 
 class ProcessRecovery {
 public:

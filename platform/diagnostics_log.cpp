@@ -98,8 +98,10 @@ void DiagnosticsLog::Write(std::wstring_view text) {
 
 void DiagnosticsLog::NotFound(std::wstring_view decodedPath) {
     if (!open_ || failed_ || notFound_.size() >= NotFoundLimit) return;
-    if (!notFound_.emplace(decodedPath).second) return;
-    std::string line = "404 " + WideToUtf8(std::wstring(decodedPath));
+    // A broken page may ask for the same file every frame.
+    if (notFound_.count(decodedPath)) return;
+    notFound_.insert(notFoundPaths_.emplace_back(decodedPath));
+    std::string line = "404 " + WideToUtf8(notFoundPaths_.back());
     if (notFound_.size() == NotFoundLimit)
         line += " (the last 404 logged this run: " + std::to_string(NotFoundLimit) + " paths)";
     Write(line);
@@ -119,4 +121,10 @@ void DiagnosticsLog::Append(const std::string& line) {
         return;
     }
     size_ += line.size();
+}
+
+void LogIfFailed(DiagnosticsLog* log, const char* call, std::int32_t result) {
+    if (result >= 0 || !log) return;
+    log->Write(std::string("failed: ") + call + " (error " +
+               HexCode(static_cast<std::uint32_t>(result)) + ")");
 }

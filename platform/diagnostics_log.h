@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -55,7 +56,8 @@ public:
     void Write(std::wstring_view text);
 
     // A request answered with 404, by its decoded path without the query.
-    // Only the first NotFoundLimit distinct paths are written.
+    // Only the first NotFoundLimit distinct paths are written; a path heard
+    // before costs a lookup and no allocation.
     void NotFound(std::wstring_view decodedPath);
 
     const std::wstring& path() const { return path_; }
@@ -69,5 +71,14 @@ private:
     std::uint64_t size_ = 0;
     bool open_ = false;
     bool failed_ = false;
-    std::unordered_set<std::wstring> notFound_;
+    // The 404 paths logged so far: the texts, and a set of views of them
+    // that a path is looked up in without being copied. A deque never moves
+    // what it holds, so the views stay valid.
+    std::deque<std::wstring> notFoundPaths_;
+    std::unordered_set<std::wstring_view> notFound_;
 };
+
+// A call whose failure its caller survives: a failed result (an HRESULT or
+// any code that is negative on failure) is written as "failed: CALL (error
+// 0x80070005)". Success, or no log, writes nothing.
+void LogIfFailed(DiagnosticsLog* log, const char* call, std::int32_t result);

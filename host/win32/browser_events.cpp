@@ -33,7 +33,10 @@ HRESULT OnNavigationStarting(ICoreWebView2*, ICoreWebView2NavigationStartingEven
     if (!args) return S_OK;
     CoTaskMemString uri;
     if (FAILED(args->get_Uri(uri.Put())) || !uri) return S_OK;
-    if (!IsAppOriginUri(uri.Copy(), AppOrigin)) args->put_Cancel(TRUE);
+    // A cancellation the control refuses lets the navigation through; the
+    // log at least tells the author.
+    if (!IsAppOriginUri(uri.Copy(), AppOrigin))
+        LogIfFailed(BrowserHost.settings.log, "put_Cancel", args->put_Cancel(TRUE));
     return S_OK;
 }
 
@@ -41,7 +44,8 @@ HRESULT OnPermissionRequested(ICoreWebView2*, ICoreWebView2PermissionRequestedEv
     if (!args) return S_OK;
     CoTaskMemString uri;
     if (SUCCEEDED(args->get_Uri(uri.Put())) && uri && IsAppOriginUri(uri.Copy(), AppOrigin))
-        args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+        LogIfFailed(BrowserHost.settings.log, "put_State",
+                    args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW));
     return S_OK;
 }
 
@@ -69,7 +73,7 @@ HRESULT OnNewWindowRequested(ICoreWebView2*, ICoreWebView2NewWindowRequestedEven
         ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     // Handled in every case, a request without a URI included: the control
     // must not open a window of its own.
-    args->put_Handled(TRUE);
+    LogIfFailed(BrowserHost.settings.log, "put_Handled", args->put_Handled(TRUE));
     return S_OK;
 }
 
@@ -86,21 +90,19 @@ HRESULT OnWebMessageReceived(ICoreWebView2*, ICoreWebView2WebMessageReceivedEven
     return S_OK;
 }
 
-namespace {
-
-void ShowAndFocus() {
+void ShowAndFocusPage() {
     ShowWindow(MainWindow.windowHandle, SW_SHOW);
     UpdateWindow(MainWindow.windowHandle);
     if (BrowserHost.controller) {
-        BrowserHost.controller->put_IsVisible(TRUE);
-        BrowserHost.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+        DiagnosticsLog* const log = BrowserHost.settings.log;
+        LogIfFailed(log, "put_IsVisible", BrowserHost.controller->put_IsVisible(TRUE));
+        LogIfFailed(log, "MoveFocus",
+                    BrowserHost.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
     }
 }
 
-}  // namespace
-
 HRESULT OnDOMContentLoaded(ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-    ShowAndFocus();
+    ShowAndFocusPage();
     return S_OK;
 }
 
@@ -117,6 +119,6 @@ HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2*,
     }
     // A page that never loads a document, such as the control's own error
     // page, must not leave the player without a window to close.
-    if (MainWindow.windowHandle && !IsWindowVisible(MainWindow.windowHandle)) ShowAndFocus();
+    if (MainWindow.windowHandle && !IsWindowVisible(MainWindow.windowHandle)) ShowAndFocusPage();
     return S_OK;
 }

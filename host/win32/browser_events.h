@@ -1,7 +1,9 @@
 // The handlers registered on the browser view: together they set the
 // page's policy towards the desktop. Each runs on the UI thread, finishes
 // before it returns and reports success to the control whatever happened.
-// A URI or message text the control fails to hand out ends the handler.
+// A URI or message text the control fails to hand out ends the handler; a
+// decision the control refuses to take is logged through the browser host's
+// settings.
 #pragma once
 
 #include "host/page_policy.h"
@@ -32,6 +34,9 @@ HRESULT OnNewWindowRequested(ICoreWebView2* sender, ICoreWebView2NewWindowReques
 HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
 // Shows the window and gives the page the focus, on every load.
 HRESULT OnDOMContentLoaded(ICoreWebView2* sender, ICoreWebView2DOMContentLoadedEventArgs* args);
+// What OnDOMContentLoaded does: shows the main window, then the control, and
+// moves the focus into the page.
+void ShowAndFocusPage();
 // A failed navigation is logged; a window still hidden when a navigation
 // completes, successful or not, is shown as on DOMContentLoaded.
 HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2* sender,

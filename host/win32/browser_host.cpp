@@ -19,11 +19,12 @@ const wchar_t* const StoppedMessage =
     L"The app stopped unexpectedly and could not be restarted. Run it again.";
 const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
 
-// UI thread only, like BrowserHost.
-bool browserStartFailed = false;
+DiagnosticsLog* HostLog() {
+    return BrowserHost.settings.log;
+}
 
 void Log(const std::string& text) {
-    if (BrowserHost.settings.log) BrowserHost.settings.log->Write(text);
+    if (DiagnosticsLog* log = HostLog()) log->Write(text);
 }
 
 // What a completion reports: its own failure code, or E_POINTER when it
@@ -33,27 +34,47 @@ HRESULT CompletionError(HRESULT result, const void* object) {
     return object ? S_OK : E_POINTER;
 }
 
-// A setup call whose failure the host can't act on: setup goes on without
-// what the call would have given, and the log tells what is missing.
-void LogIfFailed(const char* call, HRESULT result) {
-    if (SUCCEEDED(result)) return;
-    Log(std::string("failed: ") + call + " (error " + HexCode(static_cast<unsigned>(result)) + ")");
-}
-
 // Adds a handler to view through one of its add_ slots, with no token: the
-// host never removes a handler. call names the slot for the log.
+// host never removes a handler. A refused registration is logged, and setup
+// goes on without the handler; false then. call names the slot for the log.
 template <class View, class Interface, class... Arguments>
-void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
+bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               HRESULT (*handler)(Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(handler);
-    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
+    const HRESULT result = (view->*add)(callback.Get(), nullptr);
+    LogIfFailed(HostLog(), call, result);
+    return SUCCEEDED(result);
 }
 
 template <class View, class Interface, class Context, class... Arguments>
-void Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
+bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               Context* context, HRESULT (*handler)(Context*, Arguments...), const char* call) {
     auto callback = MakeCallback<Interface>(context, handler);
-    LogIfFailed(call, (view->*add)(callback.Get(), nullptr));
+    const HRESULT result = (view->*add)(callback.Get(), nullptr);
+    LogIfFailed(HostLog(), call, result);
+    return SUCCEEDED(result);
+}
+
+// What the page may do, set before it loads. A setting the control refuses
+// keeps the control's default; the log says which.
+void ApplySettings(ICoreWebView2Settings* settings, bool enableDevtools) {
+    const struct {
+        const char* call;
+        HRESULT (STDMETHODCALLTYPE ICoreWebView2Settings::*put)(BOOL);
+        BOOL value;
+    } puts[] = {
+        {"put_IsScriptEnabled", &ICoreWebView2Settings::put_IsScriptEnabled, TRUE},
+        {"put_AreHostObjectsAllowed", &ICoreWebView2Settings::put_AreHostObjectsAllowed, FALSE},
+        {"put_AreDefaultScriptDialogsEnabled",
+         &ICoreWebView2Settings::put_AreDefaultScriptDialogsEnabled, TRUE},
+        {"put_IsWebMessageEnabled", &ICoreWebView2Settings::put_IsWebMessageEnabled, TRUE},
+        {"put_IsZoomControlEnabled", &ICoreWebView2Settings::put_IsZoomControlEnabled, FALSE},
+        {"put_AreDefaultContextMenusEnabled",
+         &ICoreWebView2Settings::put_AreDefaultContextMenusEnabled, TRUE},
+        {"put_AreDevToolsEnabled", &ICoreWebView2Settings::put_AreDevToolsEnabled,
+         enableDevtools ? TRUE : FALSE},
+    };
+    for (const auto& put : puts) LogIfFailed(HostLog(), put.call, (settings->*put.put)(put.value));
 }
 
 }  // namespace
@@ -63,8 +84,8 @@ std::int64_t SteadyMilliseconds() {
 }
 
 void FailBrowserStart(const char* operation, HRESULT error) {
-    if (browserStartFailed) return;
-    browserStartFailed = true;
+    if (BrowserHost.startFailed) return;
+    BrowserHost.startFailed = true;
     BrowserHost.ending = true;
     Log(std::string("failed: ") + operation + " (error " + HexCode(static_cast<unsigned>(error)) +
         "): the browser control could not be started");
@@ -91,7 +112,8 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
     ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
     // Set even when empty, so the control never falls back to arguments of
     // its own choosing.
-    options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str());
+    LogIfFailed(HostLog(), "put_AdditionalBrowserArguments",
+                options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str()));
     BrowserHost.options = options;
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         &OnEnvironmentCreated);
@@ -102,7 +124,7 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
 }
 
 HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment) {
-    if (browserStartFailed) return S_OK;
+    if (BrowserHost.startFailed) return S_OK;
     const HRESULT error = CompletionError(result, environment);
     if (FAILED(error)) {
         FailBrowserStart("environment creation", error);
@@ -118,7 +140,7 @@ HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environme
 }
 
 HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller) {
-    if (browserStartFailed) return S_OK;
+    if (BrowserHost.startFailed) return S_OK;
     HRESULT error = CompletionError(result, controller);
     if (FAILED(error)) {
         FailBrowserStart("controller creation", error);
@@ -135,28 +157,21 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
     }
 
     ComPtr<ICoreWebView2Settings> settings;
-    BrowserHost.webview->get_Settings(settings.GetAddressOf());
-    if (settings) {
-        settings->put_IsScriptEnabled(TRUE);
-        settings->put_AreHostObjectsAllowed(FALSE);
-        settings->put_AreDefaultScriptDialogsEnabled(TRUE);
-        settings->put_IsWebMessageEnabled(TRUE);
-        settings->put_IsZoomControlEnabled(FALSE);
-        settings->put_AreDefaultContextMenusEnabled(TRUE);
-        settings->put_AreDevToolsEnabled(BrowserHost.settings.enableDevtools ? TRUE : FALSE);
-    }
+    LogIfFailed(HostLog(), "get_Settings",
+                BrowserHost.webview->get_Settings(settings.GetAddressOf()));
+    if (settings) ApplySettings(settings.Get(), BrowserHost.settings.enableDevtools);
     settings.Reset();
 
     RECT bounds{};
     GetClientRect(MainWindow.windowHandle, &bounds);
-    controller->put_Bounds(bounds);
+    LogIfFailed(HostLog(), "put_Bounds", controller->put_Bounds(bounds));
 
     ICoreWebView2* const view = BrowserHost.webview.Get();
     Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged,
              "add_DocumentTitleChanged");
     const std::wstring filter = std::wstring(AppOrigin) + L"*";
     LogIfFailed(
-        "AddWebResourceRequestedFilter",
+        HostLog(), "AddWebResourceRequestedFilter",
         view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL));
     Register(view, &ICoreWebView2::add_WebResourceRequested, &BrowserHost, &OnWebResourceRequested,
              "add_WebResourceRequested");
@@ -172,16 +187,31 @@ HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller)
              "add_NewWindowRequested");
     Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived,
              "add_WebMessageReceived");
-    Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
-             &OnDOMContentLoaded, "add_DOMContentLoaded");
-    Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost, &OnNavigationCompleted,
-             "add_NavigationCompleted");
+    // The two events that show the window.
+    const bool shownOnLoad =
+        Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
+                 &OnDOMContentLoaded, "add_DOMContentLoaded");
+    const bool shownOnCompletion =
+        Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost,
+                 &OnNavigationCompleted, "add_NavigationCompleted");
     Register(view, &ICoreWebView2::add_ProcessFailed, &BrowserHost, &OnProcessFailed,
              "add_ProcessFailed");
 
     // The start page exactly as the manifest gives it, query included.
+    // Without the navigation nothing ever loads or shows the window.
     const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
-    LogIfFailed("Navigate", view->Navigate(start.c_str()));
+    const HRESULT navigated = view->Navigate(start.c_str());
+    if (FAILED(navigated)) {
+        FailBrowserStart("Navigate", navigated);
+        return S_OK;
+    }
+    // An event that can't be heard would leave the window hidden for good
+    // when the page never loads or the navigation fails: better shown early.
+    if (!shownOnLoad || !shownOnCompletion) {
+        Log("the window is shown before the page has loaded: an event that shows it can't be "
+            "heard");
+        ShowAndFocusPage();
+    }
     return S_OK;
 }
 
@@ -211,7 +241,7 @@ void Reload(BrowserHostState& host) {
     if (!host.webview) return;
     const HRESULT result = host.webview->Reload();
     if (SUCCEEDED(result)) return;
-    Log("failed: Reload (error " + HexCode(static_cast<unsigned>(result)) + ")");
+    LogIfFailed(HostLog(), "Reload", result);
     GiveUp(host, "the page could not be reloaded");
 }
 
@@ -219,11 +249,11 @@ void Reload(BrowserHostState& host) {
 // reload nobody asked for. The box runs a loop of its own, in which the
 // control may report more failures.
 void AskToReload(BrowserHostState& host) {
-    const int answer = MessageBoxW(MainWindow.windowHandle, NotRespondingMessage,
-                                   host.settings.failureCaption.c_str(), MB_YESNO | MB_ICONWARNING);
+    const bool reload = AskYesNo(MainWindow.windowHandle, NotRespondingMessage,
+                                 host.settings.failureCaption.c_str());
     host.recovery.Answered(host.settings.clock());
     if (host.ending) return;
-    if (answer == IDYES) {
+    if (reload) {
         Log("the player chose to reload the page");
         Reload(host);
     } else {
@@ -233,7 +263,7 @@ void AskToReload(BrowserHostState& host) {
 
 // The browser process is gone and every object of it with it.
 void RestartBrowser(BrowserHostState& host) {
-    if (host.controller) host.controller->Close();
+    if (host.controller) LogIfFailed(HostLog(), "Close", host.controller->Close());
     ReleaseBrowserObjects(host);
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
         &OnEnvironmentCreated);
@@ -282,6 +312,7 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
 void ReleaseBrowserHost() {
     ReleaseBrowserObjects(BrowserHost);
     BrowserHost.options.Reset();
-    BrowserHost.content = nullptr;
-    BrowserHost.settings.log = nullptr;
+    // The rest as a new host has it: no failure, no recovery counted, and no
+    // log or content server of a run that is over.
+    BrowserHost = BrowserHostState{};
 }

@@ -43,6 +43,9 @@ struct BrowserHostState {
     const wchar_t* browserFolder = nullptr;
     std::wstring userDataFolder;
     ProcessRecovery recovery;
+    // The browser control could not be brought up (FailBrowserStart): the
+    // completions that still arrive do nothing.
+    bool startFailed = false;
     // The app has given up after a failure and the loop is ending.
     bool ending = false;
     // Answers every request under the app origin; owned by the startup
@@ -61,8 +64,10 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
                                                                 const BrowserSettings& settings,
                                                                 ContentServer& content);
 
-// Lets go of the control's objects in reverse order of their creation; the
-// startup sequence calls it after the message loop, before COM ends.
+// Lets go of the control's objects in reverse order of their creation and
+// puts everything else back as a new host has it, failures and recovery
+// counts included; the startup sequence calls it after the message loop,
+// before COM ends.
 void ReleaseBrowserHost();
 
 HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment);
@@ -82,5 +87,7 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2* sender,
 // reported, and the completions do nothing after it. The code is the failed
 // call's or completion's own; a completion that reports success without an
 // object gives E_POINTER, a view without ICoreWebView2_2 the query's code.
-// operation names the failed call for the log.
+// A start page that can't be navigated to counts too: nothing would ever
+// load, and the window would never be shown. operation names the failed call
+// for the log.
 void FailBrowserStart(const char* operation, HRESULT error);

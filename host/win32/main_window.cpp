@@ -93,7 +93,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (BrowserHost.controller) {
                 RECT client{};
                 GetClientRect(window, &client);
-                BrowserHost.controller->put_Bounds(client);
+                LogIfFailed(BrowserHost.settings.log, "put_Bounds",
+                            BrowserHost.controller->put_Bounds(client));
             }
             return 0;
         default:

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/diagnostics_log.h"
 #include "platform/win32/com.h"
 #include "server/win32/body_stream.h"
 
@@ -42,6 +43,9 @@ void AnswerWebResourceRequest(ContentServer& server, ICoreWebView2Environment* e
 
     const Answer answer = RouteRequest(server, uri.Copy(), range);
     ComPtr<ICoreWebView2WebResourceResponse> response;
-    CreateResponseForAnswer(environment, answer, response.GetAddressOf());
-    if (response) args->put_Response(response.Get());
+    // Without a response the request goes on as the control would make it
+    // and the page gets nothing useful; the log says why.
+    LogIfFailed(server.Log(), "CreateWebResourceResponse",
+                CreateResponseForAnswer(environment, answer, response.GetAddressOf()));
+    if (response) LogIfFailed(server.Log(), "put_Response", args->put_Response(response.Get()));
 }

@@ -14,6 +14,7 @@ HRESULT CreateResponseForAnswer(ICoreWebView2Environment* environment, const Ans
 // Routes the request of one event through server (its URI and, when present, its Range
 // header) and sets the response on the event before returning. A request
 // without a URI gets the router's answer for an empty one, a 404, so that
-// nothing under the app origin ever reaches the network.
+// nothing under the app origin ever reaches the network. A response the
+// environment can't create, or the event refuses, goes to the server's log.
 void AnswerWebResourceRequest(ContentServer& server, ICoreWebView2Environment* environment,
                               ICoreWebView2WebResourceRequestedEventArgs* args);

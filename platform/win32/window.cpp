@@ -36,3 +36,7 @@ bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPR
 void ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
     MessageBoxW(nullptr, text, caption, MB_OK | icon);
 }
+
+bool AskYesNo(HWND owner, const wchar_t* text, const wchar_t* caption) {
+    return MessageBoxW(owner, text, caption, MB_YESNO | MB_ICONWARNING) == IDYES;
+}

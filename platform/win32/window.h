@@ -1,5 +1,5 @@
 // Window helpers shared by the main window and the runtime installer's
-// progress window, and the one way the host shows a message box.
+// progress window, and the only two ways the host shows a message box.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,12 @@ int ScaleForDpi(int logicalPixels);
 bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure,
                              int backgroundColor, HICON icon);
 
-// Every box the host shows: no owner, an OK button and icon (MB_ICONERROR or
-// MB_ICONINFORMATION). Returns once the user has dismissed it.
+// Every box the host shows goes through these two. A notice: no owner, an OK
+// button and icon (MB_ICONERROR or MB_ICONINFORMATION). Returns once the user
+// has dismissed it.
 void ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT icon);
+
+// A question: Yes and No buttons and the warning icon, owned by the window it
+// is about so it stays in front of it. True when the user answers Yes; No,
+// or a box that can't be shown, is false.
+bool AskYesNo(HWND owner, const wchar_t* text, const wchar_t* caption);

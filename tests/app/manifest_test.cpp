@@ -47,6 +47,47 @@ TEST(Manifest, NameAloneGivesEveryDefault) {
               L"app again to try again.");
 }
 
+// Every field, so a default written in two places can't drift apart.
+void ExpectSameConfig(const AppConfig& seen, const AppConfig& expected) {
+    EXPECT_EQ(seen.name, expected.name);
+    EXPECT_EQ(seen.main, expected.main);
+    EXPECT_EQ(seen.title, expected.title);
+    EXPECT_EQ(seen.width, expected.width);
+    EXPECT_EQ(seen.height, expected.height);
+    EXPECT_EQ(seen.icon, expected.icon);
+    EXPECT_EQ(seen.resizable, expected.resizable);
+    EXPECT_EQ(seen.chromiumArgs, expected.chromiumArgs);
+    EXPECT_EQ(seen.distributionMode, expected.distributionMode);
+    EXPECT_EQ(seen.enableDevtools, expected.enableDevtools);
+    EXPECT_EQ(seen.installWebView2Message, expected.installWebView2Message);
+    EXPECT_EQ(seen.downloadingMessage, expected.downloadingMessage);
+    EXPECT_EQ(seen.installWebView2FailedMessage, expected.installWebView2FailedMessage);
+}
+
+TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
+    AppConfig expected;
+    expected.name = L"game";
+    const char* const texts[] = {
+        R"({"name":"game"})",
+        R"({"name":"game","main":3,"window":"big","chromium-args":[],)"
+        R"("settings":{"distribution-mode":1,"enable-devtools":0},"messages":[1]})",
+        R"({"name":"game","window":{"width":"800","height":null,"resizable":"no"},)"
+        R"("settings":{"distribution-mode":null},"messages":{"downloading":false}})",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        // What the config held before parsing plays no part.
+        AppConfig config;
+        config.main = L"old.html";
+        config.width = 5;
+        config.resizable = false;
+        config.distributionMode = DistributionMode::Fixed;
+        config.downloadingMessage = L"old";
+        ParseAppConfig(text, config);
+        ExpectSameConfig(config, expected);
+    }
+}
+
 TEST(Manifest, EveryKeyIsRead) {
     const AppConfig c = Parse(R"({"name":"n","main":"game/start.html?level=2",
         "window":{"title":"T","width":800,"height":600,"icon":"icon.png","resizable":false},

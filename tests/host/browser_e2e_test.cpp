@@ -119,8 +119,8 @@ struct Outcome {
 
 // Runs the app until the double reports marker in its transcript, then closes
 // the main window as a user would (unless closing is the page's job).
-Outcome RunApp(const App& app, const std::string& marker = "Return ControllerCompleted",
-               bool close = true, int yesNoAnswer = IDNO) {
+Outcome RunExecutable(const App& app, const std::string& marker = "Return ControllerCompleted",
+                      bool close = true, int yesNoAnswer = IDNO) {
     Outcome outcome;
     RunOptions options;
     options.timeoutMs = 40000;
@@ -174,7 +174,7 @@ std::string Scenario(const std::vector<nlohmann::json>& events) {
 // the last one, and gives each event's lines.
 std::vector<std::vector<std::string>> RunEvents(const std::vector<nlohmann::json>& events) {
     App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     return EventSegments(outcome.transcript);
 }
@@ -182,6 +182,16 @@ std::vector<std::vector<std::string>> RunEvents(const std::vector<nlohmann::json
 std::string FirstWith(const std::vector<std::string>& lines, const std::string& prefix) {
     const auto found = LinesStartingWith(lines, prefix);
     return found.empty() ? std::string() : found[0];
+}
+
+size_t Count(const std::vector<std::string>& lines, const std::string& prefix) {
+    return LinesStartingWith(lines, prefix).size();
+}
+
+size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
+        return line.find(part) != std::string::npos;
+    }));
 }
 
 unsigned long StyleOf(const std::string& line, const char* field = "style") {
@@ -236,7 +246,7 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     App app("", Manifest(c.manifest, c.fixed), path);
     MakeFolders(app.www(L"game"));
     WriteFileBytes(app.www(L"game\\start.html"), "<!doctype html>");
-    const Outcome outcome = RunApp(app);
+    const Outcome outcome = RunExecutable(app);
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.closedByTest);
     EXPECT_FALSE(outcome.sawVisible) << "shown before any document loaded";
@@ -342,41 +352,133 @@ TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
                 BrowserPath::Loader);
 }
 
-// A setup call the control refuses is logged, and setup goes on without it.
-TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
-    const std::wstring logPath = LocalAppData() + L"\\e2e-game\\Lanternshell.log";
-    DeleteFileW(logPath.c_str());
-    App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
-            R"("AddWebResourceRequestedFilter":"0x80004005","Navigate":"0x80070005"}})");
-    const Outcome outcome = RunApp(app);
-    ExpectCleanClose(outcome);
-    EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
-              "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
-    // The registrations after the refused ones are still made.
-    EXPECT_EQ(LinesStartingWith(outcome.transcript, "WebView.add_DOMContentLoaded").size(), 1u);
-
-    const std::string log = ReadFileBytes(logPath);
+// The log's failure lines, in order.
+std::vector<std::string> FailureLines() {
     std::vector<std::string> failures;
-    for (size_t start = 0; start < log.size();) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        const size_t text = line.find(" failed: ");
-        if (text != std::string::npos) failures.push_back(line.substr(text + 1));
-        start = end + 1;
+    for (const auto& line : LogEvents())
+        if (line.rfind("failed: ", 0) == 0) failures.push_back(line);
+    return failures;
+}
+
+// A setup call the control refuses is logged, and setup goes on without it;
+// but a start page that can't be navigated to ends like a browser that can't
+// start, and a refused registration of an event that shows the window shows
+// it at once: no road leaves a hidden window in a running process.
+TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
+    {
+        SCOPED_TRACE("calls setup goes on without");
+        App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
+                R"("AddWebResourceRequestedFilter":"0x80004005",)"
+                R"("put_IsZoomControlEnabled":"0x8000FFFF","put_Bounds":"0x8007000E"}})");
+        const Outcome outcome = RunExecutable(app);
+        ExpectCleanClose(outcome);
+        EXPECT_TRUE(outcome.closedByTest);
+        EXPECT_EQ(FirstWith(outcome.transcript, "WebView.add_NavigationStarting"),
+                  "WebView.add_NavigationStarting handler=object token=null -> 0x80070057");
+        // The calls after the refused ones are still made.
+        EXPECT_EQ(Count(outcome.transcript, "Settings.put_AreDevToolsEnabled value=1"), 1u);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.add_DOMContentLoaded"), 1u);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.Navigate"), 1u);
+        // Both events that show the window are heard: it waits for the page.
+        EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
+        EXPECT_EQ(FailureLines(), (std::vector<std::string>{
+                                      "failed: put_IsZoomControlEnabled (error 0x8000FFFF)",
+                                      "failed: put_Bounds (error 0x8007000E)",
+                                      "failed: AddWebResourceRequestedFilter (error 0x80004005)",
+                                      "failed: add_NavigationStarting (error 0x80070057)",
+                                  }));
+        EXPECT_EQ(LogEvents().back(), "exit code 0");
     }
-    EXPECT_EQ(failures, (std::vector<std::string>{
-                            "failed: AddWebResourceRequestedFilter (error 0x80004005)",
-                            "failed: add_NavigationStarting (error 0x80070057)",
-                            "failed: Navigate (error 0x80070005)",
-                        }));
+    {
+        SCOPED_TRACE("the navigation");
+        App app(R"({"refuse":{"Navigate":"0x80070005"}})");
+        // Nobody closes the window here: the app has to end by itself.
+        const Outcome outcome = RunExecutable(app, "never", false);
+        EXPECT_FALSE(outcome.run.timedOut);
+        EXPECT_EQ(outcome.run.exitCode, 1u);
+        EXPECT_FALSE(outcome.sawVisible);
+        ASSERT_EQ(outcome.run.boxes.size(), 1u);
+        EXPECT_EQ(outcome.run.boxes[0].text,
+                  L"Failed to start the WebView2 browser control (error 0x80070005).");
+        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
+        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+        EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
+        const auto log = LogEvents();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[log.size() - 2],
+                  "failed: Navigate (error 0x80070005): the browser control could not be started");
+        EXPECT_EQ(log.back(), "exit code 1");
+    }
+    for (const char* refused : {"add_DOMContentLoaded", "add_NavigationCompleted"}) {
+        SCOPED_TRACE(refused);
+        App app(std::string(R"({"refuse":{")") + refused + R"(":"0x80004005"}})");
+        const Outcome outcome = RunExecutable(app);
+        ExpectCleanClose(outcome);
+        // Shown and focused right after the navigation, before any event.
+        const std::vector<std::string> setup = SetupLines(outcome.transcript);
+        const size_t navigation = PositionOf(setup, "WebView.Navigate ");
+        const size_t shown = PositionOf(setup, "Controller.put_IsVisible value=1 ");
+        ASSERT_LT(shown, setup.size());
+        EXPECT_LT(navigation, shown);
+        EXPECT_EQ(FieldOf(setup[shown], "window.visible"), "1");
+        EXPECT_EQ(Count(setup, "Controller.MoveFocus reason=0 -> 0x00000000"), 1u);
+        EXPECT_EQ(FailureLines(), std::vector<std::string>{"failed: " + std::string(refused) +
+                                                           " (error 0x80004005)"});
+        EXPECT_EQ(CountContaining(LogEvents(), "the window is shown before the page has loaded"),
+                  1u);
+    }
+}
+
+// What a handler decides and the control refuses to take is logged, and the
+// app goes on.
+TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    const nlohmann::json scenario = {
+        {"refuse",
+         {{"put_IsVisible", "0x80004005"},
+          {"MoveFocus", "0x80070057"},
+          {"put_Cancel", "0x8000FFFF"},
+          {"put_Handled", "0x80070005"},
+          {"put_State", "0x80004004"},
+          {"put_Response", "0x8007000E"},
+          {"put_Bounds", "0x80040001"}}},
+        {"events",
+         {{{"event", "DOMContentLoaded"}},
+          {{"event", "NavigationStarting"}, {"uri", "https://example.com/"}},
+          {{"event", "NewWindowRequested"}, {"uri", "about:blank"}},
+          {{"event", "PermissionRequested"}, {"uri", Origin}, {"kind", 1}},
+          {{"event", "WebResourceRequested"}, {"uri", std::string(Origin) + "index.html"}},
+          // Resizes the window, so the view's bounds are set once more.
+          {{"event", "ContainsFullScreenElementChanged"}, {"value", true}}}}};
+    App app(scenario.dump());
+    const Outcome outcome = RunExecutable(app, "Done events=");
+    ExpectCleanClose(outcome);
+    // The window shows even when the control won't.
+    EXPECT_TRUE(outcome.sawVisible);
+    const auto segments = EventSegments(outcome.transcript);
+    ASSERT_EQ(segments.size(), 6u);
+    EXPECT_EQ(FieldOf(segments[1].back(), "cancel"), "0") << "the refusal is the double's";
+    const auto failures = FailureLines();
+    for (const char* line : {
+             "failed: put_IsVisible (error 0x80004005)",
+             "failed: MoveFocus (error 0x80070057)",
+             "failed: put_Cancel (error 0x8000FFFF)",
+             "failed: put_Handled (error 0x80070005)",
+             "failed: put_State (error 0x80004004)",
+             "failed: put_Response (error 0x8007000E)",
+         })
+        EXPECT_EQ(std::count(failures.begin(), failures.end(), line), 1) << line;
+    // Once at setup and at least once for the new size.
+    EXPECT_GE(std::count(failures.begin(), failures.end(), "failed: put_Bounds (error 0x80040001)"),
+              2);
+    EXPECT_EQ(LogEvents().back(), "exit code 0");
 }
 
 // --- Visibility and the close request --------------------------------------
 
 TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "DOMContentLoaded"}}}));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
@@ -398,7 +500,7 @@ TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesTh
 
 TEST(BrowserEndToEnd, CloseRequestFromThePageEndsTheProcessWithZero) {
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "WindowCloseRequested"}}}));
-    const Outcome outcome = RunApp(app, "", false);
+    const Outcome outcome = RunExecutable(app, "", false);
     ExpectCleanClose(outcome);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 2u);
@@ -479,7 +581,7 @@ TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
     MakeFolders(app.www(L"img"));
     WriteFileBytes(app.www(L"img\\Hero Walk.png"), hero);
     WriteFileBytes(app.www(L"empty.txt"), "");
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
 
     const auto segments = EventSegments(outcome.transcript);
@@ -695,7 +797,7 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
     std::vector<nlohmann::json> events;
     for (const auto& step : steps) events.push_back(step.event);
     App folder(Scenario(events));
-    const Outcome outcome = RunApp(folder, "Done events=");
+    const Outcome outcome = RunExecutable(folder, "Done events=");
     ExpectCleanClose(outcome);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), std::size(steps));
@@ -740,7 +842,7 @@ TEST(BrowserEndToEnd, EachCreationFailureShowsTheBoxAndExitsWithOne) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scenario);
         App app(c.scenario);
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         EXPECT_FALSE(outcome.run.timedOut);
         EXPECT_EQ(outcome.run.exitCode, 1u);
         EXPECT_FALSE(outcome.sawVisible);
@@ -780,16 +882,6 @@ nlohmann::json Pause(int delayMs) {
     return {{"event", "Pause"}, {"delayMs", delayMs}};
 }
 
-size_t Count(const std::vector<std::string>& lines, const std::string& prefix) {
-    return LinesStartingWith(lines, prefix).size();
-}
-
-size_t CountContaining(const std::vector<std::string>& lines, const std::string& part) {
-    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& line) {
-        return line.find(part) != std::string::npos;
-    }));
-}
-
 void ExpectStoppedBox(const Outcome& outcome,
                       const char* reason = "too many failures in one minute") {
     EXPECT_FALSE(outcome.run.timedOut);
@@ -809,7 +901,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
     {
         SCOPED_TRACE("three crashes");
         App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1)}));
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         EXPECT_EQ(Count(outcome.transcript, "WebView.Reload -> 0x00000000"), 3u);
         EXPECT_EQ(CountContaining(LogEvents(),
@@ -819,7 +911,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
     {
         SCOPED_TRACE("a fourth crash within the minute");
         App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1), Failed(1), Pause(3000)}));
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         ExpectStoppedBox(outcome);
         EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 3u);
         const auto segments = EventSegments(outcome.transcript);
@@ -830,7 +922,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
         SCOPED_TRACE("a reload that fails");
         App app(R"({"reload": "0x80004005", "events": [{"event": "DOMContentLoaded"},
                    {"event": "ProcessFailed", "kind": 1}, {"event": "Pause", "delayMs": 3000}]})");
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         ExpectStoppedBox(outcome, "the page could not be reloaded");
         EXPECT_EQ(CountContaining(LogEvents(), "failed: Reload (error 0x80004005)"), 1u);
     }
@@ -841,7 +933,7 @@ TEST(BrowserRecovery, AHangingPageIsReloadedOnlyWhenThePlayerSaysSoAndAskedOnceA
     for (const int answer : {IDNO, IDYES}) {
         SCOPED_TRACE(answer == IDYES ? "yes" : "no");
         App app(Scenario({Loaded(), Failed(2), Failed(2, 400), Failed(2, 400)}));
-        const Outcome outcome = RunApp(app, "Done events=", true, answer);
+        const Outcome outcome = RunExecutable(app, "Done events=", true, answer);
         EXPECT_FALSE(outcome.run.timedOut);
         EXPECT_EQ(outcome.run.exitCode, 0u);
         ASSERT_EQ(outcome.run.boxes.size(), 1u);
@@ -864,7 +956,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
     {
         SCOPED_TRACE("once");
         App app(Scenario({Loaded(), Failed(0), {{"event", "DOMContentLoaded"}, {"delayMs", 500}}}));
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         const auto& lines = outcome.transcript;
         // The same folder, user data folder and options, all read again.
@@ -904,7 +996,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
     {
         SCOPED_TRACE("twice within the minute");
         App app(Scenario({Loaded(), Failed(0), Failed(0, 800), Pause(3000)}));
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         ExpectStoppedBox(outcome);
         EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 2u);
     }
@@ -915,13 +1007,17 @@ TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
     std::vector<nlohmann::json> events = {Loaded()};
     for (int kind : {3, 4, 5, 6, 7, 8, 9, 42}) events.push_back(Failed(kind, 0));
     App app(Scenario(events));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 0u);
     EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 1u);
     const auto log = LogEvents();
     EXPECT_EQ(CountContaining(log, ": left to the browser control"), 8u);
     EXPECT_EQ(CountContaining(log, "process failure: GPU process exited"), 1u);
+    EXPECT_EQ(CountContaining(log,
+                              "process failure: process kind 42 exited: left to the browser "
+                              "control"),
+              1u);
 }
 
 // --- The window after a failed navigation ----------------------------------
@@ -931,7 +1027,7 @@ TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
     App app(Scenario({{{"event", "NavigationCompleted"}, {"success", false}, {"status", 6}},
                       {{"event", "NavigationCompleted"}, {"success", true}},
                       Loaded()}));
-    const Outcome outcome = RunApp(app, "Done events=");
+    const Outcome outcome = RunExecutable(app, "Done events=");
     ExpectCleanClose(outcome);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
@@ -975,7 +1071,7 @@ TEST(StartPage, AStartPageThatIsNotInWwwStopsBeforeTheWindowIsMade) {
                 WriteFileBytes(path, "<!doctype html>");
         }
         if (std::string(c.main) != "index.html") DeleteFileW(app.www(L"index.html").c_str());
-        const Outcome outcome = RunApp(app);
+        const Outcome outcome = RunExecutable(app);
         if (!c.refused) {
             ExpectCleanClose(outcome);
             EXPECT_EQ(Count(outcome.transcript,
@@ -1015,7 +1111,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         };
         App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
                           request("img/no%20such.png#x"), request("index.html")}));
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         // Every line is stamped: LogEvents marks one that is not with "?".
         const std::string text = ReadFileBytes(LogPath());
@@ -1041,7 +1137,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
     {
         SCOPED_TRACE("a failed step");
         App app(R"({"environment": {"call": "0x80004005"}})");
-        const Outcome outcome = RunApp(app, "never", false);
+        const Outcome outcome = RunExecutable(app, "never", false);
         EXPECT_EQ(outcome.run.exitCode, 1u);
         const auto log = LogEvents();
         ASSERT_GE(log.size(), 2u);
@@ -1054,7 +1150,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
     {
         SCOPED_TRACE("an icon that does not load");
         App app("", Manifest({{"window", {{"icon", "art/missing.png"}}}}));
-        ExpectCleanClose(RunApp(app));
+        ExpectCleanClose(RunExecutable(app));
         EXPECT_EQ(CountContaining(LogEvents(),
                                   "failed: loading the window icon \"art/missing.png\": "
                                   "the standard icon is used"),
@@ -1070,7 +1166,7 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
         MakeFolders(LocalAppData() + L"\\e2e-game");
         const std::string filler(1024 * 1024 - 40, 'f');
         WriteFileBytes(LogPath(), filler);
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         EXPECT_EQ(ReadFileBytes(OldLogPath()), filler);
         const auto log = LogEvents();
@@ -1082,7 +1178,7 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
         SCOPED_TRACE("a folder where the log belongs");
         App app(Scenario({Loaded()}));
         MakeFolders(LogPath());
-        const Outcome outcome = RunApp(app, "Done events=");
+        const Outcome outcome = RunExecutable(app, "Done events=");
         ExpectCleanClose(outcome);
         EXPECT_TRUE(outcome.sawVisible);
         EXPECT_TRUE(RemoveDirectoryW(LogPath().c_str()));

@@ -88,13 +88,17 @@ TEST(ProcessRecovery, AsksAboutAHangOneQuestionAtATimeAndNotAgainWithinAMinute) 
 
 TEST(ProcessRecovery, OtherProcessesAreLeftToTheControl) {
     for (int kind : {3, 4, 5, 6, 7, 8, 9, 42, -7})
-        Replay(DescribeProcessFailure(kind), {{kind, 0, A::Ignore},
-                                              {kind, 1, A::Ignore},
-                                              {kind, 2, A::Ignore},
-                                              {kind, 3, A::Ignore},
-                                              {Render, 4, A::Reload}});
-    EXPECT_EQ(std::string(DescribeProcessFailure(6)), "GPU process exited");
-    EXPECT_EQ(std::string(DescribeProcessFailure(10)), "process of an unknown kind exited");
+        Replay(DescribeProcessFailure(kind).c_str(), {{kind, 0, A::Ignore},
+                                                      {kind, 1, A::Ignore},
+                                                      {kind, 2, A::Ignore},
+                                                      {kind, 3, A::Ignore},
+                                                      {Render, 4, A::Reload}});
+    EXPECT_EQ(DescribeProcessFailure(6), "GPU process exited");
+    EXPECT_EQ(DescribeProcessFailure(9), "unknown process exited");
+    // A kind this host does not know keeps its number for the log.
+    EXPECT_EQ(DescribeProcessFailure(10), "process kind 10 exited");
+    EXPECT_EQ(DescribeProcessFailure(42), "process kind 42 exited");
+    EXPECT_EQ(DescribeProcessFailure(-7), "process kind -7 exited");
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/diagnostics_log.h"
 #include "server/mime.h"
 #include "tests/host/fakes.h"
 #include "tests/server/content_folder.h"
+#include "tests/support/harness.h"
 
 namespace {
 
@@ -80,6 +82,7 @@ public:
     std::wstring headers;
     bool hasBody = false;
     std::string body;
+    HRESULT result = S_OK;  // a failure creates nothing
     HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
         return E_NOTIMPL;
@@ -98,6 +101,8 @@ public:
             while (SUCCEEDED(content->Read(buffer, sizeof buffer, &read)) && read > 0)
                 body.append(buffer, read);
         }
+        *out = nullptr;
+        if (FAILED(result)) return result;
         response.AddRef();
         *out = &response;
         return S_OK;
@@ -116,6 +121,7 @@ class RequestedArgs : public Fake<ICoreWebView2WebResourceRequestedEventArgs> {
 public:
     Request request;
     std::vector<ICoreWebView2WebResourceResponse*> responses;
+    HRESULT putResult = S_OK;
     HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** value) override {
         request.AddRef();
         *value = &request;
@@ -126,7 +132,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* value) override {
         responses.push_back(value);
-        return S_OK;
+        return putResult;
     }
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT*) override {
@@ -192,6 +198,43 @@ TEST(WebResource, TheRoutersAnswerBecomesTheEventsResponse) {
         EXPECT_EQ(args.request.references, 1u);
         EXPECT_EQ(args.request.headers.references, 1u);
     }
+}
+
+// Nothing the page can see tells why it got no answer: the log does.
+TEST(WebResource, AResponseTheControlWontMakeOrTakeIsLogged) {
+    ContentFolder folder;
+    folder.Write(L"index.html", "<!doctype html>");
+    DiagnosticsLog log;
+    log.Open(folder.HostPath(L"../logs"));
+    ASSERT_TRUE(log.IsOpen());
+    ContentServer server(folder.Server().Root(), &log);
+    {
+        Environment environment;
+        environment.result = E_OUTOFMEMORY;
+        RequestedArgs args;
+        args.request.uri = Text(RequestUri(L"index.html").c_str());
+        AnswerWebResourceRequest(server, &environment, &args);
+        EXPECT_TRUE(args.responses.empty());
+    }
+    {
+        Environment environment;
+        RequestedArgs args;
+        args.putResult = E_INVALIDARG;
+        args.request.uri = Text(RequestUri(L"index.html").c_str());
+        AnswerWebResourceRequest(server, &environment, &args);
+        EXPECT_EQ(args.responses.size(), 1u);
+        EXPECT_EQ(environment.response.references, 1u);
+    }
+    const std::string text = ReadFileBytes(log.path());
+    std::vector<std::string> events;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        events.push_back(text.substr(start + 25, end - start - 25));  // without the timestamp
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "failed: CreateWebResourceResponse (error 0x8007000E)",
+                          "failed: put_Response (error 0x80070057)",
+                      }));
+    server.Mappings().ReleaseMappedViews();
 }
 
 TEST(WebResource, NoEnvironmentSetsNoResponse) {

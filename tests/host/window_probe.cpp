@@ -3,6 +3,9 @@
 //   window_probe register   the class name is taken before CreateMainWindow
 //   window_probe create     the creation of the main window is refused
 // Exits with 1 when CreateMainWindow reports failure, 0 when it succeeded.
+//   window_probe ask        asks a question about the main window it made:
+//                           exits with 0 for Yes, 4 for No
+
 #include <windows.h>
 
 #include <cstring>
@@ -11,6 +14,7 @@
 #include "app/manifest.h"
 #include "app/win32/startup.h"
 #include "host/win32/main_window.h"
+#include "platform/win32/window.h"
 
 namespace {
 
@@ -47,6 +51,9 @@ int main(int argc, char** argv) {
         if (!RegisterClassExW(&taken)) return 3;
     } else if (std::strcmp(argv[1], "create") == 0) {
         if (!SetWindowsHookExW(WH_CBT, RefuseCreation, nullptr, GetCurrentThreadId())) return 3;
+    } else if (std::strcmp(argv[1], "ask") == 0) {
+        if (!CreateMainWindow(instance, settings)) return 1;
+        return AskYesNo(MainWindow.windowHandle, L"Go on?", L"A title of the manifest") ? 0 : 4;
     } else {
         return 2;
     }

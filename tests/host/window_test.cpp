@@ -607,6 +607,31 @@ TEST(MainWindow, RegistrationAndCreationFailuresShowTheirBoxes) {
     }
 }
 
+// The host's one question: Yes and No, the warning icon, owned by the window
+// it is about, and the answer as given.
+TEST(MainWindow, TheQuestionBelongsToTheWindowAndReturnsTheAnswer) {
+    const std::wstring probe = FolderOfTestProgram() + L"window_probe.exe";
+    for (const int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+        bool yesAndNo = false;
+        RunOptions options;
+        options.commandLineTail = L"ask";
+        options.onBox = [&](HWND box, const BoxSeen&) {
+            yesAndNo = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDOK);
+            PostMessageW(box, WM_COMMAND, answer, 0);
+        };
+        const RunResult run = RunProgram(probe, options);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, answer == IDYES ? 0u : 4u);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_TRUE(yesAndNo);
+        EXPECT_EQ(run.boxes[0].text, L"Go on?");
+        EXPECT_EQ(run.boxes[0].caption, L"A title of the manifest");
+        EXPECT_EQ(run.boxes[0].icon, BoxIcon::Other);
+        EXPECT_TRUE(run.boxes[0].owned);
+    }
+}
+
 // ------------------------------------------------------- the real executable
 
 struct ExeCase {
@@ -659,6 +684,40 @@ TEST(Executable, CreatesItsHiddenWindowAndExitsWithZeroWhenClosed) {
         std::cout << "executable at " << dpi << " dpi, " << c.name << ": client " << client.right
                   << "x" << client.bottom << ", outer " << outer.right - outer.left << "x"
                   << outer.bottom - outer.top << "\n";
+    }
+}
+
+// A size no window can have reaches the window clamped: the client area stays
+// within 1 to 16384 pixels each way, and the run ends like any other.
+TEST(Executable, SizesNoWindowCanHaveAreClamped) {
+    const char* const sizes[] = {
+        R"({"width":2147483647,"height":0})",
+        R"({"width":-5,"height":0})",
+    };
+    for (const char* size : sizes) {
+        SCOPED_TRACE(size);
+        AppFolder app(std::string(R"({"name":"window-clamped","window":)") + size + "}");
+        InstallLoaderDouble(app.root.path());
+        bool seen = false;
+        RECT client{};
+        RunOptions options;
+        options.onWindow = [&](HWND window) {
+            if (seen || ClassOf(window) != L"WindowsLanternshell") return;
+            seen = true;
+            GetClientRect(window, &client);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        };
+        const RunResult run = RunProgram(app.exe, options);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_TRUE(run.boxes.empty()) << (run.boxes.empty() ? "" : WideToUtf8(run.boxes[0].text));
+        EXPECT_EQ(run.exitCode, 0u);
+        ASSERT_TRUE(seen);
+        EXPECT_GE(client.right, 1);
+        EXPECT_LE(client.right, 16384);
+        EXPECT_GE(client.bottom, 1);
+        EXPECT_LE(client.bottom, 16384);
+        std::cout << "clamped " << size << ": client " << client.right << "x" << client.bottom
+                  << "\n";
     }
 }
 

@@ -2,10 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "platform/files.h"
 #include "tests/server/content_folder.h"
+
+// Every allocation through operator new on this thread while counting is on,
+// for the test that a repeated 404 allocates nothing. Never inlined: the
+// compiler would see free() meet a pointer from operator new.
+namespace {
+thread_local bool countingAllocations = false;
+thread_local long allocations = 0;
+}  // namespace
+
+__attribute__((noinline)) void* operator new(std::size_t size) {
+    if (countingAllocations) ++allocations;
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* block) noexcept {
+    std::free(block);
+}
+__attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
 
 namespace {
 
@@ -95,6 +117,32 @@ TEST(DiagnosticsLog, LogsTheFirstHundredDistinctMissingPathsOnly) {
     EXPECT_EQ(lines[98], Stamp() + "404 img/missing-98.png");
     EXPECT_EQ(lines[99],
               Stamp() + "404 img/missing-99.png (the last 404 logged this run: 100 paths)");
+}
+
+TEST(DiagnosticsLog, AMissingPathHeardBeforeCostsNoAllocation) {
+    LogFolder logs;
+    DiagnosticsLog log(&FixedClock);
+    log.Open(logs.folder);
+    // Too long for any string's inner buffer.
+    const std::wstring path = L"levels/forest/textures/a-texture-the-page-asks-for-every-frame.png";
+    log.NotFound(path);
+    countingAllocations = true;
+    for (int frame = 0; frame < 60; ++frame) log.NotFound(path);
+    countingAllocations = false;
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName))).size(), 1u);
+}
+
+TEST(DiagnosticsLog, LogIfFailedWritesOnlyFailures) {
+    LogFolder logs;
+    DiagnosticsLog log(&FixedClock);
+    log.Open(logs.folder);
+    LogIfFailed(&log, "put_Bounds", 0);
+    LogIfFailed(&log, "put_IsVisible", 1);  // S_FALSE is no failure
+    LogIfFailed(&log, "put_Cancel", static_cast<std::int32_t>(0x80070005u));
+    LogIfFailed(nullptr, "MoveFocus", static_cast<std::int32_t>(0x80004005u));
+    EXPECT_EQ(ReadWhole(logs.file(DiagnosticsLog::FileName)),
+              Stamp() + "failed: put_Cancel (error 0x80070005)\n");
 }
 
 TEST(DiagnosticsLog, MovesAFullFileAsideBeforeItWouldPassOneMebibyte) {

@@ -50,6 +50,7 @@ TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
     const auto requests = proxy.RequestLines();
     const std::string plantedAfter = ReadFileBytes(planted);
     const bool partialLeft = FileExists(userDataFolder + L"\\Webview2Setup.exe.download");
+    const auto log = LogEvents(userDataFolder);
     RemoveTree(userDataFolder);
 
     EXPECT_FALSE(run.timedOut);
@@ -67,6 +68,16 @@ TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
     EXPECT_TRUE(plantedAfter == plantedBytes)
         << "the planted installer changed: " << plantedAfter.size() << " bytes";
     EXPECT_FALSE(partialLeft);
+    // The log beside the profile says where the download came from and how
+    // it ended, and that nothing was started.
+    ExpectLinesInOrder(log, {"Lanternshell ", "manifest: name \"" + name + "\"",
+                             "no runtime installed, asked through the vendor's loader library",
+                             "downloading the runtime installer from "
+                             "https://go.microsoft.com/fwlink/p/?LinkId=2124703",
+                             "failed: the download",
+                             "the runtime is still missing after the installation", "exit code 1"});
+    for (const auto& line : log)
+        EXPECT_EQ(line.rfind("runtime installer", 0), std::string::npos) << line;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <ws2tcpip.h>
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 
 #include "tests/support/utf8_text.h"
@@ -205,6 +207,31 @@ std::vector<std::string> VersionQueries(const std::wstring& folder) {
         if (line.rfind("GetAvailableCoreWebView2BrowserVersionString ", 0) == 0)
             queries.push_back(line);
     return queries;
+}
+
+std::vector<std::string> LogEvents(const std::wstring& userDataFolder) {
+    std::vector<std::string> events;
+    const std::string text = ReadFileBytes(userDataFolder + L"\\Lanternshell.log");
+    // "2026-12-09T07:31:04.123Z " is 25 bytes.
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1)
+        events.push_back(end - start > 25 ? text.substr(start + 25, end - start - 25) : "");
+    return events;
+}
+
+void ExpectLinesInOrder(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& prefixes) {
+    size_t at = 0;
+    for (const auto& prefix : prefixes) {
+        while (at < lines.size() && lines[at].rfind(prefix, 0) != 0) ++at;
+        if (at == lines.size()) {
+            std::string all;
+            for (const auto& line : lines) all += "\n  " + line;
+            ADD_FAILURE() << "no line \"" << prefix << "...\" in its place among:" << all;
+            return;
+        }
+        ++at;
+    }
 }
 
 FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions& options) {

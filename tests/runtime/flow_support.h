@@ -116,6 +116,14 @@ struct FlowApp {
 // The loader double's runtime checks, in order, from its transcript.
 std::vector<std::string> VersionQueries(const std::wstring& folder);
 
+// The diagnostics log in userDataFolder, its lines without their timestamps;
+// none when there is no log.
+std::vector<std::string> LogEvents(const std::wstring& userDataFolder);
+// Expects each of prefixes to begin a line of lines, in that order; other
+// lines may lie between.
+void ExpectLinesInOrder(const std::vector<std::string>& lines,
+                        const std::vector<std::string>& prefixes);
+
 struct FlowOptions {
     std::vector<std::wstring> environment;
     // Called once when the progress window has been seen.

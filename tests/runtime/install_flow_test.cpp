@@ -4,6 +4,7 @@
 // data folder already there, and the built-in loader.
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
 #include "tests/runtime/flow_support.h"
 
 namespace {
@@ -51,6 +52,13 @@ TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     EXPECT_EQ(flowRun.positions, std::vector<int>{0});
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+    // The installer's exit code reaches only the log.
+    ExpectLinesInOrder(LogEvents(flow.userDataFolder),
+                       {"no runtime installed, asked through the vendor's loader library (error ",
+                        "downloading the runtime installer from " + WideToUtf8(server.Url()),
+                        "download complete: " + WideToUtf8(Installer(flow)),
+                        "runtime installer started", "runtime installer ended with exit code 1603",
+                        "runtime installed found: version ", "exit code 0"});
 }
 
 TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
@@ -113,6 +121,7 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
         {"sign-in page, installer planted", true, "<html><body>Sign in first</body></html>"},
         {"empty answer, nothing planted", false, ""},
     };
+    const std::string noProgram = "failed: the download arrived but is no program";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
@@ -126,8 +135,8 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
         LoopbackServer server(page);
         FlowOptions options;
         options.environment = flow.InstallerEnvironment(true);
-        const FlowRun flowRun =
-            RunFlow(flow, c.servedPage ? server.Url() : UnreachableUrl(), options);
+        const std::wstring url = c.servedPage ? server.Url() : UnreachableUrl();
+        const FlowRun flowRun = RunFlow(flow, url, options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
         ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
@@ -141,7 +150,39 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
             EXPECT_TRUE(ReadFileBytes(Installer(flow)) == planted) << "the planted file changed";
         else
             EXPECT_FALSE(FileExists(Installer(flow)));
+        const auto log = LogEvents(flow.userDataFolder);
+        ExpectLinesInOrder(log,
+                           {"downloading the runtime installer from " + WideToUtf8(url),
+                            c.servedPage ? noProgram : "failed: the download (error 0x8",
+                            "the runtime is still missing after the installation", "exit code 1"});
+        for (const auto& line : log) {
+            EXPECT_EQ(line.rfind("download complete", 0), std::string::npos) << line;
+            EXPECT_EQ(line.rfind("runtime installer", 0), std::string::npos) << line;
+        }
     }
+}
+
+// A download that arrived whole but can't take the installer's place (a
+// folder stands there) is not run from where it lies; the log tells the
+// Win32 error of the move.
+TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
+    FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+    MakeFolders(Installer(flow));
+    LoopbackServer server(InstallerFile());
+    FlowOptions options;
+    options.environment = flow.InstallerEnvironment(true);
+    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    EXPECT_FALSE(flowRun.run.timedOut);
+    EXPECT_EQ(flowRun.run.exitCode, 1u);
+    ExpectBoxes(flowRun.run,
+                {{DefaultNoticeText, BoxIcon::Information}, {DefaultFailureText, BoxIcon::Error}});
+    EXPECT_EQ(server.Requests(), 1);
+    EXPECT_FALSE(FileExists(flow.installerLog));
+    EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
+    ExpectLinesInOrder(LogEvents(flow.userDataFolder),
+                       {"downloading the runtime installer from " + WideToUtf8(server.Url()),
+                        "failed: moving the download to the installer's place (Win32 error 5)",
+                        "the runtime is still missing after the installation", "exit code 1"});
 }
 
 TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {

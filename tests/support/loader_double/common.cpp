@@ -121,6 +121,10 @@ std::wstring TextOr(const nlohmann::json& object, const char* key, const std::ws
     return Wide(object[key].get<std::string>());
 }
 
+HRESULT Refusal(const char* call) {
+    return HresultOr(Section(Scenario(), "refuse"), call, S_OK);
+}
+
 nlohmann::json Section(const nlohmann::json& object, const char* key) {
     if (!object.is_object() || !object.contains(key) || !object[key].is_object())
         return nlohmann::json::object();

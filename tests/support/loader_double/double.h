@@ -44,6 +44,10 @@ bool BoolOr(const nlohmann::json& object, const char* key, bool fallback);
 std::wstring TextOr(const nlohmann::json& object, const char* key, const std::wstring& fallback);
 // The member object of that name, or an empty object.
 nlohmann::json Section(const nlohmann::json& object, const char* key);
+// Scenario key "refuse": call names (a slot's name without its interface,
+// "put_Bounds", "Navigate", ...) each with the HRESULT the call answers
+// instead of doing its work. S_OK for a call not named there.
+HRESULT Refusal(const char* call);
 
 wchar_t* TaskMemCopy(const std::wstring& text);
 HRESULT CopyOut(const std::wstring& text, LPWSTR* out);

@@ -11,6 +11,9 @@
 // Each creation call reads the scenario afresh and is answered alike, so a
 // host that starts the browser again is heard in full once more. The last
 // release of an environment or controller is recorded ("... released").
+// Scenario key "refuse" (see Refusal) reaches the settings' put_ slots, the
+// controller's "put_Bounds", "put_IsVisible", "MoveFocus" and "Close", and
+// "CreateWebResourceResponse".
 #include "tests/support/loader_double/double.h"
 
 namespace browser_double {
@@ -58,9 +61,10 @@ public:
         return S_OK;                                                              \
     }                                                                             \
     HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {                   \
-        Name##_ = value;                                                          \
-        Record("Settings.put_" #Name " value=" + Flag(value) + " -> 0x00000000"); \
-        return S_OK;                                                              \
+        const HRESULT hr = Refusal("put_" #Name);                                 \
+        if (SUCCEEDED(hr)) Name##_ = value;                                       \
+        Record("Settings.put_" #Name " value=" + Flag(value) + " -> " + Hex(hr)); \
+        return hr;                                                                \
     }
     LS_SETTING(IsScriptEnabled)
     LS_SETTING(IsWebMessageEnabled)
@@ -223,10 +227,11 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override {
-        visible_ = isVisible;
-        Record("Controller.put_IsVisible value=" + Flag(isVisible) + " -> 0x00000000 " +
+        const HRESULT hr = Refusal("put_IsVisible");
+        if (SUCCEEDED(hr)) visible_ = isVisible;
+        Record("Controller.put_IsVisible value=" + Flag(isVisible) + " -> " + Hex(hr) + " " +
                ObserveWindow(parent_));
-        return S_OK;
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override {
         if (!bounds) return E_POINTER;
@@ -235,9 +240,10 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override {
-        bounds_ = bounds;
-        Record("Controller.put_Bounds bounds=" + Rect(bounds) + " -> 0x00000000");
-        return S_OK;
+        const HRESULT hr = Refusal("put_Bounds");
+        if (SUCCEEDED(hr)) bounds_ = bounds;
+        Record("Controller.put_Bounds bounds=" + Rect(bounds) + " -> " + Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override {
         if (!zoomFactor) return E_POINTER;
@@ -260,9 +266,10 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) override {
-        Record("Controller.MoveFocus reason=" + std::to_string(static_cast<int>(reason)) +
-               " -> 0x00000000");
-        return S_OK;
+        const HRESULT hr = Refusal("MoveFocus");
+        Record("Controller.MoveFocus reason=" + std::to_string(static_cast<int>(reason)) + " -> " +
+               Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*,
                                                      EventRegistrationToken*) override {
@@ -308,8 +315,9 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Close() override {
-        Record("Controller.Close -> 0x00000000");
-        return S_OK;
+        const HRESULT hr = Refusal("Close");
+        Record("Controller.Close -> " + Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override {
         if (!coreWebView2) return E_POINTER;
@@ -363,11 +371,13 @@ public:
     HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
         IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers,
         ICoreWebView2WebResourceResponse** response) override {
-        const HRESULT hr = response ? S_OK : E_POINTER;
+        const HRESULT hr = response ? Refusal("CreateWebResourceResponse") : E_POINTER;
         Record("Environment.CreateWebResourceResponse content=" + Object(content) +
                " status=" + std::to_string(statusCode) + " reason=" + Quote(reasonPhrase) +
                " headers=" + Quote(headers) + " -> " + Hex(hr));
         if (!response) return hr;
+        *response = nullptr;
+        if (FAILED(hr)) return hr;
         *response = Make<Response>(content, statusCode, reasonPhrase, headers).Detach();
         return S_OK;
     }

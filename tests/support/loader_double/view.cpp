@@ -23,9 +23,10 @@
 // the rest of the list reaches the new view. Only a changed list (a test
 // process driving the double itself) starts again.
 // Scenario key "reload": the HRESULT Reload answers (default S_OK).
-// Scenario key "refuse": call names ("add_NavigationStarting",
-// "AddWebResourceRequestedFilter", "Navigate") with the HRESULT each answers
-// instead of doing its work.
+// Scenario key "refuse" (see Refusal) reaches the add_ slots,
+// "AddWebResourceRequestedFilter", "Navigate" and "get_Settings", and the
+// event arguments' "put_Response", "put_Cancel", "put_State" and
+// "put_Handled".
 // A "uri" or "source" given as null makes the getter hand out no text.
 // Transcript: "Raise <event> <arguments> handlers=N <window>" before the
 // host's handlers run, the host's calls on the arguments, then
@@ -212,10 +213,11 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* response) override {
-        response_ = response;
-        Record("WebResourceRequestedArgs.put_Response response=" + Object(response) +
-               " -> 0x00000000");
-        return S_OK;
+        const HRESULT hr = Refusal("put_Response");
+        if (SUCCEEDED(hr)) response_ = response;
+        Record("WebResourceRequestedArgs.put_Response response=" + Object(response) + " -> " +
+               Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
         if (!deferral) return E_POINTER;
@@ -266,9 +268,10 @@ public:
         return Answer("get_Cancel", cancel, cancel_);
     }
     HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) override {
-        cancel_ = cancel;
-        Record("NavigationStartingArgs.put_Cancel value=" + Flag(cancel) + " -> 0x00000000");
-        return S_OK;
+        const HRESULT hr = Refusal("put_Cancel");
+        if (SUCCEEDED(hr)) cancel_ = cancel;
+        Record("NavigationStartingArgs.put_Cancel value=" + Flag(cancel) + " -> " + Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) override {
         if (!navigationId) return E_POINTER;
@@ -322,11 +325,12 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) override {
-        state_ = state;
+        const HRESULT hr = Refusal("put_State");
+        if (SUCCEEDED(hr)) state_ = state;
         ++puts_;
         Record("PermissionRequestedArgs.put_State value=" +
-               std::to_string(static_cast<int>(state)) + " -> 0x00000000");
-        return S_OK;
+               std::to_string(static_cast<int>(state)) + " -> " + Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
         if (!deferral) return E_POINTER;
@@ -367,9 +371,10 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
-        handled_ = handled;
-        Record("NewWindowRequestedArgs.put_Handled value=" + Flag(handled) + " -> 0x00000000");
-        return S_OK;
+        const HRESULT hr = Refusal("put_Handled");
+        if (SUCCEEDED(hr)) handled_ = handled;
+        Record("NewWindowRequestedArgs.put_Handled value=" + Flag(handled) + " -> " + Hex(hr));
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override {
         if (!handled) return E_POINTER;
@@ -785,12 +790,6 @@ private:
         ComPtr<IUnknown> handler;
     };
 
-    // What the scenario's "refuse" makes a call answer; S_OK when it is not named.
-    static HRESULT Refusal(const char* name) {
-        const nlohmann::json scenario = Scenario();
-        return scenario.contains("refuse") ? HresultOr(scenario["refuse"], name, S_OK) : S_OK;
-    }
-
     static HRESULT Uncalled(const char* name) {
         Record(std::string("WebView.") + name + " -> 0x80004001");
         return E_NOTIMPL;
@@ -847,11 +846,15 @@ private:
 
 HRESULT View::get_Settings(ICoreWebView2Settings** settings) {
     if (!settings) return E_POINTER;
-    if (!settings_) settings_ = MakeSettings();
-    *settings = settings_.Get();
-    settings_->AddRef();
-    Record("WebView.get_Settings -> 0x00000000 settings=object");
-    return S_OK;
+    *settings = nullptr;
+    const HRESULT hr = Refusal("get_Settings");
+    if (SUCCEEDED(hr)) {
+        if (!settings_) settings_ = MakeSettings();
+        *settings = settings_.Get();
+        settings_->AddRef();
+    }
+    Record("WebView.get_Settings -> " + Hex(hr) + " settings=" + Object(*settings));
+    return hr;
 }
 
 // The scenario's events. Never destroyed: the last jobs may run while the

@@ -1,0 +1,54 @@
+// The browser host's state from one run to the next: a host released after
+// a failed start, or after it gave up, starts afresh.
+#include "host/win32/browser_host.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/host/fakes.h"
+
+namespace {
+
+// Counts the controllers the host asks for.
+class Environment : public Fake<ICoreWebView2Environment> {
+public:
+    int controllersAsked = 0;
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
+        ++controllersAsked;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
+        IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
+};
+
+TEST(BrowserHost, ReleasingItForgetsTheFailuresOfTheRunBefore) {
+    // What a failed start and a run that gave up leave behind.
+    BrowserHost.startFailed = true;
+    BrowserHost.ending = true;
+    for (int crash = 0; crash <= static_cast<int>(ProcessRecovery::ReloadsPerWindow); ++crash)
+        BrowserHost.recovery.OnProcessFailed(RenderProcessExited, 0);
+    ASSERT_EQ(BrowserHost.recovery.OnProcessFailed(RenderProcessExited, 0), RecoveryAction::Ignore);
+    ReleaseBrowserHost();
+
+    EXPECT_FALSE(BrowserHost.ending);
+    // A completion of the next start is acted on, not dropped...
+    Environment environment;
+    EXPECT_EQ(OnEnvironmentCreated(S_OK, &environment), S_OK);
+    EXPECT_EQ(environment.controllersAsked, 1);
+    // ...and its crashes are counted from nothing.
+    EXPECT_EQ(BrowserHost.recovery.OnProcessFailed(RenderProcessExited, 0), RecoveryAction::Reload);
+    ReleaseBrowserHost();
+    EXPECT_EQ(environment.references, 1u);
+}
+
+}  // namespace
