@@ -46,6 +46,20 @@ std::string ReadManifest(const std::wstring& path) {
 
 }  // namespace
 
+GtkHostSettings GtkHostSettingsOf(const AppConfig& config, const std::wstring& exeFolder) {
+    GtkHostSettings settings;
+    settings.title = config.title;
+    settings.width = config.width;
+    settings.height = config.height;
+    // As on Windows, the manifest's path is appended to the executable's
+    // folder as it stands.
+    if (!config.icon.empty()) settings.iconPath = exeFolder + config.icon;
+    settings.resizable = config.resizable;
+    settings.enableDevtools = config.enableDevtools;
+    settings.startPage = config.main;
+    return settings;
+}
+
 int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
     if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
         std::fprintf(stderr,
@@ -73,9 +87,8 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
 
     ContentServer server(exeFolder + ContentFolderName);
     GtkHost host;
-    host.setup.config = &config;
+    host.setup.settings = GtkHostSettingsOf(config, exeFolder);
     host.setup.server = &server;
-    host.setup.exeFolder = exeFolder;
     // Without XDG_DATA_HOME and HOME, GLib finds the home folder itself.
     std::wstring dataHome = GetLocalAppDataFolder();
     if (dataHome.empty()) dataHome = Utf8ToWide(g_get_user_data_dir());

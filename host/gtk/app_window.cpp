@@ -97,11 +97,12 @@ void NoteFullscreen(GtkHost& host, bool fullscreen) {
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     const bool fullscreen = event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
-    if (!fullscreen && !host.fullscreen && !host.setup.config->resizable) {
+    const GtkHostSettings& settings = host.setup.settings;
+    if (!fullscreen && !host.fullscreen && !settings.resizable) {
         gtk_window_set_resizable(host.window, FALSE);
-        // Back to the manifest's size, which the fixed hints hold it to.
-        gtk_window_resize(host.window, host.setup.config->width > 0 ? host.setup.config->width : 1,
-                          host.setup.config->height > 0 ? host.setup.config->height : 1);
+        // Back to the app's size, which the fixed hints hold it to.
+        gtk_window_resize(host.window, settings.width > 0 ? settings.width : 1,
+                          settings.height > 0 ? settings.height : 1);
     }
     return FALSE;
 }
@@ -171,10 +172,10 @@ WebKitWebContext* CreateWebContext(const GtkHostSetup& setup) {
     return context;
 }
 
-void ConfigureSettings(WebKitWebView* view, const AppConfig& config) {
+void ConfigureSettings(WebKitWebView* view, const GtkHostSettings& host) {
     WebKitSettings* settings = webkit_web_view_get_settings(view);
     webkit_settings_set_enable_javascript(settings, TRUE);
-    webkit_settings_set_enable_developer_extras(settings, config.enableDevtools);
+    webkit_settings_set_enable_developer_extras(settings, host.enableDevtools);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     // Every new window goes through the host's rules, so the engine's popup
     // blocker has nothing left to guard.
@@ -200,19 +201,17 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(content, loaded.c_str(), G_CALLBACK(OnDocumentLoaded), &host);
 }
 
-GtkWindow* CreateWindow(const AppConfig& config, const std::wstring& exeFolder) {
+GtkWindow* CreateWindow(const GtkHostSettings& settings) {
     GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
-    gtk_window_set_title(window, WideToUtf8(config.title).c_str());
+    gtk_window_set_title(window, WideToUtf8(settings.title).c_str());
     // GTK sizes in logical pixels and scales them itself. A size the window
     // system can't take becomes the smallest one.
-    gtk_window_set_default_size(window, config.width > 0 ? config.width : 1,
-                                config.height > 0 ? config.height : 1);
-    gtk_window_set_resizable(window, config.resizable);
-    // As on Windows, the manifest's path is appended to the executable's
-    // folder as it stands; a file that doesn't load leaves the default icon.
-    if (!config.icon.empty())
-        gtk_window_set_icon_from_file(window, ToNativePath(exeFolder + config.icon).c_str(),
-                                      nullptr);
+    gtk_window_set_default_size(window, settings.width > 0 ? settings.width : 1,
+                                settings.height > 0 ? settings.height : 1);
+    gtk_window_set_resizable(window, settings.resizable);
+    // A file that doesn't load leaves the default icon.
+    if (!settings.iconPath.empty())
+        gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), nullptr);
     return window;
 }
 
@@ -233,7 +232,7 @@ void FailEngineStart(GtkHost& host, const char* reason) {
     const std::wstring text =
         L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").";
     g_printerr("%s\n", WideToUtf8(text).c_str());
-    ShowErrorDialog(text, host.setup.config->title);
+    ShowErrorDialog(text, host.setup.settings.title);
     // The window was never shown; destroying it ends the loop.
     if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
 }
@@ -252,31 +251,31 @@ void HandlePageMessage(GtkHost& host, const std::wstring& text) {
 }
 
 void StartGtkHost(GtkHost& host) {
-    const AppConfig& config = *host.setup.config;
+    const GtkHostSettings& settings = host.setup.settings;
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     InstallPageBridge(content);
     host.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
                                              "user-content-manager", content, nullptr));
     g_object_unref(context);
-    ConfigureSettings(host.view, config);
+    ConfigureSettings(host.view, settings);
     if (host.setup.extend) host.setup.extend(host.view, content);
 
-    host.window = CreateWindow(config, host.setup.exeFolder);
+    host.window = CreateWindow(settings);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
     gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));
     gtk_widget_show(GTK_WIDGET(host.view));
     // The page lays out at the window's size from the start, as it does on
     // Windows, though the window is shown only once the document has loaded.
-    GtkAllocation allocation{0, 0, config.width > 0 ? config.width : 1,
-                             config.height > 0 ? config.height : 1};
+    GtkAllocation allocation{0, 0, settings.width > 0 ? settings.width : 1,
+                             settings.height > 0 ? settings.height : 1};
     gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
     ConnectSignals(host, content);
     // The view holds the content manager from here on.
     g_object_unref(content);
 
     // The start page exactly as the manifest gives it, query included.
-    const std::wstring start = std::wstring(GtkAppOrigin) + config.main;
+    const std::wstring start = std::wstring(GtkAppOrigin) + settings.startPage;
     webkit_web_view_load_uri(host.view, WideToUtf8(start).c_str());
 }

@@ -8,14 +8,24 @@
 #include <functional>
 #include <string>
 
-#include "app/manifest.h"
 #include "host/gtk/content_scheme.h"
+
+// What the window and the view are made from. Startup fills it from the
+// manifest, so the host never reads the manifest itself.
+struct GtkHostSettings {
+    std::wstring title;     // the caption until the page names one, and of the host's dialogs
+    int width = 1024;       // of the view, in logical pixels (GTK scales them)
+    int height = 768;       // likewise
+    std::wstring iconPath;  // the window icon's file; empty for the desktop's default
+    bool resizable = true;
+    bool enableDevtools = true;
+    std::wstring startPage;  // relative to the app origin, query included
+};
 
 // What startup hands to the host.
 struct GtkHostSetup {
-    const AppConfig* config = nullptr;
+    GtkHostSettings settings;
     ContentServer* server = nullptr;  // serves www beside the executable
-    std::wstring exeFolder;           // with its trailing backslash
     std::string dataFolder;           // native path of the browser's data folder
     // Told of every answered request; may be empty.
     RequestObserver requestObserver;
@@ -50,7 +60,7 @@ void SetFullscreen(GtkHost& host, bool fullscreen);
 void HandlePageMessage(GtkHost& host, const std::wstring& text);
 
 // The engine failed before the first document loaded: the message dialog
-// with the manifest's title, then the loop ends with exit code 1.
+// with the app's title, then the loop ends with exit code 1.
 void FailEngineStart(GtkHost& host, const char* reason);
 
 // A modal error dialog with no parent, for startup failures.
