@@ -1,12 +1,14 @@
 #include "host/gtk/app_window.h"
 
+#include <algorithm>
 #include <string>
 
-#include "platform/text.h"
 #include "host/gtk/page_bridge.h"
 #include "host/page_message.h"
 #include "host/page_policy.h"
+#include "platform/dpi.h"
 #include "platform/posix/native_path.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -101,8 +103,7 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     if (!fullscreen && !host.fullscreen && !settings.resizable) {
         gtk_window_set_resizable(host.window, FALSE);
         // Back to the app's size, which the fixed hints hold it to.
-        gtk_window_resize(host.window, settings.width > 0 ? settings.width : 1,
-                          settings.height > 0 ? settings.height : 1);
+        gtk_window_resize(host.window, host.width, host.height);
     }
     return FALSE;
 }
@@ -201,13 +202,26 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(content, loaded.c_str(), G_CALLBACK(OnDocumentLoaded), &host);
 }
 
-GtkWindow* CreateWindow(const GtkHostSettings& settings) {
+// GTK sizes in logical pixels and scales them itself: the manifest's size is
+// kept between 1 and 16384 pixels once scaled, as on Windows. Larger windows
+// are past any display and past what the window system and the engine take
+// for one surface (a window of 100000 by 70000 never drew its page).
+int ClientSize(int logicalPixels, int scale) {
+    return std::max(
+        1, ClampClientSize(ScaleLogicalPixels(logicalPixels, static_cast<float>(scale))) / scale);
+}
+
+int DisplayScale() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+    return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
+}
+
+GtkWindow* CreateWindow(const GtkHostSettings& settings, int width, int height) {
     GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     gtk_window_set_title(window, WideToUtf8(settings.title).c_str());
-    // GTK sizes in logical pixels and scales them itself. A size the window
-    // system can't take becomes the smallest one.
-    gtk_window_set_default_size(window, settings.width > 0 ? settings.width : 1,
-                                settings.height > 0 ? settings.height : 1);
+    gtk_window_set_default_size(window, width, height);
     gtk_window_set_resizable(window, settings.resizable);
     // A file that doesn't load leaves the default icon.
     if (!settings.iconPath.empty())
@@ -261,15 +275,17 @@ void StartGtkHost(GtkHost& host) {
     ConfigureSettings(host.view, settings);
     if (host.setup.extend) host.setup.extend(host.view, content);
 
-    host.window = CreateWindow(settings);
+    const int scale = DisplayScale();
+    host.width = ClientSize(settings.width, scale);
+    host.height = ClientSize(settings.height, scale);
+    host.window = CreateWindow(settings, host.width, host.height);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
     gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));
     gtk_widget_show(GTK_WIDGET(host.view));
     // The page lays out at the window's size from the start, as it does on
     // Windows, though the window is shown only once the document has loaded.
-    GtkAllocation allocation{0, 0, settings.width > 0 ? settings.width : 1,
-                             settings.height > 0 ? settings.height : 1};
+    GtkAllocation allocation{0, 0, host.width, host.height};
     gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
     ConnectSignals(host, content);
     // The view holds the content manager from here on.

@@ -40,6 +40,8 @@ struct GtkHost {
     GtkHostSetup setup;
     GtkWindow* window = nullptr;
     WebKitWebView* view = nullptr;
+    int width = 1;                // the view's size in logical pixels, kept to
+    int height = 1;               // what the window system takes
     bool fullscreen = false;      // the mode last requested
     bool documentLoaded = false;  // a document has loaded: the window is shown
     bool startFailed = false;

@@ -218,6 +218,28 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
     }
 }
 
+// Sizes past any display, or none at all: the window still opens at a size
+// the window system takes, and closing it ends the program normally.
+TEST_F(LinuxHost, ManifestSizesAreKeptToWhatTheWindowSystemTakes) {
+    for (const char* size :
+         {"\"width\": 2147483647, \"height\": 0", "\"width\": 2147483647, \"height\": -5",
+          "\"width\": 100000, \"height\": 70000"}) {
+        SCOPED_TRACE(size);
+        Sandbox sandbox = MakeSandbox("sizes");
+        sandbox.WriteFile("package.json", std::string("{\"name\": \"ls-e2e-sizes\", \"window\": "
+                                                      "{\"title\": \"Sizes\", ") +
+                                              size + "}}");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        const json inner = host.Result("size", milliseconds(10000));
+        ASSERT_TRUE(inner.is_array()) << inner << Output(host);
+        EXPECT_GE(inner[0].get<int>(), 1);
+        EXPECT_LE(inner[0].get<int>(), 16384);
+        EXPECT_GE(inner[1].get<int>(), 1);
+        EXPECT_LE(inner[1].get<int>(), 16384);
+        EXPECT_EQ(host.Wait(), 0) << Output(host);
+    }
+}
+
 TEST_F(LinuxHost, WithoutADisplayTheHostSaysSoAndExitsWithOne) {
     Sandbox sandbox = MakeSandbox("shipped", Shipped);
     Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(""));
