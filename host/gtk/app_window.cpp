@@ -148,6 +148,14 @@ void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gp
     HandlePageMessage(host, Utf8ToWide(text));
 }
 
+// The bridge's window.close() of the top frame; accepted from the app's pages
+// only, as the engine's own close would be refused after a navigation.
+void OnCloseRequest(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    if (host.window && IsAppOriginUri(ViewUri(host.view), Origin))
+        gtk_widget_destroy(GTK_WIDGET(host.window));
+}
+
 void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
     ShowLoadedDocument(*static_cast<GtkHost*>(data));
 }
@@ -200,6 +208,8 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(content, pageMessage.c_str(), G_CALLBACK(OnPageMessage), &host);
     const std::string loaded = std::string("script-message-received::") + DocumentLoadedHandlerName;
     g_signal_connect(content, loaded.c_str(), G_CALLBACK(OnDocumentLoaded), &host);
+    const std::string close = std::string("script-message-received::") + CloseRequestHandlerName;
+    g_signal_connect(content, close.c_str(), G_CALLBACK(OnCloseRequest), &host);
 }
 
 // GTK sizes in logical pixels and scales them itself: the manifest's size is

@@ -240,6 +240,17 @@ TEST_F(LinuxHost, ManifestSizesAreKeptToWhatTheWindowSystemTakes) {
     }
 }
 
+// The engine lets a script close only a window that has shown one document;
+// the app's window closes from any of its pages.
+TEST_F(LinuxHost, WindowCloseEndsTheProgramFromAnyAppPage) {
+    Sandbox sandbox = MakeSandbox("pages");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    EXPECT_EQ(host.Result("page"), "/index.html");
+    EXPECT_EQ(host.Result("page"), "/two.html");
+    EXPECT_EQ(host.Result("history"), 2);
+    EXPECT_EQ(host.Wait(), 0) << Output(host);
+}
+
 TEST_F(LinuxHost, WithoutADisplayTheHostSaysSoAndExitsWithOne) {
     Sandbox sandbox = MakeSandbox("shipped", Shipped);
     Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(""));
