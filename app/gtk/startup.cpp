@@ -74,8 +74,11 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
     }
 
     // The manifest always comes from beside the executable, never the
-    // current directory.
-    const std::wstring exeFolder = FolderOfPath(GetExecutablePath());
+    // current directory: an executable that can't name its own path (one
+    // run from memory or deleted) has no manifest.
+    const std::wstring executable = GetExecutablePath();
+    if (executable.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
+    const std::wstring exeFolder = FolderOfPath(executable);
     const std::string manifest = ReadManifest(exeFolder + L"package.json");
     if (manifest.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
     AppConfig config;

@@ -32,9 +32,11 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // Starts argv with the given environment (or the test's own when empty);
 // out and err receive the read ends of its output pipes when asked for.
 int Spawn(std::vector<std::string> argv, const std::map<std::string, std::string>& environment,
-          int* out, int* err) {
+          int* out, int* err, const std::string& workingDirectory = "") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     int outPipe[2] = {-1, -1};
     int errPipe[2] = {-1, -1};
     if (out && pipe2(outPipe, O_CLOEXEC) == 0)
@@ -195,8 +197,9 @@ std::vector<std::string> Sandbox::Recorded(size_t count, milliseconds wait) cons
     return uris;
 }
 
-Host::Host(const std::string& executable, const std::map<std::string, std::string>& environment) {
-    pid_ = Spawn({executable}, environment, &out_, &err_);
+Host::Host(const std::string& executable, const std::map<std::string, std::string>& environment,
+           const std::string& workingDirectory) {
+    pid_ = Spawn({executable}, environment, &out_, &err_, workingDirectory);
 }
 
 Host::~Host() {

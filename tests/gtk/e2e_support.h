@@ -58,7 +58,9 @@ struct Sandbox {
 // A running host; killed when dropped.
 class Host {
 public:
-    Host(const std::string& executable, const std::map<std::string, std::string>& environment);
+    // Runs executable in workingDirectory, or in the test's own when empty.
+    Host(const std::string& executable, const std::map<std::string, std::string>& environment,
+         const std::string& workingDirectory = "");
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;

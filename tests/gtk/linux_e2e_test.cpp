@@ -3,8 +3,12 @@
 // channel (see test_host.cpp); the shipped executable itself is run where no
 // page results are needed.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -39,6 +43,15 @@ protected:
     }
     static std::string ExecutableIn(const Sandbox& sandbox, const std::string& executable) {
         return sandbox.app + "/" + std::filesystem::path(executable).filename().string();
+    }
+    // Presses the default button of the dialog captioned caption.
+    static bool DismissDialog(const std::string& caption) {
+        const unsigned long dialog = e2e::FindWindow(display->name(), caption, milliseconds(5000));
+        if (dialog == 0) return false;
+        e2e::RunAndRead(
+            {"xdotool", "windowactivate", "--sync", std::to_string(dialog), "key", "Return"},
+            {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+        return true;
     }
     static std::string Output(const Host& host) {
         std::string text;
@@ -207,15 +220,32 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
         if (c.manifest) sandbox.WriteFile("package.json", c.manifest);
         Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(display->name()));
         // The dialog carries the fixed caption; its OK button ends the process.
-        const unsigned long dialog =
-            e2e::FindWindow(display->name(), "Windows Lanternshell", milliseconds(5000));
-        ASSERT_NE(dialog, 0u);
-        e2e::RunAndRead(
-            {"xdotool", "windowactivate", "--sync", std::to_string(dialog), "key", "Return"},
-            {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+        ASSERT_TRUE(DismissDialog("Windows Lanternshell"));
         EXPECT_EQ(host.Wait(), 1);
         EXPECT_EQ(host.StandardError(), std::string(c.text) + "\n");
     }
+}
+
+// An executable whose own path can't be read (run from memory, here) has no
+// folder to find its app in; the current directory is no stand-in, even when
+// it holds an app.
+TEST_F(LinuxHost, WithoutItsOwnPathTheHostFindsNoManifest) {
+    Sandbox sandbox = MakeSandbox("shipped", Shipped);
+    const int image = memfd_create("lanternshell", 0);
+    ASSERT_GE(image, 0);
+    {
+        std::ifstream from(Shipped, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(from)),
+                                std::istreambuf_iterator<char>());
+        ASSERT_EQ(write(image, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    Host host("/proc/self/fd/" + std::to_string(image), sandbox.Environment(display->name()),
+              sandbox.app);
+    close(image);
+    ASSERT_TRUE(DismissDialog("Windows Lanternshell")) << Output(host);
+    EXPECT_EQ(host.Wait(), 1);
+    EXPECT_EQ(host.StandardError(),
+              "Failed to load package.json. Check the file is in the same folder as the app.\n");
 }
 
 // Sizes past any display, or none at all: the window still opens at a size
