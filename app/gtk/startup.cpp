@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/posix/native_path.h"
 #include "server/content_server.h"
+#include "server/router.h"
 
 namespace {
 
@@ -18,6 +19,12 @@ const wchar_t* const LoadFailedMessage =
 const wchar_t* const ParseFailedMessage =
     L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
     L"correct.";
+
+// The start page is a file of www, or the window would only ever say "File
+// not found".
+std::wstring MissingStartPageMessage(const std::wstring& main) {
+    return L"The start page \"" + main + L"\" named in package.json is not in the www folder.";
+}
 
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);
@@ -89,6 +96,8 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
     }
 
     ContentServer server(exeFolder + ContentFolderName);
+    if (!NamesServedFile(server, config.main))
+        return FailStartup(MissingStartPageMessage(config.main), config.title);
     GtkHost host;
     host.setup.settings = GtkHostSettingsOf(config, exeFolder);
     host.setup.server = &server;

@@ -71,7 +71,8 @@ TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
     sandbox.WriteFile("www/add.wasm", AddModule);
     Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
 
-    // The manifest's start page, query included, under the fixed origin.
+    // The manifest's start page, query included, under the fixed origin; the
+    // query is no part of the file the start page check looks for.
     EXPECT_EQ(host.Result("location"), "lanternshell://app/index.html?from=manifest");
     EXPECT_EQ(host.Result("secure"), true);
     EXPECT_EQ(host.Result("size"), json::array({640, 480}));
@@ -204,6 +205,7 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
         const char* name;
         const char* manifest;  // null: no package.json at all
         const char* text;
+        const char* caption = "Windows Lanternshell";
     } cases[] = {
         {"missing", nullptr,
          "Failed to load package.json. Check the file is in the same folder as the app."},
@@ -213,14 +215,27 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
         {"no name", "{\"window\": {}}",
          "Failed to parse package.json. Check the file has valid JSON and that all parameters "
          "are correct."},
+        // The start page is checked before the window opens; the box names it
+        // as the manifest does and carries the app's title.
+        {"start page missing",
+         "{\"name\": \"x\", \"main\": \"levels/one.html?level=2\", \"window\": {\"title\": "
+         "\"Start\"}}",
+         "The start page \"levels/one.html?level=2\" named in package.json is not in the www "
+         "folder.",
+         "Start"},
+        // File names are case-sensitive here: www holds index.html.
+        {"start page in another case",
+         "{\"name\": \"x\", \"main\": \"Index.html\", \"window\": {\"title\": \"Start\"}}",
+         "The start page \"Index.html\" named in package.json is not in the www folder.", "Start"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Sandbox sandbox(std::string("failure-") + c.name, Shipped, "");
         if (c.manifest) sandbox.WriteFile("package.json", c.manifest);
+        sandbox.WriteFile("www/index.html", "<!doctype html><title>Start</title>");
         Host host(ExecutableIn(sandbox, Shipped), sandbox.Environment(display->name()));
-        // The dialog carries the fixed caption; its OK button ends the process.
-        ASSERT_TRUE(DismissDialog("Windows Lanternshell"));
+        // The dialog's OK button ends the process.
+        ASSERT_TRUE(DismissDialog(c.caption));
         EXPECT_EQ(host.Wait(), 1);
         EXPECT_EQ(host.StandardError(), std::string(c.text) + "\n");
     }
