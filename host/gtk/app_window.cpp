@@ -1,11 +1,13 @@
 #include "host/gtk/app_window.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "host/gtk/page_bridge.h"
 #include "host/page_message.h"
 #include "host/page_policy.h"
+#include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/posix/native_path.h"
 #include "platform/text.h"
@@ -13,6 +15,60 @@
 namespace {
 
 constexpr std::wstring_view Origin = GtkAppOrigin;
+
+const wchar_t* const StoppedMessage =
+    L"The app stopped unexpectedly and could not be restarted. Run it again.";
+
+void Log(const GtkHost& host, const std::string& text) {
+    if (host.setup.log) host.setup.log->Write(text);
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+const char* DescribeTermination(WebKitWebProcessTerminationReason reason) {
+    switch (reason) {
+        case WEBKIT_WEB_PROCESS_CRASHED:
+            return "the web process crashed";
+        case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT:
+            return "the web process ran out of memory";
+        case WEBKIT_WEB_PROCESS_TERMINATED_BY_API:
+            break;
+    }
+    return "the web process was ended";
+}
+
+struct Ending {
+    GtkHost* host;
+    std::wstring text;
+};
+
+gboolean ShowEnding(gpointer data) {
+    const std::unique_ptr<Ending> ending(static_cast<Ending*>(data));
+    GtkHost& host = *ending->host;
+    ShowErrorDialog(ending->text, host.setup.settings.title);
+    // Destroying the window ends the loop.
+    if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
+    return G_SOURCE_REMOVE;
+}
+
+// text on standard error and in the dialog, then the loop ends with exit
+// code 1. The dialog and the end wait for the loop: the engine goes on using
+// the view once a signal's handlers return, so it must not be destroyed in
+// one (that crashed the process).
+void EndWithFailure(GtkHost& host, const std::wstring& text) {
+    host.ending = true;
+    host.exitCode = 1;
+    g_printerr("%s\n", WideToUtf8(text).c_str());
+    g_idle_add(ShowEnding, new Ending{&host, text});
+}
+
+// Past the bounds: the player is told, and the loop ends with exit code 1.
+void GiveUp(GtkHost& host, const char* reason) {
+    Log(host, std::string("the app stops: ") + reason);
+    EndWithFailure(host, StoppedMessage);
+}
 
 std::wstring RequestUri(WebKitURIRequest* request) {
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
@@ -133,12 +189,16 @@ void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
-    auto& host = *static_cast<GtkHost*>(data);
-    // Once the app runs, failures are silent, as on Windows.
-    if (host.documentLoaded) return;
-    FailEngineStart(host, reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
-                              ? "the web process ran out of memory"
-                              : "the web process ended");
+    OnWebProcessEnded(*static_cast<GtkHost*>(data), reason);
+}
+
+// The host's own cancels (a navigation outside the app) are no failures.
+void OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
+    if (!error || error->domain == WEBKIT_POLICY_ERROR ||
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+        return;
+    Log(*static_cast<GtkHost*>(data), "navigation failed: " + Quoted(uri ? uri : "") + ": " +
+                                          (error->message ? error->message : ""));
 }
 
 void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -203,6 +263,7 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
     g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
+    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
     const std::string pageMessage =
         std::string("script-message-received::") + PageMessageHandlerName;
     g_signal_connect(content, pageMessage.c_str(), G_CALLBACK(OnPageMessage), &host);
@@ -228,14 +289,21 @@ int DisplayScale() {
     return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
 }
 
-GtkWindow* CreateWindow(const GtkHostSettings& settings, int width, int height) {
+GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
+    const GtkHostSettings& settings = host.setup.settings;
     GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     gtk_window_set_title(window, WideToUtf8(settings.title).c_str());
     gtk_window_set_default_size(window, width, height);
     gtk_window_set_resizable(window, settings.resizable);
     // A file that doesn't load leaves the default icon.
-    if (!settings.iconPath.empty())
-        gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), nullptr);
+    GError* error = nullptr;
+    if (!settings.iconPath.empty() &&
+        !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error)) {
+        Log(host, "failed: loading the window icon " + Quoted(ToNativePath(settings.iconPath)) +
+                      ": " + (error && error->message ? error->message : "no image") +
+                      ": the standard icon is used");
+    }
+    if (error) g_error_free(error);
     return window;
 }
 
@@ -250,15 +318,35 @@ void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
 }
 
 void FailEngineStart(GtkHost& host, const char* reason) {
-    if (host.startFailed) return;
-    host.startFailed = true;
-    host.exitCode = 1;
-    const std::wstring text =
-        L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").";
-    g_printerr("%s\n", WideToUtf8(text).c_str());
-    ShowErrorDialog(text, host.setup.settings.title);
-    // The window was never shown; destroying it ends the loop.
-    if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
+    if (host.ending) return;
+    Log(host, std::string("failed: starting the WebKitGTK engine: ") + reason);
+    EndWithFailure(host,
+                   L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").");
+}
+
+void OnWebProcessEnded(GtkHost& host, WebKitWebProcessTerminationReason reason) {
+    if (host.ending) return;
+    const char* what = DescribeTermination(reason);
+    const std::string failure = std::string("process failure: ") + what;
+    if (!host.documentLoaded) {
+        Log(host, failure);
+        FailEngineStart(host, what);
+        return;
+    }
+    const std::int64_t now = g_get_monotonic_time() / 1000;
+    switch (host.recovery.OnProcessFailed(RenderProcessExited, now)) {
+        case RecoveryAction::Reload:
+            Log(host, failure + ": reloading the page");
+            webkit_web_view_reload(host.view);
+            break;
+        case RecoveryAction::GiveUp:
+            Log(host, failure);
+            GiveUp(host, "too many failures in one minute");
+            break;
+        default:
+            Log(host, failure);
+            break;
+    }
 }
 
 void SetFullscreen(GtkHost& host, bool fullscreen) {
@@ -288,7 +376,7 @@ void StartGtkHost(GtkHost& host) {
     const int scale = DisplayScale();
     host.width = ClientSize(settings.width, scale);
     host.height = ClientSize(settings.height, scale);
-    host.window = CreateWindow(settings, host.width, host.height);
+    host.window = CreateWindow(host, host.width, host.height);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
     gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));

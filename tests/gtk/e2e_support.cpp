@@ -294,6 +294,35 @@ std::string Host::StandardError() {
     return errors_;
 }
 
+std::vector<int> ChildProcesses(int parent, const std::string& name) {
+    std::vector<int> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream status(entry.path() / "status");
+        std::string line, processName, state;
+        int processParent = -1;
+        while (std::getline(status, line)) {
+            if (line.rfind("Name:\t", 0) == 0) processName = line.substr(6);
+            if (line.rfind("State:\t", 0) == 0) state = line.substr(7, 1);
+            if (line.rfind("PPid:\t", 0) == 0) processParent = std::stoi(line.substr(6));
+        }
+        if (processParent == parent && processName == name && state != "Z")
+            children.push_back(std::stoi(pid));
+    }
+    return children;
+}
+
+std::vector<std::string> LogLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream file(path);
+    // "2026-12-09T07:31:04.123Z " starts every line.
+    constexpr size_t StampLength = 25;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line.size() >= StampLength ? line.substr(StampLength) : line);
+    return lines;
+}
+
 unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait) {
     const std::map<std::string, std::string> environment{{"DISPLAY", display},
                                                          {"PATH", std::getenv("PATH")}};

@@ -91,6 +91,14 @@ private:
     std::optional<int> status_;
 };
 
+// Live processes whose parent is parent and whose name (as the kernel keeps
+// it, cut to 15 bytes) is name.
+std::vector<int> ChildProcesses(int parent, const std::string& name);
+
+// The lines of a diagnostics log without their timestamps; empty when the
+// file is missing.
+std::vector<std::string> LogLines(const std::string& path);
+
 // The first top-level window whose name is exactly title, or 0.
 unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait);
 

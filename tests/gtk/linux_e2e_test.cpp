@@ -3,12 +3,15 @@
 // channel (see test_host.cpp); the shipped executable itself is run where no
 // page results are needed.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -98,6 +101,19 @@ TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
         if (line.rfind("request: ", 0) != 0) continue;
         EXPECT_NE(line.find(" lanternshell://app/"), std::string::npos) << line;
     }
+
+    // The diagnostics log in the data folder: the start, the 404s, the end.
+    const auto log = e2e::LogLines(sandbox.dataHome + "/ls-e2e-basics/Lanternshell.log");
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_TRUE(
+        std::regex_match(log[0], std::regex(R"(Lanternshell \d+\.\d+\.\d+\.\d+ started: )"
+                                            R"("[^"]+/lanternshell_test_host" in "[^"]+/")")))
+        << log[0];
+    EXPECT_NE(log[0].find("\"" + sandbox.app + "/\""), std::string::npos) << log[0];
+    EXPECT_EQ(log[1], "manifest: name \"ls-e2e-basics\", start page \"index.html?from=manifest\"");
+    EXPECT_TRUE(std::regex_match(log[2], std::regex(R"(engine: WebKitGTK 2\.\d+\.\d+)"))) << log[2];
+    EXPECT_NE(std::find(log.begin(), log.end(), "404 no-such-file.txt"), log.end());
+    EXPECT_EQ(log.back(), "exit code 0");
 }
 
 // Waits for the .mjs row of the type table.
@@ -239,6 +255,32 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
         EXPECT_EQ(host.Wait(), 1);
         EXPECT_EQ(host.StandardError(), std::string(c.text) + "\n");
     }
+}
+
+// A web process that ends after the page has loaded is followed by a reload,
+// three times in a minute; the fourth time the app gives up, as on Windows.
+TEST_F(LinuxHost, CrashedPagesAreReloadedThreeTimesAMinute) {
+    Sandbox sandbox = MakeSandbox("crash");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    for (int load = 1; load <= 4; ++load) {
+        ASSERT_EQ(host.Result("loaded", milliseconds(10000)), true) << load << Output(host);
+        const auto processes = e2e::ChildProcesses(host.pid(), "WebKitWebProces");
+        ASSERT_FALSE(processes.empty());
+        for (int pid : processes) kill(pid, SIGKILL);
+    }
+    ASSERT_TRUE(DismissDialog("Crash")) << Output(host);
+    EXPECT_EQ(host.Wait(), 1);
+    EXPECT_EQ(host.StandardError(),
+              "The app stopped unexpectedly and could not be restarted. Run it again.\n");
+
+    const auto log = e2e::LogLines(sandbox.dataHome + "/ls-e2e-crash/Lanternshell.log");
+    const std::string reload = "process failure: the web process crashed: reloading the page";
+    EXPECT_EQ(std::count(log.begin(), log.end(), reload), 3) << ::testing::PrintToString(log);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+              (std::vector<std::string>{"process failure: the web process crashed",
+                                        "the app stops: too many failures in one minute",
+                                        "exit code 1"}));
 }
 
 // An executable whose own path can't be read (run from memory, here) has no
