@@ -130,7 +130,9 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     fs::remove_all(root);
     app = root + "/app";
     home = root + "/home";
-    dataHome = home + "/.local/share";
+    // Apart from the fallback below HOME, so a host that ignored
+    // XDG_DATA_HOME would be caught.
+    dataHome = root + "/data";
     configHome = home + "/.config";
     recorded = root + "/recorded.txt";
     fs::create_directories(app);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -255,6 +256,38 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
         EXPECT_EQ(host.Wait(), 1);
         EXPECT_EQ(host.StandardError(), std::string(c.text) + "\n");
     }
+}
+
+// The data folder, and with it the log, is $XDG_DATA_HOME/<name> when that
+// is an absolute path, and ~/.local/share/<name> otherwise.
+TEST_F(LinuxHost, DataFolderFollowsAnAbsoluteXdgDataHomeOnly) {
+    Sandbox sandbox = MakeSandbox("", Shipped);
+    sandbox.WriteFile("package.json", R"({"name": "ls-e2e-data"})");
+    sandbox.WriteFile("www/index.html", "<!doctype html><script>window.close()</script>");
+    const std::string fallback = sandbox.home + "/.local/share";
+    const struct {
+        const char* name;
+        std::optional<std::string> xdgDataHome;  // nothing: unset
+        std::string expected;
+    } cases[] = {
+        {"absolute", sandbox.dataHome + "/", sandbox.dataHome},
+        {"unset", std::nullopt, fallback},
+        {"relative", "relative/data", fallback},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto environment = sandbox.Environment(display->name());
+        environment.erase("XDG_DATA_HOME");
+        if (c.xdgDataHome) environment["XDG_DATA_HOME"] = *c.xdgDataHome;
+        const std::string log = c.expected + "/ls-e2e-data/Lanternshell.log";
+        std::filesystem::remove(log);
+        // Started in the sandbox, where a relative folder would land.
+        Host host(ExecutableIn(sandbox, Shipped), environment, sandbox.root);
+        EXPECT_EQ(host.Wait(), 0);
+        const auto lines = e2e::LogLines(log);
+        EXPECT_FALSE(lines.empty() || lines.back() != "exit code 0") << log;
+    }
+    EXPECT_FALSE(std::filesystem::exists(sandbox.root + "/relative"));
 }
 
 // A web process that ends after the page has loaded is followed by a reload,
