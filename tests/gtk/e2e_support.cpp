@@ -146,7 +146,8 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     fs::copy_file(executable, fs::path(app) / fs::path(executable).filename(),
                   fs::copy_options::overwrite_existing);
 
-    // The user's default programs for web, mail and files: one recorder.
+    // The user's default programs for web, mail, files, the app's own scheme
+    // and a store's: one recorder, so whatever the host hands over is seen.
     const std::string recorder = root + "/recorder";
     WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
     fs::permissions(recorder, fs::perms::owner_all);
@@ -154,7 +155,7 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
               "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder +
                   " %u\nNoDisplay=true\nMimeType=x-scheme-handler/http;x-scheme-handler/https;"
                   "x-scheme-handler/mailto;x-scheme-handler/ftp;x-scheme-handler/file;"
-                  "text/plain;\n");
+                  "x-scheme-handler/lanternshell;x-scheme-handler/steam;text/plain;\n");
     WriteFile(configHome + "/mimeapps.list",
               "[Default Applications]\n"
               "x-scheme-handler/http=ls-recorder.desktop\n"
@@ -162,6 +163,8 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
               "x-scheme-handler/mailto=ls-recorder.desktop\n"
               "x-scheme-handler/ftp=ls-recorder.desktop\n"
               "x-scheme-handler/file=ls-recorder.desktop\n"
+              "x-scheme-handler/lanternshell=ls-recorder.desktop\n"
+              "x-scheme-handler/steam=ls-recorder.desktop\n"
               "text/plain=ls-recorder.desktop\n");
 }
 

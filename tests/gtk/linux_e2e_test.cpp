@@ -125,8 +125,15 @@ TEST_F(LinuxHost, DISABLED_ModulesLoadWithAJavaScriptType) {
     EXPECT_EQ(host.Result("module"), 42) << Output(host);
 }
 
+// The recorder stands in for every program the desktop could start: web,
+// mail, text files, the app's own scheme and a store's; only web and mail
+// reach it.
 TEST_F(LinuxHost, NewWindowsReachTheDefaultProgramsOnlyForWebAndMail) {
     Sandbox sandbox = MakeSandbox("links");
+    const std::string note = sandbox.root + "/note.txt";
+    sandbox.WriteFile(note, "a local file\n");
+    sandbox.WriteFile("www/local.js",
+                      "document.getElementById('file').href = 'file://" + note + "';\n");
     Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
     EXPECT_EQ(host.Result("window.open"), true);
     EXPECT_EQ(host.Result("location"), "lanternshell://app/index.html");
