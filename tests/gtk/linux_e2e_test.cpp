@@ -15,6 +15,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "e2e_support.h"
 
@@ -343,6 +344,32 @@ TEST_F(LinuxHost, WithoutItsOwnPathTheHostFindsNoManifest) {
     EXPECT_EQ(host.Wait(), 1);
     EXPECT_EQ(host.StandardError(),
               "Failed to load package.json. Check the file is in the same folder as the app.\n");
+}
+
+// The window stays hidden while the page's script holds its document back,
+// then shows with the manifest's title (the page has none) and its icon.
+TEST_F(LinuxHost, WindowShowsOnceTheDocumentHasLoadedWithTheManifestTitleAndIcon) {
+    Sandbox sandbox = MakeSandbox("plain");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    const std::string title = "Plain from the manifest";
+    ASSERT_EQ(host.Result("busy"), true) << Output(host);
+    // The script is busy for two seconds from here.
+    const auto busyUntil = e2e::Clock::now() + milliseconds(1500);
+    int looks = 0;
+    while (e2e::Clock::now() < busyUntil) {
+        EXPECT_EQ(e2e::FindWindow(display->name(), title, milliseconds(0)), 0u) << "look " << looks;
+        ++looks;
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+    EXPECT_GE(looks, 5);
+    ASSERT_EQ(host.Result("loaded"), true) << Output(host);
+    const unsigned long window = e2e::FindWindow(display->name(), title, milliseconds(2000));
+    ASSERT_NE(window, 0u);
+    const std::string icon =
+        e2e::RunAndRead({"xprop", "-id", std::to_string(window), "_NET_WM_ICON"},
+                        {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+    EXPECT_NE(icon.find("Icon (16 x 16)"), std::string::npos) << icon;
+    EXPECT_EQ(host.Wait(), 0) << Output(host);
 }
 
 // Sizes past any display, or none at all: the window still opens at a size
