@@ -74,6 +74,7 @@ const std::string AddModule(
 TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
     Sandbox sandbox = MakeSandbox("basics");
     sandbox.WriteFile("www/add.wasm", AddModule);
+    sandbox.WriteFile("www/range.txt", "0123456789abcdefghijKLMNOPQRST");
     Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
 
     // The manifest's start page, query included, under the fixed origin; the
@@ -88,6 +89,16 @@ TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
     EXPECT_EQ(host.Result("outside www backslash"), 404);
     EXPECT_EQ(host.Result("wasm"), 5);
     EXPECT_EQ(host.Result("worker"), 21);
+    // A byte range asked for by the page itself, answered by the router.
+    EXPECT_EQ(host.Result("range"), (json{{"status", 206},
+                                          {"contentRange", "bytes 10-19/30"},
+                                          {"contentLength", "10"},
+                                          {"body", "abcdefghij"}}));
+    // Permissions are the app's to use.
+    const json located = host.Result("geolocation");
+    EXPECT_TRUE(located == json::array({"allowed", "granted"}) ||
+                located == json::array({"position", "granted"}))
+        << located;
     // A link, a script and a file address: the page stays where it is.
     EXPECT_EQ(host.Result("after navigation"), "lanternshell://app/index.html?from=manifest");
 
@@ -98,6 +109,11 @@ TEST_F(LinuxHost, PageLoadsFromTheAppOriginAndFollowsTheRules) {
     }
     EXPECT_EQ(host.Wait(), 0) << Output(host);
 
+    // The range went through the router as the page sent it.
+    EXPECT_NE(std::find(host.lines().begin(), host.lines().end(),
+                        "request: 206 bytes=10-19 lanternshell://app/range.txt"),
+              host.lines().end())
+        << Output(host);
     // Nothing outside the app origin was ever asked of the content server.
     for (const auto& line : host.lines()) {
         if (line.rfind("request: ", 0) != 0) continue;
