@@ -145,20 +145,28 @@ gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* reque
 }
 
 // A window of fixed size carries size hints that window managers keep even
-// in fullscreen, so it is resizable from the request to enter fullscreen
-// until the window has left it (OnWindowState).
+// in fullscreen, so it is resizable without hints from the request to enter
+// fullscreen until the window has left it (OnWindowState).
 void NoteFullscreen(GtkHost& host, bool fullscreen) {
     host.fullscreen = fullscreen;
-    if (fullscreen) gtk_window_set_resizable(host.window, TRUE);
+    if (!fullscreen || host.setup.settings.resizable) return;
+    gtk_window_set_resizable(host.window, TRUE);
+    gtk_window_set_geometry_hints(host.window, nullptr, nullptr, GdkWindowHints(0));
 }
 
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     const bool fullscreen = event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
-    const GtkHostSettings& settings = host.setup.settings;
-    if (!fullscreen && !host.fullscreen && !settings.resizable) {
-        gtk_window_set_resizable(host.window, FALSE);
-        // Back to the app's size, which the fixed hints hold it to.
+    if (!fullscreen && !host.fullscreen && !host.setup.settings.resizable) {
+        // Back to the app's size, held by hints of that size. GTK's own hints
+        // for a window that is not resizable come from the size it last saw,
+        // which can still be the screen's here when the machine is busy: the
+        // window then kept the screen's size.
+        GdkGeometry hints{};
+        hints.min_width = hints.max_width = host.width;
+        hints.min_height = hints.max_height = host.height;
+        gtk_window_set_geometry_hints(host.window, nullptr, &hints,
+                                      GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
         gtk_window_resize(host.window, host.width, host.height);
     }
     return FALSE;
