@@ -6,11 +6,15 @@
 
 #include <gtk/gtk.h>
 
+#include "version.h"
+
 #include "app/manifest.h"
 #include "host/gtk/media_plugin.h"
+#include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "platform/posix/native_path.h"
 #include "server/content_server.h"
+#include "server/router.h"
 
 namespace {
 
@@ -19,6 +23,12 @@ const wchar_t* const LoadFailedMessage =
 const wchar_t* const ParseFailedMessage =
     L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
     L"correct.";
+
+// The start page is a file of www, or the window would only ever say "File
+// not found".
+std::wstring MissingStartPageMessage(const std::wstring& main) {
+    return L"The start page \"" + main + L"\" named in package.json is not in the www folder.";
+}
 
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);
@@ -45,7 +55,76 @@ std::string ReadManifest(const std::wstring& path) {
     return text;
 }
 
+std::string Quoted(const std::wstring& text) {
+    return "\"" + WideToUtf8(text) + "\"";
+}
+
+// $XDG_DATA_HOME/<name>, or ~/.local/share/<name>; made with its parents,
+// which a new account may not have yet, so that the log can start in it.
+std::wstring UserDataFolder(const std::wstring& name) {
+    std::wstring dataHome = GetLocalAppDataFolder();
+    // Without an absolute XDG_DATA_HOME and HOME, GLib finds the home folder
+    // in the user database.
+    if (dataHome.empty()) {
+        gchar* fallback = g_build_filename(g_get_home_dir(), ".local", "share", nullptr);
+        dataHome = Utf8ToWide(fallback);
+        g_free(fallback);
+    }
+    g_mkdir_with_parents(ToNativePath(dataHome).c_str(), 0700);
+    return ComposeUserDataFolder(dataHome, name);
+}
+
+void LogStart(DiagnosticsLog& log, const std::wstring& executable, const std::wstring& exeFolder,
+              const AppConfig& config) {
+    log.Write("Lanternshell " LS_VERSION_TEXT " started: " +
+              Quoted(Utf8ToWide(ToNativePath(executable))) + " in " +
+              Quoted(Utf8ToWide(ToNativePath(exeFolder))));
+    log.Write("manifest: name " + Quoted(config.name) + ", start page " + Quoted(config.main));
+    log.Write("engine: WebKitGTK " + std::to_string(webkit_get_major_version()) + "." +
+              std::to_string(webkit_get_minor_version()) + "." +
+              std::to_string(webkit_get_micro_version()));
+}
+
+// Everything after the manifest, with the log open (or not: it never stops
+// the app).
+int RunHost(const std::wstring& exeFolder, const std::wstring& userDataFolder,
+            const AppConfig& config, DiagnosticsLog& log,
+            const std::function<void(GtkHostSetup&)>& customize) {
+    ContentServer server(exeFolder + ContentFolderName, &log);
+    if (!NamesServedFile(server, config.main)) {
+        log.Write("failed: the start page " + Quoted(config.main) + " is not in the www folder");
+        return FailStartup(MissingStartPageMessage(config.main), config.title);
+    }
+    GtkHost host;
+    host.setup.settings = GtkHostSettingsOf(config, exeFolder);
+    host.setup.server = &server;
+    host.setup.dataFolder = ToNativePath(userDataFolder);
+    host.setup.log = &log;
+    if (customize) customize(host.setup);
+
+    StartGtkHost(host);
+    gtk_main();
+
+    // Streams the engine still holds keep their own mappings alive.
+    server.Mappings().ReleaseMappedViews();
+    return host.exitCode;
+}
+
 }  // namespace
+
+GtkHostSettings GtkHostSettingsOf(const AppConfig& config, const std::wstring& exeFolder) {
+    GtkHostSettings settings;
+    settings.title = config.title;
+    settings.width = config.width;
+    settings.height = config.height;
+    // As on Windows, the manifest's path is appended to the executable's
+    // folder as it stands.
+    if (!config.icon.empty()) settings.iconPath = exeFolder + config.icon;
+    settings.resizable = config.resizable;
+    settings.enableDevtools = config.enableDevtools;
+    settings.startPage = config.main;
+    return settings;
+}
 
 int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
     if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
@@ -55,10 +134,12 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
         return 1;
     }
     // The manifest always comes from beside the executable, never the
-    // current directory.
-    const std::wstring exeFolder = FolderOfPath(GetExecutablePath());
+    // current directory: an executable that can't name its own path (one
+    // run from memory or deleted) has no manifest.
+    const std::wstring executable = GetExecutablePath();
+    const std::wstring exeFolder = FolderOfPath(executable);
     // Before GTK starts any thread: the engine's processes inherit it.
-    ExportMediaEnvironment(exeFolder, exeFolder + ContentFolderName);
+    if (!executable.empty()) ExportMediaEnvironment(exeFolder, exeFolder + ContentFolderName);
 
     // The app takes no command line, so GTK is not shown one either.
     if (!gtk_init_check(nullptr, nullptr)) {
@@ -66,6 +147,7 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
         return 1;
     }
 
+    if (executable.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
     const std::string manifest = ReadManifest(exeFolder + L"package.json");
     if (manifest.empty()) return FailStartup(LoadFailedMessage, DefaultTitle);
     AppConfig config;
@@ -75,21 +157,12 @@ int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
         return FailStartup(ParseFailedMessage, DefaultTitle);
     }
 
-    ContentServer server(exeFolder + ContentFolderName);
-    GtkHost host;
-    host.setup.config = &config;
-    host.setup.server = &server;
-    host.setup.exeFolder = exeFolder;
-    // Without XDG_DATA_HOME and HOME, GLib finds the home folder itself.
-    std::wstring dataHome = GetLocalAppDataFolder();
-    if (dataHome.empty()) dataHome = Utf8ToWide(g_get_user_data_dir());
-    host.setup.dataFolder = ToNativePath(ComposeUserDataFolder(dataHome, config.name));
-    if (customize) customize(host.setup);
-
-    StartGtkHost(host);
-    gtk_main();
-
-    // Streams the engine still holds keep their own mappings alive.
-    server.Mappings().ReleaseMappedViews();
-    return host.exitCode;
+    // The log lives in the user data folder, so it can start only now.
+    const std::wstring userDataFolder = UserDataFolder(config.name);
+    DiagnosticsLog log;
+    log.Open(userDataFolder);
+    LogStart(log, executable, exeFolder, config);
+    const int exitCode = RunHost(exeFolder, userDataFolder, config, log, customize);
+    log.Write("exit code " + std::to_string(exitCode));
+    return exitCode;
 }

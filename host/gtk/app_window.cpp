@@ -1,17 +1,75 @@
 #include "host/gtk/app_window.h"
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
-#include "platform/text.h"
 #include "host/gtk/media_plugin.h"
 #include "host/gtk/page_bridge.h"
 #include "host/page_message.h"
 #include "host/page_policy.h"
+#include "platform/diagnostics_log.h"
+#include "platform/dpi.h"
 #include "platform/posix/native_path.h"
+#include "platform/text.h"
 
 namespace {
 
 constexpr std::wstring_view Origin = GtkAppOrigin;
+
+const wchar_t* const StoppedMessage =
+    L"The app stopped unexpectedly and could not be restarted. Run it again.";
+
+void Log(const GtkHost& host, const std::string& text) {
+    if (host.setup.log) host.setup.log->Write(text);
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+const char* DescribeTermination(WebKitWebProcessTerminationReason reason) {
+    switch (reason) {
+        case WEBKIT_WEB_PROCESS_CRASHED:
+            return "the web process crashed";
+        case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT:
+            return "the web process ran out of memory";
+        case WEBKIT_WEB_PROCESS_TERMINATED_BY_API:
+            break;
+    }
+    return "the web process was ended";
+}
+
+struct Ending {
+    GtkHost* host;
+    std::wstring text;
+};
+
+gboolean ShowEnding(gpointer data) {
+    const std::unique_ptr<Ending> ending(static_cast<Ending*>(data));
+    GtkHost& host = *ending->host;
+    ShowErrorDialog(ending->text, host.setup.settings.title);
+    // Destroying the window ends the loop.
+    if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
+    return G_SOURCE_REMOVE;
+}
+
+// text on standard error and in the dialog, then the loop ends with exit
+// code 1. The dialog and the end wait for the loop: the engine goes on using
+// the view once a signal's handlers return, so it must not be destroyed in
+// one (that crashed the process).
+void EndWithFailure(GtkHost& host, const std::wstring& text) {
+    host.ending = true;
+    host.exitCode = 1;
+    g_printerr("%s\n", WideToUtf8(text).c_str());
+    g_idle_add(ShowEnding, new Ending{&host, text});
+}
+
+// Past the bounds: the player is told, and the loop ends with exit code 1.
+void GiveUp(GtkHost& host, const char* reason) {
+    Log(host, std::string("the app stops: ") + reason);
+    EndWithFailure(host, StoppedMessage);
+}
 
 std::wstring RequestUri(WebKitURIRequest* request) {
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
@@ -92,21 +150,29 @@ gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* reque
 }
 
 // A window of fixed size carries size hints that window managers keep even
-// in fullscreen, so it is resizable from the request to enter fullscreen
-// until the window has left it (OnWindowState).
+// in fullscreen, so it is resizable without hints from the request to enter
+// fullscreen until the window has left it (OnWindowState).
 void NoteFullscreen(GtkHost& host, bool fullscreen) {
     host.fullscreen = fullscreen;
-    if (fullscreen) gtk_window_set_resizable(host.window, TRUE);
+    if (!fullscreen || host.setup.settings.resizable) return;
+    gtk_window_set_resizable(host.window, TRUE);
+    gtk_window_set_geometry_hints(host.window, nullptr, nullptr, GdkWindowHints(0));
 }
 
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     const bool fullscreen = event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
-    if (!fullscreen && !host.fullscreen && !host.setup.config->resizable) {
-        gtk_window_set_resizable(host.window, FALSE);
-        // Back to the manifest's size, which the fixed hints hold it to.
-        gtk_window_resize(host.window, host.setup.config->width > 0 ? host.setup.config->width : 1,
-                          host.setup.config->height > 0 ? host.setup.config->height : 1);
+    if (!fullscreen && !host.fullscreen && !host.setup.settings.resizable) {
+        // Back to the app's size, held by hints of that size. GTK's own hints
+        // for a window that is not resizable come from the size it last saw,
+        // which can still be the screen's here when the machine is busy: the
+        // window then kept the screen's size.
+        GdkGeometry hints{};
+        hints.min_width = hints.max_width = host.width;
+        hints.min_height = hints.max_height = host.height;
+        gtk_window_set_geometry_hints(host.window, nullptr, &hints,
+                                      GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+        gtk_window_resize(host.window, host.width, host.height);
     }
     return FALSE;
 }
@@ -136,12 +202,16 @@ void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
-    auto& host = *static_cast<GtkHost*>(data);
-    // Once the app runs, failures are silent, as on Windows.
-    if (host.documentLoaded) return;
-    FailEngineStart(host, reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
-                              ? "the web process ran out of memory"
-                              : "the web process ended");
+    OnWebProcessEnded(*static_cast<GtkHost*>(data), reason);
+}
+
+// The host's own cancels (a navigation outside the app) are no failures.
+void OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
+    if (!error || error->domain == WEBKIT_POLICY_ERROR ||
+        g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+        return;
+    Log(*static_cast<GtkHost*>(data), "navigation failed: " + Quoted(uri ? uri : "") + ": " +
+                                          (error->message ? error->message : ""));
 }
 
 void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -149,6 +219,14 @@ void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gp
     std::string text;
     if (!IsAppOriginUri(ViewUri(host.view), Origin) || !ReadMessageText(result, text)) return;
     HandlePageMessage(host, Utf8ToWide(text));
+}
+
+// The bridge's window.close() of the top frame; accepted from the app's pages
+// only, as the engine's own close would be refused after a navigation.
+void OnCloseRequest(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    if (host.window && IsAppOriginUri(ViewUri(host.view), Origin))
+        gtk_widget_destroy(GTK_WIDGET(host.window));
 }
 
 void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
@@ -176,10 +254,10 @@ WebKitWebContext* CreateWebContext(const GtkHostSetup& setup) {
     return context;
 }
 
-void ConfigureSettings(WebKitWebView* view, const AppConfig& config) {
+void ConfigureSettings(WebKitWebView* view, const GtkHostSettings& host) {
     WebKitSettings* settings = webkit_web_view_get_settings(view);
     webkit_settings_set_enable_javascript(settings, TRUE);
-    webkit_settings_set_enable_developer_extras(settings, config.enableDevtools);
+    webkit_settings_set_enable_developer_extras(settings, host.enableDevtools);
     webkit_settings_set_enable_fullscreen(settings, TRUE);
     // Every new window goes through the host's rules, so the engine's popup
     // blocker has nothing left to guard.
@@ -198,26 +276,47 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
     g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
+    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
     const std::string pageMessage =
         std::string("script-message-received::") + PageMessageHandlerName;
     g_signal_connect(content, pageMessage.c_str(), G_CALLBACK(OnPageMessage), &host);
     const std::string loaded = std::string("script-message-received::") + DocumentLoadedHandlerName;
     g_signal_connect(content, loaded.c_str(), G_CALLBACK(OnDocumentLoaded), &host);
+    const std::string close = std::string("script-message-received::") + CloseRequestHandlerName;
+    g_signal_connect(content, close.c_str(), G_CALLBACK(OnCloseRequest), &host);
 }
 
-GtkWindow* CreateWindow(const AppConfig& config, const std::wstring& exeFolder) {
+// GTK sizes in logical pixels and scales them itself: the manifest's size is
+// kept between 1 and 16384 pixels once scaled, as on Windows. Larger windows
+// are past any display and past what the window system and the engine take
+// for one surface (a window of 100000 by 70000 never drew its page).
+int ClientSize(int logicalPixels, int scale) {
+    return std::max(
+        1, ClampClientSize(ScaleLogicalPixels(logicalPixels, static_cast<float>(scale))) / scale);
+}
+
+int DisplayScale() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (!monitor && display) monitor = gdk_display_get_monitor(display, 0);
+    return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
+}
+
+GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
+    const GtkHostSettings& settings = host.setup.settings;
     GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
-    gtk_window_set_title(window, WideToUtf8(config.title).c_str());
-    // GTK sizes in logical pixels and scales them itself. A size the window
-    // system can't take becomes the smallest one.
-    gtk_window_set_default_size(window, config.width > 0 ? config.width : 1,
-                                config.height > 0 ? config.height : 1);
-    gtk_window_set_resizable(window, config.resizable);
-    // As on Windows, the manifest's path is appended to the executable's
-    // folder as it stands; a file that doesn't load leaves the default icon.
-    if (!config.icon.empty())
-        gtk_window_set_icon_from_file(window, ToNativePath(exeFolder + config.icon).c_str(),
-                                      nullptr);
+    gtk_window_set_title(window, WideToUtf8(settings.title).c_str());
+    gtk_window_set_default_size(window, width, height);
+    gtk_window_set_resizable(window, settings.resizable);
+    // A file that doesn't load leaves the default icon.
+    GError* error = nullptr;
+    if (!settings.iconPath.empty() &&
+        !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error)) {
+        Log(host, "failed: loading the window icon " + Quoted(ToNativePath(settings.iconPath)) +
+                      ": " + (error && error->message ? error->message : "no image") +
+                      ": the standard icon is used");
+    }
+    if (error) g_error_free(error);
     return window;
 }
 
@@ -232,15 +331,35 @@ void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
 }
 
 void FailEngineStart(GtkHost& host, const char* reason) {
-    if (host.startFailed) return;
-    host.startFailed = true;
-    host.exitCode = 1;
-    const std::wstring text =
-        L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").";
-    g_printerr("%s\n", WideToUtf8(text).c_str());
-    ShowErrorDialog(text, host.setup.config->title);
-    // The window was never shown; destroying it ends the loop.
-    if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
+    if (host.ending) return;
+    Log(host, std::string("failed: starting the WebKitGTK engine: ") + reason);
+    EndWithFailure(host,
+                   L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").");
+}
+
+void OnWebProcessEnded(GtkHost& host, WebKitWebProcessTerminationReason reason) {
+    if (host.ending) return;
+    const char* what = DescribeTermination(reason);
+    const std::string failure = std::string("process failure: ") + what;
+    if (!host.documentLoaded) {
+        Log(host, failure);
+        FailEngineStart(host, what);
+        return;
+    }
+    const std::int64_t now = g_get_monotonic_time() / 1000;
+    switch (host.recovery.OnProcessFailed(RenderProcessExited, now)) {
+        case RecoveryAction::Reload:
+            Log(host, failure + ": reloading the page");
+            webkit_web_view_reload(host.view);
+            break;
+        case RecoveryAction::GiveUp:
+            Log(host, failure);
+            GiveUp(host, "too many failures in one minute");
+            break;
+        default:
+            Log(host, failure);
+            break;
+    }
 }
 
 void SetFullscreen(GtkHost& host, bool fullscreen) {
@@ -257,7 +376,7 @@ void HandlePageMessage(GtkHost& host, const std::wstring& text) {
 }
 
 void StartGtkHost(GtkHost& host) {
-    const AppConfig& config = *host.setup.config;
+    const GtkHostSettings& settings = host.setup.settings;
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     InstallPageBridge(content);
@@ -270,24 +389,26 @@ void StartGtkHost(GtkHost& host) {
                                              policies, nullptr));
     g_object_unref(policies);
     g_object_unref(context);
-    ConfigureSettings(host.view, config);
+    ConfigureSettings(host.view, settings);
     if (host.setup.extend) host.setup.extend(host.view, content);
 
-    host.window = CreateWindow(config, host.setup.exeFolder);
+    const int scale = DisplayScale();
+    host.width = ClientSize(settings.width, scale);
+    host.height = ClientSize(settings.height, scale);
+    host.window = CreateWindow(host, host.width, host.height);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
     gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));
     gtk_widget_show(GTK_WIDGET(host.view));
     // The page lays out at the window's size from the start, as it does on
     // Windows, though the window is shown only once the document has loaded.
-    GtkAllocation allocation{0, 0, config.width > 0 ? config.width : 1,
-                             config.height > 0 ? config.height : 1};
+    GtkAllocation allocation{0, 0, host.width, host.height};
     gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
     ConnectSignals(host, content);
     // The view holds the content manager from here on.
     g_object_unref(content);
 
     // The start page exactly as the manifest gives it, query included.
-    const std::wstring start = std::wstring(GtkAppOrigin) + config.main;
+    const std::wstring start = std::wstring(GtkAppOrigin) + settings.startPage;
     webkit_web_view_load_uri(host.view, WideToUtf8(start).c_str());
 }

@@ -3,6 +3,10 @@
 // world, injected into the top frame only, which alone can reach the host's
 // message handlers. So frames of other sites can't post, and the page can't
 // reach or fake the host's side of the channel.
+//
+// window.close() takes the same way in the app's pages: the engine lets a
+// script close only a window that has shown a single document, so an app
+// that had moved to its second page could never end itself.
 #pragma once
 
 #include <webkit2/webkit2.h>
@@ -15,8 +19,10 @@ constexpr char BridgeWorldName[] = "lanternshell";
 constexpr char PageMessageHandlerName[] = "lanternshellPageMessage";
 // Handler told when a document of the top frame has loaded its content.
 constexpr char DocumentLoadedHandlerName[] = "lanternshellDocumentLoaded";
+// Handler told when the app's page has called window.close().
+constexpr char CloseRequestHandlerName[] = "lanternshellClose";
 
-// Adds both scripts and registers both handlers on manager; connect to
+// Adds both scripts and registers the handlers on manager; connect to
 // "script-message-received::<name>" for each.
 void InstallPageBridge(WebKitUserContentManager* manager);
 

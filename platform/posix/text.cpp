@@ -140,10 +140,17 @@ std::wstring GetExecutablePath() {
 std::wstring GetLocalAppDataFolder() {
     static std::wstring localAppDataFolder;
     if (localAppDataFolder.empty()) {
-        if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-            localAppDataFolder = FromNativePath(data);
-        else if (const char* home = std::getenv("HOME"); home && *home)
+        // A relative XDG_DATA_HOME is invalid and ignored, as the XDG rules
+        // say: it would put saved games wherever the app was started from.
+        const char* data = std::getenv("XDG_DATA_HOME");
+        const char* home = std::getenv("HOME");
+        if (data && data[0] == '/') {
+            std::string folder = data;
+            while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+            localAppDataFolder = FromNativePath(folder);
+        } else if (home && *home) {
             localAppDataFolder = FromNativePath(std::string(home) + "/.local/share");
+        }
     }
     return localAppDataFolder;
 }

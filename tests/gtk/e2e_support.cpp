@@ -32,9 +32,11 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 // Starts argv with the given environment (or the test's own when empty);
 // out and err receive the read ends of its output pipes when asked for.
 int Spawn(std::vector<std::string> argv, const std::map<std::string, std::string>& environment,
-          int* out, int* err) {
+          int* out, int* err, const std::string& workingDirectory = "") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     int outPipe[2] = {-1, -1};
     int errPipe[2] = {-1, -1};
     if (out && pipe2(outPipe, O_CLOEXEC) == 0)
@@ -128,7 +130,9 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     fs::remove_all(root);
     app = root + "/app";
     home = root + "/home";
-    dataHome = home + "/.local/share";
+    // Apart from the fallback below HOME, so a host that ignored
+    // XDG_DATA_HOME would be caught.
+    dataHome = root + "/data";
     configHome = home + "/.config";
     recorded = root + "/recorded.txt";
     inherited = root + "/inherited.txt";
@@ -146,7 +150,8 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
     const fs::path plugin = fs::path(executable).parent_path() / "lanternshell-media";
     if (fs::is_directory(plugin)) Copy(plugin, fs::path(app) / "lanternshell-media");
 
-    // The user's default programs for web, mail and files: one recorder.
+    // The user's default programs for web, mail, files, the app's own scheme
+    // and a store's: one recorder, so whatever the host hands over is seen.
     const std::string recorder = root + "/recorder";
     // The environment first: a recorded URI's line is there once the URI is.
     WriteFile(recorder,
@@ -159,7 +164,7 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
               "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder +
                   " %u\nNoDisplay=true\nMimeType=x-scheme-handler/http;x-scheme-handler/https;"
                   "x-scheme-handler/mailto;x-scheme-handler/ftp;x-scheme-handler/file;"
-                  "text/plain;\n");
+                  "x-scheme-handler/lanternshell;x-scheme-handler/steam;text/plain;\n");
     WriteFile(configHome + "/mimeapps.list",
               "[Default Applications]\n"
               "x-scheme-handler/http=ls-recorder.desktop\n"
@@ -167,6 +172,8 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
               "x-scheme-handler/mailto=ls-recorder.desktop\n"
               "x-scheme-handler/ftp=ls-recorder.desktop\n"
               "x-scheme-handler/file=ls-recorder.desktop\n"
+              "x-scheme-handler/lanternshell=ls-recorder.desktop\n"
+              "x-scheme-handler/steam=ls-recorder.desktop\n"
               "text/plain=ls-recorder.desktop\n");
 }
 
@@ -204,8 +211,9 @@ std::vector<std::string> Sandbox::Recorded(size_t count, milliseconds wait) cons
     return uris;
 }
 
-Host::Host(const std::string& executable, const std::map<std::string, std::string>& environment) {
-    pid_ = Spawn({executable}, environment, &out_, &err_);
+Host::Host(const std::string& executable, const std::map<std::string, std::string>& environment,
+           const std::string& workingDirectory) {
+    pid_ = Spawn({executable}, environment, &out_, &err_, workingDirectory);
 }
 
 Host::~Host() {
@@ -298,6 +306,35 @@ std::string Host::StandardError() {
         err_ = -1;
     }
     return errors_;
+}
+
+std::vector<int> ChildProcesses(int parent, const std::string& name) {
+    std::vector<int> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream status(entry.path() / "status");
+        std::string line, processName, state;
+        int processParent = -1;
+        while (std::getline(status, line)) {
+            if (line.rfind("Name:\t", 0) == 0) processName = line.substr(6);
+            if (line.rfind("State:\t", 0) == 0) state = line.substr(7, 1);
+            if (line.rfind("PPid:\t", 0) == 0) processParent = std::stoi(line.substr(6));
+        }
+        if (processParent == parent && processName == name && state != "Z")
+            children.push_back(std::stoi(pid));
+    }
+    return children;
+}
+
+std::vector<std::string> LogLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream file(path);
+    // "2026-12-09T07:31:04.123Z " starts every line.
+    constexpr size_t StampLength = 25;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line.size() >= StampLength ? line.substr(StampLength) : line);
+    return lines;
 }
 
 unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait) {

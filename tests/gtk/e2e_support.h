@@ -60,7 +60,9 @@ struct Sandbox {
 // A running host; killed when dropped.
 class Host {
 public:
-    Host(const std::string& executable, const std::map<std::string, std::string>& environment);
+    // Runs executable in workingDirectory, or in the test's own when empty.
+    Host(const std::string& executable, const std::map<std::string, std::string>& environment,
+         const std::string& workingDirectory = "");
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
@@ -90,6 +92,14 @@ private:
     std::vector<std::string> lines_;
     std::optional<int> status_;
 };
+
+// Live processes whose parent is parent and whose name (as the kernel keeps
+// it, cut to 15 bytes) is name.
+std::vector<int> ChildProcesses(int parent, const std::string& name);
+
+// The lines of a diagnostics log without their timestamps; empty when the
+// file is missing.
+std::vector<std::string> LogLines(const std::string& path);
 
 // The first top-level window whose name is exactly title, or 0.
 unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait);
