@@ -9,6 +9,7 @@
 #include "version.h"
 
 #include "app/manifest.h"
+#include "app/startup_messages.h"
 #include "host/gtk/media_plugin.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
@@ -17,18 +18,6 @@
 #include "server/router.h"
 
 namespace {
-
-const wchar_t* const LoadFailedMessage =
-    L"Failed to load package.json. Check the file is in the same folder as the app.";
-const wchar_t* const ParseFailedMessage =
-    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
-    L"correct.";
-
-// The start page is a file of www, or the window would only ever say "File
-// not found".
-std::wstring MissingStartPageMessage(const std::wstring& main) {
-    return L"The start page \"" + main + L"\" named in package.json is not in the www folder.";
-}
 
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "app/manifest.h"
+#include "app/startup_messages.h"
 #include "host/win32/browser_host.h"
 #include "host/win32/main_window.h"
 #include "platform/diagnostics_log.h"
@@ -18,12 +19,6 @@
 
 namespace {
 
-const wchar_t* const LoadFailedMessage =
-    L"Failed to load package.json. Check the file is in the same folder as the app.";
-const wchar_t* const ParseFailedMessage =
-    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
-    L"correct.";
-
 // The manifest always comes from beside the executable, never the current
 // directory. An unreadable or empty file gives an empty text.
 std::string ReadManifest(const std::wstring& path) {
@@ -37,12 +32,6 @@ std::string ReadManifest(const std::wstring& path) {
     }
     fclose(file);
     return text;
-}
-
-// The start page is a file of www, or the window would only ever say "File
-// not found".
-std::wstring MissingStartPageMessage(const std::wstring& main) {
-    return L"The start page \"" + main + L"\" named in package.json is not in the www folder.";
 }
 
 int FailStartup(const wchar_t* text) {

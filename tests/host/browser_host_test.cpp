@@ -9,25 +9,13 @@
 namespace {
 
 // Counts the controllers the host asks for.
-class Environment : public Fake<ICoreWebView2Environment> {
+class Environment : public FakeEnvironment {
 public:
     int controllersAsked = 0;
     HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
         ++controllersAsked;
         return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
-        IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-        return E_NOTIMPL;
     }
 };
 

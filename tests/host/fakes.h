@@ -29,6 +29,27 @@ public:
     ULONG references = 1;
 };
 
+// An environment that refuses everything; tests override what they watch.
+class FakeEnvironment : public Fake<ICoreWebView2Environment> {
+public:
+    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+        HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
+        IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+        return E_NOTIMPL;
+    }
+};
+
 // A text getter's answer: its result and the text it hands out (none: null).
 struct TextAnswer {
     HRESULT result = S_OK;

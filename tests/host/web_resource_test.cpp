@@ -73,7 +73,7 @@ public:
 
 // Records what it is asked to create and reads the body to its end, as the
 // control would.
-class Environment : public Fake<ICoreWebView2Environment> {
+class Environment : public FakeEnvironment {
 public:
     Response response;
     int created = 0;
@@ -83,10 +83,6 @@ public:
     bool hasBody = false;
     std::string body;
     HRESULT result = S_OK;  // a failure creates nothing
-    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
-        HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE
     CreateWebResourceResponse(IStream* content, int statusCode, LPCWSTR reasonPhrase,
                               LPCWSTR headerText, ICoreWebView2WebResourceResponse** out) override {
@@ -106,14 +102,6 @@ public:
         response.AddRef();
         *out = &response;
         return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-        return E_NOTIMPL;
     }
 };
 
