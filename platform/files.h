@@ -8,13 +8,14 @@
 
 // What tells one file from another whatever path names it (another case, a
 // short 8.3 name, a doubled separator, a link): on Windows the volume serial
-// number and the file index, on POSIX the device and the inode. Stable while
-// the file is open.
+// number and the file ID (128 bits where the file system has them), on
+// POSIX the device and the inode. Stable while the file is open.
 struct FileIdentity {
     uint64_t volume = 0;
     uint64_t index = 0;
+    uint64_t indexHigh = 0;  // the upper half of a 128-bit file ID
     bool operator==(const FileIdentity& other) const {
-        return volume == other.volume && index == other.index;
+        return volume == other.volume && index == other.index && indexHigh == other.indexHigh;
     }
 };
 

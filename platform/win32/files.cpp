@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cstring>
+
 namespace {
 
 HANDLE AsHandle(intptr_t value) {
@@ -15,17 +17,35 @@ uint64_t Join(DWORD high, DWORD low) {
     return (static_cast<uint64_t>(high) << 32) | low;
 }
 
-FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return {info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
+// The 128-bit file ID where the file system gives one (on ReFS the 64-bit
+// index need not be unique); the volume serial number and 64-bit index
+// otherwise. Every identity comes from here, so they always compare alike.
+bool ReadIdentity(HANDLE file, FileIdentity& identity) {
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+        uint64_t halves[2];
+        static_assert(sizeof halves == sizeof id.FileId.Identifier);
+        std::memcpy(halves, id.FileId.Identifier, sizeof halves);
+        identity = {id.VolumeSerialNumber, halves[0], halves[1]};
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return false;
+    identity = {info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow), 0};
+    return true;
 }
 
-// What the file at path is, read through a handle that asks for attributes
-// only: it shares with every other opener, a cached mapping included, and
-// follows links to their target.
+// A handle that asks for attributes only: it shares with every other opener,
+// a cached mapping included, and follows links to their target.
+HANDLE OpenForAttributes(const std::wstring& path) {
+    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// What the file at path is, read through such a handle.
 bool ReadHandleInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = OpenForAttributes(path);
     if (file == INVALID_HANDLE_VALUE) return false;
     const bool read = GetFileInformationByHandle(file, &info) != 0;
     CloseHandle(file);
@@ -58,10 +78,11 @@ FileStatus QueryFileStatus(const std::wstring& path) {
 }
 
 bool QueryFileIdentity(const std::wstring& path, FileIdentity& identity) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!ReadHandleInformation(path, info)) return false;
-    identity = IdentityOf(info);
-    return true;
+    HANDLE file = OpenForAttributes(path);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool read = ReadIdentity(file, identity);
+    CloseHandle(file);
+    return read;
 }
 
 MappedFile::~MappedFile() {
@@ -76,18 +97,16 @@ std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     mapped->fileHandle = reinterpret_cast<intptr_t>(file);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info)) return nullptr;
-    const uint64_t size = Join(info.nFileSizeHigh, info.nFileSizeLow);
-    if (size == 0) return nullptr;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0) return nullptr;
+    if (!ReadIdentity(file, mapped->identity)) return nullptr;
     HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (!mapping) return nullptr;
     mapped->mappingHandle = reinterpret_cast<intptr_t>(mapping);
     const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
     if (!view) return nullptr;
     mapped->view = static_cast<const unsigned char*>(view);
-    mapped->size = size;
-    mapped->identity = IdentityOf(info);
+    mapped->size = static_cast<uint64_t>(size.QuadPart);
     return mapped;
 }
 
