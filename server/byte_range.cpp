@@ -1,5 +1,6 @@
 #include "server/byte_range.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/text.h"
@@ -51,8 +52,7 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size, uint64_t openRa
     if (dash == rest.size() - 1) {  // "A-": from A towards the end, at most the cap
         const auto first = ReadNumber(rest);
         if (first && *first < size && openRangeCap > 0) {
-            const uint64_t left = size - *first;
-            range = {true, *first, *first + (left < openRangeCap ? left : openRangeCap) - 1};
+            range = {true, *first, *first + std::min(size - *first, openRangeCap) - 1};
         }
     } else if (dash == 0) {  // "-N": the last N bytes, all of them when N is larger
         const auto count = ReadNumber(rest.substr(1));
@@ -66,11 +66,12 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size, uint64_t openRa
     return range;
 }
 
-void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
+void AnswerRangeRequest(ContentServer& server, std::wstring_view rangeValue,
                         const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
-                        Answer& answer, uint64_t openRangeCap) {
+                        Answer& answer) {
     const uint64_t size = status.size;
-    const ByteRange range = ParseByteRange(TrimRangeValue(rangeValue), size, openRangeCap);
+    const ByteRange range =
+        ParseByteRange(TrimRangeValue(rangeValue), size, server.OpenRangeCapacity());
     answer.body = {};
     if (!range.present) {
         // The size tells the client what it may ask for instead.
@@ -108,7 +109,7 @@ void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
         answer.body.length = size;
         return;
     }
-    std::shared_ptr<const MappedFile> view = mappings.GetMappedView(filePath, status);
+    std::shared_ptr<const MappedFile> view = server.Mappings().GetMappedView(filePath, status);
     // A view shorter than the range means the file shrank after it was
     // mapped; reading past the view would fault.
     if (!view || view->size <= range.last) {

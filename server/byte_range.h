@@ -9,7 +9,7 @@
 #include "platform/files.h"
 
 struct Answer;
-class MappedFileCache;
+class ContentServer;
 
 // A satisfiable range: first <= last < file size, both inclusive.
 struct ByteRange {
@@ -37,11 +37,11 @@ std::wstring_view TrimRangeValue(std::wstring_view value);
 
 // Finishes a found file's answer from its Range value: 206, 416 or 500, the
 // header text starting with the three lines every found file gets.
-// A partial answer's mapping comes from mappings; an open-ended range covers
-// at most openRangeCap bytes.
-void AnswerRangeRequest(MappedFileCache& mappings, std::wstring_view rangeValue,
+// A partial answer's mapping comes from the server's cache, and an
+// open-ended range covers at most the server's cap.
+void AnswerRangeRequest(ContentServer& server, std::wstring_view rangeValue,
                         const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
-                        Answer& answer, uint64_t openRangeCap);
+                        Answer& answer);
 
 // Header text shared by the router and the range branch. Each answer's text
 // is reserved once at its final length, so building it allocates once.

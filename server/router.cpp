@@ -53,6 +53,19 @@ bool IsSeparator(wchar_t unit) {
     return unit == L'/' || unit == L'\\';
 }
 
+// Calls visit(segment, isLast) for each segment between separators, the
+// empty ones included; stops early when visit returns false.
+template <class Visit>
+bool ForEachSegment(std::wstring_view path, Visit&& visit) {
+    size_t start = 0;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && !IsSeparator(path[i])) continue;
+        if (!visit(path.substr(start, i - start), i == path.size())) return false;
+        start = i + 1;
+    }
+    return true;
+}
+
 bool IsServableSegment(std::wstring_view segment) {
     if (segment.empty()) return true;
     // Windows drops trailing dots and spaces, so a segment made of nothing
@@ -129,13 +142,8 @@ bool IsServablePath(std::wstring_view decodedPath) {
     // ":" would name a drive or an alternate data stream; NUL ends the path early.
     if (decodedPath.find_first_of(std::wstring_view(L":\0", 2)) != std::wstring_view::npos)
         return false;
-    size_t start = 0;
-    for (size_t i = 0; i <= decodedPath.size(); ++i) {
-        if (i < decodedPath.size() && !IsSeparator(decodedPath[i])) continue;
-        if (!IsServableSegment(decodedPath.substr(start, i - start))) return false;
-        start = i + 1;
-    }
-    return true;
+    return ForEachSegment(
+        decodedPath, [](std::wstring_view segment, bool) { return IsServableSegment(segment); });
 }
 
 void StartFoundHeaders(std::wstring& headers, std::wstring_view type, size_t extraUnits) {
@@ -181,12 +189,7 @@ std::wstring ResolveDotSegments(std::wstring_view relative) {
     const size_t pathEnd = std::min(relative.find_first_of(L"?#"), relative.size());
     const std::wstring_view path = relative.substr(0, pathEnd);
     std::vector<std::wstring_view> segments;
-    size_t start = 0;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if (i < path.size() && !IsSeparator(path[i])) continue;
-        const std::wstring_view segment = path.substr(start, i - start);
-        const bool last = i == path.size();
-        start = i + 1;
+    ForEachSegment(path, [&](std::wstring_view segment, bool last) {
         if (IsDotSegment(segment, 1)) {
             if (last) segments.emplace_back();
         } else if (IsDotSegment(segment, 2)) {
@@ -195,7 +198,8 @@ std::wstring ResolveDotSegments(std::wstring_view relative) {
         } else {
             segments.push_back(segment);
         }
-    }
+        return true;
+    });
     std::wstring resolved;
     resolved.reserve(relative.size());
     for (size_t i = 0; i < segments.size(); ++i) {
@@ -236,8 +240,7 @@ Answer RouteRequest(ContentServer& server, std::wstring_view uri,
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
     if (range) {
-        AnswerRangeRequest(server.Mappings(), *range, status, type, std::move(filePath), answer,
-                           server.OpenRangeCapacity());
+        AnswerRangeRequest(server, *range, status, type, std::move(filePath), answer);
         return answer;
     }
     constexpr std::wstring_view lengthLine = L"\nContent-Length: ";
