@@ -3,6 +3,7 @@
 // the browser-control glue only turns the answer into a response object.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -38,6 +39,27 @@ struct Answer {
     std::wstring headers;
     AnswerBody body;
 };
+
+// The number of bytes an answer's body holds.
+inline uint64_t BodyLength(const AnswerBody& body) {
+    return body.kind == BodyKind::NotFoundText ? NotFoundBodyLength : body.length;
+}
+
+// Calls visit(name, value) for each "Name: value" line of an answer's header
+// text, for glue that hands the headers over one by one.
+template <class Visit>
+void ForEachHeaderLine(std::wstring_view headers, Visit&& visit) {
+    size_t start = 0;
+    while (start < headers.size()) {
+        const size_t end = std::min(headers.find(L'\n', start), headers.size());
+        const std::wstring_view line = headers.substr(start, end - start);
+        start = end + 1;
+        const size_t colon = line.find(L':');
+        if (colon == std::wstring_view::npos) continue;
+        const size_t value = std::min(line.find_first_not_of(L' ', colon + 1), line.size());
+        visit(line.substr(0, colon), line.substr(value));
+    }
+}
 
 // Answers one request from server's files. uri is the full request URI;
 // range is the Range header's value when the request has that header. Never

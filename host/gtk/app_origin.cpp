@@ -12,3 +12,11 @@ Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,
     if (uri.substr(0, origin.size()) == origin) routed.append(uri.substr(origin.size()));
     return RouteRequest(server, routed, range);
 }
+
+void* HoldMapping(const std::shared_ptr<const MappedFile>& view) {
+    return new std::shared_ptr<const MappedFile>(view);
+}
+
+void ReleaseMapping(void* holder) {
+    delete static_cast<std::shared_ptr<const MappedFile>*>(holder);
+}

@@ -2,6 +2,7 @@
 // media source in the engine's web process routes through it as well.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -11,6 +12,12 @@
 // between releases: what the page stores lives under it.
 constexpr wchar_t GtkAppOrigin[] = L"lanternshell://app/";
 constexpr char GtkAppScheme[] = "lanternshell";
+
+// A reference to an answer's mapping for C interfaces that free what they
+// are given through a callback (the engine's bytes, GStreamer's memory): the
+// view stays mapped until ReleaseMapping runs, cache released or not.
+void* HoldMapping(const std::shared_ptr<const MappedFile>& view);
+void ReleaseMapping(void* holder);
 
 // Routes a request URI of the Linux origin; any other URI answers 404.
 Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,

@@ -8,18 +8,13 @@
 
 namespace {
 
-void ReleaseMappingHolder(gpointer holder) {
-    delete static_cast<std::shared_ptr<const MappedFile>*>(holder);
-}
-
 GInputStream* CreateRangeInputStream(const std::shared_ptr<const MappedFile>& view, uint64_t offset,
                                      uint64_t length) {
     if (!view || offset > view->size || length > view->size - offset) return nullptr;
     // The bytes hold a reference to the mapping, so the view stays mapped
     // for as long as the engine reads, cache released or not.
-    auto* holder = new std::shared_ptr<const MappedFile>(view);
     GBytes* bytes = g_bytes_new_with_free_func(view->view + offset, static_cast<gsize>(length),
-                                               ReleaseMappingHolder, holder);
+                                               ReleaseMapping, HoldMapping(view));
     GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
     g_bytes_unref(bytes);
     return stream;
@@ -32,24 +27,14 @@ GInputStream* OpenFileInputStream(const std::wstring& path) {
     return stream ? G_INPUT_STREAM(stream) : nullptr;
 }
 
-// "Name: value" lines joined with LF, as the router builds them.
 void AppendHeaders(const std::wstring& text, SoupMessageHeaders* headers,
                    std::string& contentType) {
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        const std::wstring line = text.substr(start, end - start);
-        start = end + 1;
-        const size_t colon = line.find(L':');
-        if (colon == std::wstring::npos) continue;
-        const size_t valueStart = line.find_first_not_of(L' ', colon + 1);
-        const std::string name = WideToUtf8(line.substr(0, colon));
-        const std::string value =
-            valueStart == std::wstring::npos ? std::string() : WideToUtf8(line.substr(valueStart));
+    ForEachHeaderLine(text, [&](std::wstring_view nameText, std::wstring_view valueText) {
+        const std::string name = WideToUtf8(std::wstring(nameText));
+        const std::string value = WideToUtf8(std::wstring(valueText));
         if (g_ascii_strcasecmp(name.c_str(), "Content-Type") == 0) contentType = value;
         soup_message_headers_append(headers, name.c_str(), value.c_str());
-    }
+    });
 }
 
 struct SchemeState {
@@ -96,9 +81,7 @@ WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer) {
     GInputStream* body = CreateBodyInputStream(answer.body);
     gint64 length = 0;
     if (body) {
-        length = answer.body.kind == BodyKind::NotFoundText
-                     ? static_cast<gint64>(NotFoundBodyLength)
-                     : static_cast<gint64>(answer.body.length);
+        length = static_cast<gint64>(BodyLength(answer.body));
     } else {
         // A file that vanished between the check and the open, or an answer
         // without a body: the engine still gets a stream, an empty one.

@@ -56,18 +56,13 @@ Answer Route(SourceState& state, const std::optional<std::wstring>& range) {
     return answer;
 }
 
-void ReleaseMappingHolder(gpointer holder) {
-    delete static_cast<std::shared_ptr<const MappedFile>*>(holder);
-}
-
 // The answer's bytes as read-only memory over the mapped view; the memory
 // holds the mapping until the last buffer that shares it is gone.
 GstMemory* WrapRange(const AnswerBody& body) {
-    auto* holder = new std::shared_ptr<const MappedFile>(body.view);
     return gst_memory_new_wrapped(
         GST_MEMORY_FLAG_READONLY, const_cast<unsigned char*>(body.view->view),
         static_cast<gsize>(body.view->size), static_cast<gsize>(body.offset),
-        static_cast<gsize>(body.length), holder, ReleaseMappingHolder);
+        static_cast<gsize>(body.length), HoldMapping(body.view), ReleaseMapping);
 }
 
 // The content folder named by the host, in the server's backslash form.

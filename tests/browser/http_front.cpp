@@ -116,24 +116,6 @@ bool SendFile(int socket, const std::wstring& path, uint64_t length) {
     return whole;
 }
 
-uint64_t BodyLength(const AnswerBody& body) {
-    return body.kind == BodyKind::NotFoundText ? NotFoundBodyLength : body.length;
-}
-
-std::string HeaderValue(const std::string& headers, const char* name) {
-    const std::string prefix = std::string(name) + ": ";
-    size_t at = headers.rfind("\n" + prefix);
-    if (at == std::string::npos) {
-        if (headers.compare(0, prefix.size(), prefix) != 0) return "-";
-        at = 0;
-    } else {
-        at += 1;
-    }
-    const size_t end = headers.find('\n', at);
-    return headers.substr(at + prefix.size(),
-                          end == std::string::npos ? std::string::npos : end - at - prefix.size());
-}
-
 // Answers one request; false when the connection can't go on.
 bool Respond(Front& front, int socket, const Request& request) {
     if (request.method != "GET" && request.method != "HEAD") {
@@ -154,18 +136,18 @@ bool Respond(Front& front, int socket, const Request& request) {
         answer = RouteRequest(*front.server, uri,
                               range ? std::optional<std::wstring_view>(*range) : std::nullopt);
     }
-    std::string headers = WideToUtf8(answer.headers);
     const uint64_t length = BodyLength(answer.body);
     std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " +
                        WideToUtf8(answer.reasonPhrase) + "\r\n";
-    for (size_t start = 0; start <= headers.size();) {
-        size_t end = headers.find('\n', start);
-        if (end == std::string::npos) end = headers.size();
-        if (end > start) head += headers.substr(start, end - start) + "\r\n";
-        start = end + 1;
-    }
-    if (HeaderValue(headers, "Content-Length") == "-")
-        head += "Content-Length: " + std::to_string(length) + "\r\n";
+    bool hasLength = false;
+    std::string contentRange = "-";
+    ForEachHeaderLine(answer.headers, [&](std::wstring_view name, std::wstring_view value) {
+        const std::string line = WideToUtf8(std::wstring(name) + L": " + std::wstring(value));
+        head += line + "\r\n";
+        if (name == L"Content-Length") hasLength = true;
+        if (name == L"Content-Range") contentRange = WideToUtf8(std::wstring(value));
+    });
+    if (!hasLength) head += "Content-Length: " + std::to_string(length) + "\r\n";
     head += "\r\n";
 
     {
@@ -173,8 +155,7 @@ bool Respond(Front& front, int socket, const Request& request) {
         std::fprintf(front.log, "%s %s range=%s -> %d content-range=%s length=%llu\n",
                      request.method.c_str(), request.target.c_str(),
                      request.range ? request.range->c_str() : "-", answer.status,
-                     HeaderValue(headers, "Content-Range").c_str(),
-                     static_cast<unsigned long long>(length));
+                     contentRange.c_str(), static_cast<unsigned long long>(length));
         std::fflush(front.log);
     }
 
