@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "host/gtk/media_plugin.h"
 #include "host/gtk/page_bridge.h"
@@ -277,13 +278,15 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
     g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
-    const std::string pageMessage =
-        std::string("script-message-received::") + PageMessageHandlerName;
-    g_signal_connect(content, pageMessage.c_str(), G_CALLBACK(OnPageMessage), &host);
-    const std::string loaded = std::string("script-message-received::") + DocumentLoadedHandlerName;
-    g_signal_connect(content, loaded.c_str(), G_CALLBACK(OnDocumentLoaded), &host);
-    const std::string close = std::string("script-message-received::") + CloseRequestHandlerName;
-    g_signal_connect(content, close.c_str(), G_CALLBACK(OnCloseRequest), &host);
+    const std::pair<const char*, GCallback> bridgeHandlers[] = {
+        {PageMessageHandlerName, G_CALLBACK(OnPageMessage)},
+        {DocumentLoadedHandlerName, G_CALLBACK(OnDocumentLoaded)},
+        {CloseRequestHandlerName, G_CALLBACK(OnCloseRequest)},
+    };
+    for (const auto& [name, callback] : bridgeHandlers) {
+        const std::string signal = std::string("script-message-received::") + name;
+        g_signal_connect(content, signal.c_str(), callback, &host);
+    }
 }
 
 // GTK sizes in logical pixels and scales them itself: the manifest's size is

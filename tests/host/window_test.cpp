@@ -634,6 +634,31 @@ TEST(MainWindow, TheQuestionBelongsToTheWindowAndReturnsTheAnswer) {
 
 // ------------------------------------------------------- the real executable
 
+// What the executable's main window was when it first appeared; the window
+// is then closed, as a player would close it.
+struct MainWindowSeen {
+    bool seen = false;
+    bool visible = true;
+    std::wstring title;
+    DWORD style = 0;
+    RECT client{}, outer{};
+};
+
+RunResult RunUntilMainWindow(const AppFolder& app, MainWindowSeen& window) {
+    RunOptions options;
+    options.onWindow = [&](HWND handle) {
+        if (window.seen || ClassOf(handle) != L"WindowsLanternshell") return;
+        window.seen = true;
+        window.visible = IsWindowVisible(handle) != FALSE;
+        window.title = WindowText(handle);
+        window.style = static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE));
+        GetClientRect(handle, &window.client);
+        GetWindowRect(handle, &window.outer);
+        PostMessageW(handle, WM_CLOSE, 0, 0);
+    };
+    return RunProgram(app.exe, options);
+}
+
 struct ExeCase {
     const char* name;
     std::string manifest;
@@ -656,34 +681,21 @@ TEST(Executable, CreatesItsHiddenWindowAndExitsWithZeroWhenClosed) {
         SCOPED_TRACE(c.name);
         AppFolder app(c.manifest);
         InstallLoaderDouble(app.root.path());
-        bool seen = false, visible = true;
-        std::wstring title;
-        DWORD style = 0;
-        RECT client{}, outer{};
-        RunOptions options;
-        options.onWindow = [&](HWND window) {
-            if (seen || ClassOf(window) != L"WindowsLanternshell") return;
-            seen = true;
-            visible = IsWindowVisible(window) != FALSE;
-            title = WindowText(window);
-            style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
-            GetClientRect(window, &client);
-            GetWindowRect(window, &outer);
-            PostMessageW(window, WM_CLOSE, 0, 0);
-        };
-        const RunResult run = RunProgram(app.exe, options);
+        MainWindowSeen window;
+        const RunResult run = RunUntilMainWindow(app, window);
         EXPECT_FALSE(run.timedOut);
         EXPECT_TRUE(run.boxes.empty()) << (run.boxes.empty() ? "" : WideToUtf8(run.boxes[0].text));
         EXPECT_EQ(run.exitCode, 0u);
-        ASSERT_TRUE(seen);
-        EXPECT_FALSE(visible);
-        EXPECT_EQ(title, c.title);
-        EXPECT_EQ(style & 0x10FF0000u, c.style);
-        EXPECT_EQ(client.right, dpi == 120 ? c.width120 : c.width96);
-        EXPECT_EQ(client.bottom, dpi == 120 ? c.height120 : c.height96);
-        std::cout << "executable at " << dpi << " dpi, " << c.name << ": client " << client.right
-                  << "x" << client.bottom << ", outer " << outer.right - outer.left << "x"
-                  << outer.bottom - outer.top << "\n";
+        ASSERT_TRUE(window.seen);
+        EXPECT_FALSE(window.visible);
+        EXPECT_EQ(window.title, c.title);
+        EXPECT_EQ(window.style & 0x10FF0000u, c.style);
+        EXPECT_EQ(window.client.right, dpi == 120 ? c.width120 : c.width96);
+        EXPECT_EQ(window.client.bottom, dpi == 120 ? c.height120 : c.height96);
+        std::cout << "executable at " << dpi << " dpi, " << c.name << ": client "
+                  << window.client.right << "x" << window.client.bottom << ", outer "
+                  << window.outer.right - window.outer.left << "x"
+                  << window.outer.bottom - window.outer.top << "\n";
     }
 }
 
@@ -698,26 +710,18 @@ TEST(Executable, SizesNoWindowCanHaveAreClamped) {
         SCOPED_TRACE(size);
         AppFolder app(std::string(R"({"name":"window-clamped","window":)") + size + "}");
         InstallLoaderDouble(app.root.path());
-        bool seen = false;
-        RECT client{};
-        RunOptions options;
-        options.onWindow = [&](HWND window) {
-            if (seen || ClassOf(window) != L"WindowsLanternshell") return;
-            seen = true;
-            GetClientRect(window, &client);
-            PostMessageW(window, WM_CLOSE, 0, 0);
-        };
-        const RunResult run = RunProgram(app.exe, options);
+        MainWindowSeen window;
+        const RunResult run = RunUntilMainWindow(app, window);
         EXPECT_FALSE(run.timedOut);
         EXPECT_TRUE(run.boxes.empty()) << (run.boxes.empty() ? "" : WideToUtf8(run.boxes[0].text));
         EXPECT_EQ(run.exitCode, 0u);
-        ASSERT_TRUE(seen);
-        EXPECT_GE(client.right, 1);
-        EXPECT_LE(client.right, 16384);
-        EXPECT_GE(client.bottom, 1);
-        EXPECT_LE(client.bottom, 16384);
-        std::cout << "clamped " << size << ": client " << client.right << "x" << client.bottom
-                  << "\n";
+        ASSERT_TRUE(window.seen);
+        EXPECT_GE(window.client.right, 1);
+        EXPECT_LE(window.client.right, 16384);
+        EXPECT_GE(window.client.bottom, 1);
+        EXPECT_LE(window.client.bottom, 16384);
+        std::cout << "clamped " << size << ": client " << window.client.right << "x"
+                  << window.client.bottom << "\n";
     }
 }
 
@@ -730,24 +734,14 @@ TEST(Executable, ExampleAppGetsItsTitleAndSize) {
     ASSERT_TRUE(CopyFileW(ExampleIcon().c_str(), (app.root / L"icon.png").c_str(), FALSE));
     InstallLoaderDouble(app.root.path());
     const int dpi = ExpectedDpi();
-    bool seen = false;
-    std::wstring title;
-    RECT client{};
-    RunOptions options;
-    options.onWindow = [&](HWND window) {
-        if (seen || ClassOf(window) != L"WindowsLanternshell") return;
-        seen = true;
-        title = WindowText(window);
-        GetClientRect(window, &client);
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    };
-    const RunResult run = RunProgram(app.exe, options);
+    MainWindowSeen window;
+    const RunResult run = RunUntilMainWindow(app, window);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.boxes.empty());
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(title, L"Lantern Garden");
-    EXPECT_EQ(client.right, dpi == 120 ? 1200 : 960);
-    EXPECT_EQ(client.bottom, dpi == 120 ? 750 : 600);
+    ASSERT_TRUE(window.seen);
+    EXPECT_EQ(window.title, L"Lantern Garden");
+    EXPECT_EQ(window.client.right, dpi == 120 ? 1200 : 960);
+    EXPECT_EQ(window.client.bottom, dpi == 120 ? 750 : 600);
 }
 
 #pragma pack(push, 2)
