@@ -1,11 +1,11 @@
 #include "app/manifest.h"
 
+#include <optional>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/folder_name.h"
 #include "platform/json_lookup.h"
-
-const wchar_t* const DefaultTitle = L"Windows Lanternshell";
 
 const wchar_t* const DefaultInstallMessage =
     L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and "
@@ -17,20 +17,30 @@ const wchar_t* const DefaultInstallFailedMessage =
 namespace {
 
 // The mode the settings name; fallback when they name none, that is when
-// there is no text under "distribution-mode". Any other text is an error.
-DistributionMode DistributionModeOr(const nlohmann::json& settings, DistributionMode fallback) {
+// there is no text under "distribution-mode". Any other text names none.
+std::optional<DistributionMode> DistributionModeOr(const nlohmann::json& settings,
+                                                   DistributionMode fallback) {
     if (!settings.is_object()) return fallback;
     const auto mode = settings.find("distribution-mode");
     if (mode == settings.end() || !mode->is_string()) return fallback;
     const std::string& text = mode->get_ref<const std::string&>();
     if (text == "evergreen") return DistributionMode::Evergreen;
     if (text == "fixed") return DistributionMode::Fixed;
-    throw std::wstring(L"invalid distribution mode");
+    return std::nullopt;
 }
 
-void ReadAppConfig(const std::string& text, AppConfig& config) {
-    // The text ends at its first NUL, as a C string would.
-    nlohmann::json document = nlohmann::json::parse(text.c_str());
+}  // namespace
+
+ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
+    // The text ends at its first NUL, as a C string would. Not only syntax
+    // fails: a number too large for a double (1e400) is out of range.
+    const nlohmann::json document = nlohmann::json::parse(text.c_str(), nullptr, false);
+    if (document.is_discarded()) return ManifestError::InvalidJson;
+    const auto section = [&document](const char* key) -> const nlohmann::json& {
+        static const nlohmann::json none;
+        const auto found = document.find(key);
+        return found == document.end() ? none : *found;
+    };
     // Every value the manifest leaves out, or gives with the wrong type.
     const AppConfig defaults;
 
@@ -38,10 +48,10 @@ void ReadAppConfig(const std::string& text, AppConfig& config) {
     // browser profile and the downloaded installer go: it must name exactly
     // one folder there, never a path that climbs out or a device.
     config.name = GetStringOr(document, "name", L"");
-    if (!NamesOneFolder(config.name)) throw std::wstring(L"invalid name");
+    if (!NamesOneFolder(config.name)) return ManifestError::InvalidName;
     config.main = GetStringOr(document, "main", defaults.main);
 
-    const nlohmann::json& window = document["window"];
+    const nlohmann::json& window = section("window");
     config.title = GetStringOr(window, "title", defaults.title);
     config.width = GetIntOr(window, "width", defaults.width);
     config.height = GetIntOr(window, "height", defaults.height);
@@ -50,26 +60,17 @@ void ReadAppConfig(const std::string& text, AppConfig& config) {
 
     config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
-    const nlohmann::json& settings = document["settings"];
-    config.distributionMode = DistributionModeOr(settings, defaults.distributionMode);
+    const nlohmann::json& settings = section("settings");
+    const auto mode = DistributionModeOr(settings, defaults.distributionMode);
+    if (!mode) return ManifestError::InvalidDistributionMode;
+    config.distributionMode = *mode;
     config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
 
-    const nlohmann::json& messages = document["messages"];
+    const nlohmann::json& messages = section("messages");
     config.installWebView2Message =
         GetStringOr(messages, "install-webview2", defaults.installWebView2Message);
     config.downloadingMessage = GetStringOr(messages, "downloading", defaults.downloadingMessage);
     config.installWebView2FailedMessage =
         GetStringOr(messages, "install-webview2-failed", defaults.installWebView2FailedMessage);
-}
-
-}  // namespace
-
-void ParseAppConfig(const std::string& text, AppConfig& config) {
-    try {
-        ReadAppConfig(text, config);
-    } catch (const nlohmann::json::exception&) {
-        // Not only syntax: a number too large for a double (1e400) is the
-        // library's out_of_range.
-        throw std::wstring(L"invalid JSON");
-    }
+    return ManifestError::None;
 }

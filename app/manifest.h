@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/text.h"
 #include "runtime/distribution_mode.h"
 
-// The caption of the boxes shown before the manifest's own title is known,
-// and the default window title.
-extern const wchar_t* const DefaultTitle;
 // The runtime texts of a manifest that gives none.
 extern const wchar_t* const DefaultInstallMessage;
 extern const wchar_t* const DefaultInstallFailedMessage;
@@ -31,8 +29,14 @@ struct AppConfig {
     std::wstring installWebView2FailedMessage = DefaultInstallFailedMessage;
 };
 
-// Fills config from the manifest text, or throws a std::wstring: "invalid
-// JSON" for any error of the JSON library (syntax, a number out of range),
-// "invalid name" for a name that is missing or does not name exactly one
-// folder inside LocalAppData (NamesOneFolder), "invalid distribution mode".
-void ParseAppConfig(const std::string& text, AppConfig& config);
+// Which rule a manifest breaks.
+enum class ManifestError {
+    None,
+    InvalidJson,              // any error of the JSON reader: syntax, a number out of range
+    InvalidName,              // missing, or not exactly one folder inside the data folder
+    InvalidDistributionMode,  // a text other than "evergreen" or "fixed"
+};
+
+// Fills config from the manifest text, or says which rule the text breaks;
+// config is then left partly filled. Never throws.
+ManifestError ParseAppConfig(const std::string& text, AppConfig& config);

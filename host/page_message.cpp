@@ -5,16 +5,20 @@
 #include "platform/json_lookup.h"
 #include "platform/text.h"
 
-std::optional<bool> RequestedFullscreen(const std::wstring& text) {
-    try {
-        // Parsed as a C string, so whatever follows an embedded NUL is never
-        // seen; strict: no comments, nothing but white space after the value.
-        const std::string utf8 = WideToUtf8(text);
-        const nlohmann::json message = nlohmann::json::parse(utf8.c_str());
-        if (GetStringOr(message, "type", std::wstring()) != L"set-fullscreen") return std::nullopt;
-        return GetBoolOr(message, "fullscreen", false);
-    } catch (...) {
-        // A page message that can't be read is dropped without a trace.
-        return std::nullopt;
+PageMessage ReadPageMessage(const std::wstring& text) {
+    PageMessage message;
+    // Parsed as a C string, so whatever follows an embedded NUL is never
+    // seen; strict: no comments, nothing but white space after the value.
+    const std::string utf8 = WideToUtf8(text);
+    const nlohmann::json document = nlohmann::json::parse(utf8.c_str(), nullptr, false);
+    // A page message that can't be read is dropped without a trace.
+    if (document.is_discarded()) return message;
+    const std::wstring type = GetStringOr(document, "type", std::wstring());
+    if (type == L"set-fullscreen") {
+        message.type = PageMessage::Type::SetFullscreen;
+        message.fullscreen = GetBoolOr(document, "fullscreen", false);
+    } else if (type == L"close") {
+        message.type = PageMessage::Type::Close;
     }
+    return message;
 }

@@ -128,3 +128,7 @@ void LogIfFailed(DiagnosticsLog* log, const char* call, std::int32_t result) {
     log->Write(std::string("failed: ") + call + " (error " +
                HexCode(static_cast<std::uint32_t>(result)) + ")");
 }
+
+std::string Quoted(const std::wstring& text) {
+    return "\"" + WideToUtf8(text) + "\"";
+}

@@ -78,6 +78,9 @@ private:
     std::unordered_set<std::wstring_view> notFound_;
 };
 
+// text in double quotes, for naming a file or a value in a line.
+std::string Quoted(const std::wstring& text);
+
 // A call whose failure its caller survives: a failed result (an HRESULT or
 // any code that is negative on failure) is written as "failed: CALL (error
 // 0x80070005)". Success, or no log, writes nothing.

@@ -59,6 +59,13 @@ std::shared_ptr<MappedFile> MapWholeFile(const std::wstring& path);
 // the folder is there afterwards.
 bool CreateFolder(const std::wstring& path);
 
+// Creates the folder and any missing parents. True when it is there
+// afterwards.
+bool CreateFolderTree(const std::wstring& path);
+
+// The whole file, or an empty text when it can't be opened or read.
+std::string ReadWholeFile(const std::wstring& path);
+
 // Appends bytes to the file, creating it when missing. False when the file
 // can't be opened or not every byte was written.
 bool AppendToFile(const std::wstring& path, const std::string& bytes);

@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+// The host's own name on this platform: the caption of the boxes shown
+// before the app's title is known, and the title of an app that names none.
+extern const wchar_t* const DefaultTitle;
+
 // UTF-8 to UTF-16. Ill-formed input becomes U+FFFD replacement characters;
 // empty input, or input the platform refuses, gives an empty string.
 std::wstring Utf8ToWide(const std::string& text);
@@ -16,9 +20,14 @@ std::string WideToUtf8(const std::wstring& text);
 // it is, with "." and ".." segments removed. Cached after the first call.
 std::wstring GetExecutablePath();
 
-// The user's local application data folder, without a trailing backslash.
-// Cached after the first call.
-std::wstring GetLocalAppDataFolder();
+// The folder under which each app keeps its data, without a trailing
+// backslash: %LOCALAPPDATA% on Windows; on Linux $XDG_DATA_HOME when it is
+// absolute, else ~/.local/share. Empty when there is none. Cached after the
+// first call.
+std::wstring GetUserDataHome();
+
+// A path as the platform writes it (on POSIX with slashes), for the log.
+std::wstring PathForDisplay(const std::wstring& path);
 
 // The path up to and including its last backslash; a path without one is
 // taken whole.

@@ -5,7 +5,7 @@
 
 #include "platform/text.h"
 #include "server/content_server.h"
-#include "server/router.h"
+#include "server/answer.h"
 
 namespace {
 

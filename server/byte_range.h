@@ -42,9 +42,3 @@ std::wstring_view TrimRangeValue(std::wstring_view value);
 void AnswerRangeRequest(ContentServer& server, std::wstring_view rangeValue,
                         const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
                         Answer& answer);
-
-// Header text shared by the router and the range branch. Each answer's text
-// is reserved once at its final length, so building it allocates once.
-void StartFoundHeaders(std::wstring& headers, std::wstring_view type, size_t extraUnits);
-void AppendDecimal(std::wstring& text, uint64_t value);
-size_t DecimalLength(uint64_t value);

@@ -15,8 +15,6 @@ namespace {
 // as it came.
 constexpr size_t DecodedPathLimit = 2047;
 
-constexpr std::wstring_view CacheControlLine = L"Cache-Control: no-store";
-
 int HexValue(wchar_t unit) {
     if (unit >= L'0' && unit <= L'9') return unit - L'0';
     if (unit >= L'a' && unit <= L'f') return unit - L'a' + 10;
@@ -146,34 +144,6 @@ bool IsServablePath(std::wstring_view decodedPath) {
         decodedPath, [](std::wstring_view segment, bool) { return IsServableSegment(segment); });
 }
 
-void StartFoundHeaders(std::wstring& headers, std::wstring_view type, size_t extraUnits) {
-    constexpr std::wstring_view typeLine = L"\nContent-Type: ";
-    constexpr std::wstring_view rangesLine = L"\nAccept-Ranges: bytes";
-    headers.clear();
-    headers.reserve(CacheControlLine.size() + typeLine.size() + type.size() + rangesLine.size() +
-                    extraUnits);
-    headers.append(CacheControlLine).append(typeLine).append(type).append(rangesLine);
-}
-
-void AppendDecimal(std::wstring& text, uint64_t value) {
-    wchar_t digits[20];
-    size_t count = 0;
-    do {
-        digits[count++] = static_cast<wchar_t>(L'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0) text.push_back(digits[--count]);
-}
-
-size_t DecimalLength(uint64_t value) {
-    size_t count = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++count;
-    }
-    return count;
-}
-
 bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
                         std::wstring& decoded, std::wstring& filePath) {
     if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
@@ -216,11 +186,8 @@ bool NamesServedFile(const ContentServer& server, std::wstring_view relative) {
     return status.exists && status.regularFile;
 }
 
-Answer RouteRequest(ContentServer& server, std::wstring_view uri,
+Answer RouteRequest(ContentServer& server, std::wstring_view relative,
                     std::optional<std::wstring_view> range) {
-    const std::wstring_view relative =
-        uri.size() > AppOriginLength ? uri.substr(AppOriginLength) : std::wstring_view();
-
     std::wstring decoded;
     std::wstring filePath;
     if (!ResolveContentPath(server, relative, decoded, filePath)) {

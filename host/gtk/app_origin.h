@@ -1,11 +1,10 @@
-// The Linux app origin and its routing, free of the engine's headers: the
-// media source in the engine's web process routes through it as well.
+// The Linux app origin, free of the engine's headers: the media source in
+// the engine's web process serves it as well.
 #pragma once
 
 #include <memory>
-#include <optional>
-#include <string_view>
 
+#include "server/origin.h"
 #include "server/router.h"
 
 // The app origin of the Linux host. Like the Windows one it never changes
@@ -18,7 +17,3 @@ constexpr char GtkAppScheme[] = "lanternshell";
 // view stays mapped until ReleaseMapping runs, cache released or not.
 void* HoldMapping(const std::shared_ptr<const MappedFile>& view);
 void ReleaseMapping(void* holder);
-
-// Routes a request URI of the Linux origin; any other URI answers 404.
-Answer RouteGtkRequest(ContentServer& server, std::wstring_view uri,
-                       std::optional<std::wstring_view> range);

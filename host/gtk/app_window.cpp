@@ -1,32 +1,24 @@
 #include "host/gtk/app_window.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "host/gtk/media_plugin.h"
 #include "host/gtk/page_bridge.h"
-#include "host/page_message.h"
-#include "host/page_policy.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/posix/native_path.h"
 #include "platform/text.h"
 
+const wchar_t* const WebKitGtkEngineName = L"WebKitGTK browser engine";
+
 namespace {
 
-constexpr std::wstring_view Origin = GtkAppOrigin;
-
-const wchar_t* const StoppedMessage =
-    L"The app stopped unexpectedly and could not be restarted. Run it again.";
-
-void Log(const GtkHost& host, const std::string& text) {
-    if (host.setup.log) host.setup.log->Write(text);
-}
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+Session& SessionOf(gpointer data) {
+    return *static_cast<GtkHost*>(data)->session;
 }
 
 const char* DescribeTermination(WebKitWebProcessTerminationReason reason) {
@@ -41,35 +33,16 @@ const char* DescribeTermination(WebKitWebProcessTerminationReason reason) {
     return "the web process was ended";
 }
 
-struct Ending {
-    GtkHost* host;
-    std::wstring text;
-};
-
-gboolean ShowEnding(gpointer data) {
-    const std::unique_ptr<Ending> ending(static_cast<Ending*>(data));
-    GtkHost& host = *ending->host;
-    ShowErrorDialog(ending->text, host.setup.settings.title);
-    // Destroying the window ends the loop.
-    if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
-    return G_SOURCE_REMOVE;
-}
-
-// text on standard error and in the dialog, then the loop ends with exit
-// code 1. The dialog and the end wait for the loop: the engine goes on using
-// the view once a signal's handlers return, so it must not be destroyed in
-// one (that crashed the process).
-void EndWithFailure(GtkHost& host, const std::wstring& text) {
-    host.ending = true;
-    host.exitCode = 1;
-    g_printerr("%s\n", WideToUtf8(text).c_str());
-    g_idle_add(ShowEnding, new Ending{&host, text});
-}
-
-// Past the bounds: the player is told, and the loop ends with exit code 1.
-void GiveUp(GtkHost& host, const char* reason) {
-    Log(host, std::string("the app stops: ") + reason);
-    EndWithFailure(host, StoppedMessage);
+// Runs job once from the main loop, after the signal that asked for it.
+void Later(std::function<void()> job) {
+    g_idle_add(
+        [](gpointer data) -> gboolean {
+            const std::unique_ptr<std::function<void()>> job(
+                static_cast<std::function<void()>*>(data));
+            (*job)();
+            return G_SOURCE_REMOVE;
+        },
+        new std::function<void()>(std::move(job)));
 }
 
 std::wstring RequestUri(WebKitURIRequest* request) {
@@ -78,72 +51,50 @@ std::wstring RequestUri(WebKitURIRequest* request) {
 }
 
 // The top frame's address: the source of the page's messages and requests.
+// The bridge reaches the host from the top frame only.
 std::wstring ViewUri(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);
     return uri ? Utf8ToWide(uri) : std::wstring();
 }
 
-// Frames may hold an empty document of their parent's; it loads nothing.
-bool IsEmptyFrameDocument(const std::wstring& uri) {
-    return uri == L"about:blank" || uri == L"about:srcdoc";
-}
-
-void OpenInDesktop(const std::wstring& uri) {
-    if (!OpensInShell(uri, Origin)) return;
-    GError* error = nullptr;
-    // The user's program gets the user's environment, not the one exported
-    // for the engine's processes.
-    GAppLaunchContext* context = CreateUserLaunchContext();
-    // A link the desktop has no program for is lost silently, as on Windows.
-    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
-    g_object_unref(context);
-    if (error) g_error_free(error);
-}
-
-void ShowLoadedDocument(GtkHost& host) {
-    host.documentLoaded = true;
-    gtk_widget_show(GTK_WIDGET(host.window));
-    gtk_widget_grab_focus(GTK_WIDGET(host.view));
-}
-
 void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
-    auto& host = *static_cast<GtkHost*>(data);
+    // The engine reports a page without a title as an empty one: the
+    // caption keeps what it shows.
     const char* title = webkit_web_view_get_title(view);
-    // Without a title the caption keeps what it shows.
-    if (title && *title) gtk_window_set_title(host.window, title);
+    if (title && *title) SessionOf(data).OnTitleChanged(Utf8ToWide(title));
 }
 
 gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                        WebKitPolicyDecisionType type, gpointer) {
+                        WebKitPolicyDecisionType type, gpointer data) {
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
         WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const std::wstring uri = RequestUri(webkit_navigation_action_get_request(action));
     if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
-        // Never a window inside the host.
-        OpenInDesktop(uri);
+        SessionOf(data).OnNewWindowRequested(uri);
         webkit_policy_decision_ignore(decision);
         return TRUE;
     }
-    // The engine does not say which frame navigates, so frames are held to
-    // the app origin too.
-    if (IsAppOriginUri(uri, Origin) || IsEmptyFrameDocument(uri)) return FALSE;
+    // The engine does not say which frame navigates.
+    if (SessionOf(data).OnNavigationStarting(uri, true)) return FALSE;
     webkit_policy_decision_ignore(decision);
     return TRUE;
 }
 
 // window.open and other script-made windows.
-GtkWidget* OnCreateWebView(WebKitWebView*, WebKitNavigationAction* action, gpointer) {
-    OpenInDesktop(RequestUri(webkit_navigation_action_get_request(action)));
+GtkWidget* OnCreateWebView(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+    SessionOf(data).OnNewWindowRequested(RequestUri(webkit_navigation_action_get_request(action)));
     return nullptr;
 }
 
-gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* request, gpointer) {
+// The engine has no prompt of its own: what the session does not grant is
+// refused.
+gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* request, gpointer data) {
     // A third-party frame asking for its own storage, and a request to
     // install system packages for media, are never the app's to grant.
     const bool foreign = WEBKIT_IS_WEBSITE_DATA_ACCESS_PERMISSION_REQUEST(request) ||
                          WEBKIT_IS_INSTALL_MISSING_MEDIA_PLUGINS_PERMISSION_REQUEST(request);
-    if (!foreign && IsAppOriginUri(ViewUri(view), Origin))
+    if (!foreign && SessionOf(data).OnPermissionRequested(ViewUri(view)))
         webkit_permission_request_allow(request);
     else
         webkit_permission_request_deny(request);
@@ -154,7 +105,6 @@ gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* reque
 // in fullscreen, so it is resizable without hints from the request to enter
 // fullscreen until the window has left it (OnWindowState).
 void NoteFullscreen(GtkHost& host, bool fullscreen) {
-    host.fullscreen = fullscreen;
     if (!fullscreen || host.setup.settings.resizable) return;
     gtk_window_set_resizable(host.window, TRUE);
     gtk_window_set_geometry_hints(host.window, nullptr, nullptr, GdkWindowHints(0));
@@ -163,7 +113,7 @@ void NoteFullscreen(GtkHost& host, bool fullscreen) {
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     const bool fullscreen = event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
-    if (!fullscreen && !host.fullscreen && !host.setup.settings.resizable) {
+    if (!fullscreen && !host.session->IsFullscreen() && !host.setup.settings.resizable) {
         // Back to the app's size, held by hints of that size. GTK's own hints
         // for a window that is not resizable come from the size it last saw,
         // which can still be the screen's here when the machine is busy: the
@@ -178,32 +128,37 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     return FALSE;
 }
 
-// Element fullscreen: the engine switches the window itself; the host only
+// Element fullscreen: the engine switches the window itself; the session
 // keeps its mode in step, so that messages and elements share it.
 gboolean OnEnterFullscreen(WebKitWebView*, gpointer data) {
-    NoteFullscreen(*static_cast<GtkHost*>(data), true);
+    SessionOf(data).OnFullscreenElementChanged(true);
     return FALSE;
 }
 
 gboolean OnLeaveFullscreen(WebKitWebView*, gpointer data) {
-    NoteFullscreen(*static_cast<GtkHost*>(data), false);
+    SessionOf(data).OnFullscreenElementChanged(false);
     return FALSE;
 }
 
 void OnCloseRequested(WebKitWebView*, gpointer data) {
-    gtk_widget_destroy(GTK_WIDGET(static_cast<GtkHost*>(data)->window));
+    SessionOf(data).OnCloseRequested();
 }
 
 void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     // A document the bridge script could not run in (plain text, say) is
     // shown once it has loaded completely.
-    auto& host = *static_cast<GtkHost*>(data);
-    if (event == WEBKIT_LOAD_FINISHED && !host.documentLoaded) ShowLoadedDocument(host);
+    if (event == WEBKIT_LOAD_FINISHED) SessionOf(data).OnNavigationCompleted();
 }
 
+// Before the first document has loaded, the engine failed to start.
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
-    OnWebProcessEnded(*static_cast<GtkHost*>(data), reason);
+    Session& session = SessionOf(data);
+    const char* what = DescribeTermination(reason);
+    if (session.DocumentLoaded())
+        session.OnProcessFailed(RenderProcessExited, what);
+    else
+        session.FailEngineStart("loading the first page", what);
 }
 
 // The host's own cancels (a navigation outside the app) are no failures.
@@ -211,27 +166,19 @@ void OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gp
     if (!error || error->domain == WEBKIT_POLICY_ERROR ||
         g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
         return;
-    Log(*static_cast<GtkHost*>(data), "navigation failed: " + Quoted(uri ? uri : "") + ": " +
+    SessionOf(data).OnNavigationCompleted(Quoted(Utf8ToWide(uri ? uri : "")) + ": " +
                                           (error->message ? error->message : ""));
 }
 
 void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     std::string text;
-    if (!IsAppOriginUri(ViewUri(host.view), Origin) || !ReadMessageText(result, text)) return;
-    HandlePageMessage(host, Utf8ToWide(text));
-}
-
-// The bridge's window.close() of the top frame; accepted from the app's pages
-// only, as the engine's own close would be refused after a navigation.
-void OnCloseRequest(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
-    auto& host = *static_cast<GtkHost*>(data);
-    if (host.window && IsAppOriginUri(ViewUri(host.view), Origin))
-        gtk_widget_destroy(GTK_WIDGET(host.window));
+    if (ReadMessageText(result, text))
+        host.session->OnPageMessage(ViewUri(host.view), Utf8ToWide(text));
 }
 
 void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
-    ShowLoadedDocument(*static_cast<GtkHost*>(data));
+    SessionOf(data).OnDocumentLoaded();
 }
 
 void OnWindowDestroyed(GtkWidget*, gpointer data) {
@@ -281,7 +228,6 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     const std::pair<const char*, GCallback> bridgeHandlers[] = {
         {PageMessageHandlerName, G_CALLBACK(OnPageMessage)},
         {DocumentLoadedHandlerName, G_CALLBACK(OnDocumentLoaded)},
-        {CloseRequestHandlerName, G_CALLBACK(OnCloseRequest)},
     };
     for (const auto& [name, callback] : bridgeHandlers) {
         const std::string signal = std::string("script-message-received::") + name;
@@ -315,9 +261,9 @@ GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
     GError* error = nullptr;
     if (!settings.iconPath.empty() &&
         !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error)) {
-        Log(host, "failed: loading the window icon " + Quoted(ToNativePath(settings.iconPath)) +
-                      ": " + (error && error->message ? error->message : "no image") +
-                      ": the standard icon is used");
+        if (host.setup.log)
+            LogIconNotLoaded(*host.setup.log, PathForDisplay(settings.iconPath),
+                             error && error->message ? error->message : "no image");
     }
     if (error) g_error_free(error);
     return window;
@@ -333,49 +279,71 @@ void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
     gtk_widget_destroy(dialog);
 }
 
-void FailEngineStart(GtkHost& host, const char* reason) {
-    if (host.ending) return;
-    Log(host, std::string("failed: starting the WebKitGTK engine: ") + reason);
-    EndWithFailure(host,
-                   L"Failed to start the WebKitGTK browser engine (" + Utf8ToWide(reason) + L").");
+std::optional<std::string> GtkEngine::Navigate(const std::wstring& uri) {
+    webkit_web_view_load_uri(host_.view, WideToUtf8(uri).c_str());
+    return std::nullopt;
 }
 
-void OnWebProcessEnded(GtkHost& host, WebKitWebProcessTerminationReason reason) {
-    if (host.ending) return;
-    const char* what = DescribeTermination(reason);
-    const std::string failure = std::string("process failure: ") + what;
-    if (!host.documentLoaded) {
-        Log(host, failure);
-        FailEngineStart(host, what);
-        return;
-    }
-    const std::int64_t now = g_get_monotonic_time() / 1000;
-    switch (host.recovery.OnProcessFailed(RenderProcessExited, now)) {
-        case RecoveryAction::Reload:
-            Log(host, failure + ": reloading the page");
-            webkit_web_view_reload(host.view);
-            break;
-        case RecoveryAction::GiveUp:
-            Log(host, failure);
-            GiveUp(host, "too many failures in one minute");
-            break;
-        default:
-            Log(host, failure);
-            break;
-    }
+bool GtkEngine::Reload() {
+    webkit_web_view_reload(host_.view);
+    return true;
 }
 
-void SetFullscreen(GtkHost& host, bool fullscreen) {
-    if (fullscreen == host.fullscreen || !host.window) return;
-    NoteFullscreen(host, fullscreen);
+void GtkEngine::RestartBrowser() {
+    webkit_web_view_reload(host_.view);
+}
+
+void GtkEngine::SetFullscreen(bool fullscreen) {
+    if (!host_.window) return;
+    NoteFullscreen(host_, fullscreen);
     if (fullscreen)
-        gtk_window_fullscreen(host.window);
+        gtk_window_fullscreen(host_.window);
     else
-        gtk_window_unfullscreen(host.window);
+        gtk_window_unfullscreen(host_.window);
 }
 
-void HandlePageMessage(GtkHost& host, const std::wstring& text) {
-    if (const auto fullscreen = RequestedFullscreen(text)) SetFullscreen(host, *fullscreen);
+void GtkEngine::SetCaption(const std::wstring& caption) {
+    if (host_.window) gtk_window_set_title(host_.window, WideToUtf8(caption).c_str());
+}
+
+void GtkEngine::ShowWindow() {
+    if (!host_.window) return;
+    gtk_widget_show(GTK_WIDGET(host_.window));
+    gtk_widget_grab_focus(GTK_WIDGET(host_.view));
+}
+
+// On standard error as well, where a terminal or a launcher's log keeps it.
+void GtkEngine::ShowError(const std::wstring& text, const std::wstring& caption) {
+    g_printerr("%s\n", WideToUtf8(text).c_str());
+    Later([text, caption] { ShowErrorDialog(text, caption); });
+}
+
+bool GtkEngine::AskYesNo(const std::wstring& text, const std::wstring& caption) {
+    GtkWidget* dialog = gtk_message_dialog_new(host_.window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                               GTK_BUTTONS_YES_NO, "%s", WideToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
+    const bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
+    gtk_widget_destroy(dialog);
+    return yes;
+}
+
+void GtkEngine::OpenOutside(const std::wstring& uri) {
+    GError* error = nullptr;
+    // The user's program gets the user's environment, not the one exported
+    // for the engine's processes.
+    GAppLaunchContext* context = CreateUserLaunchContext();
+    // A link the desktop has no program for is lost silently, as on Windows.
+    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
+    g_object_unref(context);
+    if (error) g_error_free(error);
+}
+
+void GtkEngine::Quit() {
+    // Destroying the window ends the loop.
+    GtkHost* host = &host_;
+    Later([host] {
+        if (host->window) gtk_widget_destroy(GTK_WIDGET(host->window));
+    });
 }
 
 void StartGtkHost(GtkHost& host) {
@@ -411,7 +379,5 @@ void StartGtkHost(GtkHost& host) {
     // The view holds the content manager from here on.
     g_object_unref(content);
 
-    // The start page exactly as the manifest gives it, query included.
-    const std::wstring start = std::wstring(GtkAppOrigin) + settings.startPage;
-    webkit_web_view_load_uri(host.view, WideToUtf8(start).c_str());
+    host.session->OnEngineReady();
 }

@@ -9,20 +9,19 @@
 #include <string>
 
 #include "host/gtk/content_scheme.h"
-#include "host/process_recovery.h"
+#include "host/session.h"
 
 class DiagnosticsLog;
 
 // What the window and the view are made from. Startup fills it from the
 // manifest, so the host never reads the manifest itself.
 struct GtkHostSettings {
-    std::wstring title;     // the caption until the page names one, and of the host's dialogs
+    std::wstring title;     // the caption until the page names one
     int width = 1024;       // of the view, in logical pixels (GTK scales them)
     int height = 768;       // likewise
     std::wstring iconPath;  // the window icon's file; empty for the desktop's default
     bool resizable = true;
     bool enableDevtools = true;
-    std::wstring startPage;  // relative to the app origin, query included
 };
 
 // What startup hands to the host.
@@ -39,43 +38,48 @@ struct GtkHostSetup {
     std::function<void(WebKitWebView*, WebKitUserContentManager*)> extend;
 };
 
-// The window, the view and the host's few states. Owned by the startup
-// sequence for the life of the main loop; touched on the UI thread only.
+// How the player knows this engine, in the session's texts.
+extern const wchar_t* const WebKitGtkEngineName;
+
+// The window and the view. Owned by the startup sequence for the life of the
+// main loop; touched on the UI thread only.
 struct GtkHost {
     GtkHostSetup setup;
+    // Decides what the engine's events lead to; set before StartGtkHost.
+    Session* session = nullptr;
     GtkWindow* window = nullptr;
     WebKitWebView* view = nullptr;
-    int width = 1;                // the view's size in logical pixels, kept to
-    int height = 1;               // what the window system takes
-    bool fullscreen = false;      // the mode last requested
-    bool documentLoaded = false;  // a document has loaded: the window is shown
-    ProcessRecovery recovery;     // of the web process, by the Windows rules
-    bool ending = false;          // a failure has been shown and the loop is ending
-    int exitCode = 0;
+    int width = 1;   // the view's size in logical pixels, kept to
+    int height = 1;  // what the window system takes
 };
 
-// Creates the hidden window and the view and starts loading the start page;
-// the main loop then runs until the window is gone, and host.exitCode is the
-// process's exit code.
+// The session's engine: the view in the window. Boxes and the end of the
+// loop wait for the main loop: the engine goes on using the view once a
+// signal's handlers return, so it must not be destroyed in one (that crashed
+// the process).
+class GtkEngine final : public Engine {
+public:
+    explicit GtkEngine(GtkHost& host) : host_(host) {}
+    std::optional<std::string> Navigate(const std::wstring& uri) override;
+    bool Reload() override;
+    // The web process is the only one the engine reports; a reload starts a
+    // new one.
+    void RestartBrowser() override;
+    void SetFullscreen(bool fullscreen) override;
+    void SetCaption(const std::wstring& caption) override;
+    void ShowWindow() override;
+    void ShowError(const std::wstring& text, const std::wstring& caption) override;
+    bool AskYesNo(const std::wstring& text, const std::wstring& caption) override;
+    void OpenOutside(const std::wstring& uri) override;
+    void Quit() override;
+
+private:
+    GtkHost& host_;
+};
+
+// Creates the hidden window and the view and tells the session the engine
+// is ready; the main loop then runs until the window is gone.
 void StartGtkHost(GtkHost& host);
-
-// Puts the window into the requested mode; a request for the current mode
-// does nothing.
-void SetFullscreen(GtkHost& host, bool fullscreen);
-
-// Acts on one message text from the page: switches fullscreen mode when
-// asked to and drops everything else.
-void HandlePageMessage(GtkHost& host, const std::wstring& text);
-
-// The engine failed before the first document loaded: the message dialog
-// with the app's title, then the loop ends with exit code 1.
-void FailEngineStart(GtkHost& host, const char* reason);
-
-// The web process ended. Before the first document has loaded the engine has
-// failed to start; after it the page is reloaded, at most
-// ProcessRecovery::ReloadsPerWindow times in any minute, past which the app
-// gives up: the dialog that it stopped, then exit code 1.
-void OnWebProcessEnded(GtkHost& host, WebKitWebProcessTerminationReason reason);
 
 // A modal error dialog with no parent, for startup failures.
 void ShowErrorDialog(const std::wstring& text, const std::wstring& caption);

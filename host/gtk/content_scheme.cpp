@@ -50,7 +50,7 @@ void AnswerSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
         if (const char* value = soup_message_headers_get_one(headers, "Range"))
             range = Utf8ToWide(value);
     }
-    const Answer answer = RouteGtkRequest(*state->server, uri, range);
+    const Answer answer = RouteRequest(*state->server, PathUnderOrigin(uri, GtkAppOrigin), range);
     WebKitURISchemeResponse* response = CreateSchemeResponse(answer);
     webkit_uri_scheme_request_finish_with_response(request, response);
     g_object_unref(response);

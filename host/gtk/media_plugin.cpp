@@ -51,7 +51,8 @@ void LogAnswer(const Answer&, const std::optional<std::wstring>&, const std::str
 
 // With state.lock held.
 Answer Route(SourceState& state, const std::optional<std::wstring>& range) {
-    const Answer answer = RouteGtkRequest(*state.server, Utf8ToWide(state.uri), range);
+    const std::wstring uri = Utf8ToWide(state.uri);
+    const Answer answer = RouteRequest(*state.server, PathUnderOrigin(uri, GtkAppOrigin), range);
     LogAnswer(answer, range, state.uri);
     return answer;
 }

@@ -15,9 +15,7 @@ constexpr char PageWorldScript[] = R"js((() => {
     window.chrome.webview = {postMessage: send, addEventListener() {}, removeEventListener() {}};
     // Only the app's own pages; the host checks the origin again.
     if (location.protocol === 'lanternshell:' && location.host === 'app') {
-        window.close = function close() {
-            document.dispatchEvent(new CustomEvent('lanternshell-close'));
-        };
+        window.close = function close() { send('{"type":"close"}'); };
     }
 })();)js";
 
@@ -26,9 +24,6 @@ constexpr char BridgeWorldScript[] = R"js((() => {
     document.addEventListener('lanternshell-page-message', (event) => {
         // Only strings are messages; anything else is dropped here already.
         if (typeof event.detail === 'string') handlers.lanternshellPageMessage.postMessage(event.detail);
-    }, true);
-    document.addEventListener('lanternshell-close', () => {
-        handlers.lanternshellClose.postMessage('');
     }, true);
     document.addEventListener('DOMContentLoaded', () => {
         handlers.lanternshellDocumentLoaded.postMessage('');
@@ -54,8 +49,6 @@ void InstallPageBridge(WebKitUserContentManager* manager) {
         manager, PageMessageHandlerName, BridgeWorldName);
     webkit_user_content_manager_register_script_message_handler_in_world(
         manager, DocumentLoadedHandlerName, BridgeWorldName);
-    webkit_user_content_manager_register_script_message_handler_in_world(
-        manager, CloseRequestHandlerName, BridgeWorldName);
     AddScript(manager, PageWorldScript, nullptr);
     AddScript(manager, BridgeWorldScript, BridgeWorldName);
 }

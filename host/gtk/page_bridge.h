@@ -4,9 +4,10 @@
 // message handlers. So frames of other sites can't post, and the page can't
 // reach or fake the host's side of the channel.
 //
-// window.close() takes the same way in the app's pages: the engine lets a
-// script close only a window that has shown a single document, so an app
-// that had moved to its second page could never end itself.
+// window.close() in the app's pages posts the message {"type":"close"} the
+// same way: the engine lets a script close only a window that has shown a
+// single document, so an app that had moved to its second page could never
+// end itself.
 #pragma once
 
 #include <webkit2/webkit2.h>
@@ -19,8 +20,6 @@ constexpr char BridgeWorldName[] = "lanternshell";
 constexpr char PageMessageHandlerName[] = "lanternshellPageMessage";
 // Handler told when a document of the top frame has loaded its content.
 constexpr char DocumentLoadedHandlerName[] = "lanternshellDocumentLoaded";
-// Handler told when the app's page has called window.close().
-constexpr char CloseRequestHandlerName[] = "lanternshellClose";
 
 // Adds both scripts and registers the handlers on manager; connect to
 // "script-message-received::<name>" for each.

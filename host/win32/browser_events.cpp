@@ -1,24 +1,33 @@
 #include "host/win32/browser_events.h"
 
-#include <shellapi.h>
-
+#include <optional>
 #include <string>
 
+#include "host/session.h"
 #include "host/win32/browser_host.h"
-#include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
-#include "host/win32/page_message.h"
 #include "host/win32/web_resource.h"
 #include "platform/diagnostics_log.h"
 #include "platform/win32/com.h"
-#include "server/origin.h"
 
-HRESULT OnDocumentTitleChanged(ICoreWebView2* sender, IUnknown*) {
-    if (!sender) return S_OK;
+namespace {
+
+// The session that hears the host's events, or null when there is none.
+Session* SessionOf(BrowserHostState* host) {
+    return host && host->session ? host->session : nullptr;
+}
+
+DiagnosticsLog* LogOf(BrowserHostState* host) {
+    return host ? host->settings.log : nullptr;
+}
+
+}  // namespace
+
+HRESULT OnDocumentTitleChanged(BrowserHostState* host, ICoreWebView2* sender, IUnknown*) {
+    Session* session = SessionOf(host);
     CoTaskMemString title;
-    // Without a title the caption keeps what it shows.
-    if (SUCCEEDED(sender->get_DocumentTitle(title.Put())) && title)
-        SetWindowTextW(MainWindow.windowHandle, title.Get());
+    if (session && sender && SUCCEEDED(sender->get_DocumentTitle(title.Put())) && title)
+        session->OnTitleChanged(title.Copy());
     return S_OK;
 }
 
@@ -29,64 +38,64 @@ HRESULT OnWebResourceRequested(BrowserHostState* host, ICoreWebView2*,
     return S_OK;
 }
 
-HRESULT OnNavigationStarting(ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
-    if (!args) return S_OK;
+HRESULT OnNavigationStarting(BrowserHostState* host, ICoreWebView2*,
+                             ICoreWebView2NavigationStartingEventArgs* args) {
+    Session* session = SessionOf(host);
     CoTaskMemString uri;
-    if (FAILED(args->get_Uri(uri.Put())) || !uri) return S_OK;
+    if (!session || !args || FAILED(args->get_Uri(uri.Put())) || !uri) return S_OK;
     // A cancellation the control refuses lets the navigation through; the
     // log at least tells the author.
-    if (!IsAppOriginUri(uri.Copy(), AppOrigin))
-        LogIfFailed(BrowserHost.settings.log, "put_Cancel", args->put_Cancel(TRUE));
+    if (!session->OnNavigationStarting(uri.Copy()))
+        LogIfFailed(LogOf(host), "put_Cancel", args->put_Cancel(TRUE));
     return S_OK;
 }
 
-HRESULT OnPermissionRequested(ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
-    if (!args) return S_OK;
+HRESULT OnPermissionRequested(BrowserHostState* host, ICoreWebView2*,
+                              ICoreWebView2PermissionRequestedEventArgs* args) {
+    Session* session = SessionOf(host);
     CoTaskMemString uri;
-    if (SUCCEEDED(args->get_Uri(uri.Put())) && uri && IsAppOriginUri(uri.Copy(), AppOrigin))
-        LogIfFailed(BrowserHost.settings.log, "put_State",
-                    args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW));
+    if (session && args && SUCCEEDED(args->get_Uri(uri.Put())) && uri &&
+        session->OnPermissionRequested(uri.Copy()))
+        LogIfFailed(LogOf(host), "put_State", args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW));
     return S_OK;
 }
 
-HRESULT OnContainsFullScreenElementChanged(ICoreWebView2* sender, IUnknown*) {
-    if (!sender) return S_OK;
+HRESULT OnContainsFullScreenElementChanged(BrowserHostState* host, ICoreWebView2* sender,
+                                           IUnknown*) {
+    Session* session = SessionOf(host);
     BOOL contains = FALSE;
     // A failed query says nothing about the page, so the mode stays.
-    if (FAILED(sender->get_ContainsFullScreenElement(&contains))) return S_OK;
-    SetFullscreen(contains != FALSE);
+    if (session && sender && SUCCEEDED(sender->get_ContainsFullScreenElement(&contains)))
+        session->OnFullscreenElementChanged(contains != FALSE);
     return S_OK;
 }
 
-HRESULT OnWindowCloseRequested(ICoreWebView2*, IUnknown*) {
-    // Sent, not posted: the window is gone before the control hears back.
-    SendMessageW(MainWindow.windowHandle, WM_CLOSE, 0, 0);
+HRESULT OnWindowCloseRequested(BrowserHostState* host, ICoreWebView2*, IUnknown*) {
+    if (Session* session = SessionOf(host)) session->OnCloseRequested();
     return S_OK;
 }
 
-HRESULT OnNewWindowRequested(ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+HRESULT OnNewWindowRequested(BrowserHostState* host, ICoreWebView2*,
+                             ICoreWebView2NewWindowRequestedEventArgs* args) {
     if (!args) return S_OK;
+    Session* session = SessionOf(host);
     CoTaskMemString uri;
-    const bool known = SUCCEEDED(args->get_Uri(uri.Put())) && uri;
-    const std::wstring target = uri.Copy();
-    if (known && OpensInShell(target, AppOrigin))
-        ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
-    // Handled in every case, a request without a URI included: the control
-    // must not open a window of its own.
-    LogIfFailed(BrowserHost.settings.log, "put_Handled", args->put_Handled(TRUE));
+    if (session && SUCCEEDED(args->get_Uri(uri.Put())) && uri)
+        session->OnNewWindowRequested(uri.Copy());
+    // Handled in every case, a request without a URI included.
+    LogIfFailed(LogOf(host), "put_Handled", args->put_Handled(TRUE));
     return S_OK;
 }
 
-HRESULT OnWebMessageReceived(ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs* args) {
-    if (!args) return S_OK;
+HRESULT OnWebMessageReceived(BrowserHostState* host, ICoreWebView2*,
+                             ICoreWebView2WebMessageReceivedEventArgs* args) {
+    Session* session = SessionOf(host);
     CoTaskMemString source;
-    if (FAILED(args->get_Source(source.Put())) || !source ||
-        !IsAppOriginUri(source.Copy(), AppOrigin))
-        return S_OK;
+    if (!session || !args || FAILED(args->get_Source(source.Put())) || !source) return S_OK;
     CoTaskMemString text;
     // Fails, leaving no text, for a message not posted as a string.
     if (FAILED(args->TryGetWebMessageAsString(text.Put())) || !text) return S_OK;
-    HandlePageMessage(text.Copy());
+    session->OnPageMessage(source.Copy(), text.Copy());
     return S_OK;
 }
 
@@ -101,24 +110,32 @@ void ShowAndFocusPage() {
     }
 }
 
-HRESULT OnDOMContentLoaded(ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
-    ShowAndFocusPage();
+HRESULT OnDOMContentLoaded(BrowserHostState* host, ICoreWebView2*,
+                           ICoreWebView2DOMContentLoadedEventArgs*) {
+    if (Session* session = SessionOf(host)) session->OnDocumentLoaded();
     return S_OK;
 }
 
 HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2*,
                               ICoreWebView2NavigationCompletedEventArgs* args) {
-    if (!host || host->ending) return S_OK;
+    Session* session = SessionOf(host);
+    if (!session) return S_OK;
     BOOL success = TRUE;
+    std::optional<std::string> failure;
     if (args && SUCCEEDED(args->get_IsSuccess(&success)) && !success) {
         COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
         args->get_WebErrorStatus(&status);
-        if (host->settings.log)
-            host->settings.log->Write("navigation failed (web error status " +
-                                      std::to_string(static_cast<int>(status)) + ")");
+        failure = "web error status " + std::to_string(static_cast<int>(status));
     }
-    // A page that never loads a document, such as the control's own error
-    // page, must not leave the player without a window to close.
-    if (MainWindow.windowHandle && !IsWindowVisible(MainWindow.windowHandle)) ShowAndFocusPage();
+    session->OnNavigationCompleted(failure);
+    return S_OK;
+}
+
+HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
+                        ICoreWebView2ProcessFailedEventArgs* args) {
+    Session* session = SessionOf(host);
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
+    if (session && args && SUCCEEDED(args->get_ProcessFailedKind(&kind)))
+        session->OnProcessFailed(static_cast<int>(kind));
     return S_OK;
 }

@@ -1,10 +1,12 @@
 #include "host/win32/browser_host.h"
 
-#include <cwchar>
+#include <shellapi.h>
+
 #include <string>
 
 #include "host/win32/browser_events.h"
 #include "host/win32/environment_options.h"
+#include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
 #include "platform/diagnostics_log.h"
 #include "platform/win32/webview2_loader.h"
@@ -13,18 +15,16 @@
 
 BrowserHostState BrowserHost;
 
-namespace {
+const wchar_t* const WebView2EngineName = L"WebView2 browser control";
 
-const wchar_t* const StoppedMessage =
-    L"The app stopped unexpectedly and could not be restarted. Run it again.";
-const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
+namespace {
 
 DiagnosticsLog* HostLog() {
     return BrowserHost.settings.log;
 }
 
-void Log(const std::string& text) {
-    if (DiagnosticsLog* log = HostLog()) log->Write(text);
+std::string ErrorText(HRESULT error) {
+    return "error " + HexCode(static_cast<unsigned>(error));
 }
 
 // What a completion reports: its own failure code, or E_POINTER when it
@@ -37,15 +37,6 @@ HRESULT CompletionError(HRESULT result, const void* object) {
 // Adds a handler to view through one of its add_ slots, with no token: the
 // host never removes a handler. A refused registration is logged, and setup
 // goes on without the handler; false then. call names the slot for the log.
-template <class View, class Interface, class... Arguments>
-bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
-              HRESULT (*handler)(Arguments...), const char* call) {
-    auto callback = MakeCallback<Interface>(handler);
-    const HRESULT result = (view->*add)(callback.Get(), nullptr);
-    LogIfFailed(HostLog(), call, result);
-    return SUCCEEDED(result);
-}
-
 template <class View, class Interface, class Context, class... Arguments>
 bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToken*),
               Context* context, HRESULT (*handler)(Context*, Arguments...), const char* call) {
@@ -83,139 +74,18 @@ std::int64_t SteadyMilliseconds() {
     return static_cast<std::int64_t>(GetTickCount64());
 }
 
-void FailBrowserStart(const char* operation, HRESULT error) {
-    if (BrowserHost.startFailed) return;
-    BrowserHost.startFailed = true;
-    BrowserHost.ending = true;
-    Log(std::string("failed: ") + operation + " (error " + HexCode(static_cast<unsigned>(error)) +
-        "): the browser control could not be started");
-    wchar_t text[96];
-    swprintf(text, sizeof text / sizeof text[0],
-             L"Failed to start the WebView2 browser control (error 0x%08X).",
-             static_cast<unsigned>(error));
-    ShowMessageBox(text, BrowserHost.settings.failureCaption.c_str(), MB_ICONERROR);
-    // Destroying the window posts the quit message with 0; the second
-    // request replaces that code, so the loop ends with 1.
-    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
-        DestroyWindow(MainWindow.windowHandle);
-    PostQuitMessage(1);
-}
-
-ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* browserFolder,
-                                                                const std::wstring& userDataFolder,
-                                                                const BrowserSettings& settings,
-                                                                ContentServer& content) {
-    BrowserHost.settings = settings;
-    BrowserHost.content = &content;
-    BrowserHost.browserFolder = browserFolder;
-    BrowserHost.userDataFolder = userDataFolder;
-    ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
-    // Set even when empty, so the control never falls back to arguments of
-    // its own choosing.
-    LogIfFailed(HostLog(), "put_AdditionalBrowserArguments",
-                options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str()));
-    BrowserHost.options = options;
-    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
-        &OnEnvironmentCreated);
-    const HRESULT result = LoaderCreateEnvironment(browserFolder, userDataFolder.c_str(),
-                                                   options.Get(), callback.Get());
-    if (FAILED(result)) FailBrowserStart("CreateCoreWebView2EnvironmentWithOptions", result);
-    return options;
-}
-
-HRESULT OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment) {
-    if (BrowserHost.startFailed) return S_OK;
-    const HRESULT error = CompletionError(result, environment);
-    if (FAILED(error)) {
-        FailBrowserStart("environment creation", error);
-        return S_OK;
-    }
-    BrowserHost.environment = environment;
-    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
-        &OnControllerCreated);
-    const HRESULT created =
-        environment->CreateCoreWebView2Controller(MainWindow.windowHandle, callback.Get());
-    if (FAILED(created)) FailBrowserStart("CreateCoreWebView2Controller", created);
-    return S_OK;
-}
-
-HRESULT OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller) {
-    if (BrowserHost.startFailed) return S_OK;
-    HRESULT error = CompletionError(result, controller);
-    if (FAILED(error)) {
-        FailBrowserStart("controller creation", error);
-        return S_OK;
-    }
-    BrowserHost.controller = controller;
-    error = controller->get_CoreWebView2(BrowserHost.webview.ReleaseAndGetAddressOf());
-    if (SUCCEEDED(error) && !BrowserHost.webview) error = E_POINTER;
-    if (SUCCEEDED(error)) error = BrowserHost.webview.As(&BrowserHost.webview2);
-    if (SUCCEEDED(error) && !BrowserHost.webview2) error = E_NOINTERFACE;
-    if (FAILED(error)) {
-        FailBrowserStart("reaching the controller's view", error);
-        return S_OK;
-    }
-
-    ComPtr<ICoreWebView2Settings> settings;
-    LogIfFailed(HostLog(), "get_Settings",
-                BrowserHost.webview->get_Settings(settings.GetAddressOf()));
-    if (settings) ApplySettings(settings.Get(), BrowserHost.settings.enableDevtools);
-    settings.Reset();
-
-    RECT bounds{};
-    GetClientRect(MainWindow.windowHandle, &bounds);
-    LogIfFailed(HostLog(), "put_Bounds", controller->put_Bounds(bounds));
-
-    ICoreWebView2* const view = BrowserHost.webview.Get();
-    Register(view, &ICoreWebView2::add_DocumentTitleChanged, &OnDocumentTitleChanged,
-             "add_DocumentTitleChanged");
-    const std::wstring filter = std::wstring(AppOrigin) + L"*";
-    LogIfFailed(
-        HostLog(), "AddWebResourceRequestedFilter",
-        view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL));
-    Register(view, &ICoreWebView2::add_WebResourceRequested, &BrowserHost, &OnWebResourceRequested,
-             "add_WebResourceRequested");
-    Register(view, &ICoreWebView2::add_NavigationStarting, &OnNavigationStarting,
-             "add_NavigationStarting");
-    Register(view, &ICoreWebView2::add_PermissionRequested, &OnPermissionRequested,
-             "add_PermissionRequested");
-    Register(view, &ICoreWebView2::add_ContainsFullScreenElementChanged,
-             &OnContainsFullScreenElementChanged, "add_ContainsFullScreenElementChanged");
-    Register(view, &ICoreWebView2::add_WindowCloseRequested, &OnWindowCloseRequested,
-             "add_WindowCloseRequested");
-    Register(view, &ICoreWebView2::add_NewWindowRequested, &OnNewWindowRequested,
-             "add_NewWindowRequested");
-    Register(view, &ICoreWebView2::add_WebMessageReceived, &OnWebMessageReceived,
-             "add_WebMessageReceived");
-    // The two events that show the window.
-    const bool shownOnLoad =
-        Register(BrowserHost.webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
-                 &OnDOMContentLoaded, "add_DOMContentLoaded");
-    const bool shownOnCompletion =
-        Register(view, &ICoreWebView2::add_NavigationCompleted, &BrowserHost,
-                 &OnNavigationCompleted, "add_NavigationCompleted");
-    Register(view, &ICoreWebView2::add_ProcessFailed, &BrowserHost, &OnProcessFailed,
-             "add_ProcessFailed");
-
-    // The start page exactly as the manifest gives it, query included.
-    // Without the navigation nothing ever loads or shows the window.
-    const std::wstring start = std::wstring(AppOrigin) + BrowserHost.settings.startPage;
-    const HRESULT navigated = view->Navigate(start.c_str());
-    if (FAILED(navigated)) {
-        FailBrowserStart("Navigate", navigated);
-        return S_OK;
-    }
-    // An event that can't be heard would leave the window hidden for good
-    // when the page never loads or the navigation fails: better shown early.
-    if (!shownOnLoad || !shownOnCompletion) {
-        Log("the window is shown before the page has loaded: an event that shows it can't be "
-            "heard");
-        ShowAndFocusPage();
-    }
-    return S_OK;
+void FailBrowserStart(BrowserHostState& host, const char* operation, HRESULT error) {
+    if (host.session) host.session->FailEngineStart(operation, ErrorText(error));
 }
 
 namespace {
+
+HRESULT CreateEnvironment(BrowserHostState& host) {
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+        &host, &OnEnvironmentCreated);
+    return LoaderCreateEnvironment(host.browserFolder, host.userDataFolder.c_str(),
+                                   host.options.Get(), callback.Get());
+}
 
 void ReleaseBrowserObjects(BrowserHostState& host) {
     host.webview2.Reset();
@@ -224,95 +94,174 @@ void ReleaseBrowserObjects(BrowserHostState& host) {
     host.environment.Reset();
 }
 
-// Past the bounds: the player is told, and the loop ends with exit code 1.
-void GiveUp(BrowserHostState& host, const char* reason) {
-    host.ending = true;
-    Log(std::string("the app stops: ") + reason);
-    ShowMessageBox(StoppedMessage, host.settings.failureCaption.c_str(), MB_ICONERROR);
-    // Destroying the window posts the quit message with 0; the second
-    // request replaces that code.
-    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
-        DestroyWindow(MainWindow.windowHandle);
-    PostQuitMessage(1);
+}  // namespace
+
+ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* browserFolder,
+                                                                const std::wstring& userDataFolder,
+                                                                const BrowserSettings& settings,
+                                                                ContentServer& content,
+                                                                Session& session) {
+    BrowserHost.settings = settings;
+    BrowserHost.content = &content;
+    BrowserHost.session = &session;
+    BrowserHost.browserFolder = browserFolder;
+    BrowserHost.userDataFolder = userDataFolder;
+    ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
+    // Set even when empty, so the control never falls back to arguments of
+    // its own choosing.
+    LogIfFailed(HostLog(), "put_AdditionalBrowserArguments",
+                options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str()));
+    BrowserHost.options = options;
+    const HRESULT result = CreateEnvironment(BrowserHost);
+    if (FAILED(result))
+        FailBrowserStart(BrowserHost, "CreateCoreWebView2EnvironmentWithOptions", result);
+    return options;
 }
 
-void Reload(BrowserHostState& host) {
-    // A browser started again in the meantime has loaded the page afresh.
-    if (!host.webview) return;
-    const HRESULT result = host.webview->Reload();
-    if (SUCCEEDED(result)) return;
-    LogIfFailed(HostLog(), "Reload", result);
-    GiveUp(host, "the page could not be reloaded");
-}
-
-// The player decides: a long level load must not lose its progress to a
-// reload nobody asked for. The box runs a loop of its own, in which the
-// control may report more failures.
-void AskToReload(BrowserHostState& host) {
-    const bool reload = AskYesNo(MainWindow.windowHandle, NotRespondingMessage,
-                                 host.settings.failureCaption.c_str());
-    host.recovery.Answered(host.settings.clock());
-    if (host.ending) return;
-    if (reload) {
-        Log("the player chose to reload the page");
-        Reload(host);
-    } else {
-        Log("the player chose to wait");
+HRESULT OnEnvironmentCreated(BrowserHostState* host, HRESULT result,
+                             ICoreWebView2Environment* environment) {
+    if (!host || !host->session || host->session->Ending()) return S_OK;
+    const HRESULT error = CompletionError(result, environment);
+    if (FAILED(error)) {
+        FailBrowserStart(*host, "environment creation", error);
+        return S_OK;
     }
+    host->environment = environment;
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+        host, &OnControllerCreated);
+    const HRESULT created =
+        environment->CreateCoreWebView2Controller(MainWindow.windowHandle, callback.Get());
+    if (FAILED(created)) FailBrowserStart(*host, "CreateCoreWebView2Controller", created);
+    return S_OK;
+}
+
+HRESULT OnControllerCreated(BrowserHostState* host, HRESULT result,
+                            ICoreWebView2Controller* controller) {
+    if (!host || !host->session || host->session->Ending()) return S_OK;
+    HRESULT error = CompletionError(result, controller);
+    if (FAILED(error)) {
+        FailBrowserStart(*host, "controller creation", error);
+        return S_OK;
+    }
+    host->controller = controller;
+    error = controller->get_CoreWebView2(host->webview.ReleaseAndGetAddressOf());
+    if (SUCCEEDED(error) && !host->webview) error = E_POINTER;
+    if (SUCCEEDED(error)) error = host->webview.As(&host->webview2);
+    if (SUCCEEDED(error) && !host->webview2) error = E_NOINTERFACE;
+    if (FAILED(error)) {
+        FailBrowserStart(*host, "reaching the controller's view", error);
+        return S_OK;
+    }
+
+    ComPtr<ICoreWebView2Settings> settings;
+    LogIfFailed(HostLog(), "get_Settings", host->webview->get_Settings(settings.GetAddressOf()));
+    if (settings) ApplySettings(settings.Get(), host->settings.enableDevtools);
+    settings.Reset();
+
+    RECT bounds{};
+    GetClientRect(MainWindow.windowHandle, &bounds);
+    LogIfFailed(HostLog(), "put_Bounds", controller->put_Bounds(bounds));
+
+    ICoreWebView2* const view = host->webview.Get();
+    Register(view, &ICoreWebView2::add_DocumentTitleChanged, host, &OnDocumentTitleChanged,
+             "add_DocumentTitleChanged");
+    const std::wstring filter = std::wstring(AppOrigin) + L"*";
+    LogIfFailed(
+        HostLog(), "AddWebResourceRequestedFilter",
+        view->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL));
+    Register(view, &ICoreWebView2::add_WebResourceRequested, host, &OnWebResourceRequested,
+             "add_WebResourceRequested");
+    Register(view, &ICoreWebView2::add_NavigationStarting, host, &OnNavigationStarting,
+             "add_NavigationStarting");
+    Register(view, &ICoreWebView2::add_PermissionRequested, host, &OnPermissionRequested,
+             "add_PermissionRequested");
+    Register(view, &ICoreWebView2::add_ContainsFullScreenElementChanged, host,
+             &OnContainsFullScreenElementChanged, "add_ContainsFullScreenElementChanged");
+    Register(view, &ICoreWebView2::add_WindowCloseRequested, host, &OnWindowCloseRequested,
+             "add_WindowCloseRequested");
+    Register(view, &ICoreWebView2::add_NewWindowRequested, host, &OnNewWindowRequested,
+             "add_NewWindowRequested");
+    Register(view, &ICoreWebView2::add_WebMessageReceived, host, &OnWebMessageReceived,
+             "add_WebMessageReceived");
+    // The two events that show the window.
+    const bool shownOnLoad = Register(host->webview2.Get(), &ICoreWebView2_2::add_DOMContentLoaded,
+                                      host, &OnDOMContentLoaded, "add_DOMContentLoaded");
+    const bool shownOnCompletion = Register(view, &ICoreWebView2::add_NavigationCompleted, host,
+                                            &OnNavigationCompleted, "add_NavigationCompleted");
+    Register(view, &ICoreWebView2::add_ProcessFailed, host, &OnProcessFailed, "add_ProcessFailed");
+
+    Session& session = *host->session;
+    session.OnEngineReady();
+    // An event that can't be heard would leave the window hidden for good
+    // when the page never loads or the navigation fails: better shown early.
+    if (!session.Ending() && (!shownOnLoad || !shownOnCompletion))
+        session.OnShowEventsUnavailable();
+    return S_OK;
+}
+
+std::optional<std::string> WebView2Engine::Navigate(const std::wstring& uri) {
+    if (!BrowserHost.webview) return ErrorText(E_POINTER);
+    const HRESULT result = BrowserHost.webview->Navigate(uri.c_str());
+    if (FAILED(result)) return ErrorText(result);
+    return std::nullopt;
+}
+
+bool WebView2Engine::Reload() {
+    // A browser started again in the meantime has loaded the page afresh.
+    if (!BrowserHost.webview) return true;
+    const HRESULT result = BrowserHost.webview->Reload();
+    LogIfFailed(HostLog(), "Reload", result);
+    return SUCCEEDED(result);
 }
 
 // The browser process is gone and every object of it with it.
-void RestartBrowser(BrowserHostState& host) {
-    if (host.controller) LogIfFailed(HostLog(), "Close", host.controller->Close());
-    ReleaseBrowserObjects(host);
-    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
-        &OnEnvironmentCreated);
-    const HRESULT result = LoaderCreateEnvironment(host.browserFolder, host.userDataFolder.c_str(),
-                                                   host.options.Get(), callback.Get());
+void WebView2Engine::RestartBrowser() {
+    if (BrowserHost.controller) LogIfFailed(HostLog(), "Close", BrowserHost.controller->Close());
+    ReleaseBrowserObjects(BrowserHost);
+    const HRESULT result = CreateEnvironment(BrowserHost);
     if (FAILED(result))
-        FailBrowserStart("CreateCoreWebView2EnvironmentWithOptions after the browser exited",
+        FailBrowserStart(BrowserHost,
+                         "CreateCoreWebView2EnvironmentWithOptions after the browser exited",
                          result);
 }
 
-}  // namespace
+void WebView2Engine::SetFullscreen(bool fullscreen) {
+    ::SetFullscreen(fullscreen);
+}
 
-HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
-                        ICoreWebView2ProcessFailedEventArgs* args) {
-    if (!host || !args || host->ending) return S_OK;
-    COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
-    if (FAILED(args->get_ProcessFailedKind(&kind))) return S_OK;
-    const int number = static_cast<int>(kind);
-    const std::string failure = std::string("process failure: ") + DescribeProcessFailure(number);
-    switch (host->recovery.OnProcessFailed(number, host->settings.clock())) {
-        case RecoveryAction::Reload:
-            Log(failure + ": reloading the page");
-            Reload(*host);
-            break;
-        case RecoveryAction::AskToReload:
-            Log(failure + ": asking the player whether to reload");
-            AskToReload(*host);
-            break;
-        case RecoveryAction::RestartBrowser:
-            Log(failure + ": starting the browser again");
-            RestartBrowser(*host);
-            break;
-        case RecoveryAction::GiveUp:
-            Log(failure);
-            GiveUp(*host, "too many failures in one minute");
-            break;
-        case RecoveryAction::Ignore:
-            Log(failure + (number == RenderProcessUnresponsive
-                               ? ": the player is asked at most once a minute"
-                               : ": left to the browser control"));
-            break;
-    }
-    return S_OK;
+void WebView2Engine::SetCaption(const std::wstring& caption) {
+    SetWindowTextW(MainWindow.windowHandle, caption.c_str());
+}
+
+void WebView2Engine::ShowWindow() {
+    ShowAndFocusPage();
+}
+
+void WebView2Engine::ShowError(const std::wstring& text, const std::wstring& caption) {
+    ShowMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
+}
+
+bool WebView2Engine::AskYesNo(const std::wstring& text, const std::wstring& caption) {
+    return ::AskYesNo(MainWindow.windowHandle, text.c_str(), caption.c_str());
+}
+
+void WebView2Engine::OpenOutside(const std::wstring& uri) {
+    ShellExecuteW(nullptr, L"open", uri.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+}
+
+void WebView2Engine::Quit() {
+    // Destroying the window posts the quit message; a window never made
+    // leaves the loop nothing to wait for.
+    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
+        DestroyWindow(MainWindow.windowHandle);
+    else
+        PostQuitMessage(0);
 }
 
 void ReleaseBrowserHost() {
     ReleaseBrowserObjects(BrowserHost);
     BrowserHost.options.Reset();
-    // The rest as a new host has it: no failure, no recovery counted, and no
-    // log or content server of a run that is over.
+    // The rest as a new host has it: no session, log or content server of a
+    // run that is over.
     BrowserHost = BrowserHostState{};
 }

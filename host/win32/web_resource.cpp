@@ -5,6 +5,7 @@
 
 #include "platform/diagnostics_log.h"
 #include "platform/win32/com.h"
+#include "server/origin.h"
 #include "server/win32/body_stream.h"
 
 HRESULT CreateResponseForAnswer(ICoreWebView2Environment* environment, const Answer& answer,
@@ -41,7 +42,8 @@ void AnswerWebResourceRequest(ContentServer& server, ICoreWebView2Environment* e
         }
     }
 
-    const Answer answer = RouteRequest(server, uri.Copy(), range);
+    const std::wstring address = uri.Copy();
+    const Answer answer = RouteRequest(server, PathUnderOrigin(address, AppOrigin), range);
     ComPtr<ICoreWebView2WebResourceResponse> response;
     // Without a response the request goes on as the control would make it
     // and the page gets nothing useful; the log says why.

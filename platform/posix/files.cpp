@@ -63,6 +63,27 @@ bool CreateFolder(const std::wstring& path) {
     return stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool CreateFolderTree(const std::wstring& path) {
+    // Each parent in turn; those that exist already are passed over.
+    for (size_t at = path.find(L'\\', 1); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateFolder(path.substr(0, at));
+    return CreateFolder(path);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    std::string text;
+    const int fd = open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[65536];
+    ssize_t count = 0;
+    while ((count = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(count));
+    close(fd);
+    // A read that failed half way gives nothing rather than a part.
+    if (count < 0) text.clear();
+    return text;
+}
+
 bool AppendToFile(const std::wstring& path, const std::string& bytes) {
     const int fd =
         open(ToNativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

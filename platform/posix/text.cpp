@@ -6,7 +6,11 @@
 #include "platform/posix/native_path.h"
 
 #include <cstdlib>
+
+#include <pwd.h>
 #include <unistd.h>
+
+const wchar_t* const DefaultTitle = L"Lanternshell";
 
 namespace {
 
@@ -137,20 +141,42 @@ std::wstring GetExecutablePath() {
     return executablePath;
 }
 
-std::wstring GetLocalAppDataFolder() {
-    static std::wstring localAppDataFolder;
-    if (localAppDataFolder.empty()) {
+// The home folder: $HOME when it is absolute, else the user database's.
+static std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return home;
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+std::wstring GetUserDataHome() {
+    static std::wstring dataHome;
+    if (dataHome.empty()) {
         // A relative XDG_DATA_HOME is invalid and ignored, as the XDG rules
         // say: it would put saved games wherever the app was started from.
         const char* data = std::getenv("XDG_DATA_HOME");
-        const char* home = std::getenv("HOME");
+        std::string folder;
         if (data && data[0] == '/') {
-            std::string folder = data;
-            while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-            localAppDataFolder = FromNativePath(folder);
-        } else if (home && *home) {
-            localAppDataFolder = FromNativePath(std::string(home) + "/.local/share");
+            folder = data;
+        } else {
+            const std::string home = HomeFolder();
+            if (!home.empty()) folder = home + "/.local/share";
         }
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        dataHome = FromNativePath(folder);
     }
-    return localAppDataFolder;
+    return dataHome;
+}
+
+std::wstring PathForDisplay(const std::wstring& path) {
+    std::wstring display = path;
+    for (auto& unit : display)
+        if (unit == L'\\') unit = L'/';
+    return display;
 }

@@ -123,6 +123,31 @@ bool CreateFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool CreateFolderTree(const std::wstring& path) {
+    // Each parent in turn; those that exist already (the drive) are passed over.
+    for (size_t at = path.find(L'\\', 1); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateFolder(path.substr(0, at));
+    return CreateFolder(path);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    std::string text;
+    // An editor may hold the file open while the app starts.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char buffer[65536];
+    DWORD count = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &count, nullptr) != 0) && count > 0)
+        text.append(buffer, count);
+    CloseHandle(file);
+    // A read that failed half way gives nothing rather than a part.
+    if (!ok) text.clear();
+    return text;
+}
+
 bool AppendToFile(const std::wstring& path, const std::string& bytes) {
     // Others may read the log while the app runs, and rotate it away.
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,

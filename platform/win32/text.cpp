@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+const wchar_t* const DefaultTitle = L"Windows Lanternshell";
+
 std::wstring Utf8ToWide(const std::string& text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
@@ -65,7 +67,7 @@ std::wstring GetExecutablePath() {
     return executablePath;
 }
 
-std::wstring GetLocalAppDataFolder() {
+std::wstring GetUserDataHome() {
     static std::wstring localAppDataFolder;
     if (localAppDataFolder.empty()) {
         PWSTR folder = nullptr;
@@ -74,4 +76,8 @@ std::wstring GetLocalAppDataFolder() {
         CoTaskMemFree(folder);
     }
     return localAppDataFolder;
+}
+
+std::wstring PathForDisplay(const std::wstring& path) {
+    return path;
 }

@@ -15,21 +15,25 @@ AppConfig Parse(const std::string& text) {
 }
 
 std::wstring FailureOf(const std::string& text) {
-    try {
-        Parse(text);
-    } catch (const std::wstring& payload) {
-        return payload;
-    } catch (const nlohmann::json::exception&) {
-        return L"escaped JSON library error";
+    AppConfig config;
+    switch (ParseAppConfig(text, config)) {
+        case ManifestError::None:
+            return L"none";
+        case ManifestError::InvalidJson:
+            return L"invalid JSON";
+        case ManifestError::InvalidName:
+            return L"invalid name";
+        case ManifestError::InvalidDistributionMode:
+            return L"invalid distribution mode";
     }
-    return L"none";
+    return L"unknown";
 }
 
 TEST(Manifest, NameAloneGivesEveryDefault) {
     const AppConfig c = Parse(R"({"name":"game"})");
     EXPECT_EQ(c.name, L"game");
     EXPECT_EQ(c.main, L"index.html");
-    EXPECT_EQ(c.title, L"Windows Lanternshell");
+    EXPECT_EQ(c.title, DefaultTitle);
     EXPECT_EQ(c.width, 1024);
     EXPECT_EQ(c.height, 768);
     EXPECT_EQ(c.icon, L"");
@@ -226,7 +230,7 @@ TEST(Manifest, WrongTypesTakeDefaults) {
         "settings":{"distribution-mode":1,"enable-devtools":0},"messages":[1]})");
     EXPECT_EQ(c.main, L"index.html");
     EXPECT_EQ(c.width, 1024);
-    EXPECT_EQ(c.title, L"Windows Lanternshell");
+    EXPECT_EQ(c.title, DefaultTitle);
     EXPECT_EQ(c.distributionMode, DistributionMode::Evergreen);
     EXPECT_TRUE(c.enableDevtools);
     EXPECT_EQ(c.downloadingMessage, L"Downloading...");

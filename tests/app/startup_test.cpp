@@ -95,12 +95,12 @@ TEST(Paths, ModulePathLongerThanMaxPathIsReadWhole) {
 TEST(Paths, LocalAppDataFolderAgreesWithKnownFolder) {
     PWSTR known = nullptr;
     ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known), S_OK);
-    EXPECT_EQ(GetLocalAppDataFolder(), std::wstring(known));
+    EXPECT_EQ(GetUserDataHome(), std::wstring(known));
     CoTaskMemFree(known);
     wchar_t fromEnvironment[MAX_PATH];
     const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", fromEnvironment, MAX_PATH);
     if (n > 0 && n < MAX_PATH) {
-        EXPECT_EQ(_wcsicmp(GetLocalAppDataFolder().c_str(), fromEnvironment), 0);
+        EXPECT_EQ(_wcsicmp(GetUserDataHome().c_str(), fromEnvironment), 0);
     }
 }
 

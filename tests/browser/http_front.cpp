@@ -125,8 +125,7 @@ bool Respond(Front& front, int socket, const Request& request) {
     // The router reads what follows the app origin; the target's leading
     // slash is that origin's last character.
     const std::string target = request.target.empty() ? "/" : request.target;
-    const std::wstring uri =
-        std::wstring(AppOrigin) + Utf8ToWide(target.substr(target[0] == '/' ? 1 : 0));
+    const std::wstring uri = Utf8ToWide(target.substr(target[0] == '/' ? 1 : 0));
     std::optional<std::wstring> range;
     if (request.range) range = Utf8ToWide(*request.range);
 

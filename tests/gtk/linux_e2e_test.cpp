@@ -343,7 +343,7 @@ TEST_F(LinuxHost, StartupFailuresShowTheirTextAndExitWithOne) {
         const char* name;
         const char* manifest;  // null: no package.json at all
         const char* text;
-        const char* caption = "Windows Lanternshell";
+        const char* caption = "Lanternshell";
     } cases[] = {
         {"missing", nullptr,
          "Failed to load package.json. Check the file is in the same folder as the app."},
@@ -453,7 +453,7 @@ TEST_F(LinuxHost, WithoutItsOwnPathTheHostFindsNoManifest) {
     Host host("/proc/self/fd/" + std::to_string(image), sandbox.Environment(display->name()),
               sandbox.app);
     close(image);
-    ASSERT_TRUE(DismissDialog("Windows Lanternshell")) << Output(host);
+    ASSERT_TRUE(DismissDialog("Lanternshell")) << Output(host);
     EXPECT_EQ(host.Wait(), 1);
     EXPECT_EQ(host.StandardError(),
               "Failed to load package.json. Check the file is in the same folder as the app.\n");

@@ -406,7 +406,8 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
         const auto log = LogEvents();
         ASSERT_GE(log.size(), 2u);
         EXPECT_EQ(log[log.size() - 2],
-                  "failed: Navigate (error 0x80070005): the browser control could not be started");
+                  "failed: Navigate (error 0x80070005): the WebView2 browser control could not be "
+                  "started");
         EXPECT_EQ(log.back(), "exit code 1");
     }
     for (const char* refused : {"add_DOMContentLoaded", "add_NavigationCompleted"}) {
@@ -1143,8 +1144,8 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         ASSERT_GE(log.size(), 2u);
         EXPECT_EQ(
             log[log.size() - 2],
-            "failed: CreateCoreWebView2EnvironmentWithOptions (error 0x80004005): the browser "
-            "control could not be started");
+            "failed: CreateCoreWebView2EnvironmentWithOptions (error 0x80004005): the WebView2 "
+            "browser control could not be started");
         EXPECT_EQ(log.back(), "exit code 1");
     }
     {

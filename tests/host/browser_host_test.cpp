@@ -1,9 +1,10 @@
-// The browser host's state from one run to the next: a host released after
-// a failed start, or after it gave up, starts afresh.
+// The browser host's state from one run to the next, and handlers that get
+// nothing to work with.
 #include "host/win32/browser_host.h"
 
 #include <gtest/gtest.h>
 
+#include "host/win32/browser_events.h"
 #include "tests/host/fakes.h"
 
 namespace {
@@ -19,24 +20,52 @@ public:
     }
 };
 
-TEST(BrowserHost, ReleasingItForgetsTheFailuresOfTheRunBefore) {
-    // What a failed start and a run that gave up leave behind.
-    BrowserHost.startFailed = true;
-    BrowserHost.ending = true;
-    for (int crash = 0; crash <= static_cast<int>(ProcessRecovery::ReloadsPerWindow); ++crash)
-        BrowserHost.recovery.OnProcessFailed(RenderProcessExited, 0);
-    ASSERT_EQ(BrowserHost.recovery.OnProcessFailed(RenderProcessExited, 0), RecoveryAction::Ignore);
-    ReleaseBrowserHost();
+SessionSettings Settings() {
+    SessionSettings settings;
+    settings.origin = L"https://lanternshell.localhost/";
+    settings.clock = &SteadyMilliseconds;
+    return settings;
+}
 
-    EXPECT_FALSE(BrowserHost.ending);
-    // A completion of the next start is acted on, not dropped...
+TEST(BrowserHost, CompletionsAfterTheSessionEndedAreDroppedAndReleasingForgetsTheRun) {
+    WebView2Engine engine;
+    Session ended(Settings(), engine);
+    ended.OnCloseRequested();
+    // With no main window the engine quits by posting the quit message.
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    BrowserHost.session = &ended;
     Environment environment;
-    EXPECT_EQ(OnEnvironmentCreated(S_OK, &environment), S_OK);
+    EXPECT_EQ(OnEnvironmentCreated(&BrowserHost, S_OK, &environment), S_OK);
+    EXPECT_EQ(environment.controllersAsked, 0);
+    ReleaseBrowserHost();
+    EXPECT_EQ(BrowserHost.session, nullptr);
+
+    // The next run's completion is acted on.
+    Session next(Settings(), engine);
+    BrowserHost.session = &next;
+    EXPECT_EQ(OnEnvironmentCreated(&BrowserHost, S_OK, &environment), S_OK);
     EXPECT_EQ(environment.controllersAsked, 1);
-    // ...and its crashes are counted from nothing.
-    EXPECT_EQ(BrowserHost.recovery.OnProcessFailed(RenderProcessExited, 0), RecoveryAction::Reload);
     ReleaseBrowserHost();
     EXPECT_EQ(environment.references, 1u);
+}
+
+TEST(BrowserHost, HandlersWithoutArgumentsOrSessionDoNothing) {
+    WebView2Engine engine;
+    Session session(Settings(), engine);
+    for (BrowserHostState* host : {static_cast<BrowserHostState*>(nullptr), &BrowserHost}) {
+        BrowserHost.session = host ? &session : nullptr;
+        EXPECT_EQ(OnNavigationStarting(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnPermissionRequested(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnNewWindowRequested(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnWebMessageReceived(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnWebResourceRequested(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnDocumentTitleChanged(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnContainsFullScreenElementChanged(host, nullptr, nullptr), S_OK);
+        EXPECT_EQ(OnProcessFailed(host, nullptr, nullptr), S_OK);
+    }
+    EXPECT_FALSE(session.Ending());
+    ReleaseBrowserHost();
 }
 
 }  // namespace

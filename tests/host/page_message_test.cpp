@@ -20,6 +20,13 @@ std::wstring Units(const std::string& ascii) {
 
 const std::optional<bool> Ignored = std::nullopt;
 
+// The mode a text asks for, or nothing when it is no "set-fullscreen" message.
+std::optional<bool> RequestedFullscreen(const std::wstring& text) {
+    const PageMessage message = ReadPageMessage(text);
+    if (message.type != PageMessage::Type::SetFullscreen) return std::nullopt;
+    return message.fullscreen;
+}
+
 struct Case {
     const char* name;
     std::wstring text;

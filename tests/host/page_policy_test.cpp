@@ -1,6 +1,7 @@
 // The host's decisions on page URIs: which ones count as the app's own, and
 // which new-window requests may leave through the shell.
 #include "host/page_policy.h"
+#include "server/origin.h"
 #include "server/router.h"
 
 #include <gtest/gtest.h>

@@ -10,11 +10,17 @@
 
 #include "platform/diagnostics_log.h"
 #include "server/mime.h"
+#include "server/origin.h"
 #include "tests/host/fakes.h"
 #include "tests/server/content_folder.h"
 #include "tests/support/harness.h"
 
 namespace {
+
+// The address the control hands over for relative under the app origin.
+std::wstring Address(const wchar_t* relative) {
+    return std::wstring(AppOrigin) + relative;
+}
 
 class Headers : public Fake<ICoreWebView2HttpRequestHeaders> {
 public:
@@ -151,17 +157,19 @@ TEST(WebResource, TheRoutersAnswerBecomesTheEventsResponse) {
         bool hasBody;
         std::string body;
     } cases[] = {
-        {"whole file", Text(RequestUri(L"index.html").c_str()), std::nullopt, S_OK, 200, L"OK",
+        {"whole file", Text(Address(L"index.html").c_str()), std::nullopt, S_OK, 200, L"OK",
          Found() + L"\nContent-Length: " + size, true, page},
-        {"range", Text(RequestUri(L"index.html").c_str()), L"bytes=2-5", S_OK, 206,
+        {"range", Text(Address(L"index.html").c_str()), L"bytes=2-5", S_OK, 206,
          L"Partial Content",
          Found() + L"\nContent-Range: bytes 2-5/" + size + L"\nContent-Length: 4", true,
          page.substr(2, 4)},
-        {"range past the end", Text(RequestUri(L"index.html").c_str()), L"bytes=99999-", S_OK, 416,
+        {"range past the end", Text(Address(L"index.html").c_str()), L"bytes=99999-", S_OK, 416,
          L"Range Not Satisfiable", Found() + L"\nContent-Range: bytes */" + size, false, ""},
-        {"unreadable range value", Text(RequestUri(L"index.html").c_str()), L"bytes=0-1", E_FAIL,
+        {"unreadable range value", Text(Address(L"index.html").c_str()), L"bytes=0-1", E_FAIL,
          416, L"Range Not Satisfiable", Found() + L"\nContent-Range: bytes */" + size, false, ""},
-        {"missing file", Text(RequestUri(L"gone.png").c_str()), std::nullopt, S_OK, 404,
+        {"outside the origin", Text(L"https://example.com/index.html"), std::nullopt, S_OK, 404,
+         L"Not Found", NotFound, true, "File not found"},
+        {"missing file", Text(Address(L"gone.png").c_str()), std::nullopt, S_OK, 404,
          L"Not Found", NotFound, true, "File not found"},
         {"no URI", NoText, std::nullopt, S_OK, 404, L"Not Found", NotFound, true, "File not found"},
     };
@@ -200,7 +208,7 @@ TEST(WebResource, AResponseTheControlWontMakeOrTakeIsLogged) {
         Environment environment;
         environment.result = E_OUTOFMEMORY;
         RequestedArgs args;
-        args.request.uri = Text(RequestUri(L"index.html").c_str());
+        args.request.uri = Text(Address(L"index.html").c_str());
         AnswerWebResourceRequest(server, &environment, &args);
         EXPECT_TRUE(args.responses.empty());
     }
@@ -208,7 +216,7 @@ TEST(WebResource, AResponseTheControlWontMakeOrTakeIsLogged) {
         Environment environment;
         RequestedArgs args;
         args.putResult = E_INVALIDARG;
-        args.request.uri = Text(RequestUri(L"index.html").c_str());
+        args.request.uri = Text(Address(L"index.html").c_str());
         AnswerWebResourceRequest(server, &environment, &args);
         EXPECT_EQ(args.responses.size(), 1u);
         EXPECT_EQ(environment.response.references, 1u);

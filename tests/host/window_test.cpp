@@ -11,7 +11,7 @@
 #include "host/win32/browser_host.h"
 #include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
-#include "host/win32/page_message.h"
+#include "host/win32/browser_host.h"
 #include "platform/text.h"
 #include "platform/win32/session.h"
 #include "tests/support/harness.h"
@@ -251,16 +251,23 @@ TEST(Fullscreen, PageMessagesSwitchThroughTheSameState) {
     HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 30, 30, 420, 260);
     MainWindow.windowHandle = window;
     const Placement windowed = PlacementOf(window);
-    HandlePageMessage(L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}");
+    WebView2Engine engine;
+    SessionSettings settings;
+    settings.origin = L"https://lanternshell.localhost/";
+    Session session(settings, engine);
+    const auto post = [&session](const wchar_t* text) {
+        session.OnPageMessage(L"https://lanternshell.localhost/index.html", text);
+    };
+    post(L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}");
     EXPECT_TRUE(FullscreenState.isFullscreen);
     EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
     // Dropped messages change nothing, and never throw out.
     for (const wchar_t* ignored : {L"", L"{", L"[]", L"{\"type\":\"set-fullscreen \"}",
                                    L"{\"type\":\"Set-Fullscreen\",\"fullscreen\":false}"})
-        HandlePageMessage(ignored);
+        post(ignored);
     EXPECT_TRUE(FullscreenState.isFullscreen);
     // A non-boolean "fullscreen" counts as false.
-    HandlePageMessage(L"{\"type\":\"set-fullscreen\",\"fullscreen\":\"true\"}");
+    post(L"{\"type\":\"set-fullscreen\",\"fullscreen\":\"true\"}");
     EXPECT_FALSE(FullscreenState.isFullscreen);
     ExpectSamePlacement(PlacementOf(window), windowed);
     DestroyWindow(window);

@@ -111,8 +111,8 @@ TEST(Paths, ExecutablePathIsCanonicalAndCached) {
     EXPECT_EQ(path.find(L"\\..\\"), std::wstring::npos);
     EXPECT_EQ(path.find(L"\\.\\"), std::wstring::npos);
     EXPECT_EQ(GetExecutablePath(), path);
-    EXPECT_FALSE(GetLocalAppDataFolder().empty());
-    EXPECT_NE(GetLocalAppDataFolder().back(), L'\\');
+    EXPECT_FALSE(GetUserDataHome().empty());
+    EXPECT_NE(GetUserDataHome().back(), L'\\');
 }
 
 }  // namespace

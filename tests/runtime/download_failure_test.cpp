@@ -32,7 +32,7 @@ TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
     // A working installer planted where the download would go: running it
     // would be running a program nobody downloaded.
     const std::wstring userDataFolder =
-        ComposeUserDataFolder(GetLocalAppDataFolder(), std::wstring(name.begin(), name.end()));
+        ComposeUserDataFolder(GetUserDataHome(), std::wstring(name.begin(), name.end()));
     CreateDirectoryW(userDataFolder.c_str(), nullptr);
     const std::wstring planted = userDataFolder + L"\\Webview2Setup.exe";
     const std::string plantedBytes = ReadFileBytes(FakeInstallerPath());

@@ -47,7 +47,7 @@ std::string UniqueName(const std::string& hint) {
 }
 
 std::wstring UserDataFolderOf(const std::string& name) {
-    return ComposeUserDataFolder(GetLocalAppDataFolder(), std::wstring(name.begin(), name.end()));
+    return ComposeUserDataFolder(GetUserDataHome(), std::wstring(name.begin(), name.end()));
 }
 
 TEST(RuntimeCheck, InstalledRuntimeGoesStraightToTheWindow) {

@@ -112,7 +112,7 @@ std::string Pattern(size_t size, unsigned seed) {
 }
 
 std::wstring RequestUri(const std::wstring& relative) {
-    return AppOrigin + relative;
+    return relative;
 }
 
 BodyRead ReadBody(const Answer& answer) {

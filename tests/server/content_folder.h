@@ -46,5 +46,6 @@ struct BodyRead {
 };
 BodyRead ReadBody(const Answer& answer);
 
-// AppOrigin + relative.
+// What the router is handed for a request of relative under the app origin:
+// the engines' glue cuts the origin off.
 std::wstring RequestUri(const std::wstring& relative);

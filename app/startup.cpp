@@ -1,0 +1,81 @@
+#include "app/startup.h"
+
+#include "app/manifest.h"
+#include "app/startup_messages.h"
+#include "platform/diagnostics_log.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "server/content_server.h"
+#include "server/router.h"
+#include "version.h"
+
+namespace {
+
+void LogStart(DiagnosticsLog& log, const StartupPlatform& platform, const AppConfig& config) {
+    log.Write(
+        "Lanternshell " LS_VERSION_TEXT " started: " + Quoted(PathForDisplay(platform.executable)) +
+        " in " + Quoted(PathForDisplay(platform.exeFolder)));
+    std::string manifest = "manifest: name " + Quoted(config.name);
+    if (platform.distributionModes)
+        manifest += std::string(", distribution mode ") +
+                    (config.distributionMode == DistributionMode::Fixed ? "fixed" : "evergreen");
+    log.Write(manifest + ", start page " + Quoted(config.main));
+    if (!platform.engineLine.empty()) log.Write(platform.engineLine);
+}
+
+}  // namespace
+
+SessionSettings SessionSettingsOf(const AppConfig& config, const wchar_t* origin,
+                                  const wchar_t* engineName, DiagnosticsLog& log,
+                                  SteadyClock clock) {
+    SessionSettings settings;
+    settings.origin = origin;
+    settings.startPage = config.main;
+    settings.caption = config.title;
+    settings.engineName = engineName;
+    settings.log = &log;
+    settings.clock = clock;
+    return settings;
+}
+
+int RunStartup(const StartupPlatform& platform) {
+    const auto fail = [&platform](const std::wstring& text, const std::wstring& caption) {
+        platform.showError(text, caption);
+        return 1;
+    };
+    // The manifest always comes from beside the executable, never the
+    // current directory.
+    const std::string manifest = platform.exeFolder.empty()
+                                     ? std::string()
+                                     : ReadWholeFile(platform.exeFolder + L"package.json");
+    if (manifest.empty()) return fail(LoadFailedMessage, DefaultTitle);
+    AppConfig config;
+    if (ParseAppConfig(manifest, config) != ManifestError::None)
+        return fail(ParseFailedMessage, DefaultTitle);
+
+    std::wstring userDataFolder = platform.userDataFolder;
+    if (userDataFolder.empty()) {
+        // A new account may not have the data home yet.
+        const std::wstring dataHome = GetUserDataHome();
+        CreateFolderTree(dataHome);
+        userDataFolder = ComposeUserDataFolder(dataHome, config.name);
+    }
+
+    // The log lives in the user data folder, so it can start only now.
+    DiagnosticsLog log;
+    log.Open(userDataFolder);
+    LogStart(log, platform, config);
+
+    int exitCode = 1;
+    ContentServer content(platform.exeFolder + ContentFolderName, &log);
+    if (!NamesServedFile(content, config.main)) {
+        log.Write("failed: the start page " + Quoted(config.main) + " is not in the www folder");
+        fail(MissingStartPageMessage(config.main), config.title);
+    } else {
+        exitCode = platform.run({config, platform.exeFolder, userDataFolder, content, log});
+        // Streams the engine still holds keep their own mappings alive.
+        content.Mappings().ReleaseMappedViews();
+    }
+    log.Write("exit code " + std::to_string(exitCode));
+    return exitCode;
+}

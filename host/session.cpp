@@ -1,0 +1,172 @@
+#include "host/session.h"
+
+#include <utility>
+
+#include "host/page_message.h"
+#include "host/page_policy.h"
+#include "platform/diagnostics_log.h"
+#include "platform/text.h"
+
+namespace {
+
+const wchar_t* const StoppedMessage =
+    L"The app stopped unexpectedly and could not be restarted. Run it again.";
+const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
+
+// Frames may hold an empty document of their parent's; it loads nothing.
+bool IsEmptyFrameDocument(std::wstring_view uri) {
+    return uri == L"about:blank" || uri == L"about:srcdoc";
+}
+
+}  // namespace
+
+void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why) {
+    log.Write("failed: loading the window icon " + Quoted(icon) + (why.empty() ? "" : ": " + why) +
+              ": the standard icon is used");
+}
+
+Session::Session(SessionSettings settings, Engine& engine)
+    : settings_(std::move(settings)), engine_(engine) {}
+
+void Session::Log(const std::string& text) const {
+    if (settings_.log) settings_.log->Write(text);
+}
+
+void Session::OnEngineReady() {
+    if (ending_) return;
+    // The start page exactly as the manifest gives it, query included.
+    // Without it nothing ever loads or shows the window.
+    if (const auto refused = engine_.Navigate(settings_.origin + settings_.startPage))
+        FailEngineStart("Navigate", *refused);
+}
+
+void Session::FailEngineStart(const std::string& operation, const std::string& detail) {
+    if (ending_) return;
+    ending_ = true;
+    exitCode_ = 1;
+    Log("failed: " + operation + " (" + detail + "): the " + WideToUtf8(settings_.engineName) +
+        " could not be started");
+    engine_.ShowError(
+        L"Failed to start the " + settings_.engineName + L" (" + Utf8ToWide(detail) + L").",
+        settings_.caption);
+    engine_.Quit();
+}
+
+void Session::OnShowEventsUnavailable() {
+    Log("the window is shown before the page has loaded: an event that shows it can't be heard");
+    Show();
+}
+
+bool Session::OnNavigationStarting(std::wstring_view uri, bool withFrames) {
+    return IsAppOriginUri(uri, settings_.origin) || (withFrames && IsEmptyFrameDocument(uri));
+}
+
+void Session::OnNewWindowRequested(std::wstring_view uri) {
+    if (OpensInShell(uri, settings_.origin)) engine_.OpenOutside(std::wstring(uri));
+}
+
+bool Session::OnPermissionRequested(std::wstring_view requester) const {
+    return IsAppOriginUri(requester, settings_.origin);
+}
+
+void Session::OnPageMessage(std::wstring_view topPage, const std::wstring& text) {
+    if (ending_ || !IsAppOriginUri(topPage, settings_.origin)) return;
+    const PageMessage message = ReadPageMessage(text);
+    if (message.type == PageMessage::Type::SetFullscreen) SetFullscreen(message.fullscreen);
+    if (message.type == PageMessage::Type::Close) OnCloseRequested();
+}
+
+void Session::OnFullscreenElementChanged(bool containsFullscreenElement) {
+    SetFullscreen(containsFullscreenElement);
+}
+
+void Session::SetFullscreen(bool fullscreen) {
+    if (fullscreen == fullscreen_) return;
+    fullscreen_ = fullscreen;
+    engine_.SetFullscreen(fullscreen);
+}
+
+void Session::OnCloseRequested() {
+    if (ending_) return;
+    ending_ = true;
+    engine_.Quit();
+}
+
+void Session::OnTitleChanged(const std::wstring& title) {
+    engine_.SetCaption(title);
+}
+
+void Session::Show() {
+    shown_ = true;
+    engine_.ShowWindow();
+}
+
+void Session::OnDocumentLoaded() {
+    documentLoaded_ = true;
+    // Every load, so each new page has the focus.
+    Show();
+}
+
+void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
+    if (ending_) return;
+    if (failure) Log("navigation failed (" + *failure + ")");
+    // A page that never loads a document, such as the engine's own error
+    // page, must not leave the player without a window to close.
+    if (!shown_) Show();
+}
+
+void Session::GiveUp(const char* reason) {
+    ending_ = true;
+    exitCode_ = 1;
+    Log(std::string("the app stops: ") + reason);
+    engine_.ShowError(StoppedMessage, settings_.caption);
+    engine_.Quit();
+}
+
+void Session::Reload() {
+    if (!engine_.Reload()) GiveUp("the page could not be reloaded");
+}
+
+// The player decides: a long level load must not lose its progress to a
+// reload nobody asked for. The question runs a loop of its own, in which
+// the engine may report more failures.
+void Session::AskToReload() {
+    const bool reload = engine_.AskYesNo(NotRespondingMessage, settings_.caption);
+    recovery_.Answered(settings_.clock());
+    if (ending_) return;
+    if (reload) {
+        Log("the player chose to reload the page");
+        Reload();
+    } else {
+        Log("the player chose to wait");
+    }
+}
+
+void Session::OnProcessFailed(int kind, const std::string& what) {
+    if (ending_) return;
+    const std::string failure =
+        "process failure: " + (what.empty() ? DescribeProcessFailure(kind) : what);
+    switch (recovery_.OnProcessFailed(kind, settings_.clock())) {
+        case RecoveryAction::Reload:
+            Log(failure + ": reloading the page");
+            Reload();
+            break;
+        case RecoveryAction::AskToReload:
+            Log(failure + ": asking the player whether to reload");
+            AskToReload();
+            break;
+        case RecoveryAction::RestartBrowser:
+            Log(failure + ": starting the browser again");
+            engine_.RestartBrowser();
+            break;
+        case RecoveryAction::GiveUp:
+            Log(failure);
+            GiveUp("too many failures in one minute");
+            break;
+        case RecoveryAction::Ignore:
+            Log(failure + (kind == RenderProcessUnresponsive
+                               ? ": the player is asked at most once a minute"
+                               : ": left to the browser control"));
+            break;
+    }
+}

@@ -1,0 +1,139 @@
+// What a running app does, whatever the browser engine: which navigations,
+// new windows, permissions and page messages are accepted and what follows,
+// what is done when a browser process fails, when the window is first shown,
+// the fullscreen mode, every text the player sees and every line the log
+// gets, and the exit code. Each host implements Engine over its browser
+// engine and turns the engine's events into calls of the session; the
+// session answers or calls the engine back. UI thread only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/process_recovery.h"
+
+class DiagnosticsLog;
+
+// The calls the session makes. Each does what it says and nothing more; the
+// decisions are the session's.
+class Engine {
+public:
+    virtual ~Engine() = default;
+
+    // Loads uri in the view; the failure's detail ("error 0x80070005") when
+    // the engine refuses at once.
+    virtual std::optional<std::string> Navigate(const std::wstring& uri) = 0;
+    // Loads the current page again; false when the engine refuses (it has
+    // logged the refused call).
+    virtual bool Reload() = 0;
+    // The browser is gone: a new one in the same window, with the same
+    // settings. Once it is ready the engine calls Session::OnEngineReady.
+    virtual void RestartBrowser() = 0;
+    virtual void SetFullscreen(bool fullscreen) = 0;
+    virtual void SetCaption(const std::wstring& caption) = 0;
+    // Shows the window and gives the page the keyboard focus.
+    virtual void ShowWindow() = 0;
+    // A box with the error icon that the player dismisses.
+    virtual void ShowError(const std::wstring& text, const std::wstring& caption) = 0;
+    // A question owned by the window; true for Yes.
+    virtual bool AskYesNo(const std::wstring& text, const std::wstring& caption) = 0;
+    // Hands a link to the user's default program for it.
+    virtual void OpenOutside(const std::wstring& uri) = 0;
+    // Ends the main loop; the window goes with it.
+    virtual void Quit() = 0;
+};
+
+// Milliseconds of a steady clock, for the recovery bounds.
+using SteadyClock = std::int64_t (*)();
+
+struct SessionSettings {
+    std::wstring origin;     // the engine's app origin, with its final slash
+    std::wstring startPage;  // relative to the origin, query included
+    std::wstring caption;    // of every box: the manifest's title
+    // How the player knows the engine: "WebView2 browser control".
+    std::wstring engineName;
+    // Hears every failure and what was done about it; may be null.
+    DiagnosticsLog* log = nullptr;
+    SteadyClock clock = nullptr;
+};
+
+// The manifest's window icon did not load and the standard one is used; why
+// is the platform's reason when it gives one.
+void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why);
+
+class Session {
+public:
+    Session(SessionSettings settings, Engine& engine);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The engine can load pages (at first, and after a restart): the start
+    // page is loaded. A refusal ends the app as a failed start.
+    void OnEngineReady();
+    // The engine could not be brought up: the box naming it with detail,
+    // then the loop ends with exit code 1. Only the first failure counts.
+    // operation names the failed step for the log.
+    void FailEngineStart(const std::string& operation, const std::string& detail);
+    // The engine can't report the events that show the window: it is shown
+    // at once, so there is always a window to close.
+    void OnShowEventsUnavailable();
+
+    // Whether a navigation of the view to uri may go on. withFrames: the
+    // engine does not tell the view's own navigations from its frames', so
+    // frames' empty documents (about:blank, about:srcdoc) are let through.
+    bool OnNavigationStarting(std::wstring_view uri, bool withFrames = false);
+    // A new window: web and mail links outside the app go to the user's
+    // programs; nothing ever opens inside the host.
+    void OnNewWindowRequested(std::wstring_view uri);
+    // Whether the host grants a permission asked by requester (a page's
+    // address). Not granting leaves the decision to the engine where it has
+    // one, and refuses where it has none.
+    bool OnPermissionRequested(std::wstring_view requester) const;
+    // A text the page posted; topPage is the address of the top-level page
+    // that posted it, as the engine knows it. Only the app's own page is
+    // heard.
+    void OnPageMessage(std::wstring_view topPage, const std::wstring& text);
+    // The page entered or left element fullscreen.
+    void OnFullscreenElementChanged(bool containsFullscreenElement);
+    // The page asked to close its window.
+    void OnCloseRequested();
+    // The document's title changed; the caption follows, an empty title
+    // included. An engine that can't tell an empty title from none reports
+    // neither.
+    void OnTitleChanged(const std::wstring& title);
+    // A document of the top-level page has loaded its content.
+    void OnDocumentLoaded();
+    // A navigation ended, successfully or not; failure holds the engine's
+    // words for a failed one ("web error status 6").
+    void OnNavigationCompleted(const std::optional<std::string>& failure = std::nullopt);
+    // A browser process failed. kind is the control's number for it (see
+    // process_recovery.h); what, when given, says it in the engine's words.
+    void OnProcessFailed(int kind, const std::string& what = {});
+
+    void SetFullscreen(bool fullscreen);
+    bool IsFullscreen() const { return fullscreen_; }
+    // A document has loaded since the start (the window is shown).
+    bool DocumentLoaded() const { return documentLoaded_; }
+    // The app is ending after a failure; engine events change nothing now.
+    bool Ending() const { return ending_; }
+    int ExitCode() const { return exitCode_; }
+
+private:
+    void Log(const std::string& text) const;
+    void Show();
+    // Past the bounds: the player is told, and the loop ends with exit code 1.
+    void GiveUp(const char* reason);
+    void Reload();
+    void AskToReload();
+
+    const SessionSettings settings_;
+    Engine& engine_;
+    ProcessRecovery recovery_;
+    bool fullscreen_ = false;
+    bool shown_ = false;
+    bool documentLoaded_ = false;
+    bool ending_ = false;
+    int exitCode_ = 0;
+};

@@ -1,0 +1,274 @@
+// The session's rules against a stand-in engine that records every call:
+// what each engine event leads to, the texts the player sees and the lines
+// the log gets. Each engine's own tests only check that its events reach
+// the session and its calls reach the engine.
+#include "host/session.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "platform/diagnostics_log.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tests/server/content_folder.h"
+
+namespace {
+
+const wchar_t Origin[] = L"app://game/";
+const std::wstring AppPage = std::wstring(Origin) + L"index.html";
+
+std::int64_t nowMs = 0;
+std::int64_t TestClock() {
+    return nowMs;
+}
+
+class RecordingEngine final : public Engine {
+public:
+    std::vector<std::string> calls;
+    std::optional<std::string> navigateRefusal;
+    bool reloadWorks = true;
+    bool answerYes = false;
+    std::function<void()> whileAsking;  // runs inside the question's own loop
+
+    std::optional<std::string> Navigate(const std::wstring& uri) override {
+        calls.push_back("Navigate " + WideToUtf8(uri));
+        return navigateRefusal;
+    }
+    bool Reload() override {
+        calls.push_back("Reload");
+        return reloadWorks;
+    }
+    void RestartBrowser() override { calls.push_back("RestartBrowser"); }
+    void SetFullscreen(bool on) override { calls.push_back(on ? "Fullscreen" : "Windowed"); }
+    void SetCaption(const std::wstring& caption) override {
+        calls.push_back("Caption " + WideToUtf8(caption));
+    }
+    void ShowWindow() override { calls.push_back("Show"); }
+    void ShowError(const std::wstring& text, const std::wstring& caption) override {
+        calls.push_back("Error [" + WideToUtf8(caption) + "] " + WideToUtf8(text));
+    }
+    bool AskYesNo(const std::wstring& text, const std::wstring& caption) override {
+        calls.push_back("Ask [" + WideToUtf8(caption) + "] " + WideToUtf8(text));
+        if (whileAsking) whileAsking();
+        return answerYes;
+    }
+    void OpenOutside(const std::wstring& uri) override {
+        calls.push_back("Open " + WideToUtf8(uri));
+    }
+    void Quit() override { calls.push_back("Quit"); }
+};
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest() {
+        log_.Open(folder_.HostPath(L"../data"));
+        nowMs = 0;
+    }
+
+    // Its log's lines without their timestamps.
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        const std::string text = ReadWholeFile(log_.path());
+        for (size_t start = 0; start < text.size();) {
+            const size_t end = text.find('\n', start);
+            lines.push_back(text.substr(start + 25, end - start - 25));
+            start = end + 1;
+        }
+        return lines;
+    }
+    std::vector<std::string> TakeCalls() { return std::exchange(engine.calls, {}); }
+
+    ContentFolder folder_;
+    DiagnosticsLog log_;
+    RecordingEngine engine;
+    Session session{SessionSettings{Origin, L"index.html?from=manifest", L"My Game", L"Test engine",
+                                    &log_, &TestClock},
+                    engine};
+};
+
+using Calls = std::vector<std::string>;
+
+TEST_F(SessionTest, NavigationsStayOnTheAppOriginAndFramesMayHoldEmptyDocuments) {
+    const struct {
+        const wchar_t* uri;
+        bool allowed, allowedWithFrames;
+    } cases[] = {
+        {L"app://game/index.html", true, true},
+        {L"app://game/level/2.html?x#y", true, true},
+        {L"app://game/", true, true},
+        {L"app://game", false, false},
+        {L"APP://GAME/index.html", false, false},
+        {L"https://example.com/", false, false},
+        {L"about:blank", false, true},
+        {L"about:srcdoc", false, true},
+        {L"data:text/html,hi", false, false},
+        {L"", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(session.OnNavigationStarting(c.uri), c.allowed) << WideToUtf8(c.uri);
+        EXPECT_EQ(session.OnNavigationStarting(c.uri, true), c.allowedWithFrames)
+            << WideToUtf8(c.uri);
+    }
+    EXPECT_EQ(TakeCalls(), Calls{});
+}
+
+TEST_F(SessionTest, OnlyWebAndMailLinksOutsideTheAppLeaveAndPermissionsGoToItsPages) {
+    for (const wchar_t* uri : {L"https://example.com/a?b", L"HTTP://example.com/", L"mailto:a@b.c"})
+        session.OnNewWindowRequested(uri);
+    for (const wchar_t* uri : {L"app://game/two.html", L"file:///etc/passwd", L"javascript:x()",
+                               L"ms-settings:", L"https://example.com/\"x", L""})
+        session.OnNewWindowRequested(uri);
+    EXPECT_EQ(TakeCalls(), (Calls{"Open https://example.com/a?b", "Open HTTP://example.com/",
+                                  "Open mailto:a@b.c"}));
+
+    EXPECT_TRUE(session.OnPermissionRequested(AppPage));
+    EXPECT_TRUE(session.OnPermissionRequested(Origin));
+    for (const wchar_t* requester : {L"https://example.com/", L"app://game", L"APP://game/", L""})
+        EXPECT_FALSE(session.OnPermissionRequested(requester)) << WideToUtf8(requester);
+}
+
+TEST_F(SessionTest, PageMessagesAreHeardFromTheAppsTopPageAndShareTheModeWithElements) {
+    const std::wstring enter = L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}";
+    const std::wstring leave = L"{\"type\":\"set-fullscreen\",\"fullscreen\":false}";
+    session.OnPageMessage(L"https://example.com/", enter);
+    session.OnPageMessage(L"app://game", enter);
+    session.OnPageMessage(AppPage, L"{\"type\":\"set-fullscreen\"");
+    EXPECT_EQ(TakeCalls(), Calls{});
+
+    session.OnPageMessage(AppPage, enter);
+    session.OnPageMessage(AppPage, enter);  // the mode it has: nothing to do
+    EXPECT_TRUE(session.IsFullscreen());
+    session.OnFullscreenElementChanged(true);
+    session.OnFullscreenElementChanged(false);
+    session.OnFullscreenElementChanged(true);
+    session.OnPageMessage(AppPage, leave);
+    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Windowed", "Fullscreen", "Windowed"}));
+
+    session.OnPageMessage(L"https://example.com/", L"{\"type\":\"close\"}");
+    EXPECT_EQ(TakeCalls(), Calls{});
+    session.OnPageMessage(AppPage, L"{\"type\":\"close\"}");
+    session.OnCloseRequested();  // once is enough
+    EXPECT_EQ(TakeCalls(), Calls{"Quit"});
+    EXPECT_EQ(session.ExitCode(), 0);
+}
+
+TEST_F(SessionTest, TheWindowShowsOnEachDocumentOrOnceANavigationEndsWithoutOne) {
+    session.OnEngineReady();
+    EXPECT_EQ(TakeCalls(), Calls{"Navigate app://game/index.html?from=manifest"});
+    session.OnNavigationCompleted(std::string("web error status 6"));
+    session.OnNavigationCompleted();
+    session.OnDocumentLoaded();
+    session.OnDocumentLoaded();
+    session.OnTitleChanged(L"");
+    session.OnTitleChanged(L"Score 3");
+    EXPECT_EQ(TakeCalls(), (Calls{"Show", "Show", "Show", "Caption ", "Caption Score 3"}));
+    EXPECT_TRUE(session.DocumentLoaded());
+
+    Session early(SessionSettings{Origin, L"", L"T", L"E", &log_, &TestClock}, engine);
+    early.OnShowEventsUnavailable();
+    early.OnNavigationCompleted();
+    EXPECT_EQ(TakeCalls(), Calls{"Show"});
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{
+                              "navigation failed (web error status 6)",
+                              "the window is shown before the page has loaded: an event that "
+                              "shows it can't be heard"}));
+}
+
+TEST_F(SessionTest, AFailedStartIsToldOnceAndEndsWithOne) {
+    engine.navigateRefusal = "error 0x80070005";
+    session.OnEngineReady();
+    session.FailEngineStart("controller creation", "error 0x80004005");
+    session.OnProcessFailed(RenderProcessExited);
+    session.OnPageMessage(AppPage, L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}");
+    EXPECT_EQ(
+        TakeCalls(),
+        (Calls{"Navigate app://game/index.html?from=manifest",
+               "Error [My Game] Failed to start the Test engine (error 0x80070005).", "Quit"}));
+    EXPECT_TRUE(session.Ending());
+    EXPECT_EQ(session.ExitCode(), 1);
+    EXPECT_EQ(LogLines(), std::vector<std::string>{"failed: Navigate (error 0x80070005): the Test "
+                                                   "engine could not be started"});
+}
+
+TEST_F(SessionTest, CrashedPagesAreReloadedThreeTimesAMinuteThenTheAppStops) {
+    const Calls stopped{
+        "Error [My Game] The app stopped unexpectedly and could not be restarted. Run it again.",
+        "Quit"};
+    for (const std::int64_t at : {0, 1000, 59999, 60000}) {
+        nowMs = at;
+        session.OnProcessFailed(RenderProcessExited);
+    }
+    EXPECT_EQ(TakeCalls(), Calls(4, "Reload"));
+    nowMs = 60500;
+    session.OnProcessFailed(RenderProcessExited, "the web process crashed");
+    session.OnProcessFailed(RenderProcessExited);
+    EXPECT_EQ(TakeCalls(), stopped);
+    EXPECT_EQ(session.ExitCode(), 1);
+    const auto log = LogLines();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[0], "process failure: render process exited: reloading the page");
+    EXPECT_EQ(log[4], "process failure: the web process crashed");
+    EXPECT_EQ(log[5], "the app stops: too many failures in one minute");
+
+    // A page the engine won't reload stops the app at once.
+    RecordingEngine refusing;
+    refusing.reloadWorks = false;
+    Session other(SessionSettings{Origin, L"", L"My Game", L"E", &log_, &TestClock}, refusing);
+    other.OnProcessFailed(RenderProcessExited);
+    EXPECT_EQ(refusing.calls, (Calls{"Reload", stopped[0], "Quit"}));
+    EXPECT_EQ(LogLines().back(), "the app stops: the page could not be reloaded");
+}
+
+TEST_F(SessionTest, AHangingPageIsReloadedOnlyWhenThePlayerSaysSoAndAskedOnceAMinute) {
+    const std::string question = "Ask [My Game] The app is not responding. Reload it?";
+    // More reports while the question is open ask nothing more.
+    engine.whileAsking = [this] { session.OnProcessFailed(RenderProcessUnresponsive); };
+    session.OnProcessFailed(RenderProcessUnresponsive);
+    nowMs = 59000;
+    session.OnProcessFailed(RenderProcessUnresponsive);
+    engine.answerYes = true;
+    nowMs = 60000;
+    session.OnProcessFailed(RenderProcessUnresponsive);
+    EXPECT_EQ(TakeCalls(), (Calls{question, question, "Reload"}));
+    const auto log = LogLines();
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "process failure: render process unresponsive: asking the player whether "
+                       "to reload",
+                       "process failure: render process unresponsive: the player is asked at "
+                       "most once a minute",
+                       "the player chose to wait",
+                       "process failure: render process unresponsive: the player is asked at "
+                       "most once a minute",
+                       "process failure: render process unresponsive: asking the player whether "
+                       "to reload",
+                       "process failure: render process unresponsive: the player is asked at "
+                       "most once a minute",
+                       "the player chose to reload the page"}));
+}
+
+TEST_F(SessionTest, ABrowserThatExitedIsStartedAgainOnceAMinuteAndOtherProcessesAreLeft) {
+    session.OnProcessFailed(BrowserProcessExited);
+    session.OnEngineReady();  // the new browser loads the start page
+    session.OnProcessFailed(6);
+    session.OnProcessFailed(42);
+    nowMs = 59999;
+    session.OnProcessFailed(BrowserProcessExited);
+    session.OnProcessFailed(BrowserProcessExited);
+    EXPECT_EQ(TakeCalls(),
+              (Calls{"RestartBrowser", "Navigate app://game/index.html?from=manifest",
+                     "Error [My Game] The app stopped unexpectedly and could not be restarted. "
+                     "Run it again.",
+                     "Quit"}));
+    const auto log = LogLines();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[0], "process failure: browser process exited: starting the browser again");
+    EXPECT_EQ(log[1], "process failure: GPU process exited: left to the browser control");
+    EXPECT_EQ(log[2], "process failure: process kind 42 exited: left to the browser control");
+    EXPECT_EQ(log[3], "process failure: browser process exited");
+}
+
+}  // namespace
