@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include <gtk/gtk.h>
@@ -38,10 +39,10 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;
     if (customize) customize(host.setup);
-    GtkEngine engine(host);
+    const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
     Session session(SessionSettingsOf(app.config, GtkAppOrigin, WebKitGtkEngineName, app.log,
                                       &MonotonicMilliseconds),
-                    engine);
+                    *engine);
     host.session = &session;
     StartGtkHost(host);
     gtk_main();

@@ -1,5 +1,7 @@
 #include "app/win32/startup.h"
 
+#include <memory>
+
 #include "app/manifest.h"
 #include "app/startup.h"
 #include "host/win32/browser_host.h"
@@ -56,10 +58,10 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     window.log = &app.log;
     if (!CreateMainWindow(inputs.instance, window)) return 1;
 
-    WebView2Engine engine;
+    const std::unique_ptr<Engine> engine = MakeWebView2Engine();
     Session session(
         SessionSettingsOf(config, AppOrigin, WebView2EngineName, app.log, &SteadyMilliseconds),
-        engine);
+        *engine);
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed
     // one, or the relative "webview2" that the loader resolves itself.

@@ -279,71 +279,88 @@ void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
     gtk_widget_destroy(dialog);
 }
 
-std::optional<std::string> GtkEngine::Navigate(const std::wstring& uri) {
-    webkit_web_view_load_uri(host_.view, WideToUtf8(uri).c_str());
-    return std::nullopt;
-}
+namespace {
 
-bool GtkEngine::Reload() {
-    webkit_web_view_reload(host_.view);
-    return true;
-}
+class GtkEngine final : public Engine {
+public:
+    explicit GtkEngine(GtkHost& host) : host_(host) {}
 
-void GtkEngine::RestartBrowser() {
-    webkit_web_view_reload(host_.view);
-}
+    std::optional<std::string> Navigate(const std::wstring& uri) override {
+        webkit_web_view_load_uri(host_.view, WideToUtf8(uri).c_str());
+        return std::nullopt;
+    }
 
-void GtkEngine::SetFullscreen(bool fullscreen) {
-    if (!host_.window) return;
-    NoteFullscreen(host_, fullscreen);
-    if (fullscreen)
-        gtk_window_fullscreen(host_.window);
-    else
-        gtk_window_unfullscreen(host_.window);
-}
+    bool Reload() override {
+        webkit_web_view_reload(host_.view);
+        return true;
+    }
 
-void GtkEngine::SetCaption(const std::wstring& caption) {
-    if (host_.window) gtk_window_set_title(host_.window, WideToUtf8(caption).c_str());
-}
+    // The web process is the only one the engine reports; a reload starts a
+    // new one.
+    void RestartBrowser() override { webkit_web_view_reload(host_.view); }
 
-void GtkEngine::ShowWindow() {
-    if (!host_.window) return;
-    gtk_widget_show(GTK_WIDGET(host_.window));
-    gtk_widget_grab_focus(GTK_WIDGET(host_.view));
-}
+    void SetFullscreen(bool fullscreen) override {
+        if (!host_.window) return;
+        NoteFullscreen(host_, fullscreen);
+        if (fullscreen)
+            gtk_window_fullscreen(host_.window);
+        else
+            gtk_window_unfullscreen(host_.window);
+    }
 
-// On standard error as well, where a terminal or a launcher's log keeps it.
-void GtkEngine::ShowError(const std::wstring& text, const std::wstring& caption) {
-    g_printerr("%s\n", WideToUtf8(text).c_str());
-    Later([text, caption] { ShowErrorDialog(text, caption); });
-}
+    void SetCaption(const std::wstring& caption) override {
+        if (host_.window) gtk_window_set_title(host_.window, WideToUtf8(caption).c_str());
+    }
 
-bool GtkEngine::AskYesNo(const std::wstring& text, const std::wstring& caption) {
-    GtkWidget* dialog = gtk_message_dialog_new(host_.window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
-                                               GTK_BUTTONS_YES_NO, "%s", WideToUtf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
-    const bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
-    gtk_widget_destroy(dialog);
-    return yes;
-}
+    void ShowWindow() override {
+        if (!host_.window) return;
+        gtk_widget_show(GTK_WIDGET(host_.window));
+        gtk_widget_grab_focus(GTK_WIDGET(host_.view));
+    }
 
-void GtkEngine::OpenOutside(const std::wstring& uri) {
-    GError* error = nullptr;
-    // The user's program gets the user's environment, not the one exported
-    // for the engine's processes.
-    GAppLaunchContext* context = CreateUserLaunchContext();
-    // A link the desktop has no program for is lost silently, as on Windows.
-    g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
-    g_object_unref(context);
-    if (error) g_error_free(error);
-}
+    // On standard error as well, where a terminal or a launcher's log keeps it.
+    void ShowError(const std::wstring& text, const std::wstring& caption) override {
+        g_printerr("%s\n", WideToUtf8(text).c_str());
+        Later([text, caption] { ShowErrorDialog(text, caption); });
+    }
 
-void GtkEngine::Quit() {
-    // Destroying the window ends the loop.
-    GtkHost* host = &host_;
-    Later([host] {
-        if (host->window) gtk_widget_destroy(GTK_WIDGET(host->window));
-    });
+    bool AskYesNo(const std::wstring& text, const std::wstring& caption) override {
+        GtkWidget* dialog =
+            gtk_message_dialog_new(host_.window, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                   GTK_BUTTONS_YES_NO, "%s", WideToUtf8(text).c_str());
+        gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
+        const bool yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
+        gtk_widget_destroy(dialog);
+        return yes;
+    }
+
+    void OpenOutside(const std::wstring& uri) override {
+        GError* error = nullptr;
+        // The user's program gets the user's environment, not the one
+        // exported for the engine's processes.
+        GAppLaunchContext* context = CreateUserLaunchContext();
+        // A link the desktop has no program for is lost silently, as on Windows.
+        g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
+        g_object_unref(context);
+        if (error) g_error_free(error);
+    }
+
+    void Quit() override {
+        // Destroying the window ends the loop.
+        GtkHost* host = &host_;
+        Later([host] {
+            if (host->window) gtk_widget_destroy(GTK_WIDGET(host->window));
+        });
+    }
+
+private:
+    GtkHost& host_;
+};
+
+}  // namespace
+
+std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host) {
+    return std::make_unique<GtkEngine>(host);
 }
 
 void StartGtkHost(GtkHost& host) {

@@ -6,6 +6,7 @@
 #include <webkit2/webkit2.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "host/gtk/content_scheme.h"
@@ -57,25 +58,7 @@ struct GtkHost {
 // loop wait for the main loop: the engine goes on using the view once a
 // signal's handlers return, so it must not be destroyed in one (that crashed
 // the process).
-class GtkEngine final : public Engine {
-public:
-    explicit GtkEngine(GtkHost& host) : host_(host) {}
-    std::optional<std::string> Navigate(const std::wstring& uri) override;
-    bool Reload() override;
-    // The web process is the only one the engine reports; a reload starts a
-    // new one.
-    void RestartBrowser() override;
-    void SetFullscreen(bool fullscreen) override;
-    void SetCaption(const std::wstring& caption) override;
-    void ShowWindow() override;
-    void ShowError(const std::wstring& text, const std::wstring& caption) override;
-    bool AskYesNo(const std::wstring& text, const std::wstring& caption) override;
-    void OpenOutside(const std::wstring& uri) override;
-    void Quit() override;
-
-private:
-    GtkHost& host_;
-};
+std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host);
 
 // Creates the hidden window and the view and tells the session the engine
 // is ready; the main loop then runs until the window is gone.

@@ -199,63 +199,73 @@ HRESULT OnControllerCreated(BrowserHostState* host, HRESULT result,
     return S_OK;
 }
 
-std::optional<std::string> WebView2Engine::Navigate(const std::wstring& uri) {
-    if (!BrowserHost.webview) return ErrorText(E_POINTER);
-    const HRESULT result = BrowserHost.webview->Navigate(uri.c_str());
-    if (FAILED(result)) return ErrorText(result);
-    return std::nullopt;
-}
+namespace {
 
-bool WebView2Engine::Reload() {
-    // A browser started again in the meantime has loaded the page afresh.
-    if (!BrowserHost.webview) return true;
-    const HRESULT result = BrowserHost.webview->Reload();
-    LogIfFailed(HostLog(), "Reload", result);
-    return SUCCEEDED(result);
-}
+class WebView2Engine final : public Engine {
+public:
+    std::optional<std::string> Navigate(const std::wstring& uri) override {
+        if (!BrowserHost.webview) return ErrorText(E_POINTER);
+        const HRESULT result = BrowserHost.webview->Navigate(uri.c_str());
+        if (FAILED(result)) return ErrorText(result);
+        return std::nullopt;
+    }
 
-// The browser process is gone and every object of it with it.
-void WebView2Engine::RestartBrowser() {
-    if (BrowserHost.controller) LogIfFailed(HostLog(), "Close", BrowserHost.controller->Close());
-    ReleaseBrowserObjects(BrowserHost);
-    const HRESULT result = CreateEnvironment(BrowserHost);
-    if (FAILED(result))
-        FailBrowserStart(BrowserHost,
-                         "CreateCoreWebView2EnvironmentWithOptions after the browser exited",
-                         result);
-}
+    bool Reload() override {
+        // A browser started again in the meantime has loaded the page afresh.
+        if (!BrowserHost.webview) return true;
+        const HRESULT result = BrowserHost.webview->Reload();
+        LogIfFailed(HostLog(), "Reload", result);
+        return SUCCEEDED(result);
+    }
 
-void WebView2Engine::SetFullscreen(bool fullscreen) {
-    ::SetFullscreen(fullscreen);
-}
+    // The browser process is gone and every object of it with it: a new
+    // environment and controller from the same folders and options.
+    void RestartBrowser() override {
+        if (BrowserHost.controller)
+            LogIfFailed(HostLog(), "Close", BrowserHost.controller->Close());
+        ReleaseBrowserObjects(BrowserHost);
+        const HRESULT result = CreateEnvironment(BrowserHost);
+        if (FAILED(result))
+            FailBrowserStart(BrowserHost,
+                             "CreateCoreWebView2EnvironmentWithOptions after the browser exited",
+                             result);
+    }
 
-void WebView2Engine::SetCaption(const std::wstring& caption) {
-    SetWindowTextW(MainWindow.windowHandle, caption.c_str());
-}
+    void SetFullscreen(bool fullscreen) override { ::SetFullscreen(fullscreen); }
 
-void WebView2Engine::ShowWindow() {
-    ShowAndFocusPage();
-}
+    void SetCaption(const std::wstring& caption) override {
+        SetWindowTextW(MainWindow.windowHandle, caption.c_str());
+    }
 
-void WebView2Engine::ShowError(const std::wstring& text, const std::wstring& caption) {
-    ShowMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
-}
+    void ShowWindow() override { ShowAndFocusPage(); }
 
-bool WebView2Engine::AskYesNo(const std::wstring& text, const std::wstring& caption) {
-    return ::AskYesNo(MainWindow.windowHandle, text.c_str(), caption.c_str());
-}
+    void ShowError(const std::wstring& text, const std::wstring& caption) override {
+        ShowMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
+    }
 
-void WebView2Engine::OpenOutside(const std::wstring& uri) {
-    ShellExecuteW(nullptr, L"open", uri.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
-}
+    // Owned by the main window, so it stays in front of it.
+    bool AskYesNo(const std::wstring& text, const std::wstring& caption) override {
+        return ::AskYesNo(MainWindow.windowHandle, text.c_str(), caption.c_str());
+    }
 
-void WebView2Engine::Quit() {
-    // Destroying the window posts the quit message; a window never made
-    // leaves the loop nothing to wait for.
-    if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
-        DestroyWindow(MainWindow.windowHandle);
-    else
-        PostQuitMessage(0);
+    void OpenOutside(const std::wstring& uri) override {
+        ShellExecuteW(nullptr, L"open", uri.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    }
+
+    void Quit() override {
+        // Destroying the window posts the quit message; a window never made
+        // leaves the loop nothing to wait for.
+        if (MainWindow.windowHandle && IsWindow(MainWindow.windowHandle))
+            DestroyWindow(MainWindow.windowHandle);
+        else
+            PostQuitMessage(0);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Engine> MakeWebView2Engine() {
+    return std::make_unique<WebView2Engine>();
 }
 
 void ReleaseBrowserHost() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -54,19 +55,7 @@ extern BrowserHostState BrowserHost;
 
 // The session's engine: the control in the main window. Its calls act on
 // BrowserHost and MainWindow.
-class WebView2Engine final : public Engine {
-public:
-    std::optional<std::string> Navigate(const std::wstring& uri) override;
-    bool Reload() override;
-    void RestartBrowser() override;
-    void SetFullscreen(bool fullscreen) override;
-    void SetCaption(const std::wstring& caption) override;
-    void ShowWindow() override;
-    void ShowError(const std::wstring& text, const std::wstring& caption) override;
-    bool AskYesNo(const std::wstring& text, const std::wstring& caption) override;
-    void OpenOutside(const std::wstring& uri) override;
-    void Quit() override;
-};
+std::unique_ptr<Engine> MakeWebView2Engine();
 
 // Starts creating the environment; browserFolder is null (the installed
 // runtime) or the relative "webview2". Returns the options object, which the

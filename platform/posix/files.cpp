@@ -63,13 +63,6 @@ bool CreateFolder(const std::wstring& path) {
     return stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool CreateFolderTree(const std::wstring& path) {
-    // Each parent in turn; those that exist already are passed over.
-    for (size_t at = path.find(L'\\', 1); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateFolder(path.substr(0, at));
-    return CreateFolder(path);
-}
-
 std::string ReadWholeFile(const std::wstring& path) {
     std::string text;
     const int fd = open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);

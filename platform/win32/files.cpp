@@ -123,13 +123,6 @@ bool CreateFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateFolderTree(const std::wstring& path) {
-    // Each parent in turn; those that exist already (the drive) are passed over.
-    for (size_t at = path.find(L'\\', 1); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateFolder(path.substr(0, at));
-    return CreateFolder(path);
-}
-
 std::string ReadWholeFile(const std::wstring& path) {
     std::string text;
     // An editor may hold the file open while the app starts.

@@ -28,8 +28,8 @@ SessionSettings Settings() {
 }
 
 TEST(BrowserHost, CompletionsAfterTheSessionEndedAreDroppedAndReleasingForgetsTheRun) {
-    WebView2Engine engine;
-    Session ended(Settings(), engine);
+    const auto engine = MakeWebView2Engine();
+    Session ended(Settings(), *engine);
     ended.OnCloseRequested();
     // With no main window the engine quits by posting the quit message.
     MSG quit{};
@@ -42,7 +42,7 @@ TEST(BrowserHost, CompletionsAfterTheSessionEndedAreDroppedAndReleasingForgetsTh
     EXPECT_EQ(BrowserHost.session, nullptr);
 
     // The next run's completion is acted on.
-    Session next(Settings(), engine);
+    Session next(Settings(), *engine);
     BrowserHost.session = &next;
     EXPECT_EQ(OnEnvironmentCreated(&BrowserHost, S_OK, &environment), S_OK);
     EXPECT_EQ(environment.controllersAsked, 1);
@@ -51,8 +51,8 @@ TEST(BrowserHost, CompletionsAfterTheSessionEndedAreDroppedAndReleasingForgetsTh
 }
 
 TEST(BrowserHost, HandlersWithoutArgumentsOrSessionDoNothing) {
-    WebView2Engine engine;
-    Session session(Settings(), engine);
+    const auto engine = MakeWebView2Engine();
+    Session session(Settings(), *engine);
     for (BrowserHostState* host : {static_cast<BrowserHostState*>(nullptr), &BrowserHost}) {
         BrowserHost.session = host ? &session : nullptr;
         EXPECT_EQ(OnNavigationStarting(host, nullptr, nullptr), S_OK);

@@ -159,18 +159,17 @@ TEST(WebResource, TheRoutersAnswerBecomesTheEventsResponse) {
     } cases[] = {
         {"whole file", Text(Address(L"index.html").c_str()), std::nullopt, S_OK, 200, L"OK",
          Found() + L"\nContent-Length: " + size, true, page},
-        {"range", Text(Address(L"index.html").c_str()), L"bytes=2-5", S_OK, 206,
-         L"Partial Content",
+        {"range", Text(Address(L"index.html").c_str()), L"bytes=2-5", S_OK, 206, L"Partial Content",
          Found() + L"\nContent-Range: bytes 2-5/" + size + L"\nContent-Length: 4", true,
          page.substr(2, 4)},
         {"range past the end", Text(Address(L"index.html").c_str()), L"bytes=99999-", S_OK, 416,
          L"Range Not Satisfiable", Found() + L"\nContent-Range: bytes */" + size, false, ""},
-        {"unreadable range value", Text(Address(L"index.html").c_str()), L"bytes=0-1", E_FAIL,
-         416, L"Range Not Satisfiable", Found() + L"\nContent-Range: bytes */" + size, false, ""},
+        {"unreadable range value", Text(Address(L"index.html").c_str()), L"bytes=0-1", E_FAIL, 416,
+         L"Range Not Satisfiable", Found() + L"\nContent-Range: bytes */" + size, false, ""},
         {"outside the origin", Text(L"https://example.com/index.html"), std::nullopt, S_OK, 404,
          L"Not Found", NotFound, true, "File not found"},
-        {"missing file", Text(Address(L"gone.png").c_str()), std::nullopt, S_OK, 404,
-         L"Not Found", NotFound, true, "File not found"},
+        {"missing file", Text(Address(L"gone.png").c_str()), std::nullopt, S_OK, 404, L"Not Found",
+         NotFound, true, "File not found"},
         {"no URI", NoText, std::nullopt, S_OK, 404, L"Not Found", NotFound, true, "File not found"},
     };
     for (const auto& c : cases) {

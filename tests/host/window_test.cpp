@@ -251,10 +251,10 @@ TEST(Fullscreen, PageMessagesSwitchThroughTheSameState) {
     HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 30, 30, 420, 260);
     MainWindow.windowHandle = window;
     const Placement windowed = PlacementOf(window);
-    WebView2Engine engine;
+    const auto engine = MakeWebView2Engine();
     SessionSettings settings;
     settings.origin = L"https://lanternshell.localhost/";
-    Session session(settings, engine);
+    Session session(settings, *engine);
     const auto post = [&session](const wchar_t* text) {
         session.OnPageMessage(L"https://lanternshell.localhost/index.html", text);
     };
