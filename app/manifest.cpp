@@ -47,12 +47,14 @@ void ReadAppConfig(const std::string& text, AppConfig& config) {
     config.height = GetIntOr(window, "height", defaults.height);
     config.icon = GetStringOr(window, "icon", defaults.icon);
     config.resizable = GetBoolOr(window, "resizable", defaults.resizable);
+    config.rememberWindow = GetBoolOr(window, "remember", defaults.rememberWindow);
 
     config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
     const nlohmann::json& settings = document["settings"];
     config.distributionMode = DistributionModeOr(settings, defaults.distributionMode);
     config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
+    config.singleInstance = GetBoolOr(settings, "single-instance", defaults.singleInstance);
 
     const nlohmann::json& messages = document["messages"];
     config.installWebView2Message =
