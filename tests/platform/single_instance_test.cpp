@@ -90,12 +90,4 @@ TEST(SingleInstance, SecondStartAsksTheFirstAndAStaleLockNeverBlocks) {
     }
 }
 
-TEST(SingleInstance, KeyIsTheFolderHashedWhateverItsLength) {
-    EXPECT_EQ(InstanceKey(L"C:\\Users\\P\\AppData\\Local\\game"),
-              InstanceKey(L"C:\\Users\\P\\AppData\\Local\\game\\\\"));
-    EXPECT_NE(InstanceKey(L"C:\\a\\game"), InstanceKey(L"C:\\a\\game2"));
-    EXPECT_EQ(InstanceKey(std::wstring(40000, L'\x6E38')).size(), 16u);
-    EXPECT_EQ(InstanceKey(L""), "cbf29ce484222325");  // FNV-1a's offset basis
-}
-
 }  // namespace
