@@ -57,8 +57,11 @@ WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker
     return record;
 }
 
-void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision) {
+void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
+                    GtkWindowTracker& tracker) {
     if (!decision.restore) return;
+    tracker.normal = {decision.x, decision.y, decision.clientWidth, decision.clientHeight};
+    tracker.seen = true;
     gtk_window_set_default_size(window, decision.clientWidth, decision.clientHeight);
     gtk_window_resize(window, decision.clientWidth, decision.clientHeight);
     gtk_window_move(window, decision.x, decision.y);

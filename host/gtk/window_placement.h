@@ -32,7 +32,10 @@ WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker
 
 // Gives the window, not yet shown, the decided size and position, and
 // maximizes it when decided; nothing when the decision restores nothing.
-// The position is a request the window system may overrule (Wayland always
-// does). Fullscreen is the host's own mode: when decision.fullscreen, call
+// The tracker starts from that rectangle: a window that starts maximized or
+// fullscreen is never measured normal before it is left. The position is a
+// request the window system may overrule (Wayland always does). Fullscreen
+// is the host's own mode: when decision.fullscreen, call
 // SetFullscreen(host, true) as well.
-void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision);
+void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
+                    GtkWindowTracker& tracker);
