@@ -21,7 +21,8 @@
 std::string InstanceKey(const std::wstring& comparableFolder);
 
 // Owned by the startup sequence for the life of the process, and released
-// only after the browser has written its profile.
+// only after the browser has written its profile. Claimed and released on
+// the same thread: on Windows the mutex belongs to the thread that took it.
 class InstanceLock {
 public:
     InstanceLock() = default;

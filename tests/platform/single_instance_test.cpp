@@ -26,6 +26,14 @@ int SecondStart(const std::wstring& folder) {
     return AskRunningInstanceToPresent(folder, 1000) ? 0 : 3;
 }
 
+// Killed while it holds the lock, as a crash would end it.
+int HoldAndDie(const std::wstring& folder) {
+    InstanceLock dying;
+    std::string problem;
+    if (dying.Claim(folder, problem)) kill(getpid(), SIGKILL);
+    return 1;
+}
+
 // Runs body in a child process; its exit status. While the child runs this
 // process answers present requests on listener (when there is one).
 int InChild(const std::function<int()>& body, int listener, int* presented) {
@@ -68,16 +76,7 @@ TEST(SingleInstance, SecondStartAsksTheFirstAndAStaleLockNeverBlocks) {
         EXPECT_EQ(InChild([&] { return SecondStart(folder); }, -1, &presented), 2);
 
         // Killed while holding the lock, its socket file left behind.
-        EXPECT_EQ(InChild(
-                      [&] {
-                          InstanceLock dying;
-                          std::string problem;
-                          if (!dying.Claim(folder, problem)) return 1;
-                          kill(getpid(), SIGKILL);
-                          return 1;
-                      },
-                      -1, &presented),
-                  128 + SIGKILL);
+        EXPECT_EQ(InChild([&] { return HoldAndDie(folder); }, -1, &presented), 128 + SIGKILL);
         InstanceLock next;
         std::string problem;
         EXPECT_TRUE(next.Claim(folder, problem));
