@@ -52,6 +52,7 @@ DWORD StartProbe(const wchar_t* mode, const std::wstring& folder,
 }
 
 TEST(SingleInstance, SecondStartPresentsTheFirstAndAKilledHolderNeverBlocks) {
+    presentRequests = 0;
     TempFolder root(L"instance");
     const std::wstring folder = root / L"My Game";
     MakeFolders(folder);
