@@ -57,6 +57,7 @@ ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     config.height = GetIntOr(window, "height", defaults.height);
     config.icon = GetStringOr(window, "icon", defaults.icon);
     config.resizable = GetBoolOr(window, "resizable", defaults.resizable);
+    config.rememberWindow = GetBoolOr(window, "remember", defaults.rememberWindow);
 
     config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
@@ -65,6 +66,7 @@ ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     if (!mode) return ManifestError::InvalidDistributionMode;
     config.distributionMode = *mode;
     config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
+    config.singleInstance = GetBoolOr(settings, "single-instance", defaults.singleInstance);
 
     const nlohmann::json& messages = section("messages");
     config.installWebView2Message =

@@ -21,9 +21,11 @@ struct AppConfig {
     std::int32_t height = 768;
     std::wstring icon;
     bool resizable = true;
+    bool rememberWindow = false;  // window.remember: restore the window's place and size
     std::wstring chromiumArgs;
     DistributionMode distributionMode = DistributionMode::Evergreen;
     bool enableDevtools = true;
+    bool singleInstance = true;  // settings.single-instance: a second start shows the first
     std::wstring installWebView2Message = DefaultInstallMessage;
     std::wstring downloadingMessage = L"Downloading...";
     std::wstring installWebView2FailedMessage = DefaultInstallFailedMessage;

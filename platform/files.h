@@ -63,7 +63,8 @@ bool CreateFolder(const std::wstring& path);
 // afterwards.
 bool CreateFolderTree(const std::wstring& path);
 
-// The whole file, or an empty text when it can't be opened or read.
+// The whole file, however large, or an empty text when it can't be opened
+// or read.
 std::string ReadWholeFile(const std::wstring& path);
 
 // Appends bytes to the file, creating it when missing. False when the file
@@ -72,3 +73,17 @@ bool AppendToFile(const std::wstring& path, const std::string& bytes);
 
 // Renames from to to, replacing a file already called to.
 bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
+
+// What ReadWholeFile found.
+enum class FileReadResult { Read, Missing, TooLarge, Unreadable };
+
+// The whole file as bytes, unless it holds more than maxBytes (then nothing
+// is read past that, so a huge file costs nothing) or can't be opened or
+// read (a folder included). bytes is empty unless the result is Read.
+FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::string& bytes);
+
+// Replaces the file with bytes so that a reader, or a crash at any moment,
+// sees either the old file whole or the new one whole: the bytes go to
+// path + ".tmp", are flushed to the disk, and that file is renamed over path.
+// False, with the temporary file removed, when any step fails.
+bool WriteFileReplacing(const std::wstring& path, const std::string& bytes);

@@ -123,24 +123,6 @@ bool CreateFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ReadWholeFile(const std::wstring& path) {
-    std::string text;
-    // An editor may hold the file open while the app starts.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char buffer[65536];
-    DWORD count = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &count, nullptr) != 0) && count > 0)
-        text.append(buffer, count);
-    CloseHandle(file);
-    // A read that failed half way gives nothing rather than a part.
-    if (!ok) text.clear();
-    return text;
-}
-
 bool AppendToFile(const std::wstring& path, const std::string& bytes) {
     // Others may read the log while the app runs, and rotate it away.
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA,
@@ -157,4 +139,58 @@ bool AppendToFile(const std::wstring& path, const std::string& bytes) {
 
 bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    // An editor may hold the file open for writing while the app starts.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? FileReadResult::Missing
+                   : FileReadResult::Unreadable;
+    }
+    FileReadResult result = FileReadResult::Read;
+    if (GetFileType(file) != FILE_TYPE_DISK) result = FileReadResult::Unreadable;
+    // Judged by what is read, one chunk past the limit at most, not by the
+    // size the file claimed when it was opened.
+    char buffer[16384];
+    while (result == FileReadResult::Read) {
+        DWORD count = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) {
+            result = FileReadResult::Unreadable;
+            break;
+        }
+        if (count == 0) break;
+        if (bytes.size() + count > maxBytes) {
+            result = FileReadResult::TooLarge;
+            break;
+        }
+        bytes.append(buffer, count);
+    }
+    CloseHandle(file);
+    if (result != FileReadResult::Read) bytes.clear();
+    return result;
+}
+
+bool WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = path + L".tmp";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    // Flushed before the rename: otherwise a power cut can leave the new name
+    // on an empty file.
+    const bool whole =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size() && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (whole && MoveFileExW(temporary.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temporary.c_str());
+    return false;
 }

@@ -60,6 +60,8 @@ void ExpectSameConfig(const AppConfig& seen, const AppConfig& expected) {
     EXPECT_EQ(seen.height, expected.height);
     EXPECT_EQ(seen.icon, expected.icon);
     EXPECT_EQ(seen.resizable, expected.resizable);
+    EXPECT_EQ(seen.rememberWindow, expected.rememberWindow);
+    EXPECT_EQ(seen.singleInstance, expected.singleInstance);
     EXPECT_EQ(seen.chromiumArgs, expected.chromiumArgs);
     EXPECT_EQ(seen.distributionMode, expected.distributionMode);
     EXPECT_EQ(seen.enableDevtools, expected.enableDevtools);
@@ -77,6 +79,7 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
         R"("settings":{"distribution-mode":1,"enable-devtools":0},"messages":[1]})",
         R"({"name":"game","window":{"width":"800","height":null,"resizable":"no"},)"
         R"("settings":{"distribution-mode":null},"messages":{"downloading":false}})",
+        R"({"name":"game","window":{"remember":1},"settings":{"single-instance":"no"}})",
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);
@@ -94,8 +97,9 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
 
 TEST(Manifest, EveryKeyIsRead) {
     const AppConfig c = Parse(R"({"name":"n","main":"game/start.html?level=2",
-        "window":{"title":"T","width":800,"height":600,"icon":"icon.png","resizable":false},
-        "chromium-args":"--mute-audio","settings":{"distribution-mode":"fixed","enable-devtools":false},
+        "window":{"title":"T","width":800,"height":600,"icon":"icon.png","resizable":false,
+        "remember":true},"chromium-args":"--mute-audio","settings":{"distribution-mode":"fixed",
+        "enable-devtools":false,"single-instance":false},
         "messages":{"install-webview2":"I","downloading":"D","install-webview2-failed":"F"}})");
     EXPECT_EQ(c.main, L"game/start.html?level=2");
     EXPECT_EQ(c.title, L"T");
@@ -103,6 +107,8 @@ TEST(Manifest, EveryKeyIsRead) {
     EXPECT_EQ(c.height, 600);
     EXPECT_EQ(c.icon, L"icon.png");
     EXPECT_FALSE(c.resizable);
+    EXPECT_TRUE(c.rememberWindow);
+    EXPECT_FALSE(c.singleInstance);
     EXPECT_EQ(c.chromiumArgs, L"--mute-audio");
     EXPECT_EQ(c.distributionMode, DistributionMode::Fixed);
     EXPECT_FALSE(c.enableDevtools);

@@ -11,9 +11,10 @@
 #include "host/win32/browser_host.h"
 #include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
-#include "host/win32/browser_host.h"
+#include "host/win32/window_placement.h"
 #include "platform/text.h"
 #include "platform/win32/session.h"
+#include "platform/win32/window.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -636,6 +637,45 @@ TEST(MainWindow, TheQuestionBelongsToTheWindowAndReturnsTheAnswer) {
         EXPECT_EQ(run.boxes[0].caption, L"A title of the manifest");
         EXPECT_EQ(run.boxes[0].icon, BoxIcon::Other);
         EXPECT_TRUE(run.boxes[0].owned);
+    }
+}
+
+// The remembered state through a real window: what is saved, decided for
+// the monitors here, applied and shown reads back the same.
+TEST(MainWindow, RestoresNormalMaximizedAndFullscreenAsSaved) {
+    const std::vector<MonitorArea> monitors = ListMonitorAreas();
+    ASSERT_FALSE(monitors.empty());
+    EXPECT_FLOAT_EQ(monitors[0].scale, ExpectedDpi() / 96.0f);
+    const MonitorArea& area = monitors[0];
+    const struct {
+        const char* name;
+        bool maximized, fullscreen;
+    } cases[] = {{"normal", false, false}, {"maximized", true, false}, {"fullscreen", false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Configure(640, 480, true);
+        MainWindowScope scope;
+        ASSERT_TRUE(scope.created());
+        HWND window = MainWindow.windowHandle;
+        const WindowRecord saved{area.left + 50, area.top + 40, 501, 301,
+                                 c.maximized,    c.fullscreen};
+        const PlacementDecision decision = DecidePlacement(saved, monitors, 640, 480, true);
+        ASSERT_TRUE(decision.restore) << decision.note;
+        ApplyPlacement(window, decision);
+        ShowPlacedWindow(window, decision);
+        KeepBelowOthers(window);
+        EXPECT_EQ(IsZoomed(window) != FALSE, c.maximized);
+        EXPECT_EQ(FullscreenState.isFullscreen, c.fullscreen);
+        // Read before Wine's driver pulls a maximised window back (see above).
+        EXPECT_EQ(FormatWindowRecord(ReadWindowRecord(window, FullscreenState)),
+                  FormatWindowRecord(saved));
+        if (!c.maximized && !c.fullscreen) {
+            RECT client{};
+            GetClientRect(window, &client);
+            EXPECT_EQ(client.right, ScaleForDpi(501));
+            EXPECT_EQ(client.bottom, ScaleForDpi(301));
+        }
+        SetFullscreen(false);
     }
 }
 

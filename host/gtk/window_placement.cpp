@@ -1,0 +1,69 @@
+#include "host/gtk/window_placement.h"
+
+namespace {
+
+GdkWindowState StateOf(GtkWindow* window) {
+    GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window));
+    return surface ? gdk_window_get_state(surface) : GdkWindowState(0);
+}
+
+bool IsNormal(GdkWindowState state) {
+    return !(state & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN |
+                      GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_TILED));
+}
+
+void Measure(GtkWindow* window, WindowRecord& record) {
+    gtk_window_get_position(window, &record.x, &record.y);
+    gtk_window_get_size(window, &record.width, &record.height);
+}
+
+gboolean OnConfigure(GtkWidget* widget, GdkEvent*, gpointer data) {
+    GtkWindow* window = GTK_WINDOW(widget);
+    if (IsNormal(StateOf(window))) {
+        auto* tracker = static_cast<GtkWindowTracker*>(data);
+        Measure(window, tracker->normal);
+        tracker->seen = true;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+std::vector<MonitorArea> ListMonitorAreas() {
+    std::vector<MonitorArea> monitors;
+    GdkDisplay* display = gdk_display_get_default();
+    const int count = display ? gdk_display_get_n_monitors(display) : 0;
+    for (int i = 0; i < count; ++i) {
+        GdkRectangle work{};
+        gdk_monitor_get_workarea(gdk_display_get_monitor(display, i), &work);
+        monitors.push_back({work.x, work.y, work.x + work.width, work.y + work.height, 1.0f});
+    }
+    return monitors;
+}
+
+void TrackWindowState(GtkWindow* window, GtkWindowTracker& tracker) {
+    // Leaving maximized or fullscreen sends a configure event with the
+    // normal size again, and a state change alone none: both are heard.
+    g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigure), &tracker);
+    g_signal_connect(window, "window-state-event", G_CALLBACK(OnConfigure), &tracker);
+}
+
+WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker) {
+    const GdkWindowState state = StateOf(window);
+    WindowRecord record = tracker.normal;
+    if (!tracker.seen || IsNormal(state)) Measure(window, record);
+    record.maximized = (state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    record.fullscreen = (state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
+    return record;
+}
+
+void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
+                    GtkWindowTracker& tracker) {
+    if (!decision.restore) return;
+    tracker.normal = {decision.x, decision.y, decision.clientWidth, decision.clientHeight};
+    tracker.seen = true;
+    gtk_window_set_default_size(window, decision.clientWidth, decision.clientHeight);
+    gtk_window_resize(window, decision.clientWidth, decision.clientHeight);
+    gtk_window_move(window, decision.x, decision.y);
+    if (decision.maximized) gtk_window_maximize(window);
+}

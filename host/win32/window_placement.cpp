@@ -1,0 +1,128 @@
+#include "host/win32/window_placement.h"
+
+#include <shellscalingapi.h>
+
+#include "host/win32/fullscreen.h"
+
+namespace {
+
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
+
+// Windows 8.1 and later; loaded by name so older systems still start.
+GetDpiForMonitorFunction DpiForMonitorFunction() {
+    static const auto function = [] {
+        HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return shcore ? reinterpret_cast<GetDpiForMonitorFunction>(
+                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    return function;
+}
+
+float SystemScale() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return static_cast<float>(dpi > 0 ? dpi : 96) / 96.0f;
+}
+
+float ScaleOf(HMONITOR monitor) {
+    UINT x = 0, y = 0;
+    const GetDpiForMonitorFunction function = DpiForMonitorFunction();
+    if (function && SUCCEEDED(function(monitor, MDT_EFFECTIVE_DPI, &x, &y)) && x > 0)
+        return static_cast<float>(x) / 96.0f;
+    return SystemScale();
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, RECT*, LPARAM parameter) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        const RECT& work = info.rcWork;
+        reinterpret_cast<std::vector<MonitorArea>*>(parameter)->push_back(
+            {work.left, work.top, work.right, work.bottom, ScaleOf(monitor)});
+    }
+    return TRUE;
+}
+
+// The frame the style puts around a client area of no size.
+RECT FrameOf(DWORD style, DWORD exStyle) {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style & ~static_cast<DWORD>(WS_MAXIMIZE | WS_MINIMIZE), FALSE,
+                       exStyle);
+    return frame;
+}
+
+// GetWindowPlacement gives a top-level window's normal rectangle in
+// workspace coordinates, which are offset by the taskbar when it sits at the
+// top or left of the monitor's work area.
+RECT ScreenFromWorkspace(RECT rect) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &info))
+        OffsetRect(&rect, info.rcWork.left - info.rcMonitor.left,
+                   info.rcWork.top - info.rcMonitor.top);
+    return rect;
+}
+
+}  // namespace
+
+std::vector<MonitorArea> ListMonitorAreas() {
+    std::vector<MonitorArea> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+WindowRecord ReadWindowRecord(HWND window, const FullscreenStateRecord& fullscreen) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window, &placement);
+    DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+
+    WindowRecord record;
+    record.fullscreen = fullscreen.isFullscreen;
+    RECT outer = ScreenFromWorkspace(placement.rcNormalPosition);
+    if (fullscreen.isFullscreen) {
+        // Fullscreen took the frame away; the window's own state is the one
+        // it had before.
+        style = static_cast<DWORD>(fullscreen.savedStyle);
+        exStyle = static_cast<DWORD>(fullscreen.savedExStyle);
+        record.maximized = (style & WS_MAXIMIZE) != 0;
+        // From a normal window, entering fullscreen moved the normal
+        // rectangle too: the one before is what was saved.
+        if (!record.maximized) outer = fullscreen.savedWindowRect;
+    } else {
+        record.maximized =
+            placement.showCmd == SW_SHOWMAXIMIZED ||
+            (placement.showCmd == SW_SHOWMINIMIZED && (placement.flags & WPF_RESTORETOMAXIMIZED));
+        // A normal window's own rectangle needs no conversion.
+        if (!IsIconic(window) && !IsZoomed(window)) GetWindowRect(window, &outer);
+    }
+    const RECT frame = FrameOf(style, exStyle);
+    const float scale = ScaleOf(MonitorFromRect(&outer, MONITOR_DEFAULTTONEAREST));
+    record.x = outer.left;
+    record.y = outer.top;
+    record.width =
+        LogicalFromPhysical((outer.right - outer.left) - (frame.right - frame.left), scale);
+    record.height =
+        LogicalFromPhysical((outer.bottom - outer.top) - (frame.bottom - frame.top), scale);
+    return record;
+}
+
+void ApplyPlacement(HWND window, const PlacementDecision& decision) {
+    if (!decision.restore) return;
+    // Moved while hidden and normal, the rectangle becomes the normal one
+    // that maximizing later keeps for restoring; screen coordinates, unlike
+    // SetWindowPlacement's workspace ones.
+    const RECT frame = FrameOf(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, decision.x, decision.y,
+                 decision.clientWidth + (frame.right - frame.left),
+                 decision.clientHeight + (frame.bottom - frame.top), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowPlacedWindow(HWND window, const PlacementDecision& decision) {
+    ShowWindow(window, decision.restore && decision.maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+    if (decision.restore && decision.fullscreen) SetFullscreen(true);
+}

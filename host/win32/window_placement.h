@@ -1,0 +1,33 @@
+// The main window's remembered state on Windows: read from the window when
+// the app quits, applied to it before it is first shown. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "host/window_state.h"
+
+struct FullscreenStateRecord;
+
+// Every monitor's work area in virtual-screen pixels, with its scale as this
+// process sees it (GetDpiForMonitor; the system DPI where that is missing).
+// The executable is system-DPI aware, so that is the system DPI on every
+// monitor today; a per-monitor aware build would get each monitor's own.
+std::vector<MonitorArea> ListMonitorAreas();
+
+// The window's state for window.json: its normal rectangle whether it is
+// maximized, minimized or fullscreen now (fullscreen holds the rectangle and
+// style it had before, in FullscreenStateRecord), and whether it is
+// maximized (or minimized from maximized) and fullscreen. The client size is
+// in logical pixels at the scale of the monitor the rectangle lies on.
+WindowRecord ReadWindowRecord(HWND window, const FullscreenStateRecord& fullscreen);
+
+// Gives the hidden window the decided position and client size, so that is
+// its normal rectangle; nothing when the decision restores nothing.
+void ApplyPlacement(HWND window, const PlacementDecision& decision);
+
+// Shows the window as decided, in place of the host's ShowWindow(SW_SHOW):
+// maximized when it was, and then fullscreen through SetFullscreen when it
+// was (MainWindow must be this window).
+void ShowPlacedWindow(HWND window, const PlacementDecision& decision);
