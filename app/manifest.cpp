@@ -47,12 +47,17 @@ void ReadAppConfig(const std::string& text, AppConfig& config) {
     config.height = GetIntOr(window, "height", defaults.height);
     config.icon = GetStringOr(window, "icon", defaults.icon);
     config.resizable = GetBoolOr(window, "resizable", defaults.resizable);
+    config.fullscreen = GetBoolOr(window, "fullscreen", defaults.fullscreen);
 
     config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
     const nlohmann::json& settings = document["settings"];
     config.distributionMode = DistributionModeOr(settings, defaults.distributionMode);
     config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
+    config.browserKeys = GetBoolOr(settings, "browser-keys", defaults.browserKeys);
+    config.contextMenu = GetBoolOr(settings, "context-menu", defaults.contextMenu);
+    config.autoplay = GetBoolOr(settings, "autoplay", defaults.autoplay);
+    config.fullscreenKeys = GetBoolOr(settings, "fullscreen-keys", defaults.fullscreenKeys);
 
     const nlohmann::json& messages = document["messages"];
     config.installWebView2Message =

@@ -23,9 +23,14 @@ struct AppConfig {
     std::int32_t height = 768;
     std::wstring icon;
     bool resizable = true;
+    bool fullscreen = false;  // starts fullscreen
     std::wstring chromiumArgs;
     DistributionMode distributionMode = DistributionMode::Evergreen;
     bool enableDevtools = true;
+    bool browserKeys = true;     // the browser's own shortcuts (reload, find, zoom...)
+    bool contextMenu = true;     // the browser's context menu
+    bool autoplay = false;       // media with sound may start without a click
+    bool fullscreenKeys = true;  // F11 and Alt+Enter switch fullscreen
     std::wstring installWebView2Message = DefaultInstallMessage;
     std::wstring downloadingMessage = L"Downloading...";
     std::wstring installWebView2FailedMessage = DefaultInstallFailedMessage;
