@@ -22,7 +22,12 @@ struct GtkHostSettings {
     std::wstring iconPath;  // the window icon's file; empty for the desktop's default
     bool resizable = true;
     bool enableDevtools = true;
-    std::wstring startPage;  // relative to the app origin, query included
+    // The browser's own shortcuts. WebKitGTK binds none to keys (no reload,
+    // zoom, find, print, caret browsing or history key): nothing to stop.
+    bool browserKeys = true;
+    bool contextMenu = true;  // the engine's context menu
+    bool autoplay = false;    // media with sound may start without a click
+    std::wstring startPage;   // relative to the app origin, query included
 };
 
 // What startup hands to the host.
