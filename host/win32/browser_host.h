@@ -20,6 +20,9 @@ std::int64_t SteadyMilliseconds();
 struct BrowserSettings {
     std::wstring additionalArguments;  // handed to the browser as they are
     bool enableDevtools = true;
+    bool browserKeys = true;      // the browser's own shortcuts: reload, find, print, zoom...
+    bool contextMenu = true;      // the browser's default context menu
+    bool autoplay = false;        // media with sound may start without a click
     std::wstring startPage;       // relative to the app origin, query included
     std::wstring failureCaption;  // of the boxes when the control can't start or recover
     // Hears every failure and what was done about it; may be null.
