@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include "host/win32/browser_host.h"
+#include "host/win32/fullscreen.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/win32/window.h"
@@ -94,12 +95,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DPICHANGED: {
             // Moved to a monitor of another scale: the system's rectangle
             // keeps the window the same size to the eye, and the view
-            // follows through WM_SIZE.
+            // follows through WM_SIZE. Fullscreen stays the whole monitor:
+            // the suggestion would be scaled past its edges.
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            if (suggested)
-                SetWindowPos(window, nullptr, suggested->left, suggested->top,
-                             suggested->right - suggested->left, suggested->bottom - suggested->top,
-                             SWP_NOZORDER | SWP_NOACTIVATE);
+            if (!suggested) return 0;
+            RECT target = *suggested;
+            MONITORINFO monitor{};
+            monitor.cbSize = sizeof monitor;
+            if (FullscreenState.isFullscreen &&
+                GetMonitorInfoW(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), &monitor))
+                target = monitor.rcMonitor;
+            SetWindowPos(window, nullptr, target.left, target.top, target.right - target.left,
+                         target.bottom - target.top, SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
         case WM_SIZE:

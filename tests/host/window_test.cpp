@@ -576,6 +576,15 @@ TEST(MainWindow, ControllerFollowsSizeAndPositionOnceItExists) {
     GetClientRect(window, &client);
     EXPECT_TRUE(SameRect(controller.lastBounds, client))
         << Show(controller.lastBounds) << " instead of " << Show(client);
+    // Fullscreen keeps covering the monitor.
+    SetFullscreen(true);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    GetWindowRect(window, &outer);
+    EXPECT_TRUE(SameRect(outer, monitor.rcMonitor)) << Show(outer);
+    SetFullscreen(false);
 
     // Minimised, the client area and so the bounds are empty.
     ShowWindow(window, SW_SHOWMINNOACTIVE);
