@@ -58,6 +58,7 @@ ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     config.icon = GetStringOr(window, "icon", defaults.icon);
     config.resizable = GetBoolOr(window, "resizable", defaults.resizable);
     config.rememberWindow = GetBoolOr(window, "remember", defaults.rememberWindow);
+    config.fullscreen = GetBoolOr(window, "fullscreen", defaults.fullscreen);
 
     config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
@@ -67,6 +68,10 @@ ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     config.distributionMode = *mode;
     config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
     config.singleInstance = GetBoolOr(settings, "single-instance", defaults.singleInstance);
+    config.browserKeys = GetBoolOr(settings, "browser-keys", defaults.browserKeys);
+    config.contextMenu = GetBoolOr(settings, "context-menu", defaults.contextMenu);
+    config.autoplay = GetBoolOr(settings, "autoplay", defaults.autoplay);
+    config.fullscreenKeys = GetBoolOr(settings, "fullscreen-keys", defaults.fullscreenKeys);
 
     const nlohmann::json& messages = section("messages");
     config.installWebView2Message =

@@ -22,10 +22,15 @@ struct AppConfig {
     std::wstring icon;
     bool resizable = true;
     bool rememberWindow = false;  // window.remember: restore the window's place and size
+    bool fullscreen = false;      // window.fullscreen: starts fullscreen
     std::wstring chromiumArgs;
     DistributionMode distributionMode = DistributionMode::Evergreen;
     bool enableDevtools = true;
     bool singleInstance = true;  // settings.single-instance: a second start shows the first
+    bool browserKeys = true;     // the browser's own shortcuts (reload, find, zoom...)
+    bool contextMenu = true;     // the browser's context menu
+    bool autoplay = false;       // media with sound may start without a click
+    bool fullscreenKeys = true;  // F11 and Alt+Enter switch fullscreen
     std::wstring installWebView2Message = DefaultInstallMessage;
     std::wstring downloadingMessage = L"Downloading...";
     std::wstring installWebView2FailedMessage = DefaultInstallFailedMessage;

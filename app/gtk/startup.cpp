@@ -60,6 +60,9 @@ GtkHostSettings GtkHostSettingsOf(const AppConfig& config, const std::wstring& e
     // folder as it stands.
     if (!config.icon.empty()) settings.iconPath = exeFolder + config.icon;
     settings.resizable = config.resizable;
+    settings.browserKeys = config.browserKeys;
+    settings.contextMenu = config.contextMenu;
+    settings.autoplay = config.autoplay;
     settings.enableDevtools = config.enableDevtools;
     return settings;
 }

@@ -33,6 +33,9 @@ BrowserSettings BrowserSettingsOf(const AppConfig& config, DiagnosticsLog& log) 
     BrowserSettings settings;
     settings.additionalArguments = config.chromiumArgs;
     settings.enableDevtools = config.enableDevtools;
+    settings.browserKeys = config.browserKeys;
+    settings.contextMenu = config.contextMenu;
+    settings.autoplay = config.autoplay;
     settings.log = &log;
     return settings;
 }

@@ -211,6 +211,16 @@ void ConfigureSettings(WebKitWebView* view, const GtkHostSettings& host) {
     // blocker has nothing left to guard.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
     webkit_settings_set_media_playback_requires_user_gesture(settings, FALSE);
+    // A swipe back in history would throw the game's state away.
+    webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+    // Handled here, after the page's own contextmenu handlers have run: the
+    // engine's menu is not shown.
+    if (!host.contextMenu)
+        g_signal_connect(
+            view, "context-menu",
+            G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+                           gpointer) -> gboolean { return TRUE; }),
+            nullptr);
 }
 
 void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
@@ -368,10 +378,12 @@ void StartGtkHost(GtkHost& host) {
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     InstallPageBridge(content);
-    // Media with sound may start without a click, as the settings intend;
-    // by default the engine lets only silent media start on its own.
-    WebKitWebsitePolicies* policies =
-        webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
+    // Media with sound starts without a click only when the manifest says so;
+    // otherwise the engine's default, as on Windows: only silent media starts
+    // on its own, and play() with sound is refused with NotAllowedError.
+    WebKitWebsitePolicies* policies = webkit_website_policies_new_with_policies(
+        "autoplay", settings.autoplay ? WEBKIT_AUTOPLAY_ALLOW : WEBKIT_AUTOPLAY_ALLOW_WITHOUT_SOUND,
+        nullptr);
     host.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
                                              "user-content-manager", content, "website-policies",
                                              policies, nullptr));

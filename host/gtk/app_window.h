@@ -23,6 +23,11 @@ struct GtkHostSettings {
     std::wstring iconPath;  // the window icon's file; empty for the desktop's default
     bool resizable = true;
     bool enableDevtools = true;
+    // The browser's own shortcuts. WebKitGTK binds none to keys (no reload,
+    // zoom, find, print, caret browsing or history key): nothing to stop.
+    bool browserKeys = true;
+    bool contextMenu = true;  // the engine's context menu
+    bool autoplay = false;    // media with sound may start without a click
 };
 
 // What startup hands to the host.

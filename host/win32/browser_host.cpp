@@ -46,9 +46,29 @@ bool Register(View* view, HRESULT (View::*add)(Interface*, EventRegistrationToke
     return SUCCEEDED(result);
 }
 
+// One put_ slot of a newer settings interface, asked for by QueryInterface.
+// A runtime that lacks the interface is logged, with what that leaves as
+// the control has it, and setup goes on.
+template <class Newer>
+void PutNewerSetting(ICoreWebView2Settings* settings, const char* name,
+                     HRESULT (STDMETHODCALLTYPE Newer::*put)(BOOL), const char* call, BOOL value,
+                     const char* withoutIt) {
+    ComPtr<Newer> newer;
+    HRESULT result =
+        settings->QueryInterface(__uuidof(Newer), reinterpret_cast<void**>(newer.GetAddressOf()));
+    if (SUCCEEDED(result) && !newer) result = E_NOINTERFACE;
+    if (FAILED(result)) {
+        if (HostLog())
+            HostLog()->Write(std::string("the browser control lacks ") + name + " (" +
+                             ErrorText(result) + "): " + withoutIt);
+        return;
+    }
+    LogIfFailed(HostLog(), call, (newer.Get()->*put)(value));
+}
+
 // What the page may do, set before it loads. A setting the control refuses
 // keeps the control's default; the log says which.
-void ApplySettings(ICoreWebView2Settings* settings, bool enableDevtools) {
+void ApplySettings(ICoreWebView2Settings* settings, const BrowserSettings& browser) {
     const struct {
         const char* call;
         HRESULT (STDMETHODCALLTYPE ICoreWebView2Settings::*put)(BOOL);
@@ -61,11 +81,26 @@ void ApplySettings(ICoreWebView2Settings* settings, bool enableDevtools) {
         {"put_IsWebMessageEnabled", &ICoreWebView2Settings::put_IsWebMessageEnabled, TRUE},
         {"put_IsZoomControlEnabled", &ICoreWebView2Settings::put_IsZoomControlEnabled, FALSE},
         {"put_AreDefaultContextMenusEnabled",
-         &ICoreWebView2Settings::put_AreDefaultContextMenusEnabled, TRUE},
+         &ICoreWebView2Settings::put_AreDefaultContextMenusEnabled,
+         browser.contextMenu ? TRUE : FALSE},
         {"put_AreDevToolsEnabled", &ICoreWebView2Settings::put_AreDevToolsEnabled,
-         enableDevtools ? TRUE : FALSE},
+         browser.enableDevtools ? TRUE : FALSE},
     };
     for (const auto& put : puts) LogIfFailed(HostLog(), put.call, (settings->*put.put)(put.value));
+    // Reload, find, print, zoom and history keys: a reload throws unsaved
+    // progress away, so a game may turn them off.
+    PutNewerSetting(settings, "ICoreWebView2Settings3",
+                    &ICoreWebView2Settings3::put_AreBrowserAcceleratorKeysEnabled,
+                    "put_AreBrowserAcceleratorKeysEnabled", browser.browserKeys ? TRUE : FALSE,
+                    "the browser's own shortcuts stay on");
+    // Always off: pinch zoom slips past the zoom control, and a swipe goes
+    // back in history, taking the game's state with it.
+    PutNewerSetting(settings, "ICoreWebView2Settings5",
+                    &ICoreWebView2Settings5::put_IsPinchZoomEnabled, "put_IsPinchZoomEnabled",
+                    FALSE, "pinch zoom stays on");
+    PutNewerSetting(settings, "ICoreWebView2Settings6",
+                    &ICoreWebView2Settings6::put_IsSwipeNavigationEnabled,
+                    "put_IsSwipeNavigationEnabled", FALSE, "swipe navigation stays on");
 }
 
 }  // namespace
@@ -108,9 +143,15 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
     BrowserHost.userDataFolder = userDataFolder;
     ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
     // Set even when empty, so the control never falls back to arguments of
-    // its own choosing.
+    // its own choosing. The autoplay switch comes last, so it wins over one
+    // the manifest's own arguments name.
+    std::wstring arguments = settings.additionalArguments;
+    if (settings.autoplay) {
+        if (!arguments.empty()) arguments += L' ';
+        arguments += L"--autoplay-policy=no-user-gesture-required";
+    }
     LogIfFailed(HostLog(), "put_AdditionalBrowserArguments",
-                options->put_AdditionalBrowserArguments(settings.additionalArguments.c_str()));
+                options->put_AdditionalBrowserArguments(arguments.c_str()));
     BrowserHost.options = options;
     const HRESULT result = CreateEnvironment(BrowserHost);
     if (FAILED(result))
@@ -155,7 +196,7 @@ HRESULT OnControllerCreated(BrowserHostState* host, HRESULT result,
 
     ComPtr<ICoreWebView2Settings> settings;
     LogIfFailed(HostLog(), "get_Settings", host->webview->get_Settings(settings.GetAddressOf()));
-    if (settings) ApplySettings(settings.Get(), host->settings.enableDevtools);
+    if (settings) ApplySettings(settings.Get(), host->settings);
     settings.Reset();
 
     RECT bounds{};

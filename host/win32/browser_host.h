@@ -24,6 +24,9 @@ extern const wchar_t* const WebView2EngineName;
 struct BrowserSettings {
     std::wstring additionalArguments;  // handed to the browser as they are
     bool enableDevtools = true;
+    bool browserKeys = true;  // the browser's own shortcuts: reload, find, print, zoom...
+    bool contextMenu = true;  // the browser's default context menu
+    bool autoplay = false;    // media with sound may start without a click
     // Hears every refused call; may be null.
     DiagnosticsLog* log = nullptr;
 };

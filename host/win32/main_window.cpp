@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include "host/win32/browser_host.h"
+#include "host/win32/fullscreen.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/win32/window.h"
@@ -60,21 +61,24 @@ bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
     }
 
     const DWORD style = settings.resizable ? ResizableStyle : FixedStyle;
-    const int height = ClampClientSize(ScaleForDpi(settings.height));
-    const int width = ClampClientSize(ScaleForDpi(settings.width));
-    RECT bounds{0, 0, width, height};
-    AdjustWindowRectEx(&bounds, style, FALSE, 0);
-
     // Created hidden: the window is shown once the first page has loaded.
-    MainWindow.windowHandle =
-        CreateWindowExW(0, MainWindowClassName, settings.title.c_str(), style, CW_USEDEFAULT,
-                        CW_USEDEFAULT, bounds.right - bounds.left, bounds.bottom - bounds.top,
-                        nullptr, nullptr, instance, nullptr);
+    // Its size is known once the system has placed it on a monitor.
+    MainWindow.windowHandle = CreateWindowExW(0, MainWindowClassName, settings.title.c_str(), style,
+                                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                              CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (!MainWindow.windowHandle) {
         LogWin32Failure(settings, "CreateWindowExW of the main window");
         ShowMessageBox(L"Failed to create window", settings.failureCaption.c_str(), MB_ICONERROR);
         return false;
     }
+    // Scaled for the monitor the window opens on, not the primary one.
+    const UINT dpi = DpiOfWindow(MainWindow.windowHandle);
+    const SIZE outer =
+        OuterSizeForDpi(ClampClientSize(ScaleForDpi(settings.width, dpi)),
+                        ClampClientSize(ScaleForDpi(settings.height, dpi)), style, dpi);
+    if (!SetWindowPos(MainWindow.windowHandle, nullptr, 0, 0, outer.cx, outer.cy,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
+        LogWin32Failure(settings, "SetWindowPos of the main window");
     return true;
 }
 
@@ -88,6 +92,23 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             // Until the controller exists there is nothing to tell.
             if (BrowserHost.controller) BrowserHost.controller->NotifyParentWindowPositionChanged();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the system's rectangle
+            // keeps the window the same size to the eye, and the view
+            // follows through WM_SIZE. Fullscreen stays the whole monitor:
+            // the suggestion would be scaled past its edges.
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            if (!suggested) return 0;
+            RECT target = *suggested;
+            MONITORINFO monitor{};
+            monitor.cbSize = sizeof monitor;
+            if (FullscreenState.isFullscreen &&
+                GetMonitorInfoW(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), &monitor))
+                target = monitor.rcMonitor;
+            SetWindowPos(window, nullptr, target.left, target.top, target.right - target.left,
+                         target.bottom - target.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
         case WM_SIZE:
             // The view always fills the client area; minimised, that is empty.
             if (BrowserHost.controller) {

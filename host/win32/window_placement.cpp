@@ -1,37 +1,12 @@
 #include "host/win32/window_placement.h"
 
-#include <shellscalingapi.h>
-
 #include "host/win32/fullscreen.h"
+#include "platform/win32/window.h"
 
 namespace {
 
-using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
-
-// Windows 8.1 and later; loaded by name so older systems still start.
-GetDpiForMonitorFunction DpiForMonitorFunction() {
-    static const auto function = [] {
-        HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        return shcore ? reinterpret_cast<GetDpiForMonitorFunction>(
-                            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
-                      : nullptr;
-    }();
-    return function;
-}
-
-float SystemScale() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    return static_cast<float>(dpi > 0 ? dpi : 96) / 96.0f;
-}
-
 float ScaleOf(HMONITOR monitor) {
-    UINT x = 0, y = 0;
-    const GetDpiForMonitorFunction function = DpiForMonitorFunction();
-    if (function && SUCCEEDED(function(monitor, MDT_EFFECTIVE_DPI, &x, &y)) && x > 0)
-        return static_cast<float>(x) / 96.0f;
-    return SystemScale();
+    return static_cast<float>(DpiOfMonitor(monitor)) / 96.0f;
 }
 
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, RECT*, LPARAM parameter) {

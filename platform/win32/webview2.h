@@ -47,22 +47,45 @@ enum COREWEBVIEW2_WEB_ERROR_STATUS : int {
     COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN = 0,
 };
 
+enum COREWEBVIEW2_KEY_EVENT_KIND : int {
+    COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN = 0,
+    COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP = 1,
+    // Alt held, or F10: WM_SYSKEYDOWN and WM_SYSKEYUP.
+    COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN = 2,
+    COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP = 3,
+};
+
+enum COREWEBVIEW2_BROWSER_PROCESS_EXIT_KIND : int {
+    COREWEBVIEW2_BROWSER_PROCESS_EXIT_KIND_NORMAL = 0,
+    COREWEBVIEW2_BROWSER_PROCESS_EXIT_KIND_FAILED = 1,
+};
+
 enum COREWEBVIEW2_PERMISSION_KIND : int {};
 enum COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT : int {};
 
+// Returned by value through an out-pointer: 24 bytes.
+struct COREWEBVIEW2_PHYSICAL_KEY_STATUS {
+    UINT32 RepeatCount;
+    UINT32 ScanCode;
+    BOOL IsExtendedKey;
+    BOOL IsMenuKeyDown;
+    BOOL WasKeyDown;
+    BOOL IsKeyReleased;
+};
+
 // Interfaces that only appear as parameters of slots the host never calls.
-struct ICoreWebView2AcceleratorKeyPressedEventHandler;
-struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
 struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 struct ICoreWebView2CapturePreviewCompletedHandler;
 struct ICoreWebView2ContentLoadingEventHandler;
 struct ICoreWebView2CookieManager;
+struct ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler;
 struct ICoreWebView2DevToolsProtocolEventReceiver;
 struct ICoreWebView2ExecuteScriptCompletedHandler;
 struct ICoreWebView2FocusChangedEventHandler;
 struct ICoreWebView2HistoryChangedEventHandler;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
+struct ICoreWebView2PointerInfo;
 struct ICoreWebView2ScriptDialogOpeningEventHandler;
 struct ICoreWebView2SourceChangedEventHandler;
 struct ICoreWebView2WebResourceResponseReceivedEventHandler;
@@ -92,6 +115,11 @@ struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
 struct ICoreWebView2ProcessFailedEventHandler;
 struct ICoreWebView2NavigationCompletedEventHandler;
+struct ICoreWebView2AcceleratorKeyPressedEventHandler;
+struct ICoreWebView2AcceleratorKeyPressedEventArgs;
+struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
+struct ICoreWebView2BrowserProcessExitedEventHandler;
+struct ICoreWebView2BrowserProcessExitedEventArgs;
 
 struct ICoreWebView2Environment : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
@@ -470,6 +498,93 @@ struct ICoreWebView2NavigationCompletedEventHandler : IUnknown {
                                              ICoreWebView2NavigationCompletedEventArgs* args) = 0;
 };
 
+// Newer interfaces: a runtime may lack any of them, so each is asked for by
+// QueryInterface and its absence is no failure of the host.
+
+struct ICoreWebView2Settings2 : ICoreWebView2Settings {
+    virtual HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR value) = 0;
+};
+
+struct ICoreWebView2Settings3 : ICoreWebView2Settings2 {
+    virtual HRESULT STDMETHODCALLTYPE get_AreBrowserAcceleratorKeysEnabled(BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_AreBrowserAcceleratorKeysEnabled(BOOL value) = 0;
+};
+
+struct ICoreWebView2Settings4 : ICoreWebView2Settings3 {
+    virtual HRESULT STDMETHODCALLTYPE get_IsPasswordAutosaveEnabled(BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_IsPasswordAutosaveEnabled(BOOL value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_IsGeneralAutofillEnabled(BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_IsGeneralAutofillEnabled(BOOL value) = 0;
+};
+
+struct ICoreWebView2Settings5 : ICoreWebView2Settings4 {
+    virtual HRESULT STDMETHODCALLTYPE get_IsPinchZoomEnabled(BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_IsPinchZoomEnabled(BOOL value) = 0;
+};
+
+struct ICoreWebView2Settings6 : ICoreWebView2Settings5 {
+    virtual HRESULT STDMETHODCALLTYPE get_IsSwipeNavigationEnabled(BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_IsSwipeNavigationEnabled(BOOL value) = 0;
+};
+
+struct ICoreWebView2Environment2 : ICoreWebView2Environment {
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateWebResourceRequest(LPCWSTR uri, LPCWSTR method, IStream* postData, LPCWSTR headers,
+                             ICoreWebView2WebResourceRequest** value) = 0;
+};
+
+struct ICoreWebView2Environment3 : ICoreWebView2Environment2 {
+    virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2CompositionController(
+        HWND parentWindow,
+        ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler* handler) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    CreateCoreWebView2PointerInfo(ICoreWebView2PointerInfo** value) = 0;
+};
+
+struct ICoreWebView2Environment4 : ICoreWebView2Environment3 {
+    virtual HRESULT STDMETHODCALLTYPE GetAutomationProviderForWindow(HWND hwnd,
+                                                                     IUnknown** value) = 0;
+};
+
+struct ICoreWebView2Environment5 : ICoreWebView2Environment4 {
+    virtual HRESULT STDMETHODCALLTYPE
+    add_BrowserProcessExited(ICoreWebView2BrowserProcessExitedEventHandler* eventHandler,
+                             EventRegistrationToken* token) = 0;
+    virtual HRESULT STDMETHODCALLTYPE remove_BrowserProcessExited(EventRegistrationToken token) = 0;
+};
+
+struct ICoreWebView2BrowserProcessExitedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2Environment* sender,
+                                             ICoreWebView2BrowserProcessExitedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2BrowserProcessExitedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_BrowserProcessExitKind(COREWEBVIEW2_BROWSER_PROCESS_EXIT_KIND* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* value) = 0;
+};
+
+struct ICoreWebView2AcceleratorKeyPressedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2Controller* sender,
+                                             ICoreWebView2AcceleratorKeyPressedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2AcceleratorKeyPressedEventArgs : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE
+    get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* keyEventKind) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* virtualKey) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* lParam) = 0;
+    virtual HRESULT STDMETHODCALLTYPE
+    get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;
+};
+
+struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, LPCWSTR result) = 0;
+};
+
 // Interface identifiers, so that __uuidof and IID_PPV_ARGS work.
 // clang-format off
 __CRT_UUID_DECL(ICoreWebView2Environment, 0xb96d755e, 0x0319, 0x4e92, 0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc)
@@ -505,6 +620,20 @@ __CRT_UUID_DECL(ICoreWebView2ProcessFailedEventHandler, 0x79e0aea4, 0x990b, 0x42
 __CRT_UUID_DECL(ICoreWebView2ProcessFailedEventArgs, 0x8155a9a4, 0x1474, 0x4a86, 0x8c, 0xae, 0x15, 0x1b, 0x0f, 0xa6, 0xb8, 0xca)
 __CRT_UUID_DECL(ICoreWebView2NavigationCompletedEventHandler, 0xd33a35bf, 0x1c49, 0x4f98, 0x93, 0xab, 0x00, 0x6e, 0x05, 0x33, 0xfe, 0x1c)
 __CRT_UUID_DECL(ICoreWebView2NavigationCompletedEventArgs, 0x30d68b7d, 0x20d9, 0x4752, 0xa9, 0xca, 0xec, 0x84, 0x48, 0xfb, 0xb5, 0xc1)
+__CRT_UUID_DECL(ICoreWebView2Settings2, 0xee9a0f68, 0xf46c, 0x4e32, 0xac, 0x23, 0xef, 0x8c, 0xac, 0x22, 0x4d, 0x2a)
+__CRT_UUID_DECL(ICoreWebView2Settings3, 0xfdb5ab74, 0xaf33, 0x4854, 0x84, 0xf0, 0x0a, 0x63, 0x1d, 0xeb, 0x5e, 0xba)
+__CRT_UUID_DECL(ICoreWebView2Settings4, 0xcb56846c, 0x4168, 0x4d53, 0xb0, 0x4f, 0x03, 0xb6, 0xd6, 0x79, 0x6f, 0xf2)
+__CRT_UUID_DECL(ICoreWebView2Settings5, 0x183e7052, 0x1d03, 0x43a0, 0xab, 0x99, 0x98, 0xe0, 0x43, 0xb6, 0x6b, 0x39)
+__CRT_UUID_DECL(ICoreWebView2Settings6, 0x11cb3acd, 0x9bc8, 0x43b8, 0x83, 0xbf, 0xf4, 0x07, 0x53, 0x71, 0x4f, 0x87)
+__CRT_UUID_DECL(ICoreWebView2Environment2, 0x41f3632b, 0x5ef4, 0x404f, 0xad, 0x82, 0x2d, 0x60, 0x6c, 0x5a, 0x9a, 0x21)
+__CRT_UUID_DECL(ICoreWebView2Environment3, 0x80a22ae3, 0xbe7c, 0x4ce2, 0xaf, 0xe1, 0x5a, 0x50, 0x05, 0x6c, 0xde, 0xeb)
+__CRT_UUID_DECL(ICoreWebView2Environment4, 0x20944379, 0x6dcf, 0x41d6, 0xa0, 0xa0, 0xab, 0xc0, 0xfc, 0x50, 0xde, 0x0d)
+__CRT_UUID_DECL(ICoreWebView2Environment5, 0x319e423d, 0xe0d7, 0x4b8d, 0x92, 0x54, 0xae, 0x94, 0x75, 0xde, 0x9b, 0x17)
+__CRT_UUID_DECL(ICoreWebView2BrowserProcessExitedEventHandler, 0xfa504257, 0xa216, 0x4911, 0xa8, 0x60, 0xfe, 0x88, 0x25, 0x71, 0x28, 0x61)
+__CRT_UUID_DECL(ICoreWebView2BrowserProcessExitedEventArgs, 0x1f00663f, 0xaf8c, 0x4782, 0x9c, 0xdd, 0xdd, 0x01, 0xc5, 0x2e, 0x34, 0xcb)
+__CRT_UUID_DECL(ICoreWebView2AcceleratorKeyPressedEventHandler, 0xb29c7e28, 0xfa79, 0x41a8, 0x8e, 0x44, 0x65, 0x81, 0x1c, 0x76, 0xdc, 0xb2)
+__CRT_UUID_DECL(ICoreWebView2AcceleratorKeyPressedEventArgs, 0x9f760f8a, 0xfb79, 0x42be, 0x99, 0x90, 0x7b, 0x56, 0x90, 0x0f, 0xa9, 0xc7)
+__CRT_UUID_DECL(ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler, 0xb99369f3, 0x9b11, 0x47b5, 0xbc, 0x6f, 0x8e, 0x78, 0x95, 0xfc, 0xea, 0x17)
 // clang-format on
 
 // The loader's two plain C exports.

@@ -1,21 +1,59 @@
 #include "platform/win32/window.h"
 
+#include <shellscalingapi.h>
+
 #include "platform/dpi.h"
 
 namespace {
 
-// Read once: the host never follows a DPI change while it runs. UI thread only.
-float dpiScale = 0.0f;
+// Looked up where they are, since older Windows lacks them: per-monitor
+// DPI came with Windows 8.1, the window's own DPI with Windows 10.
+template <class Function>
+Function SystemFunction(const wchar_t* library, const char* name) {
+    HMODULE module = GetModuleHandleW(library);
+    if (!module) module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+
+UINT SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96u;
+}
 
 }  // namespace
 
-int ScaleForDpi(int logicalPixels) {
-    if (dpiScale == 0.0f) {
-        HDC screen = GetDC(nullptr);
-        dpiScale = static_cast<float>(GetDeviceCaps(screen, LOGPIXELSX)) / 96.0f;
-        ReleaseDC(nullptr, screen);
-    }
-    return ScaleLogicalPixels(logicalPixels, dpiScale);
+UINT DpiOfMonitor(HMONITOR monitor) {
+    const auto getDpiForMonitor =
+        SystemFunction<decltype(&GetDpiForMonitor)>(L"shcore.dll", "GetDpiForMonitor");
+    UINT x = 0, y = 0;
+    if (monitor && getDpiForMonitor &&
+        SUCCEEDED(getDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)) && x > 0)
+        return x;
+    return SystemDpi();
+}
+
+UINT DpiOfWindow(HWND window) {
+    const auto getDpiForWindow =
+        SystemFunction<decltype(&GetDpiForWindow)>(L"user32.dll", "GetDpiForWindow");
+    const UINT dpi = getDpiForWindow ? getDpiForWindow(window) : 0;
+    return dpi > 0 ? dpi : DpiOfMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+}
+
+int ScaleForDpi(int logicalPixels, UINT dpi) {
+    return ScaleLogicalPixels(logicalPixels, static_cast<float>(dpi) / 96.0f);
+}
+
+SIZE OuterSizeForDpi(int clientWidth, int clientHeight, DWORD style, UINT dpi) {
+    const auto adjustForDpi = SystemFunction<decltype(&AdjustWindowRectExForDpi)>(
+        L"user32.dll", "AdjustWindowRectExForDpi");
+    RECT bounds{0, 0, clientWidth, clientHeight};
+    if (!adjustForDpi || !adjustForDpi(&bounds, style, FALSE, 0, dpi))
+        AdjustWindowRectEx(&bounds, style, FALSE, 0);
+    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
 bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure,

@@ -4,9 +4,18 @@
 
 #include <windows.h>
 
-// A size in pixels at 96 dots per inch, scaled to the system DPI (read once,
-// on the first call) and rounded up.
-int ScaleForDpi(int logicalPixels);
+// The dots per inch of a monitor, or of the monitor a window is on, as a
+// per-monitor aware program sees them; the system's DPI on Windows that
+// can't tell one monitor from another.
+UINT DpiOfMonitor(HMONITOR monitor);
+UINT DpiOfWindow(HWND window);
+
+// A size in pixels at 96 dots per inch, scaled to dpi and rounded up.
+int ScaleForDpi(int logicalPixels, UINT dpi);
+
+// The outer size of a window of this style around a client area of
+// clientWidth by clientHeight, with the frame drawn at dpi.
+SIZE OuterSizeForDpi(int clientWidth, int clientHeight, DWORD style, UINT dpi);
 
 // Registers a window class of the host: redrawn whole on resizing, the arrow
 // cursor, the system colour backgroundColor + 1 as its brush and icon as both

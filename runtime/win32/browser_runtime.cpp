@@ -151,8 +151,10 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
         return;
     }
 
-    const int width = ScaleForDpi(300);
-    const int height = ScaleForDpi(90);
+    // Centred on the primary monitor, and scaled for it.
+    const UINT dpi = DpiOfMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    const int width = ScaleForDpi(300, dpi);
+    const int height = ScaleForDpi(90, dpi);
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2;
     const int y = GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2;
     HWND window = CreateWindowExW(0, InstallerWindowClassName, settings.downloadingMessage.c_str(),
@@ -166,8 +168,8 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
 
     RECT client{};
     GetClientRect(window, &client);
-    const int margin = ScaleForDpi(10);
-    const int margins = ScaleForDpi(20);
+    const int margin = ScaleForDpi(10, dpi);
+    const int margins = ScaleForDpi(20, dpi);
     HWND progressBar =
         CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, client.left + margin,
                         client.top + margin, (client.right - client.left) - margins,

@@ -41,6 +41,11 @@ TEST(Manifest, NameAloneGivesEveryDefault) {
     EXPECT_EQ(c.chromiumArgs, L"");
     EXPECT_EQ(c.distributionMode, DistributionMode::Evergreen);
     EXPECT_TRUE(c.enableDevtools);
+    EXPECT_TRUE(c.browserKeys);
+    EXPECT_TRUE(c.contextMenu);
+    EXPECT_FALSE(c.autoplay);
+    EXPECT_TRUE(c.fullscreenKeys);
+    EXPECT_FALSE(c.fullscreen);
     EXPECT_EQ(c.installWebView2Message,
               L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and "
               L"installed for you now.");
@@ -65,6 +70,11 @@ void ExpectSameConfig(const AppConfig& seen, const AppConfig& expected) {
     EXPECT_EQ(seen.chromiumArgs, expected.chromiumArgs);
     EXPECT_EQ(seen.distributionMode, expected.distributionMode);
     EXPECT_EQ(seen.enableDevtools, expected.enableDevtools);
+    EXPECT_EQ(seen.browserKeys, expected.browserKeys);
+    EXPECT_EQ(seen.contextMenu, expected.contextMenu);
+    EXPECT_EQ(seen.autoplay, expected.autoplay);
+    EXPECT_EQ(seen.fullscreenKeys, expected.fullscreenKeys);
+    EXPECT_EQ(seen.fullscreen, expected.fullscreen);
     EXPECT_EQ(seen.installWebView2Message, expected.installWebView2Message);
     EXPECT_EQ(seen.downloadingMessage, expected.downloadingMessage);
     EXPECT_EQ(seen.installWebView2FailedMessage, expected.installWebView2FailedMessage);
@@ -80,6 +90,8 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
         R"({"name":"game","window":{"width":"800","height":null,"resizable":"no"},)"
         R"("settings":{"distribution-mode":null},"messages":{"downloading":false}})",
         R"({"name":"game","window":{"remember":1},"settings":{"single-instance":"no"}})",
+        R"({"name":"game","window":{"fullscreen":1},"settings":{"browser-keys":"no",)"
+        R"("context-menu":0,"autoplay":"yes","fullscreen-keys":null}})",
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);
@@ -98,8 +110,10 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
 TEST(Manifest, EveryKeyIsRead) {
     const AppConfig c = Parse(R"({"name":"n","main":"game/start.html?level=2",
         "window":{"title":"T","width":800,"height":600,"icon":"icon.png","resizable":false,
-        "remember":true},"chromium-args":"--mute-audio","settings":{"distribution-mode":"fixed",
-        "enable-devtools":false,"single-instance":false},
+        "remember":true,"fullscreen":true},
+        "chromium-args":"--mute-audio","settings":{"distribution-mode":"fixed","enable-devtools":false,
+            "single-instance":false,"browser-keys":false,"context-menu":false,"autoplay":true,
+            "fullscreen-keys":false},
         "messages":{"install-webview2":"I","downloading":"D","install-webview2-failed":"F"}})");
     EXPECT_EQ(c.main, L"game/start.html?level=2");
     EXPECT_EQ(c.title, L"T");
@@ -112,6 +126,11 @@ TEST(Manifest, EveryKeyIsRead) {
     EXPECT_EQ(c.chromiumArgs, L"--mute-audio");
     EXPECT_EQ(c.distributionMode, DistributionMode::Fixed);
     EXPECT_FALSE(c.enableDevtools);
+    EXPECT_FALSE(c.browserKeys);
+    EXPECT_FALSE(c.contextMenu);
+    EXPECT_TRUE(c.autoplay);
+    EXPECT_FALSE(c.fullscreenKeys);
+    EXPECT_TRUE(c.fullscreen);
     EXPECT_EQ(c.installWebView2Message, L"I");
     EXPECT_EQ(c.downloadingMessage, L"D");
     EXPECT_EQ(c.installWebView2FailedMessage, L"F");

@@ -239,6 +239,8 @@ struct SetupCase {
     const char* arguments;
     bool devTools;
     const char* navigation;  // after the origin
+    bool contextMenu = true;
+    bool browserKeys = true;
 };
 
 void ExpectSetup(const SetupCase& c, BrowserPath path) {
@@ -284,9 +286,17 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
         "Settings.put_AreDefaultScriptDialogsEnabled value=1 -> 0x00000000",
         "Settings.put_IsWebMessageEnabled value=1 -> 0x00000000",
         "Settings.put_IsZoomControlEnabled value=0 -> 0x00000000",
-        "Settings.put_AreDefaultContextMenusEnabled value=1 -> 0x00000000",
+        std::string("Settings.put_AreDefaultContextMenusEnabled value=") +
+            (c.contextMenu ? "1" : "0") + " -> 0x00000000",
         std::string("Settings.put_AreDevToolsEnabled value=") + (c.devTools ? "1" : "0") +
             " -> 0x00000000",
+        "Settings.QueryInterface iid=ICoreWebView2Settings3 -> 0x00000000",
+        std::string("Settings.put_AreBrowserAcceleratorKeysEnabled value=") +
+            (c.browserKeys ? "1" : "0") + " -> 0x00000000",
+        "Settings.QueryInterface iid=ICoreWebView2Settings5 -> 0x00000000",
+        "Settings.put_IsPinchZoomEnabled value=0 -> 0x00000000",
+        "Settings.QueryInterface iid=ICoreWebView2Settings6 -> 0x00000000",
+        "Settings.put_IsSwipeNavigationEnabled value=0 -> 0x00000000",
         "Controller.put_Bounds bounds=" + bounds + " -> 0x00000000",
         "WebView.add_DocumentTitleChanged handler=object token=null -> 0x00000000",
         "WebView.AddWebResourceRequestedFilter uri=\"" + std::string(Origin) +
@@ -337,18 +347,30 @@ TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
         {"manifest values",
          {{"main", "game/start.html?level=2#top"},
           {"chromium-args", "--disable-gpu --lang=fr"},
-          {"settings", {{"enable-devtools", false}}}},
+          {"settings",
+           {{"enable-devtools", false},
+            {"context-menu", false},
+            {"browser-keys", false},
+            {"autoplay", true}}}},
          fixed,
-         "--disable-gpu --lang=fr",
+         // The autoplay switch after the manifest's own, so it wins.
+         "--disable-gpu --lang=fr --autoplay-policy=no-user-gesture-required",
          false,
-         "game/start.html?level=2#top"},
+         "game/start.html?level=2#top",
+         false,
+         false},
     };
     for (const auto& c : cases) ExpectSetup(c, ThisPath);
 }
 
 TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
     if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the loader library's own case";
-    ExpectSetup({"fixed", nlohmann::json::object(), true, "", true, "index.html"},
+    ExpectSetup({"fixed, autoplay without other arguments",
+                 {{"settings", {{"autoplay", true}}}},
+                 true,
+                 "--autoplay-policy=no-user-gesture-required",
+                 true,
+                 "index.html"},
                 BrowserPath::Loader);
 }
 
@@ -367,8 +389,10 @@ std::vector<std::string> FailureLines() {
 TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
     {
         SCOPED_TRACE("calls setup goes on without");
-        App app(R"({"refuse":{"add_NavigationStarting":"0x80070057",)"
+        // A runtime without the newest settings interfaces, too.
+        App app(R"({"newestSettings":4,"refuse":{"add_NavigationStarting":"0x80070057",)"
                 R"("AddWebResourceRequestedFilter":"0x80004005",)"
+                R"("put_AreBrowserAcceleratorKeysEnabled":"0x80070057",)"
                 R"("put_IsZoomControlEnabled":"0x8000FFFF","put_Bounds":"0x8007000E"}})");
         const Outcome outcome = RunExecutable(app);
         ExpectCleanClose(outcome);
@@ -381,8 +405,18 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
         EXPECT_EQ(Count(outcome.transcript, "WebView.Navigate"), 1u);
         // Both events that show the window are heard: it waits for the page.
         EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
+        EXPECT_EQ(Count(outcome.transcript, "Settings.put_IsPinchZoomEnabled"), 0u);
+        EXPECT_EQ(Count(outcome.transcript, "Settings.put_IsSwipeNavigationEnabled"), 0u);
+        for (const char* lacking :
+             {"the browser control lacks ICoreWebView2Settings5 (error 0x80004002): pinch zoom "
+              "stays on",
+              "the browser control lacks ICoreWebView2Settings6 (error 0x80004002): swipe "
+              "navigation stays on"})
+            EXPECT_EQ(CountContaining(LogEvents(), lacking), 1u) << lacking;
         EXPECT_EQ(FailureLines(), (std::vector<std::string>{
                                       "failed: put_IsZoomControlEnabled (error 0x8000FFFF)",
+                                      "failed: put_AreBrowserAcceleratorKeysEnabled (error "
+                                      "0x80070057)",
                                       "failed: put_Bounds (error 0x8007000E)",
                                       "failed: AddWebResourceRequestedFilter (error 0x80004005)",
                                       "failed: add_NavigationStarting (error 0x80070057)",

@@ -572,6 +572,28 @@ TEST(MainWindow, ControllerFollowsSizeAndPositionOnceItExists) {
     EXPECT_EQ(SendMessageW(window, WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving)), 0);
     EXPECT_EQ(controller.positionCalls, movingCalls + 1);
 
+    // Moved to a monitor of another scale: the window takes the rectangle
+    // the system suggests, and the view follows it.
+    const RECT suggested{40, 30, 40 + 713, 30 + 517};
+    EXPECT_EQ(SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                           reinterpret_cast<LPARAM>(&suggested)),
+              0);
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    EXPECT_TRUE(SameRect(outer, suggested)) << Show(outer);
+    GetClientRect(window, &client);
+    EXPECT_TRUE(SameRect(controller.lastBounds, client))
+        << Show(controller.lastBounds) << " instead of " << Show(client);
+    // Fullscreen keeps covering the monitor.
+    SetFullscreen(true);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    GetWindowRect(window, &outer);
+    EXPECT_TRUE(SameRect(outer, monitor.rcMonitor)) << Show(outer);
+    SetFullscreen(false);
+
     // Minimised, the client area and so the bounds are empty.
     ShowWindow(window, SW_SHOWMINNOACTIVE);
     Pump();
@@ -672,8 +694,8 @@ TEST(MainWindow, RestoresNormalMaximizedAndFullscreenAsSaved) {
         if (!c.maximized && !c.fullscreen) {
             RECT client{};
             GetClientRect(window, &client);
-            EXPECT_EQ(client.right, ScaleForDpi(501));
-            EXPECT_EQ(client.bottom, ScaleForDpi(301));
+            EXPECT_EQ(client.right, ScaleForDpi(501, DpiOfWindow(window)));
+            EXPECT_EQ(client.bottom, ScaleForDpi(301, DpiOfWindow(window)));
         }
         SetFullscreen(false);
     }
@@ -816,6 +838,7 @@ TEST(Executable, CarriesItsManifestAndIconGroup) {
     const size_t dpiAware = text.find("<dpiAware");
     ASSERT_NE(dpiAware, std::string::npos);
     EXPECT_EQ(text.compare(text.find('>', dpiAware), 16, ">true</dpiAware>"), 0);
+    EXPECT_NE(text.find(">PerMonitorV2, System</dpiAwareness>"), std::string::npos);
 
     HRSRC group = FindResourceW(file, L"MAINICON", MAKEINTRESOURCEW(14));
     ASSERT_NE(group, nullptr);

@@ -4,6 +4,7 @@
 // identifiers that QueryInterface relies on.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -230,6 +231,37 @@ const Slot Slots[] = {
     SLOT(ICoreWebView2NavigationCompletedEventArgs, get_NavigationId, 5),
     SLOT(ICoreWebView2ProcessFailedEventHandler, Invoke, 3),
     SLOT(ICoreWebView2NavigationCompletedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2Settings2, get_UserAgent, 21),
+    SLOT(ICoreWebView2Settings2, put_UserAgent, 22),
+    SLOT(ICoreWebView2Settings3, get_AreBrowserAcceleratorKeysEnabled, 23),
+    SLOT(ICoreWebView2Settings3, put_AreBrowserAcceleratorKeysEnabled, 24),
+    SLOT(ICoreWebView2Settings4, get_IsPasswordAutosaveEnabled, 25),
+    SLOT(ICoreWebView2Settings4, put_IsPasswordAutosaveEnabled, 26),
+    SLOT(ICoreWebView2Settings4, get_IsGeneralAutofillEnabled, 27),
+    SLOT(ICoreWebView2Settings4, put_IsGeneralAutofillEnabled, 28),
+    SLOT(ICoreWebView2Settings5, get_IsPinchZoomEnabled, 29),
+    SLOT(ICoreWebView2Settings5, put_IsPinchZoomEnabled, 30),
+    SLOT(ICoreWebView2Settings6, get_IsSwipeNavigationEnabled, 31),
+    SLOT(ICoreWebView2Settings6, put_IsSwipeNavigationEnabled, 32),
+    SLOT(ICoreWebView2Settings6, put_IsBuiltInErrorPageEnabled, 20),
+    SLOT(ICoreWebView2Environment2, CreateWebResourceRequest, 8),
+    SLOT(ICoreWebView2Environment3, CreateCoreWebView2CompositionController, 9),
+    SLOT(ICoreWebView2Environment3, CreateCoreWebView2PointerInfo, 10),
+    SLOT(ICoreWebView2Environment4, GetAutomationProviderForWindow, 11),
+    SLOT(ICoreWebView2Environment5, add_BrowserProcessExited, 12),
+    SLOT(ICoreWebView2Environment5, remove_BrowserProcessExited, 13),
+    SLOT(ICoreWebView2Environment5, remove_NewBrowserVersionAvailable, 7),
+    SLOT(ICoreWebView2BrowserProcessExitedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2BrowserProcessExitedEventArgs, get_BrowserProcessExitKind, 3),
+    SLOT(ICoreWebView2BrowserProcessExitedEventArgs, get_BrowserProcessId, 4),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventHandler, Invoke, 3),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_KeyEventKind, 3),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_VirtualKey, 4),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_KeyEventLParam, 5),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_PhysicalKeyStatus, 6),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_Handled, 7),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, put_Handled, 8),
+    SLOT(ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler, Invoke, 3),
 };
 
 TEST(BrowserInterface, EveryMethodSitsAtItsTableIndex) {
@@ -239,6 +271,11 @@ TEST(BrowserInterface, EveryMethodSitsAtItsTableIndex) {
 TEST(BrowserInterface, ViewTwoContinuesTheViewTable) {
     EXPECT_EQ(SlotOf(&ICoreWebView2_2::Navigate), 5u);
     EXPECT_EQ(SlotOf(&ICoreWebView2_2::add_WindowCloseRequested), 59u);
+}
+
+TEST(BrowserInterface, PhysicalKeyStatusIsSixPackedWords) {
+    EXPECT_EQ(sizeof(COREWEBVIEW2_PHYSICAL_KEY_STATUS), 24u);
+    EXPECT_EQ(offsetof(COREWEBVIEW2_PHYSICAL_KEY_STATUS, IsKeyReleased), 20u);
 }
 
 TEST(BrowserInterface, IdentifiersMatchTheirInterfaces) {
@@ -262,6 +299,25 @@ TEST(BrowserInterface, IdentifiersMatchTheirInterfaces) {
          "{D33A35BF-1C49-4F98-93AB-006E0533FE1C}"},
         {__uuidof(ICoreWebView2NavigationCompletedEventArgs),
          "{30D68B7D-20D9-4752-A9CA-EC8448FBB5C1}"},
+        {__uuidof(ICoreWebView2Settings2), "{EE9A0F68-F46C-4E32-AC23-EF8CAC224D2A}"},
+        {__uuidof(ICoreWebView2Settings3), "{FDB5AB74-AF33-4854-84F0-0A631DEB5EBA}"},
+        {__uuidof(ICoreWebView2Settings4), "{CB56846C-4168-4D53-B04F-03B6D6796FF2}"},
+        {__uuidof(ICoreWebView2Settings5), "{183E7052-1D03-43A0-AB99-98E043B66B39}"},
+        {__uuidof(ICoreWebView2Settings6), "{11CB3ACD-9BC8-43B8-83BF-F40753714F87}"},
+        {__uuidof(ICoreWebView2Environment2), "{41F3632B-5EF4-404F-AD82-2D606C5A9A21}"},
+        {__uuidof(ICoreWebView2Environment3), "{80A22AE3-BE7C-4CE2-AFE1-5A50056CDEEB}"},
+        {__uuidof(ICoreWebView2Environment4), "{20944379-6DCF-41D6-A0A0-ABC0FC50DE0D}"},
+        {__uuidof(ICoreWebView2Environment5), "{319E423D-E0D7-4B8D-9254-AE9475DE9B17}"},
+        {__uuidof(ICoreWebView2BrowserProcessExitedEventHandler),
+         "{FA504257-A216-4911-A860-FE8825712861}"},
+        {__uuidof(ICoreWebView2BrowserProcessExitedEventArgs),
+         "{1F00663F-AF8C-4782-9CDD-DD01C52E34CB}"},
+        {__uuidof(ICoreWebView2AcceleratorKeyPressedEventHandler),
+         "{B29C7E28-FA79-41A8-8E44-65811C76DCB2}"},
+        {__uuidof(ICoreWebView2AcceleratorKeyPressedEventArgs),
+         "{9F760F8A-FB79-42BE-9990-7B56900FA9C7}"},
+        {__uuidof(ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler),
+         "{B99369F3-9B11-47B5-BC6F-8E7895FCEA17}"},
     };
     for (const auto& id : ids) {
         wchar_t text[40];

@@ -8,6 +8,8 @@
 //                  {"object": false} the completion delivers no environment
 //   "controller":  the same three for CreateCoreWebView2Controller
 //   "webview2": false               the view does not answer ICoreWebView2_2
+//   "newestSettings": N             the settings answer ICoreWebView2Settings2
+//                                   to ICoreWebView2SettingsN only (default 6)
 // Each creation call reads the scenario afresh and is answered alike, so a
 // host that starts the browser again is heard in full once more. The last
 // release of an environment or controller is recorded ("... released").
@@ -51,8 +53,24 @@ void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
            " value=" + std::to_string(allow));
 }
 
-class Settings final : public ComObject<ICoreWebView2Settings> {
+// Answers the newer settings interfaces up to the scenario's
+// "newestSettings" (1 to 6, default 6: all of them); asking for any of them
+// is recorded with its answer.
+class Settings final : public ComObject<ICoreWebView2Settings6> {
 public:
+    Settings() : newest_(static_cast<int>(Scenario().value("newestSettings", 6))) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        const HRESULT hr = ComObject<ICoreWebView2Settings6>::QueryInterface(iid, out);
+        const int version = NewerVersion(iid);
+        if (version > 0)
+            Record("Settings.QueryInterface iid=ICoreWebView2Settings" + std::to_string(version) +
+                   " -> " + Hex(hr));
+        else if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2Settings))
+            Record("Settings.QueryInterface iid=other -> " + Hex(hr));
+        return hr;
+    }
+
 #define LS_SETTING(Name)                                                          \
     HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override {                  \
         if (!value) return E_POINTER;                                             \
@@ -75,15 +93,48 @@ public:
     LS_SETTING(AreHostObjectsAllowed)
     LS_SETTING(IsZoomControlEnabled)
     LS_SETTING(IsBuiltInErrorPageEnabled)
+    LS_SETTING(AreBrowserAcceleratorKeysEnabled)
+    LS_SETTING(IsPasswordAutosaveEnabled)
+    LS_SETTING(IsGeneralAutofillEnabled)
+    LS_SETTING(IsPinchZoomEnabled)
+    LS_SETTING(IsSwipeNavigationEnabled)
 #undef LS_SETTING
+    HRESULT STDMETHODCALLTYPE get_UserAgent(LPWSTR* value) override {
+        Record("Settings.get_UserAgent -> 0x80004001");
+        if (value) *value = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE put_UserAgent(LPCWSTR value) override {
+        Record("Settings.put_UserAgent value=" + Quote(value) + " -> 0x80004001");
+        return E_NOTIMPL;
+    }
+
+protected:
+    bool Answers(REFIID iid) override {
+        const int version = NewerVersion(iid);
+        return iid == __uuidof(ICoreWebView2Settings) || (version > 0 && version <= newest_);
+    }
 
 private:
+    // 2 to 6 for a newer settings interface, otherwise 0.
+    static int NewerVersion(REFIID iid) {
+        if (iid == __uuidof(ICoreWebView2Settings2)) return 2;
+        if (iid == __uuidof(ICoreWebView2Settings3)) return 3;
+        if (iid == __uuidof(ICoreWebView2Settings4)) return 4;
+        if (iid == __uuidof(ICoreWebView2Settings5)) return 5;
+        if (iid == __uuidof(ICoreWebView2Settings6)) return 6;
+        return 0;
+    }
+
+    const int newest_;
     // The control's defaults: everything enabled.
     BOOL IsScriptEnabled_ = TRUE, IsWebMessageEnabled_ = TRUE,
          AreDefaultScriptDialogsEnabled_ = TRUE, IsStatusBarEnabled_ = TRUE,
          AreDevToolsEnabled_ = TRUE, AreDefaultContextMenusEnabled_ = TRUE,
          AreHostObjectsAllowed_ = TRUE, IsZoomControlEnabled_ = TRUE,
-         IsBuiltInErrorPageEnabled_ = TRUE;
+         IsBuiltInErrorPageEnabled_ = TRUE, AreBrowserAcceleratorKeysEnabled_ = TRUE,
+         IsPasswordAutosaveEnabled_ = TRUE, IsGeneralAutofillEnabled_ = TRUE,
+         IsPinchZoomEnabled_ = TRUE, IsSwipeNavigationEnabled_ = TRUE;
 };
 
 // A header text as the control reads it: one header per line, name and
