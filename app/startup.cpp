@@ -4,6 +4,7 @@
 #include "app/startup_messages.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
+#include "platform/single_instance.h"
 #include "platform/text.h"
 #include "server/content_server.h"
 #include "server/router.h"
@@ -25,16 +26,19 @@ void LogStart(DiagnosticsLog& log, const StartupPlatform& platform, const AppCon
 
 }  // namespace
 
-SessionSettings SessionSettingsOf(const AppConfig& config, const wchar_t* origin,
-                                  const wchar_t* engineName, DiagnosticsLog& log,
-                                  SteadyClock clock) {
+SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
+                                  const wchar_t* engineName, SteadyClock clock) {
     SessionSettings settings;
     settings.origin = origin;
-    settings.startPage = config.main;
-    settings.caption = config.title;
+    settings.startPage = app.config.main;
+    settings.caption = app.config.title;
     settings.engineName = engineName;
-    settings.log = &log;
+    settings.log = &app.log;
     settings.clock = clock;
+    settings.dataFolder = app.userDataFolder;
+    settings.rememberWindow = app.config.rememberWindow;
+    settings.fullscreenKeys = app.config.fullscreenKeys;
+    settings.startFullscreen = app.config.fullscreen;
     return settings;
 }
 
@@ -61,10 +65,20 @@ int RunStartup(const StartupPlatform& platform) {
         userDataFolder = ComposeUserDataFolder(dataHome, config.name);
     }
 
+    // A second start of the same app shows the first and touches nothing:
+    // two instances would be two writers of one profile, and of its saves.
+    InstanceLock instance;
+    std::string instanceProblem;
+    if (config.singleInstance && !instance.Claim(userDataFolder, instanceProblem)) {
+        AskRunningInstanceToPresent(userDataFolder, 1000);
+        return 0;
+    }
+
     // The log lives in the user data folder, so it can start only now.
     DiagnosticsLog log;
     log.Open(userDataFolder);
     LogStart(log, platform, config);
+    if (!instanceProblem.empty()) log.Write(instanceProblem);
 
     int exitCode = 1;
     ContentServer content(platform.exeFolder + ContentFolderName, &log);
@@ -72,7 +86,8 @@ int RunStartup(const StartupPlatform& platform) {
         log.Write("failed: the start page " + Quoted(config.main) + " is not in the www folder");
         fail(MissingStartPageMessage(config.main), config.title);
     } else {
-        exitCode = platform.run({config, platform.exeFolder, userDataFolder, content, log});
+        exitCode =
+            platform.run({config, platform.exeFolder, userDataFolder, content, log, instance});
         // Streams the engine still holds keep their own mappings alive.
         content.Mappings().ReleaseMappedViews();
     }

@@ -11,6 +11,7 @@
 struct AppConfig;
 class ContentServer;
 class DiagnosticsLog;
+class InstanceLock;
 
 // What the platform's own part of the run is given: all of it lives until
 // the run returns.
@@ -20,6 +21,9 @@ struct StartedApp {
     const std::wstring& userDataFolder;  // exists, or the log says it could not be made
     ContentServer& content;              // serves www beside the executable
     DiagnosticsLog& log;
+    // Held by this instance of the app (or not made at all, which the log
+    // has said) until the run returns.
+    const InstanceLock& instance;
 };
 
 struct StartupPlatform {
@@ -44,10 +48,10 @@ struct StartupPlatform {
 };
 
 // Runs the app and returns the process's exit code: 1 after a failure that
-// has been shown, else the run's.
+// has been shown, 0 when the app runs already (it is asked to come to the
+// front, and nothing else is touched), else the run's.
 int RunStartup(const StartupPlatform& platform);
 
 // The session's settings from the manifest, for an engine serving origin.
-SessionSettings SessionSettingsOf(const AppConfig& config, const wchar_t* origin,
-                                  const wchar_t* engineName, DiagnosticsLog& log,
-                                  SteadyClock clock);
+SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
+                                  const wchar_t* engineName, SteadyClock clock);

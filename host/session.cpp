@@ -20,6 +20,15 @@ bool IsEmptyFrameDocument(std::wstring_view uri) {
 
 }  // namespace
 
+std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings) {
+    if (!settings.rememberWindow) return std::nullopt;
+    std::string reason;
+    auto record = LoadWindowRecord(settings.dataFolder, reason);
+    if (!reason.empty() && settings.log)
+        settings.log->Write("window.json is ignored: " + reason + ": the manifest's size is used");
+    return record;
+}
+
 void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why) {
     log.Write("failed: loading the window icon " + Quoted(icon) + (why.empty() ? "" : ": " + why) +
               ": the standard icon is used");
@@ -58,6 +67,8 @@ void Session::OnShowEventsUnavailable() {
 }
 
 bool Session::OnNavigationStarting(std::wstring_view uri, bool withFrames) {
+    // The quit sequence's own navigation, which ends the page.
+    if (Quitting() && !unloaded_ && uri == L"about:blank") return true;
     return IsAppOriginUri(uri, settings_.origin) || (withFrames && IsEmptyFrameDocument(uri));
 }
 
@@ -87,9 +98,63 @@ void Session::SetFullscreen(bool fullscreen) {
 }
 
 void Session::OnCloseRequested() {
-    if (ending_) return;
+    OnQuitRequested(QuitCause::Page);
+}
+
+std::int64_t Session::QuitElapsedMs() const {
+    return quitStartMs_ ? settings_.clock() - *quitStartMs_ : 0;
+}
+
+void Session::OnQuitRequested(QuitCause cause) {
+    if (ending_ || Quitting()) return;
+    static const char* const causes[] = {
+        "the player closed the window",
+        "the page closed the window",
+        "the user's session ends",
+        "the process was asked to end",
+    };
+    Log(std::string("quitting: ") + causes[static_cast<int>(cause)]);
+    quitStartMs_ = settings_.clock();
+    unloaded_ = false;
+    engine_.UnloadPage(PageUnloadTimeoutMs);
+}
+
+void Session::OnPageUnloaded(UnloadOutcome outcome) {
+    if (ending_ || !Quitting() || unloaded_) return;
+    const std::string elapsed = std::to_string(QuitElapsedMs()) + " ms";
+    if (outcome == UnloadOutcome::Stayed) {
+        Log("the player chose to stay: the app keeps running (after " + elapsed + ")");
+        quitStartMs_.reset();
+        return;
+    }
+    unloaded_ = true;
+    Log(outcome == UnloadOutcome::Unloaded
+            ? "the page unloaded in " + elapsed
+            : "the page did not unload within " + std::to_string(PageUnloadTimeoutMs) +
+                  " ms: the app quits without it");
+    if (settings_.rememberWindow) {
+        if (const auto record = engine_.CurrentWindowRecord())
+            if (!SaveWindowRecord(settings_.dataFolder, *record))
+                Log("failed: saving the window's place to window.json");
+    }
+    engine_.CloseBrowser(BrowserExitTimeoutMs);
+}
+
+void Session::OnBrowserClosed(bool exited) {
+    if (ending_ || !unloaded_) return;
+    Log(exited ? "the browser exited in " + std::to_string(QuitElapsedMs()) + " ms"
+               : "the browser did not exit within " + std::to_string(BrowserExitTimeoutMs) +
+                     " ms: its profile may not be written");
     ending_ = true;
     engine_.Quit();
+}
+
+bool Session::OnFullscreenKey() {
+    if (!settings_.fullscreenKeys || ending_) return false;
+    const bool leaving = fullscreen_;
+    SetFullscreen(!leaving);
+    if (leaving) engine_.ExitElementFullscreen();
+    return true;
 }
 
 void Session::OnTitleChanged(const std::wstring& title) {
@@ -97,6 +162,9 @@ void Session::OnTitleChanged(const std::wstring& title) {
 }
 
 void Session::Show() {
+    // Fullscreen before the first frame: a page can't ask for it before the
+    // player's first click.
+    if (!shown_ && settings_.startFullscreen) SetFullscreen(true);
     shown_ = true;
     engine_.ShowWindow();
 }
@@ -143,7 +211,8 @@ void Session::AskToReload() {
 }
 
 void Session::OnProcessFailed(int kind, const std::string& what) {
-    if (ending_) return;
+    // While quitting the browser's processes end on purpose.
+    if (ending_ || unloaded_) return;
     const std::string failure =
         "process failure: " + (what.empty() ? DescribeProcessFailure(kind) : what);
     switch (recovery_.OnProcessFailed(kind, settings_.clock())) {

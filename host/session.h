@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "host/process_recovery.h"
+#include "host/window_state.h"
 
 class DiagnosticsLog;
 
@@ -43,7 +44,37 @@ public:
     virtual void OpenOutside(const std::wstring& uri) = 0;
     // Ends the main loop; the window goes with it.
     virtual void Quit() = 0;
+
+    // Lets the page end as a browser tab does: beforeunload, pagehide,
+    // visibilitychange (hidden) and unload run. Answered with
+    // Session::OnPageUnloaded once the page has ended, the player chose to
+    // stay, or timeoutMs have passed.
+    virtual void UnloadPage(int timeoutMs) = 0;
+    // Closes the browser so that it writes the profile and its processes
+    // end; answered with Session::OnBrowserClosed once they have ended, or
+    // timeoutMs have passed.
+    virtual void CloseBrowser(int timeoutMs) = 0;
+    // Leaves the page's element fullscreen, when it has one.
+    virtual void ExitElementFullscreen() = 0;
+    // The window's place and size now, for window.json; nothing without a
+    // window.
+    virtual std::optional<WindowRecord> CurrentWindowRecord() = 0;
 };
+
+// Every way the app is asked to quit; each runs the same sequence.
+enum class QuitCause {
+    Window,      // the caption's button, Alt+F4, the system menu, the taskbar
+    Page,        // window.close() or the page's close request
+    SessionEnd,  // the user logs off or the system shuts down
+    Signal,      // the process was asked to end (SIGTERM, SIGINT, SIGHUP)
+};
+
+enum class UnloadOutcome { Unloaded, Stayed, TimedOut };
+
+// The quit sequence's bounds: a hung page or browser never keeps the app
+// open longer than their sum.
+constexpr int PageUnloadTimeoutMs = 2000;
+constexpr int BrowserExitTimeoutMs = 5000;
 
 // Milliseconds of a steady clock, for the recovery bounds.
 using SteadyClock = std::int64_t (*)();
@@ -57,7 +88,17 @@ struct SessionSettings {
     // Hears every failure and what was done about it; may be null.
     DiagnosticsLog* log = nullptr;
     SteadyClock clock = nullptr;
+    // Where window.json is kept, and whether the window's place is saved
+    // there on quitting.
+    std::wstring dataFolder;
+    bool rememberWindow = false;
+    bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
+    bool startFullscreen = false;  // the first frame shown is fullscreen
 };
+
+// The window's place saved by the last run, when the manifest asks for it to
+// be remembered; a file that is not believed is logged and ignored.
+std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings);
 
 // The manifest's window icon did not load and the standard one is used; why
 // is the platform's reason when it gives one.
@@ -97,8 +138,18 @@ public:
     void OnPageMessage(std::wstring_view topPage, const std::wstring& text);
     // The page entered or left element fullscreen.
     void OnFullscreenElementChanged(bool containsFullscreenElement);
-    // The page asked to close its window.
+    // The page asked to close its window: the quit sequence.
     void OnCloseRequested();
+    // Starts the quit sequence: the page unloads, the window's place is
+    // saved, the browser writes its profile and ends, then the loop ends.
+    // Asked again while it runs, it goes on as it is.
+    void OnQuitRequested(QuitCause cause);
+    void OnPageUnloaded(UnloadOutcome outcome);
+    // exited: the browser's processes ended; false when the wait ran out.
+    void OnBrowserClosed(bool exited);
+    // F11 or Alt+Enter: switches fullscreen, leaving element fullscreen too.
+    // False when the manifest turned the keys off (the page gets them then).
+    bool OnFullscreenKey();
     // The document's title changed; the caption follows, an empty title
     // included. An engine that can't tell an empty title from none reports
     // neither.
@@ -116,8 +167,11 @@ public:
     bool IsFullscreen() const { return fullscreen_; }
     // A document has loaded since the start (the window is shown).
     bool DocumentLoaded() const { return documentLoaded_; }
-    // The app is ending after a failure; engine events change nothing now.
+    // The app is ending after a failure or quitting; engine events change
+    // nothing now.
     bool Ending() const { return ending_; }
+    // The quit sequence runs: the page unloads or the browser closes.
+    bool Quitting() const { return quitStartMs_.has_value(); }
     int ExitCode() const { return exitCode_; }
 
 private:
@@ -127,6 +181,7 @@ private:
     void GiveUp(const char* reason);
     void Reload();
     void AskToReload();
+    std::int64_t QuitElapsedMs() const;
 
     const SessionSettings settings_;
     Engine& engine_;
@@ -136,4 +191,6 @@ private:
     bool documentLoaded_ = false;
     bool ending_ = false;
     int exitCode_ = 0;
+    std::optional<std::int64_t> quitStartMs_;
+    bool unloaded_ = false;  // the quit sequence is past the page
 };

@@ -40,8 +40,7 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     host.setup.log = &app.log;
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
-    Session session(SessionSettingsOf(app.config, GtkAppOrigin, WebKitGtkEngineName, app.log,
-                                      &MonotonicMilliseconds),
+    Session session(SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds),
                     *engine);
     host.session = &session;
     StartGtkHost(host);

@@ -63,7 +63,7 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
 
     const std::unique_ptr<Engine> engine = MakeWebView2Engine();
     Session session(
-        SessionSettingsOf(config, AppOrigin, WebView2EngineName, app.log, &SteadyMilliseconds),
+        SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds),
         *engine);
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed

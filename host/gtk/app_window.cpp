@@ -363,6 +363,14 @@ public:
         });
     }
 
+    void UnloadPage(int) override { host_.session->OnPageUnloaded(UnloadOutcome::Unloaded); }
+
+    void CloseBrowser(int) override { host_.session->OnBrowserClosed(true); }
+
+    void ExitElementFullscreen() override {}
+
+    std::optional<WindowRecord> CurrentWindowRecord() override { return std::nullopt; }
+
 private:
     GtkHost& host_;
 };

@@ -8,6 +8,7 @@
 #include "host/win32/environment_options.h"
 #include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
+#include "host/win32/window_placement.h"
 #include "platform/diagnostics_log.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
@@ -300,6 +301,17 @@ public:
             DestroyWindow(MainWindow.windowHandle);
         else
             PostQuitMessage(0);
+    }
+
+    void UnloadPage(int) override { BrowserHost.session->OnPageUnloaded(UnloadOutcome::Unloaded); }
+
+    void CloseBrowser(int) override { BrowserHost.session->OnBrowserClosed(true); }
+
+    void ExitElementFullscreen() override {}
+
+    std::optional<WindowRecord> CurrentWindowRecord() override {
+        if (!MainWindow.windowHandle || !IsWindow(MainWindow.windowHandle)) return std::nullopt;
+        return ReadWindowRecord(MainWindow.windowHandle, FullscreenState);
     }
 };
 

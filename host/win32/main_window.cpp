@@ -61,24 +61,31 @@ bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
     }
 
     const DWORD style = settings.resizable ? ResizableStyle : FixedStyle;
-    // Created hidden: the window is shown once the first page has loaded.
-    // Its size is known once the system has placed it on a monitor.
-    MainWindow.windowHandle = CreateWindowExW(0, MainWindowClassName, settings.title.c_str(), style,
-                                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                              CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    const auto outerFor = [&settings, style](UINT dpi) {
+        return OuterSizeForDpi(ClampClientSize(ScaleForDpi(settings.width, dpi)),
+                               ClampClientSize(ScaleForDpi(settings.height, dpi)), style, dpi);
+    };
+    // Created hidden, at the size for the primary monitor, where the system
+    // places a new window unless told otherwise: the window shown once the
+    // first page has loaded.
+    const UINT primaryDpi = DpiOfMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
+    SIZE outer = outerFor(primaryDpi);
+    MainWindow.windowHandle =
+        CreateWindowExW(0, MainWindowClassName, settings.title.c_str(), style, CW_USEDEFAULT,
+                        CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, nullptr);
     if (!MainWindow.windowHandle) {
         LogWin32Failure(settings, "CreateWindowExW of the main window");
         ShowMessageBox(L"Failed to create window", settings.failureCaption.c_str(), MB_ICONERROR);
         return false;
     }
-    // Scaled for the monitor the window opens on, not the primary one.
+    // Scaled again when it opened on a monitor of another DPI.
     const UINT dpi = DpiOfWindow(MainWindow.windowHandle);
-    const SIZE outer =
-        OuterSizeForDpi(ClampClientSize(ScaleForDpi(settings.width, dpi)),
-                        ClampClientSize(ScaleForDpi(settings.height, dpi)), style, dpi);
-    if (!SetWindowPos(MainWindow.windowHandle, nullptr, 0, 0, outer.cx, outer.cy,
-                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
-        LogWin32Failure(settings, "SetWindowPos of the main window");
+    if (dpi != primaryDpi) {
+        outer = outerFor(dpi);
+        if (!SetWindowPos(MainWindow.windowHandle, nullptr, 0, 0, outer.cx, outer.cy,
+                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
+            LogWin32Failure(settings, "SetWindowPos of the main window");
+    }
     return true;
 }
 

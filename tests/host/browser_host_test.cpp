@@ -30,11 +30,13 @@ SessionSettings Settings() {
 TEST(BrowserHost, CompletionsAfterTheSessionEndedAreDroppedAndReleasingForgetsTheRun) {
     const auto engine = MakeWebView2Engine();
     Session ended(Settings(), *engine);
+    BrowserHost.session = &ended;
+    // Without a view or a window the quit sequence has nothing to wait for,
+    // and the engine quits by posting the quit message.
     ended.OnCloseRequested();
-    // With no main window the engine quits by posting the quit message.
     MSG quit{};
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    BrowserHost.session = &ended;
+    EXPECT_TRUE(ended.Ending());
     Environment environment;
     EXPECT_EQ(OnEnvironmentCreated(&BrowserHost, S_OK, &environment), S_OK);
     EXPECT_EQ(environment.controllersAsked, 0);

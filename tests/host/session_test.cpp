@@ -26,6 +26,18 @@ std::int64_t TestClock() {
     return nowMs;
 }
 
+SessionSettings SettingsOf(const wchar_t* startPage, const wchar_t* caption,
+                           const wchar_t* engineName, DiagnosticsLog* log) {
+    SessionSettings settings;
+    settings.origin = Origin;
+    settings.startPage = startPage;
+    settings.caption = caption;
+    settings.engineName = engineName;
+    settings.log = log;
+    settings.clock = &TestClock;
+    return settings;
+}
+
 class RecordingEngine final : public Engine {
 public:
     std::vector<std::string> calls;
@@ -60,6 +72,18 @@ public:
         calls.push_back("Open " + WideToUtf8(uri));
     }
     void Quit() override { calls.push_back("Quit"); }
+    void UnloadPage(int timeoutMs) override {
+        calls.push_back("UnloadPage " + std::to_string(timeoutMs));
+    }
+    void CloseBrowser(int timeoutMs) override {
+        calls.push_back("CloseBrowser " + std::to_string(timeoutMs));
+    }
+    void ExitElementFullscreen() override { calls.push_back("ExitElementFullscreen"); }
+    std::optional<WindowRecord> CurrentWindowRecord() override {
+        calls.push_back("CurrentWindowRecord");
+        return window;
+    }
+    std::optional<WindowRecord> window;
 };
 
 class SessionTest : public ::testing::Test {
@@ -69,10 +93,11 @@ protected:
         nowMs = 0;
     }
 
-    // Its log's lines without their timestamps.
-    std::vector<std::string> LogLines() const {
+    std::vector<std::string> LogLines() const { return LogLinesOf(log_); }
+    // A log's lines without their timestamps.
+    static std::vector<std::string> LogLinesOf(const DiagnosticsLog& log) {
         std::vector<std::string> lines;
-        const std::string text = ReadWholeFile(log_.path());
+        const std::string text = ReadWholeFile(log.path());
         for (size_t start = 0; start < text.size();) {
             const size_t end = text.find('\n', start);
             lines.push_back(text.substr(start + 25, end - start - 25));
@@ -85,8 +110,7 @@ protected:
     ContentFolder folder_;
     DiagnosticsLog log_;
     RecordingEngine engine;
-    Session session{SessionSettings{Origin, L"index.html?from=manifest", L"My Game", L"Test engine",
-                                    &log_, &TestClock},
+    Session session{SettingsOf(L"index.html?from=manifest", L"My Game", L"Test engine", &log_),
                     engine};
 };
 
@@ -152,8 +176,92 @@ TEST_F(SessionTest, PageMessagesAreHeardFromTheAppsTopPageAndShareTheModeWithEle
     EXPECT_EQ(TakeCalls(), Calls{});
     session.OnPageMessage(AppPage, L"{\"type\":\"close\"}");
     session.OnCloseRequested();  // once is enough
-    EXPECT_EQ(TakeCalls(), Calls{"Quit"});
-    EXPECT_EQ(session.ExitCode(), 0);
+    EXPECT_EQ(TakeCalls(), Calls{"UnloadPage 2000"});
+    EXPECT_EQ(LogLines(), std::vector<std::string>{"quitting: the page closed the window"});
+}
+
+TEST_F(SessionTest, EveryQuitUnloadsThePageSavesTheWindowAndLetsTheBrowserEnd) {
+    const WindowRecord placed{40, 30, 800, 600, true, false};
+    const struct {
+        QuitCause cause;
+        bool remember;
+        UnloadOutcome unload;
+        bool exited;
+        Calls calls;
+        std::vector<std::string> log;
+    } cases[] = {
+        {QuitCause::Window,
+         true,
+         UnloadOutcome::Unloaded,
+         true,
+         {"UnloadPage 2000", "CurrentWindowRecord", "CloseBrowser 5000", "Quit"},
+         {"quitting: the player closed the window", "the page unloaded in 30 ms",
+          "the browser exited in 80 ms"}},
+        {QuitCause::SessionEnd,
+         false,
+         UnloadOutcome::TimedOut,
+         false,
+         {"UnloadPage 2000", "CloseBrowser 5000", "Quit"},
+         {"quitting: the user's session ends",
+          "the page did not unload within 2000 ms: the app quits without it",
+          "the browser did not exit within 5000 ms: its profile may not be written"}},
+        {QuitCause::Signal,
+         true,
+         UnloadOutcome::Stayed,
+         true,
+         {"UnloadPage 2000"},
+         {"quitting: the process was asked to end",
+          "the player chose to stay: the app keeps running (after 30 ms)"}},
+    };
+    for (const auto& c : cases) {
+        ContentFolder folder;
+        DiagnosticsLog log;
+        log.Open(folder.HostPath(L"../data"));
+        RecordingEngine engine;
+        engine.window = placed;
+        SessionSettings settings = SettingsOf(L"", L"My Game", L"E", &log);
+        settings.dataFolder = folder.HostPath(L"../data");
+        settings.rememberWindow = c.remember;
+        Session quitting(settings, engine);
+        nowMs = 1000;
+        quitting.OnQuitRequested(c.cause);
+        quitting.OnQuitRequested(QuitCause::Window);  // goes on as it is
+        EXPECT_TRUE(quitting.OnNavigationStarting(L"about:blank"));
+        nowMs = 1030;
+        quitting.OnPageUnloaded(c.unload);
+        EXPECT_FALSE(quitting.OnNavigationStarting(L"about:blank"));
+        // Past the page the browser ends on purpose: no restart.
+        if (c.unload != UnloadOutcome::Stayed) quitting.OnProcessFailed(BrowserProcessExited);
+        nowMs = 1080;
+        quitting.OnBrowserClosed(c.exited);
+        EXPECT_EQ(engine.calls, c.calls);
+        EXPECT_EQ(quitting.ExitCode(), 0);
+        EXPECT_EQ(quitting.Quitting(), c.unload != UnloadOutcome::Stayed);
+        std::string reason;
+        const auto saved = LoadWindowRecord(settings.dataFolder, reason);
+        EXPECT_EQ(saved.has_value(), c.remember && c.unload != UnloadOutcome::Stayed);
+        if (saved) {
+            EXPECT_EQ(FormatWindowRecord(*saved), FormatWindowRecord(placed));
+        }
+        EXPECT_EQ(LogLinesOf(log), c.log);
+    }
+}
+
+TEST_F(SessionTest, FullscreenKeysSwitchBothWaysLeavingElementFullscreenAndCanBeOff) {
+    EXPECT_TRUE(session.OnFullscreenKey());
+    session.OnFullscreenElementChanged(true);
+    EXPECT_TRUE(session.OnFullscreenKey());
+    EXPECT_FALSE(session.IsFullscreen());
+    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Windowed", "ExitElementFullscreen"}));
+
+    SessionSettings settings = SettingsOf(L"", L"T", L"E", &log_);
+    settings.fullscreenKeys = false;
+    settings.startFullscreen = true;
+    Session keysOff(settings, engine);
+    EXPECT_FALSE(keysOff.OnFullscreenKey());
+    keysOff.OnDocumentLoaded();
+    keysOff.OnDocumentLoaded();
+    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Show", "Show"}));
 }
 
 TEST_F(SessionTest, TheWindowShowsOnEachDocumentOrOnceANavigationEndsWithoutOne) {
@@ -168,7 +276,7 @@ TEST_F(SessionTest, TheWindowShowsOnEachDocumentOrOnceANavigationEndsWithoutOne)
     EXPECT_EQ(TakeCalls(), (Calls{"Show", "Show", "Show", "Caption ", "Caption Score 3"}));
     EXPECT_TRUE(session.DocumentLoaded());
 
-    Session early(SessionSettings{Origin, L"", L"T", L"E", &log_, &TestClock}, engine);
+    Session early(SettingsOf(L"", L"T", L"E", &log_), engine);
     early.OnShowEventsUnavailable();
     early.OnNavigationCompleted();
     EXPECT_EQ(TakeCalls(), Calls{"Show"});
@@ -217,7 +325,7 @@ TEST_F(SessionTest, CrashedPagesAreReloadedThreeTimesAMinuteThenTheAppStops) {
     // A page the engine won't reload stops the app at once.
     RecordingEngine refusing;
     refusing.reloadWorks = false;
-    Session other(SessionSettings{Origin, L"", L"My Game", L"E", &log_, &TestClock}, refusing);
+    Session other(SettingsOf(L"", L"My Game", L"E", &log_), refusing);
     other.OnProcessFailed(RenderProcessExited);
     EXPECT_EQ(refusing.calls, (Calls{"Reload", stopped[0], "Quit"}));
     EXPECT_EQ(LogLines().back(), "the app stops: the page could not be reloaded");
