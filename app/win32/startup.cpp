@@ -98,8 +98,10 @@ int RunHost(const StartupInputs& inputs, const AppConfig& config,
     // beside the executable, or the built-in one when there is none.
     LoadWebView2Loader(inputs.exeFolder);
 
-    const RuntimeCheck runtime = EnsureBrowserRuntime(
-        inputs.instance, RuntimeSettingsOf(config, icon, log), userDataFolder, inputs.installerUrl);
+    RuntimeSettings runtimeSettings = RuntimeSettingsOf(config, icon, log);
+    runtimeSettings.exeFolder = inputs.exeFolder;
+    const RuntimeCheck runtime =
+        EnsureBrowserRuntime(inputs.instance, runtimeSettings, userDataFolder, inputs.installerUrl);
     if (!runtime.usable) return 1;
 
     MainWindowSettings window = MainWindowSettingsOf(config, icon);
