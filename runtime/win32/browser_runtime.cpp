@@ -103,10 +103,11 @@ InstallFailure RunInstaller(const RuntimeSettings& settings, const std::wstring&
 }
 
 // Checks the installer at path and runs it only when it is a program the
-// vendor signed. It stays open, shared for reading only, from its check to
-// its start, so it can't change in between. A downloaded one (arrived as the
-// partial download) takes the installer's place once it has passed, or is
-// deleted when it fails; a shipped one is never touched.
+// vendor signed. It stays open, shared for reading and renaming but never
+// for writing, from its check to its start, so it can't change in between.
+// A downloaded one (arrived as the partial download) takes the installer's
+// place once it has passed, or is deleted when it fails; a shipped one is
+// never touched.
 InstallFailure CheckAndRunInstaller(const RuntimeSettings& settings, const std::wstring& path,
                                     const std::wstring& userDataFolder, bool downloaded) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,

@@ -12,8 +12,8 @@ struct InstallerSignature {
     std::wstring signerOrganisation;  // empty when unsigned or unnamed
 };
 
-// Checks the file at path, open as file for reading and shared for reading
-// only, so it can't change between the check and its start. No window is
+// Checks the file at path, open as file for reading and shared with no
+// writer, so it can't change between the check and its start. No window is
 // shown; revocation is checked for the whole chain, with the system's own
 // policy for a revocation server that can't be reached.
 InstallerSignature CheckInstallerSignature(const std::wstring& path, HANDLE file);

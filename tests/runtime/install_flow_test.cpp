@@ -140,49 +140,57 @@ TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
 // A failed download must not run whatever lies at the installer's path: here
 // a working installer planted there earlier, which would provide the runtime.
 // A page served in place of the program counts as a failed download, and so
-// does a program the server hands over with a refusal.
+// do a program handed over with a refusal and one the vendor did not sign as
+// it is (unsigned, another organisation's, changed after signing), which is
+// deleted.
 TEST(InstallFlow, FailedDownloadStartsNothing) {
     struct Case {
         const char* name;
-        bool plant;
-        const char* servedPage;  // null: nothing listens at the address
+        bool plant, serve;  // serve false: nothing listens at the address
+        std::string body;
         int status;
         const char* logged;
         const wchar_t* reason;  // its beginning
     };
     const char* const noProgram = "failed: the download arrived but is no program";
-    const wchar_t* const notInstaller =
-        L"What was downloaded is not the installer: the network "
-        L"may want you to sign in first.";
-    const char* const signedProgram = "(the signed installer)";
+    const wchar_t* const notInstaller = L"What was downloaded is not the installer";
     const Case cases[] = {
-        {"unreachable, nothing planted", false, nullptr, 200, "failed: the download (error 0x8",
+        {"unreachable, nothing planted", false, false, "", 200, "failed: the download (error 0x8",
          L"The installer could not be downloaded"},
-        {"unreachable, installer planted", true, nullptr, 200, "failed: the download (error 0x8",
+        {"unreachable, installer planted", true, false, "", 200, "failed: the download (error 0x8",
          L"The installer could not be downloaded"},
-        {"sign-in page, installer planted", true, "<html><body>Sign in first</body></html>", 200,
-         noProgram, notInstaller},
-        {"empty answer, nothing planted", false, "", 200, noProgram, notInstaller},
-        {"refused with a program", false, signedProgram, 403,
+        {"sign-in page, installer planted", true, true, "<html><body>Sign in first</body></html>",
+         200, noProgram, notInstaller},
+        {"empty answer, nothing planted", false, true, "", 200, noProgram, notInstaller},
+        {"refused with a program", false, true, SignedInstaller("vendor"), 403,
          "failed: the download: the server answered HTTP 403",
          L"The download server refused the download (HTTP 403)."},
+        {"unsigned", true, true, ReadFileBytes(FakeInstallerPath()), 200,
+         "failed: the installer is not signed (trust result 0x800B0100: no signature); not run, "
+         "deleted",
+         L"The installer is not signed, so it was not run."},
+        {"foreign", true, true, SignedInstaller("foreign"), 200,
+         "failed: the installer is signed by \"Other Games Ltd\", not \"Microsoft Corporation\"",
+         L"The installer is not signed by Microsoft, so it was not run."},
+        {"tampered", false, true, Tampered(SignedInstaller("vendor")), 200,
+         "failed: the installer's signature does not match its content (trust result 0x80096010",
+         L"The installer was changed after it was signed, so it was not run."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
-        const std::string planted = ReadFileBytes(FakeInstallerPath());
+        const std::string planted = SignedInstaller("vendor");
         if (c.plant) {
             MakeFolders(flow.userDataFolder);
             WriteFileBytes(Installer(flow), planted);
         }
         ServedFile page;
-        if (c.servedPage)
-            page.body = c.servedPage == signedProgram ? SignedInstaller("vendor") : c.servedPage;
+        page.body = c.body;
         page.status = c.status;
         LoopbackServer server(page);
         FlowOptions options;
         options.environment = flow.InstallerEnvironment(true);
-        const std::wstring url = c.servedPage ? server.Url() : UnreachableUrl();
+        const std::wstring url = c.serve ? server.Url() : UnreachableUrl();
         const FlowRun flowRun = RunFlow(flow, url, options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
@@ -190,7 +198,7 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
         EXPECT_EQ(flowRun.run.boxes[1].text.rfind(FailureBox(c.reason), 0), 0u)
             << Utf8(flowRun.run.boxes[1].text);
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
-        EXPECT_EQ(server.Requests(), c.servedPage ? 1 : 0);
+        EXPECT_EQ(server.Requests(), c.serve ? 1 : 0);
         EXPECT_FALSE(FileExists(flow.installerLog));
         EXPECT_FALSE(FileExists(flow.marker));
         EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
@@ -231,53 +239,6 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
                        {"downloading the runtime installer from " + WideToUtf8(server.Url()),
                         "failed: moving the download to the installer's place (Win32 error 5)",
                         "the runtime is still missing after the installation", "exit code 1"});
-}
-
-// Only the vendor's signature runs a download: one unsigned, one signed for
-// another organisation and one changed after signing are deleted unstarted,
-// and an earlier installer stays as it was.
-TEST(InstallFlow, RefusedSignatureStartsNothingAndDeletesTheDownload) {
-    const struct {
-        const char* name;
-        std::string body;
-        const char* logged;
-        const wchar_t* reason;
-    } cases[] = {
-        {"unsigned", ReadFileBytes(FakeInstallerPath()),
-         "failed: the installer is not signed (trust result 0x800B0100: no signature)",
-         L"The installer is not signed, so it was not run."},
-        {"foreign", SignedInstaller("foreign"),
-         "failed: the installer is signed by \"Other Games Ltd\", not \"Microsoft Corporation\"",
-         L"The installer is not signed by Microsoft, so it was not run."},
-        {"tampered", Tampered(SignedInstaller("vendor")),
-         "failed: the installer's signature does not match its content (trust result "
-         "0x80096010",
-         L"The installer was changed after it was signed, so it was not run."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
-        MakeFolders(flow.userDataFolder);
-        WriteFileBytes(Installer(flow), "an earlier installer");
-        ServedFile file;
-        file.body = c.body;
-        LoopbackServer server(file);
-        FlowOptions options;
-        options.environment = flow.InstallerEnvironment(true);
-        const FlowRun flowRun = RunFlow(flow, server.Url(), options);
-        EXPECT_FALSE(flowRun.run.timedOut);
-        EXPECT_EQ(flowRun.run.exitCode, 1u);
-        ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
-                                  {FailureBox(c.reason), BoxIcon::Error}});
-        EXPECT_EQ(server.Requests(), 1);
-        EXPECT_FALSE(FileExists(flow.installerLog));
-        EXPECT_FALSE(FileExists(flow.marker));
-        EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
-        EXPECT_EQ(ReadFileBytes(Installer(flow)), "an earlier installer");
-        ExpectLinesInOrder(LogEvents(flow.userDataFolder),
-                           {"signature of the runtime installer: trust result ", c.logged,
-                            "the runtime is still missing after the installation"});
-    }
 }
 
 // A shipped installer is checked like a download and run where it lies,

@@ -62,7 +62,9 @@ TEST(JudgeDownload, AStatusOtherThanSuccessWinsOverTheResult) {
     }
 }
 
-TEST(InstallFailureReasons, EachFailureHasItsLogLineAndPlayerLine) {
+// The reasons the flow tests under Wine can't bring about; those tests read
+// the others from the log and the box.
+TEST(InstallFailureReasons, NameTheCodeAndItsMeaningWhereOneIsKnown) {
     const struct {
         InstallFailure failure;
         const char* log;
@@ -74,50 +76,19 @@ TEST(InstallFailureReasons, EachFailureHasItsLogLineAndPlayerLine) {
         {{Kind::DownloadFailed, 0x80070070, L""},
          "the download (error 0x80070070)",
          L"The installer could not be downloaded."},
-        {{Kind::HttpStatus, 403, L""},
-         "the download: the server answered HTTP 403",
-         L"The download server refused the download (HTTP 403)."},
-        {{Kind::NotAProgram, 0, L""},
-         "the download arrived but is no program",
-         L"What was downloaded is not the installer: the network may want you to sign in "
-         L"first."},
-        {{Kind::Unsigned, TrustResult::NoSignature, L""},
-         "the installer is not signed (trust result 0x800B0100: no signature)",
-         L"The installer is not signed, so it was not run."},
-        {{Kind::Tampered, TrustResult::BadDigest, L""},
-         "the installer's signature does not match its content (trust result 0x80096010: "
-         "changed after it was signed)",
-         L"The installer was changed after it was signed, so it was not run."},
         {{Kind::UntrustedSignature, TrustResult::UntrustedRoot, L""},
          "the installer's signature is not trusted (trust result 0x800B0109: untrusted root)",
          L"The installer's signature is not trusted on this computer, so it was not run."},
-        {{Kind::ForeignSigner, 0, L"Other Games Ltd"},
-         "the installer is signed by \"Other Games Ltd\", not \"Microsoft Corporation\" (trust "
-         "result 0x00000000: trusted)",
-         L"The installer is not signed by Microsoft, so it was not run."},
-        {{Kind::NotStarted, 193, L""},
-         "starting the runtime installer (Win32 error 193)",
-         L"The installer could not be started."},
-        {{Kind::InstallerFailed, 0x80042193, L""},
-         "the runtime installer ended with exit code 2147754387 (0x80042193: the download "
-         "server refused the runtime (HTTP 403))",
-         L"The installer failed (error 0x80042193): the download server refused the runtime "
-         L"(HTTP 403)."},
         {{Kind::InstallerFailed, 1603, L""},
          "the runtime installer ended with exit code 1603 (0x00000643)",
          L"The installer failed (error 0x00000643)."},
-        {{Kind::NothingInstalled, 0, L""},
-         "the runtime installer ended with exit code 0 but installed no runtime",
-         L"The installer ended without installing the runtime."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.log);
         EXPECT_EQ(LogReason(c.failure), c.log);
-        EXPECT_EQ(PlayerReason(c.failure), c.player);
         EXPECT_EQ(FailureBoxText(L"Failed.", c.failure), std::wstring(L"Failed.\n\n") + c.player);
     }
     EXPECT_EQ(FailureBoxText(L"Failed.", {}), L"Failed.");
-    EXPECT_EQ(LogReason({}), "");
 }
 
 }  // namespace

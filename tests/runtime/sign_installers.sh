@@ -3,9 +3,8 @@
 #   sign_installers.sh fake_installer.exe OUTDIR
 # OUTDIR gets root.der (the test root the tests trust) and the fake installer
 # signed by a code-signing certificate of that root for the vendor's
-# organisation (vendor.exe), for another organisation (foreign.exe), and for
-# the vendor's organisation by a root nobody trusts (stranger.exe).
-# No certificate names a revocation list.
+# organisation (vendor.exe) and for another organisation (foreign.exe). No
+# certificate names a revocation list.
 set -eu
 installer=$1
 out=$2
@@ -36,8 +35,6 @@ sign() { # ROOT ORGANISATION OUTPUT: the installer signed by a new leaf of ROOT
 }
 
 root test-root
-root stranger-root
 sign test-root "Microsoft Corporation" vendor
 sign test-root "Other Games Ltd" foreign
-sign stranger-root "Microsoft Corporation" stranger
 openssl x509 -in test-root.pem -outform DER -out root.der
