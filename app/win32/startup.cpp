@@ -52,9 +52,10 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     // beside the executable, or the built-in one when there is none.
     LoadWebView2Loader(app.exeFolder);
 
-    const RuntimeCheck runtime =
-        EnsureBrowserRuntime(inputs.instance, RuntimeSettingsOf(config, icon, app.log),
-                             app.userDataFolder, inputs.installerUrl);
+    RuntimeSettings runtimeSettings = RuntimeSettingsOf(config, icon, app.log);
+    runtimeSettings.exeFolder = app.exeFolder;
+    const RuntimeCheck runtime = EnsureBrowserRuntime(inputs.instance, runtimeSettings,
+                                                      app.userDataFolder, inputs.installerUrl);
     if (!runtime.usable) return 1;
 
     MainWindowSettings window = MainWindowSettingsOf(config, icon);

@@ -10,9 +10,13 @@
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
 #include "runtime/download_progress.h"
+#include "runtime/win32/installer_signature.h"
 
 const wchar_t* const RuntimeInstallerUrl = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 const wchar_t* const FixedRuntimeFolder = L"webview2";
+const wchar_t* const ShippedInstallerFolder = L"webview2-installer";
+const wchar_t* const ShippedInstallerNames[2] = {L"MicrosoftEdgeWebView2RuntimeInstallerX64.exe",
+                                                 L"MicrosoftEdgeWebview2Setup.exe"};
 
 namespace {
 
@@ -58,40 +62,112 @@ void ShowRuntimeBox(const RuntimeSettings& settings, const wchar_t* text, UINT i
 
 // A download can report success and still not be a program: an empty answer
 // from a connection that closed early, or a sign-in page of a captive network.
-// Windows programs begin with "MZ".
-bool IsProgramFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+// Windows programs begin with "MZ". Reads from the start and goes back there.
+bool IsProgramFile(HANDLE file) {
     char start[2] = {};
     DWORD read = 0;
     const bool program = ReadFile(file, start, sizeof start, &read, nullptr) &&
                          read == sizeof start && start[0] == 'M' && start[1] == 'Z';
-    CloseHandle(file);
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     return program;
 }
 
-// Runs the downloaded installer from the user data folder, without arguments,
-// and waits for it. Its exit code says nothing to the check, only to the log:
-// the next check decides.
-void RunInstaller(const RuntimeSettings& settings, const std::wstring& path,
-                  const std::wstring& userDataFolder) {
+// Runs the installer without arguments from the user data folder and waits
+// for it. Its exit code only explains a runtime that is still missing: the
+// next check decides.
+InstallFailure RunInstaller(const RuntimeSettings& settings, const std::wstring& path,
+                            const std::wstring& userDataFolder) {
     wchar_t commandLine[1] = {L'\0'};
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
+    InstallFailure failure;
     if (!CreateProcessW(path.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
                         userDataFolder.c_str(), &startup, &process)) {
-        LogWin32Failure(settings, "CreateProcessW of the runtime installer");
-        return;
+        failure.kind = InstallFailureKind::NotStarted;
+        failure.code = GetLastError();
+        Log(settings, "failed: " + LogReason(failure));
+        return failure;
     }
     Log(settings, "runtime installer started");
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
-    Log(settings, "runtime installer ended with exit code " + std::to_string(exitCode));
+    Log(settings, "runtime installer ended with exit code " + DescribeExitCode(exitCode));
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    failure.kind =
+        exitCode == 0 ? InstallFailureKind::NothingInstalled : InstallFailureKind::InstallerFailed;
+    failure.code = exitCode;
+    return failure;
+}
+
+// Checks the installer at path and runs it only when it is a program the
+// vendor signed. It stays open, shared for reading and renaming but never
+// for writing, from its check to its start, so it can't change in between.
+// A downloaded one (arrived as the partial download) takes the installer's
+// place once it has passed, or is deleted when it fails; a shipped one is
+// never touched.
+InstallFailure CheckAndRunInstaller(const RuntimeSettings& settings, const std::wstring& path,
+                                    const std::wstring& userDataFolder, bool downloaded) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    InstallFailure failure;
+    if (file == INVALID_HANDLE_VALUE) {
+        failure.kind = InstallFailureKind::NotStarted;
+        failure.code = GetLastError();
+        Log(settings, "failed: opening the runtime installer " + WideToUtf8(path) +
+                          " (Win32 error " + std::to_string(failure.code) + ")");
+        return failure;
+    }
+    const auto refuse = [&](const InstallFailure& refused) {
+        CloseHandle(file);
+        if (downloaded) DeleteFileW(path.c_str());
+        Log(settings, "failed: " + LogReason(refused) + "; not run" +
+                          (downloaded ? ", deleted" : ", left where it is: " + WideToUtf8(path)));
+        return refused;
+    };
+    if (!IsProgramFile(file)) {
+        failure.kind = InstallFailureKind::NotAProgram;
+        return refuse(failure);
+    }
+    const InstallerSignature signature = CheckInstallerSignature(path, file);
+    Log(settings,
+        "signature of the runtime installer: " + DescribeTrustResult(signature.trustResult) +
+            (signature.signerOrganisation.empty()
+                 ? std::string()
+                 : ", signed by \"" + WideToUtf8(signature.signerOrganisation) + "\""));
+    failure = JudgeSignature(signature.trustResult, signature.signerOrganisation);
+    if (failure.kind != InstallFailureKind::None) return refuse(failure);
+
+    std::wstring installer = path;
+    if (downloaded) {
+        installer = InstallerPath(userDataFolder);
+        if (!MoveFileExW(path.c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            failure.kind = InstallFailureKind::NotStarted;
+            failure.code = GetLastError();
+            LogWin32Failure(settings, "moving the download to the installer's place");
+            CloseHandle(file);
+            DeleteFileW(path.c_str());
+            return failure;
+        }
+        Log(settings, "download complete: " + WideToUtf8(installer));
+    }
+    failure = RunInstaller(settings, installer, userDataFolder);
+    CloseHandle(file);
+    return failure;
+}
+
+// The first of ShippedInstallerNames in the shipped folder; empty for none.
+std::wstring ShippedInstaller(const std::wstring& exeFolder) {
+    if (exeFolder.empty()) return L"";
+    for (const wchar_t* name : ShippedInstallerNames) {
+        const std::wstring path = exeFolder + ShippedInstallerFolder + L"\\" + name;
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return path;
+    }
+    return L"";
 }
 
 }  // namespace
@@ -121,34 +197,44 @@ RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& set
     }
     // However the notice is dismissed, the installation follows.
     ShowRuntimeBox(settings, settings.installMessage.c_str(), MB_ICONINFORMATION);
-    InstallBrowserRuntime(instance, userDataFolder, settings, installerUrl);
+    const InstallFailure failure =
+        InstallBrowserRuntime(instance, userDataFolder, settings, installerUrl);
     runtime.usable = RuntimeAvailable(settings, nullptr);
     if (!runtime.usable) {
         Log(settings, "the runtime is still missing after the installation");
-        ShowRuntimeBox(settings, settings.installFailedMessage.c_str(), MB_ICONERROR);
+        ShowRuntimeBox(settings, FailureBoxText(settings.installFailedMessage, failure).c_str(),
+                       MB_ICONERROR);
     }
     return runtime;
 }
 
-void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolder,
-                           const RuntimeSettings& settings, const std::wstring& installerUrl) {
+InstallFailure InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolder,
+                                     const RuntimeSettings& settings,
+                                     const std::wstring& installerUrl) {
+    // A file standing where the folder belongs is no folder either. The
+    // installer runs there, shipped or downloaded.
+    if (!CreateFolder(userDataFolder)) {
+        LogWin32Failure(settings, "creating the user data folder");
+        ShowRuntimeBox(settings, L"Failed to create user data directory", MB_ICONERROR);
+        return {};
+    }
+    // A shipped installer needs no download, and no progress window either.
+    const std::wstring shipped = ShippedInstaller(settings.exeFolder);
+    if (!shipped.empty()) {
+        Log(settings, "using the shipped runtime installer " + WideToUtf8(shipped));
+        return CheckAndRunInstaller(settings, shipped, userDataFolder, false);
+    }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     if (!InitCommonControlsEx(&controls)) {
         LogWin32Failure(settings, "InitCommonControlsEx");
         ShowRuntimeBox(settings, L"Failed to initialize common controls", MB_ICONERROR);
-        return;
-    }
-    // A file standing where the folder belongs is no folder either.
-    if (!CreateFolder(userDataFolder)) {
-        LogWin32Failure(settings, "creating the user data folder");
-        ShowRuntimeBox(settings, L"Failed to create user data directory", MB_ICONERROR);
-        return;
+        return {};
     }
     if (!RegisterHostWindowClass(instance, InstallerWindowClassName, InstallerWindowProc,
                                  COLOR_MENU, settings.icon)) {
         LogWin32Failure(settings, "RegisterClassExW of the progress window");
         ShowRuntimeBox(settings, L"Failed to register window class", MB_ICONERROR);
-        return;
+        return {};
     }
 
     // Centred on the primary monitor, and scaled for it.
@@ -163,7 +249,7 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
     if (!window) {
         LogWin32Failure(settings, "CreateWindowExW of the progress window");
         ShowRuntimeBox(settings, L"Failed to create window", MB_ICONERROR);
-        return;
+        return {};
     }
 
     RECT client{};
@@ -177,7 +263,6 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
     SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendMessageW(progressBar, PBM_SETSTEP, 1, 0);
 
-    const std::wstring installerPath = InstallerPath(userDataFolder);
     const std::wstring partialPath = PartialDownloadPath(userDataFolder);
     DownloadJob job;
     job.url = installerUrl;
@@ -207,24 +292,17 @@ void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolde
         PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
 
-    // Only a program that arrived whole replaces the installer and is run;
-    // after a failure whatever lies at the installer's path stays unstarted.
-    bool usable = false;
-    if (FAILED(job.result))
-        Log(settings,
-            "failed: the download (error " + HexCode(static_cast<unsigned>(job.result)) + ")");
-    else if (!IsProgramFile(partialPath))
-        Log(settings, "failed: the download arrived but is no program");
-    else if (!MoveFileExW(partialPath.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING))
-        LogWin32Failure(settings, "moving the download to the installer's place");
-    else
-        usable = true;
-    if (!usable) {
+    // Only a program that arrived whole and passes its check replaces the
+    // installer and is run; after a failure whatever lies at the installer's
+    // path stays unstarted.
+    const InstallFailure download =
+        JudgeDownload(static_cast<std::uint32_t>(job.result), job.httpStatus);
+    if (download.kind != InstallFailureKind::None) {
+        Log(settings, "failed: " + LogReason(download));
         DeleteFileW(partialPath.c_str());
-        return;
+        return download;
     }
-    Log(settings, "download complete: " + WideToUtf8(installerPath));
-    RunInstaller(settings, installerPath, userDataFolder);
+    return CheckAndRunInstaller(settings, partialPath, userDataFolder, true);
 }
 
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -243,15 +321,21 @@ unsigned __stdcall RunDownload(void* parameter) {
     // The window may be gone already (closed by the user); the call then
     // fails at once instead of waiting.
     SendMessageW(job->window, WM_CLOSE, 0, 0);
+    job->httpStatus = progress.httpStatus;
     job->result = result;
     return 0;
 }
 
 HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
+    // No count to raise: the object lives on the download's stack.
     if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
         *object = static_cast<IBindStatusCallback*>(this);
-        return S_OK;  // no count to raise: the object lives on the download's stack
+        return S_OK;
+    }
+    if (iid == IID_IHttpNegotiate) {
+        *object = static_cast<IHttpNegotiate*>(this);
+        return S_OK;
     }
     *object = nullptr;
     return E_NOINTERFACE;
@@ -298,4 +382,17 @@ HRESULT STDMETHODCALLTYPE DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMAT
 
 HRESULT STDMETHODCALLTYPE DownloadProgress::OnObjectAvailable(REFIID, IUnknown*) {
     return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
+                                                                 LPWSTR* additionalHeaders) {
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DownloadProgress::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR,
+                                                       LPWSTR* additionalHeaders) {
+    if (additionalHeaders) *additionalHeaders = nullptr;
+    httpStatus = responseCode;
+    return S_OK;
 }

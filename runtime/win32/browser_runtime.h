@@ -9,6 +9,7 @@
 #include <string>
 
 #include "runtime/distribution_mode.h"
+#include "runtime/install_outcome.h"
 
 class DiagnosticsLog;
 
@@ -19,6 +20,12 @@ extern const wchar_t* const RuntimeInstallerUrl;
 // The runtime folder of fixed mode, handed to the browser control exactly as
 // this relative text.
 extern const wchar_t* const FixedRuntimeFolder;
+
+// The folder beside the executable where an app ships the vendor's installer,
+// and the names it may have there, the standalone installer first: it needs
+// no network.
+extern const wchar_t* const ShippedInstallerFolder;
+extern const wchar_t* const ShippedInstallerNames[2];
 
 // The downloaded installer: userDataFolder + "\\Webview2Setup.exe".
 std::wstring InstallerPath(const std::wstring& userDataFolder);
@@ -33,6 +40,9 @@ struct RuntimeSettings {
     std::wstring downloadingMessage;  // the progress window's title
     std::wstring installFailedMessage;
     HICON icon = nullptr;  // the progress window's
+    // The executable's folder, ending in a backslash: a shipped installer is
+    // looked for in its ShippedInstallerFolder. Empty: none is looked for.
+    std::wstring exeFolder;
     // Hears the runtime found, each download and installer run and every
     // failure; may be null.
     DiagnosticsLog* log = nullptr;
@@ -47,18 +57,23 @@ struct RuntimeCheck {
 };
 
 // Checks for a runtime in the manifest's mode; in evergreen mode a missing one
-// is downloaded from installerUrl and installed, then looked for again. When
-// the answer is "not usable" the reason has been shown in a message box.
+// is installed, from a shipped installer or else one downloaded from
+// installerUrl, then looked for again. When the answer is "not usable" the
+// reason has been shown in a message box.
 RuntimeCheck EnsureBrowserRuntime(HINSTANCE instance, const RuntimeSettings& settings,
                                   const std::wstring& userDataFolder,
                                   const std::wstring& installerUrl);
 
-// Downloads the installer into the user data folder with a progress window
-// and runs it, waiting for it to end. Its own failures are shown in message
-// boxes; the caller judges success only by checking for the runtime again.
-// A download that fails starts nothing.
-void InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolder,
-                           const RuntimeSettings& settings, const std::wstring& installerUrl);
+// Runs the shipped installer, or downloads the installer into the user data
+// folder with a progress window and runs that, waiting for it to end. Only a
+// program that the vendor signed is run; a download that fails or is refused
+// starts nothing, and a refused download is deleted. Failures to set up the
+// download are shown in message boxes. The caller judges success only by
+// checking for the runtime again; the answer is what would explain a runtime
+// still missing then.
+InstallFailure InstallBrowserRuntime(HINSTANCE instance, const std::wstring& userDataFolder,
+                                     const RuntimeSettings& settings,
+                                     const std::wstring& installerUrl);
 
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -71,6 +86,7 @@ struct DownloadJob {
     HWND window = nullptr;
     HWND progressBar = nullptr;
     HRESULT result = E_FAIL;
+    DWORD httpStatus = 0;  // written with result: the server's status, 0 when none came
 };
 
 // The download thread's entry; its argument is a DownloadJob.
@@ -79,7 +95,9 @@ unsigned __stdcall RunDownload(void* job);
 // The download's status callback. It lives on the download thread's stack
 // for exactly the length of the download, so it counts no references, and it
 // never fails a progress report, so the download is never cancelled from here.
-class DownloadProgress final : public IBindStatusCallback {
+// It also hears the server's HTTP status, which the download's result alone
+// does not tell.
+class DownloadProgress final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     explicit DownloadProgress(HWND bar) : progressBar(bar) {}
 
@@ -96,6 +114,12 @@ public:
     HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format,
                                               STGMEDIUM* medium) override;
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID iid, IUnknown* object) override;
+    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved,
+                                                   LPWSTR* additionalHeaders) override;
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD responseCode, LPCWSTR responseHeaders,
+                                         LPCWSTR requestHeaders,
+                                         LPWSTR* additionalHeaders) override;
 
     HWND progressBar;
+    DWORD httpStatus = 0;  // the last status heard
 };

@@ -58,7 +58,10 @@ TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
     ASSERT_EQ(run.boxes.size(), 2u);
     EXPECT_EQ(run.boxes[0].text, DefaultNoticeText);
     EXPECT_EQ(run.boxes[0].icon, BoxIcon::Information);
-    EXPECT_EQ(run.boxes[1].text, DefaultFailureText);
+    // The proxy's hang-up leaves an empty download: no program.
+    EXPECT_EQ(run.boxes[1].text, std::wstring(DefaultFailureText) +
+                                     L"\n\nWhat was downloaded is not the installer: the network "
+                                     L"may want you to sign in first.");
     EXPECT_EQ(run.boxes[1].icon, BoxIcon::Error);
     for (const auto& box : run.boxes) EXPECT_EQ(box.caption, L"Failing Download");
     EXPECT_TRUE(progressWindow);

@@ -74,5 +74,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
 
     const std::wstring exitCode = Variable(L"LS_FAKE_INSTALLER_EXIT");
-    return exitCode.empty() ? 0 : std::stoi(exitCode);
+    return exitCode.empty() ? 0 : static_cast<int>(std::stoul(exitCode));
 }

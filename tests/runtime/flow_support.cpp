@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <commctrl.h>
+#include <wincrypt.h>
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,44 @@ std::wstring FakeInstallerPath() {
 
 std::wstring FlowHostPath() {
     return FolderOfTestProgram() + L"flow_host.exe";
+}
+
+std::string SignedInstaller(const char* name) {
+    const std::wstring folder = FolderOfTestProgram() + L"signed\\";
+    static const bool trusted = [&] {
+        const std::string root = ReadFileBytes(folder + L"root.der");
+        HCERTSTORE store =
+            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+        const bool added =
+            store && CertAddEncodedCertificateToStore(
+                         store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(root.data()),
+                         static_cast<DWORD>(root.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+        if (store) CertCloseStore(store, 0);
+        return added;
+    }();
+    EXPECT_TRUE(trusted) << "the test root is not among the trusted roots";
+    const std::string program = ReadFileBytes(folder + Wide(name) + L".exe");
+    EXPECT_FALSE(program.empty()) << name;
+    return program;
+}
+
+std::string Tampered(std::string program) {
+    // The last byte of the last section's data on file: slack that is never
+    // loaded, yet covered by the signature.
+    const auto read = [&](size_t at, size_t size) {
+        std::uint32_t value = 0;
+        if (at + size <= program.size()) memcpy(&value, program.data() + at, size);
+        return value;
+    };
+    const size_t pe = read(0x3C, 4);
+    const size_t sections = pe + 24 + read(pe + 20, 2);
+    size_t end = 0;
+    for (size_t i = 0; i < read(pe + 6, 2); ++i)
+        end = std::max<size_t>(end,
+                               read(sections + 40 * i + 20, 4) + read(sections + 40 * i + 16, 4));
+    EXPECT_GT(end, 0u);
+    if (end > 0 && end <= program.size()) program[end - 1] ^= 1;
+    return program;
 }
 
 LoopbackServer::LoopbackServer(ServedFile file) : file_(std::move(file)) {
@@ -123,9 +162,9 @@ void LoopbackServer::Answer(unsigned long long connection) {
     requestLines_.push_back(request.substr(0, request.find("\r\n")));
     ReleaseSRWLockExclusive(&lock_);
     if (file_.refuse) return;
-    std::string head =
-        "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-        "Cache-Control: no-store\r\nConnection: close\r\n";
+    std::string head = "HTTP/1.1 " + std::to_string(file_.status) +
+                       " Status\r\nContent-Type: application/octet-stream\r\n"
+                       "Cache-Control: no-store\r\nConnection: close\r\n";
     if (file_.announceLength)
         head += "Content-Length: " + std::to_string(file_.body.size()) + "\r\n";
     head += "\r\n";

@@ -20,6 +20,15 @@ extern const wchar_t* const DefaultFailureText;
 std::wstring FakeInstallerPath();
 std::wstring FlowHostPath();
 
+// The fake installer signed at test time (tests/runtime/sign_installers.sh)
+// by a code-signing certificate of the test root: "vendor" for the vendor's
+// organisation, "foreign" for another one. The first call makes the test
+// root a trusted root of the prefix.
+std::string SignedInstaller(const char* name);
+// A signed program with one byte changed where its signature covers it and
+// it would still run.
+std::string Tampered(std::string program);
+
 struct ServedFile {
     std::string body;
     bool announceLength = true;               // false: no Content-Length, the end is the close
@@ -27,6 +36,7 @@ struct ServedFile {
     DWORD pauseMs = 0;                        // between chunks
     size_t holdAt = static_cast<size_t>(-1);  // after this many bytes, wait for Release()
     bool refuse = false;                      // close every connection once its request has arrived
+    int status = 200;                         // of every answer
 };
 
 // Serves one file to every GET on 127.0.0.1 until destroyed.

@@ -1,11 +1,13 @@
 // The install flow's other roads, through the flow host (the host's startup
 // with a loopback installer address): unknown length, the window closed
-// early, an installer that installs nothing, a download that fails, the user
-// data folder already there, and the built-in loader.
+// early, an installer that installs nothing, a download that fails, an
+// installer whose signature is refused, a shipped installer, the user data
+// folder already there, and the built-in loader.
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
 #include "tests/runtime/flow_support.h"
+#include "tests/support/utf8_text.h"
 
 namespace {
 
@@ -15,10 +17,16 @@ std::wstring Installer(const FlowApp& flow) {
     return flow.userDataFolder + L"\\Webview2Setup.exe";
 }
 
+// The installer as the vendor would serve it: signed for its organisation.
 ServedFile InstallerFile() {
     ServedFile file;
-    file.body = ReadFileBytes(FakeInstallerPath());
+    file.body = SignedInstaller("vendor");
     return file;
+}
+
+// The failure box: the manifest's text and the reason's line.
+std::wstring FailureBox(const std::wstring& reason) {
+    return std::wstring(DefaultFailureText) + L"\n\n" + reason;
 }
 
 void ExpectBoxes(const RunResult& run, const std::vector<std::pair<std::wstring, BoxIcon>>& boxes) {
@@ -53,12 +61,15 @@ TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
     // The installer's exit code reaches only the log.
-    ExpectLinesInOrder(LogEvents(flow.userDataFolder),
-                       {"no runtime installed, asked through the vendor's loader library (error ",
-                        "downloading the runtime installer from " + WideToUtf8(server.Url()),
-                        "download complete: " + WideToUtf8(Installer(flow)),
-                        "runtime installer started", "runtime installer ended with exit code 1603",
-                        "runtime installed found: version ", "exit code 0"});
+    ExpectLinesInOrder(
+        LogEvents(flow.userDataFolder),
+        {"no runtime installed, asked through the vendor's loader library (error ",
+         "downloading the runtime installer from " + WideToUtf8(server.Url()),
+         "signature of the runtime installer: trust result 0x00000000: trusted, "
+         "signed by \"Microsoft Corporation\"",
+         "download complete: " + WideToUtf8(Installer(flow)), "runtime installer started",
+         "runtime installer ended with exit code 1603 (0x00000643)",
+         "runtime installed found: version ", "exit code 0"});
 }
 
 TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
@@ -89,60 +100,105 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }
 
+// The box names the installer's exit code, with the vendor's meaning.
 TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
-    FlowApp flow(R"({"name":"flow","window":{"title":"Flow Test"},"messages":)"
-                 R"({"install-webview2-failed":"No runtime, sorry."}})",
-                 Loader::MissingRuntimeDouble);
-    LoopbackServer server(InstallerFile());
-    FlowOptions options;
-    options.environment = flow.InstallerEnvironment(false);
-    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
-    EXPECT_FALSE(flowRun.run.timedOut);
-    EXPECT_EQ(flowRun.run.exitCode, 1u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
-                              {L"No runtime, sorry.", BoxIcon::Error}});
-    EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
-    EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
-    EXPECT_EQ(VersionQueries(flow.app.root.path()).size(), 2u);
+    const struct {
+        const wchar_t* exit;
+        const char* logged;
+        const wchar_t* reason;
+    } cases[] = {
+        {L"0", "0 (0x00000000)", L"The installer ended without installing the runtime."},
+        {L"2147754387",
+         "2147754387 (0x80042193: the download server refused the runtime (HTTP 403))",
+         L"The installer failed (error 0x80042193): the download server refused the runtime "
+         L"(HTTP 403)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logged);
+        FlowApp flow(R"({"name":"flow","window":{"title":"Flow Test"},"messages":)"
+                     R"({"install-webview2-failed":"No runtime, sorry."}})",
+                     Loader::MissingRuntimeDouble);
+        LoopbackServer server(InstallerFile());
+        FlowOptions options;
+        options.environment = flow.InstallerEnvironment(false);
+        options.environment.push_back(std::wstring(L"LS_FAKE_INSTALLER_EXIT=") + c.exit);
+        const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+        EXPECT_FALSE(flowRun.run.timedOut);
+        EXPECT_EQ(flowRun.run.exitCode, 1u);
+        ExpectBoxes(flowRun.run,
+                    {{DefaultNoticeText, BoxIcon::Information},
+                     {L"No runtime, sorry.\n\n" + std::wstring(c.reason), BoxIcon::Error}});
+        EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
+        EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
+        EXPECT_EQ(VersionQueries(flow.app.root.path()).size(), 2u);
+        ExpectLinesInOrder(LogEvents(flow.userDataFolder),
+                           {std::string("runtime installer ended with exit code ") + c.logged,
+                            "the runtime is still missing after the installation"});
+    }
 }
 
 // A failed download must not run whatever lies at the installer's path: here
 // a working installer planted there earlier, which would provide the runtime.
-// A page served in place of the program counts as a failed download.
+// A page served in place of the program counts as a failed download, and so
+// do a program handed over with a refusal and one the vendor did not sign as
+// it is (unsigned, another organisation's, changed after signing), which is
+// deleted.
 TEST(InstallFlow, FailedDownloadStartsNothing) {
     struct Case {
         const char* name;
-        bool plant;
-        const char* servedPage;  // null: nothing listens at the address
+        bool plant, serve;  // serve false: nothing listens at the address
+        std::string body;
+        int status;
+        const char* logged;
+        const wchar_t* reason;  // its beginning
     };
+    const char* const noProgram = "failed: the download arrived but is no program";
+    const wchar_t* const notInstaller = L"What was downloaded is not the installer";
     const Case cases[] = {
-        {"unreachable, nothing planted", false, nullptr},
-        {"unreachable, installer planted", true, nullptr},
-        {"sign-in page, installer planted", true, "<html><body>Sign in first</body></html>"},
-        {"empty answer, nothing planted", false, ""},
+        {"unreachable, nothing planted", false, false, "", 200, "failed: the download (error 0x8",
+         L"The installer could not be downloaded"},
+        {"unreachable, installer planted", true, false, "", 200, "failed: the download (error 0x8",
+         L"The installer could not be downloaded"},
+        {"sign-in page, installer planted", true, true, "<html><body>Sign in first</body></html>",
+         200, noProgram, notInstaller},
+        {"empty answer, nothing planted", false, true, "", 200, noProgram, notInstaller},
+        {"refused with a program", false, true, SignedInstaller("vendor"), 403,
+         "failed: the download: the server answered HTTP 403",
+         L"The download server refused the download (HTTP 403)."},
+        {"unsigned", true, true, ReadFileBytes(FakeInstallerPath()), 200,
+         "failed: the installer is not signed (trust result 0x800B0100: no signature); not run, "
+         "deleted",
+         L"The installer is not signed, so it was not run."},
+        {"foreign", true, true, SignedInstaller("foreign"), 200,
+         "failed: the installer is signed by \"Other Games Ltd\", not \"Microsoft Corporation\"",
+         L"The installer is not signed by Microsoft, so it was not run."},
+        {"tampered", false, true, Tampered(SignedInstaller("vendor")), 200,
+         "failed: the installer's signature does not match its content (trust result 0x80096010",
+         L"The installer was changed after it was signed, so it was not run."},
     };
-    const std::string noProgram = "failed: the download arrived but is no program";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
-        const std::string planted = ReadFileBytes(FakeInstallerPath());
+        const std::string planted = SignedInstaller("vendor");
         if (c.plant) {
             MakeFolders(flow.userDataFolder);
             WriteFileBytes(Installer(flow), planted);
         }
         ServedFile page;
-        if (c.servedPage) page.body = c.servedPage;
+        page.body = c.body;
+        page.status = c.status;
         LoopbackServer server(page);
         FlowOptions options;
         options.environment = flow.InstallerEnvironment(true);
-        const std::wstring url = c.servedPage ? server.Url() : UnreachableUrl();
+        const std::wstring url = c.serve ? server.Url() : UnreachableUrl();
         const FlowRun flowRun = RunFlow(flow, url, options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
-        ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
-                                  {DefaultFailureText, BoxIcon::Error}});
+        ASSERT_EQ(flowRun.run.boxes.size(), 2u);
+        EXPECT_EQ(flowRun.run.boxes[1].text.rfind(FailureBox(c.reason), 0), 0u)
+            << Utf8(flowRun.run.boxes[1].text);
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
-        EXPECT_EQ(server.Requests(), c.servedPage ? 1 : 0);
+        EXPECT_EQ(server.Requests(), c.serve ? 1 : 0);
         EXPECT_FALSE(FileExists(flow.installerLog));
         EXPECT_FALSE(FileExists(flow.marker));
         EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
@@ -152,8 +208,7 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
             EXPECT_FALSE(FileExists(Installer(flow)));
         const auto log = LogEvents(flow.userDataFolder);
         ExpectLinesInOrder(log,
-                           {"downloading the runtime installer from " + WideToUtf8(url),
-                            c.servedPage ? noProgram : "failed: the download (error 0x8",
+                           {"downloading the runtime installer from " + WideToUtf8(url), c.logged,
                             "the runtime is still missing after the installation", "exit code 1"});
         for (const auto& line : log) {
             EXPECT_EQ(line.rfind("download complete", 0), std::string::npos) << line;
@@ -175,7 +230,8 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 1u);
     ExpectBoxes(flowRun.run,
-                {{DefaultNoticeText, BoxIcon::Information}, {DefaultFailureText, BoxIcon::Error}});
+                {{DefaultNoticeText, BoxIcon::Information},
+                 {FailureBox(L"The installer could not be started."), BoxIcon::Error}});
     EXPECT_EQ(server.Requests(), 1);
     EXPECT_FALSE(FileExists(flow.installerLog));
     EXPECT_FALSE(FileExists(flow.userDataFolder + L"\\Webview2Setup.exe.download"));
@@ -183,6 +239,67 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
                        {"downloading the runtime installer from " + WideToUtf8(server.Url()),
                         "failed: moving the download to the installer's place (Win32 error 5)",
                         "the runtime is still missing after the installation", "exit code 1"});
+}
+
+// A shipped installer is checked like a download and run where it lies,
+// with nothing downloaded and no progress window; the standalone installer
+// goes first. One that fails its check is left where it is, unstarted.
+TEST(InstallFlow, ShippedInstallerIsUsedWithNoDownload) {
+    const wchar_t* const bootstrapper = L"MicrosoftEdgeWebview2Setup.exe";
+    const wchar_t* const standalone = L"MicrosoftEdgeWebView2RuntimeInstallerX64.exe";
+    const struct {
+        const char* name;
+        std::vector<std::pair<const wchar_t*, std::string>> shipped;
+        const wchar_t* runs;  // null: nothing may run
+    } cases[] = {
+        {"bootstrapper", {{bootstrapper, SignedInstaller("vendor")}}, bootstrapper},
+        {"both",
+         {{bootstrapper, SignedInstaller("vendor")}, {standalone, SignedInstaller("vendor")}},
+         standalone},
+        {"unsigned", {{bootstrapper, ReadFileBytes(FakeInstallerPath())}}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
+        const std::wstring folder = flow.app.root / L"webview2-installer\\";
+        MakeFolders(folder);
+        for (const auto& [name, bytes] : c.shipped) WriteFileBytes(folder + name, bytes);
+        // Served as well, so a download would show.
+        LoopbackServer server(InstallerFile());
+        FlowOptions options;
+        options.environment = flow.InstallerEnvironment(true);
+        const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+        EXPECT_FALSE(flowRun.run.timedOut);
+        EXPECT_EQ(server.Requests(), 0);
+        EXPECT_FALSE(flowRun.sawProgressWindow);
+        EXPECT_FALSE(FileExists(Installer(flow)));
+        for (const auto& [name, bytes] : c.shipped)
+            EXPECT_TRUE(ReadFileBytes(folder + name) == bytes) << "a shipped installer changed";
+        const auto log = LogEvents(flow.userDataFolder);
+        const auto runs = ReadInstallerLog(flow.installerLog);
+        if (c.runs) {
+            EXPECT_EQ(flowRun.run.exitCode, 0u);
+            ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+            EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "main"}));
+            ASSERT_EQ(runs.size(), 1u);
+            EXPECT_EQ(_wcsicmp(runs[0].path.c_str(), (folder + c.runs).c_str()), 0)
+                << Utf8(runs[0].path);
+            ExpectLinesInOrder(log, {"using the shipped runtime installer ",
+                                     "signature of the runtime installer: trust result 0x00000000",
+                                     "runtime installer started", "runtime installed found: "});
+        } else {
+            EXPECT_EQ(flowRun.run.exitCode, 1u);
+            ExpectBoxes(
+                flowRun.run,
+                {{DefaultNoticeText, BoxIcon::Information},
+                 {FailureBox(L"The installer is not signed, so it was not run."), BoxIcon::Error}});
+            EXPECT_TRUE(runs.empty());
+            ExpectLinesInOrder(log, {"using the shipped runtime installer ",
+                                     "failed: the installer is not signed (trust result "
+                                     "0x800B0100: no signature); not run, left where it is: ",
+                                     "the runtime is still missing after the installation"});
+        }
+    }
 }
 
 TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
@@ -196,7 +313,7 @@ TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
     ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
-    EXPECT_TRUE(ReadFileBytes(Installer(flow)) == ReadFileBytes(FakeInstallerPath()))
+    EXPECT_TRUE(ReadFileBytes(Installer(flow)) == SignedInstaller("vendor"))
         << "the installer is not the download";
     EXPECT_EQ(ReadFileBytes(flow.userDataFolder + L"\\keep.txt"), "kept");
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);

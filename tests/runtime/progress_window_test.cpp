@@ -33,7 +33,7 @@ TEST(ProgressWindow, FullInstallAtTheScreensDpi) {
         Loader::MissingRuntimeDouble);
     // Served slowly so the bar is seen on its way.
     ServedFile file;
-    file.body = ReadFileBytes(FakeInstallerPath());
+    file.body = SignedInstaller("vendor");
     ASSERT_GT(file.body.size(), 20000u);
     file.chunk = file.body.size() / 8 + 1;
     file.pauseMs = 250;
