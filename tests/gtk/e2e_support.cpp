@@ -10,9 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "tests/support/log_lines.h"
 
 extern char** environ;
 
@@ -328,13 +331,8 @@ std::vector<int> ChildProcesses(int parent, const std::string& name) {
 }
 
 std::vector<std::string> LogLines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream file(path);
-    // "2026-12-09T07:31:04.123Z " starts every line.
-    constexpr size_t StampLength = 25;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(line.size() >= StampLength ? line.substr(StampLength) : line);
-    return lines;
+    std::ifstream file(path, std::ios::binary);
+    return LogEventsOf(std::string(std::istreambuf_iterator<char>(file), {}));
 }
 
 unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait) {

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/win32/com.h"
 #include "platform/win32/webview2.h"
+#include "tests/support/com_object.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -60,23 +59,8 @@ void PumpFor(DWORD ms) {
 }
 
 // Options with values of its own, so the transcript shows what was read.
-class TestOptions final : public ICoreWebView2EnvironmentOptions {
+class TestOptions final : public TestComObject<ICoreWebView2EnvironmentOptions> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2EnvironmentOptions))
-            return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (!left) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
         return CopyToCoTaskMem(L"", value);
     }
@@ -96,9 +80,6 @@ public:
     HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL) override {
         return S_OK;
     }
-
-private:
-    ULONG references_ = 1;
 };
 
 // What the completion handlers saw. insideCall is set around the calls that
@@ -187,8 +168,7 @@ TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
     ASSERT_NE(Double().create, nullptr);
     Prepare("");
     HWND parent = MakeParent();
-    ComPtr<ICoreWebView2EnvironmentOptions> options;
-    *options.GetAddressOf() = new TestOptions;
+    const auto options = Make<TestOptions>();
     const Walk walk = WalkCreation(parent, options.Get());
     EXPECT_EQ(walk.environmentCall, S_OK);
     EXPECT_EQ(seen.environmentCalls, 1);
@@ -535,12 +515,6 @@ struct FailureLog {
     bool browserGone = false;
 };
 FailureLog failures;
-
-std::string Hex(HRESULT value) {
-    char text[16];
-    snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 HRESULT OnProcessFailed(ICoreWebView2* sender, ICoreWebView2ProcessFailedEventArgs* args) {
     COREWEBVIEW2_PROCESS_FAILED_KIND kind{};

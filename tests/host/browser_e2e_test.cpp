@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "tests/support/harness.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -35,12 +37,6 @@ std::string Manifest(const nlohmann::json& extra = nlohmann::json::object(),
     return manifest.dump();
 }
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += static_cast<char>(c);  // ASCII paths only
-    return out;
-}
-
 std::wstring LocalAppData() {
     PWSTR path = nullptr;
     SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
@@ -57,23 +53,8 @@ std::wstring OldLogPath() {
     return LocalAppData() + L"\\e2e-game\\Lanternshell.old.log";
 }
 
-// The log's lines without their timestamps; a line without one is given
-// with "?" in front.
 std::vector<std::string> LogEvents(const std::wstring& path = LogPath()) {
-    std::vector<std::string> events;
-    std::string line;
-    for (char c : ReadFileBytes(path)) {
-        if (c != '\n') {
-            line += c;
-            continue;
-        }
-        // "2026-12-09T07:31:04.123Z " is 25 bytes.
-        const bool stamped = line.size() > 25 && line[4] == '-' && line[10] == 'T' &&
-                             line[23] == 'Z' && line[24] == ' ';
-        events.push_back(stamped ? line.substr(25) : "?" + line);
-        line.clear();
-    }
-    return events;
+    return LogEventsOf(ReadFileBytes(path));
 }
 
 // An app folder with the double placed where this path's loader finds it.
@@ -693,25 +674,12 @@ struct ShellRecorder {
     std::vector<std::string> Opened(size_t expected) const {
         std::vector<std::string> lines;
         for (int wait = 0; wait < 600; ++wait) {
-            lines = ReadLoaderTranscriptLike(folder / L"opened.txt");
+            lines = ReadLines(folder / L"opened.txt");
             if (lines.size() >= expected) break;
             Sleep(50);
         }
         Sleep(500);  // late extra openings show too
-        return ReadLoaderTranscriptLike(folder / L"opened.txt");
-    }
-    static std::vector<std::string> ReadLoaderTranscriptLike(const std::wstring& path) {
-        std::vector<std::string> lines;
-        std::string line;
-        for (char c : ReadFileBytes(path)) {
-            if (c == '\n') {
-                lines.push_back(line);
-                line.clear();
-            } else if (c != '\r') {
-                line += c;
-            }
-        }
-        return lines;
+        return ReadLines(folder / L"opened.txt");
     }
     TempFolder folder{L"shell"};
 };
@@ -852,14 +820,14 @@ TEST(BrowserEndToEnd, EachCreationFailureShowsTheBoxAndExitsWithOne) {
         EXPECT_EQ(box.icon, BoxIcon::Error);
         EXPECT_FALSE(box.owned);
         const std::wstring prefix = L"Failed to start the WebView2 browser control (error 0x";
-        ASSERT_EQ(box.text.rfind(prefix, 0), 0u) << Utf8(box.text);
+        ASSERT_EQ(box.text.rfind(prefix, 0), 0u) << WideToUtf8(box.text);
         const std::wstring digits = box.text.substr(prefix.size(), 8);
         EXPECT_EQ(box.text.substr(prefix.size() + 8), L").");
         const unsigned long shown = std::wcstoul(digits.c_str(), nullptr, 16);
         if (c.code) {
             EXPECT_EQ(shown, static_cast<unsigned long>(static_cast<unsigned>(c.code)));
         } else {
-            EXPECT_TRUE(FAILED(static_cast<HRESULT>(shown))) << Utf8(digits);
+            EXPECT_TRUE(FAILED(static_cast<HRESULT>(shown))) << WideToUtf8(digits);
         }
         // Nothing goes on after the failure: no view is set up.
         EXPECT_TRUE(LinesStartingWith(outcome.transcript, "WebView.Navigate").empty());

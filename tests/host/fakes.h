@@ -6,28 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/win32/com.h"
 #include "platform/win32/webview2.h"
-
-// A stack object standing in for one control object: it answers for IUnknown
-// and its interface and counts references, so a test can check that the
-// handler gave back every one it took.
-template <class Interface>
-class Fake : public Interface {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    ULONG references = 1;
-};
+#include "tests/support/com_object.h"
 
 // An environment that refuses everything; tests override what they watch.
 class FakeEnvironment : public Fake<ICoreWebView2Environment> {

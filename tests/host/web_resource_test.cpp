@@ -13,6 +13,7 @@
 #include "tests/host/fakes.h"
 #include "tests/server/content_folder.h"
 #include "tests/support/harness.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -213,15 +214,11 @@ TEST(WebResource, AResponseTheControlWontMakeOrTakeIsLogged) {
         EXPECT_EQ(args.responses.size(), 1u);
         EXPECT_EQ(environment.response.references, 1u);
     }
-    const std::string text = ReadFileBytes(log.path());
-    std::vector<std::string> events;
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        events.push_back(text.substr(start + 25, end - start - 25));  // without the timestamp
-    EXPECT_EQ(events, (std::vector<std::string>{
-                          "failed: CreateWebResourceResponse (error 0x8007000E)",
-                          "failed: put_Response (error 0x80070057)",
-                      }));
+    EXPECT_EQ(LogEventsOf(ReadFileBytes(log.path())),
+              (std::vector<std::string>{
+                  "failed: CreateWebResourceResponse (error 0x8007000E)",
+                  "failed: put_Response (error 0x80070057)",
+              }));
     server.Mappings().ReleaseMappedViews();
 }
 

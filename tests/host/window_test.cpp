@@ -14,6 +14,7 @@
 #include "host/win32/page_message.h"
 #include "platform/text.h"
 #include "platform/win32/session.h"
+#include "tests/support/com_object.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -456,23 +457,12 @@ TEST(MainWindow, ImageKeepsItsOwnSize) {
 }
 
 // A controller that only records what the window tells it.
-class RecordingController final : public ICoreWebView2Controller {
+class RecordingController final : public Fake<ICoreWebView2Controller> {
 public:
     int boundsCalls = 0;
     int positionCalls = 0;
     RECT lastBounds{-1, -1, -1, -1};
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(IUnknown)) {
-            *object = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
     HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override {
         ++boundsCalls;
         lastBounds = bounds;
@@ -528,8 +518,6 @@ public:
     HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Close() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2**) override { return E_NOTIMPL; }
-
-    ULONG references = 1;
 };
 
 TEST(MainWindow, ControllerFollowsSizeAndPositionOnceItExists) {

@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "tests/support/utf8_text.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -44,9 +44,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const DWORD currentLength = GetCurrentDirectoryW(32768, current);
     const std::wstring log = Variable(L"LS_FAKE_INSTALLER_LOG");
     if (!log.empty())
-        AppendLine(log, "path=" + Utf8(std::wstring(self, selfLength)) +
-                            "|cwd=" + Utf8(std::wstring(current, currentLength)) +
-                            "|args=" + Utf8(GetCommandLineW()));
+        AppendLine(log, "path=" + WideToUtf8(std::wstring(self, selfLength)) +
+                            "|cwd=" + WideToUtf8(std::wstring(current, currentLength)) +
+                            "|args=" + WideToUtf8(GetCommandLineW()));
 
     const std::wstring sleep = Variable(L"LS_FAKE_INSTALLER_SLEEP");
     if (!sleep.empty()) Sleep(static_cast<DWORD>(std::stoul(sleep)));

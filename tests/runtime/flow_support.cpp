@@ -8,7 +8,8 @@
 
 #include <atomic>
 
-#include "tests/support/utf8_text.h"
+#include "platform/text.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -163,8 +164,9 @@ std::vector<InstallerRun> ReadInstallerLog(const std::wstring& log) {
         const size_t args = line.find("|args=");
         if (line.rfind("path=", 0) != 0 || cwd == std::string::npos || args == std::string::npos)
             continue;
-        runs.push_back({Wide(line.substr(5, cwd - 5)), Wide(line.substr(cwd + 5, args - cwd - 5)),
-                        Wide(line.substr(args + 6))});
+        runs.push_back({Utf8ToWide(line.substr(5, cwd - 5)),
+                        Utf8ToWide(line.substr(cwd + 5, args - cwd - 5)),
+                        Utf8ToWide(line.substr(args + 6))});
     }
     return runs;
 }
@@ -174,7 +176,7 @@ namespace {
 // No runtime until marker exists.
 std::string MissingRuntimeScenario(const std::wstring& marker) {
     std::string path;
-    for (char c : Utf8(marker)) {
+    for (char c : WideToUtf8(marker)) {
         if (c == '\\' || c == '"') path += '\\';
         path += c;
     }
@@ -210,13 +212,7 @@ std::vector<std::string> VersionQueries(const std::wstring& folder) {
 }
 
 std::vector<std::string> LogEvents(const std::wstring& userDataFolder) {
-    std::vector<std::string> events;
-    const std::string text = ReadFileBytes(userDataFolder + L"\\Lanternshell.log");
-    // "2026-12-09T07:31:04.123Z " is 25 bytes.
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        events.push_back(end - start > 25 ? text.substr(start + 25, end - start - 25) : "");
-    return events;
+    return LogEventsOf(ReadFileBytes(userDataFolder + L"\\Lanternshell.log"));
 }
 
 void ExpectLinesInOrder(const std::vector<std::string>& lines,

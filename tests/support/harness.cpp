@@ -94,14 +94,14 @@ void RegisterInstalledRuntime(const std::wstring& root, const std::wstring& fold
         RunReg(L"add " + key + L" /v EBWebView /t REG_SZ /d \"" + folder + L"\" /f " + view);
 }
 
-std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
+std::vector<std::string> ReadLines(const std::wstring& path) {
     std::vector<std::string> lines;
     std::string line;
-    for (char c : ReadFileBytes(folder + L"loader-transcript.txt")) {
+    for (char c : ReadFileBytes(path)) {
         if (c == '\n') {
             lines.push_back(line);
             line.clear();
-        } else {
+        } else if (c != '\r') {
             line += c;
         }
     }
@@ -109,44 +109,8 @@ std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
     return lines;
 }
 
-std::string Fnv1a(const std::string& bytes) {
-    uint64_t hash = 1469598103934665603ull;
-    for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    char text[20];
-    snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
-std::string TranscriptQuote(const std::wstring& text) {
-    std::string utf8;
-    if (!text.empty()) {
-        const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                          nullptr, 0, nullptr, nullptr);
-        utf8.assign(static_cast<size_t>(n), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n,
-                            nullptr, nullptr);
-    }
-    std::string out = "\"";
-    for (char c : utf8) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '"') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\x%02X", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
+    return ReadLines(folder + L"loader-transcript.txt");
 }
 
 std::string FieldOf(const std::string& line, const std::string& name) {

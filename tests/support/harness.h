@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/transcript.h"
+
 // Lanternshell.exe as built, given to every test program by scripts/wine-run.
 const std::wstring& LanternshellPath();
 // A Unix path handed over by the test runner, as a Windows path (drive Z:).
@@ -15,6 +17,8 @@ std::wstring FromRunnerPath(const std::string& path);
 std::wstring FolderOfTestProgram();
 
 std::string ReadFileBytes(const std::wstring& path);
+// A text file's lines, without line ends (LF or CRLF).
+std::vector<std::string> ReadLines(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
@@ -85,11 +89,6 @@ void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario
 // The transcript the double wrote in folder, one entry per line.
 std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder);
 
-// The 64-bit FNV-1a hash of bytes as 16 lower-case hex digits, as the double
-// writes body hashes.
-std::string Fnv1a(const std::string& bytes);
-// A text as the double's transcript quotes it.
-std::string TranscriptQuote(const std::wstring& text);
 // The value of " name=" in a transcript line: a quoted text with its quotes
 // and escapes as written, or a bare word; empty when absent.
 std::string FieldOf(const std::string& line, const std::string& name);

@@ -10,12 +10,12 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "platform/win32/com.h"
+#include "platform/text.h"
 #include "platform/win32/webview2.h"
-#include "tests/support/utf8_text.h"
+#include "tests/support/com_object.h"
+#include "tests/support/transcript.h"
 
 namespace browser_double {
 
@@ -25,10 +25,12 @@ std::wstring OwnFolder();
 
 // Transcript notation: texts in double quotes with escapes (null when
 // absent), raw bytes likewise, HRESULTs as 0x%08X, pointers as object/null.
+// (QuoteBytes, Hex: see tests/support/transcript.h.)
 std::string Quote(const wchar_t* text);
-std::string QuoteBytes(const std::string& bytes);
-std::string Hex(HRESULT value);
 std::string Object(const void* pointer);
+inline std::string Flag(BOOL value) {
+    return value ? "1" : "0";
+}
 std::string Rect(const RECT& rect);
 
 // Appends one line to the transcript and flushes it at once: the host may
@@ -87,46 +89,40 @@ HRESULT StartEnvironmentCreation(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* options,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
-// One COM object of the double implementing Interface (and the interfaces it
-// derives from, when Answers says so). Counted with interlocking, since a
-// host may hand streams or responses to other threads.
-template <class Interface>
-class ComObject : public Interface {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == __uuidof(IUnknown) || Answers(iid)) {
-            *out = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-
-protected:
-    ComObject() = default;
-    virtual ~ComObject() = default;
-    virtual bool Answers(REFIID iid) { return iid == __uuidof(Interface); }
-
-private:
-    LONG references_ = 1;
-};
-
-// A new object holding its creator's one reference.
-template <class T, class... A>
-ComPtr<T> Make(A&&... arguments) {
-    ComPtr<T> object;
-    *object.GetAddressOf() = new T(std::forward<A>(arguments)...);
-    return object;
+// A getter's answer, recorded as "<call> -> 0x00000000 value=<shown>".
+template <class T>
+HRESULT Answer(const std::string& call, T* out, T value, const std::string& shown) {
+    if (!out) return E_POINTER;
+    *out = value;
+    Record(call + " -> 0x00000000 value=" + shown);
+    return S_OK;
 }
+inline HRESULT Answer(const std::string& call, BOOL* out, BOOL value) {
+    return Answer(call, out, value, Flag(value));
+}
+// A decision the host puts, which the scenario may refuse (see Refusal):
+// recorded as "<call> value=<shown> -> <result>".
+template <class T>
+HRESULT Decide(const std::string& owner, const char* call, T* field, T value,
+               const std::string& shown) {
+    const HRESULT hr = Refusal(call);
+    if (SUCCEEDED(hr)) *field = value;
+    Record(owner + "." + call + " value=" + shown + " -> " + Hex(hr));
+    return hr;
+}
+
+// An event the host never registers, answered as not implemented by the
+// class's own Uncalled.
+#define LS_UNCALLED_EVENT(Name, Handler)                                               \
+    HRESULT STDMETHODCALLTYPE add_##Name(Handler*, EventRegistrationToken*) override { \
+        return Uncalled("add_" #Name);                                                 \
+    }                                                                                  \
+    HRESULT STDMETHODCALLTYPE remove_##Name(EventRegistrationToken) override {         \
+        return Uncalled("remove_" #Name);                                              \
+    }
+
+// Every object of the double: heap objects, counted atomically.
+template <class Interface>
+using ComObject = TestComObject<Interface>;
 
 }  // namespace browser_double

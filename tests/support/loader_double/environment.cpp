@@ -20,10 +20,6 @@ namespace browser_double {
 
 namespace {
 
-std::string Flag(BOOL value) {
-    return value ? "1" : "0";
-}
-
 // The options as the control reads them at creation: every getter, recorded
 // with its answer, even an empty one.
 void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
@@ -53,18 +49,12 @@ void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
 
 class Settings final : public ComObject<ICoreWebView2Settings> {
 public:
-#define LS_SETTING(Name)                                                          \
-    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override {                  \
-        if (!value) return E_POINTER;                                             \
-        *value = Name##_;                                                         \
-        Record("Settings.get_" #Name " -> 0x00000000 value=" + Flag(*value));     \
-        return S_OK;                                                              \
-    }                                                                             \
-    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {                   \
-        const HRESULT hr = Refusal("put_" #Name);                                 \
-        if (SUCCEEDED(hr)) Name##_ = value;                                       \
-        Record("Settings.put_" #Name " value=" + Flag(value) + " -> " + Hex(hr)); \
-        return hr;                                                                \
+#define LS_SETTING(Name)                                                       \
+    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override {               \
+        return Answer("Settings.get_" #Name, value, Name##_);                  \
+    }                                                                          \
+    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {                \
+        return Decide("Settings", "put_" #Name, &Name##_, value, Flag(value)); \
     }
     LS_SETTING(IsScriptEnabled)
     LS_SETTING(IsWebMessageEnabled)
@@ -221,10 +211,7 @@ public:
     ~Controller() override { Record("Controller released"); }
 
     HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override {
-        if (!isVisible) return E_POINTER;
-        *isVisible = visible_;
-        Record("Controller.get_IsVisible -> 0x00000000 value=" + Flag(visible_));
-        return S_OK;
+        return Answer("Controller.get_IsVisible", isVisible, visible_);
     }
     HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override {
         const HRESULT hr = Refusal("put_IsVisible");
@@ -246,19 +233,10 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override {
-        if (!zoomFactor) return E_POINTER;
-        *zoomFactor = 1.0;
-        Record("Controller.get_ZoomFactor -> 0x00000000 value=1");
-        return S_OK;
+        return Answer("Controller.get_ZoomFactor", zoomFactor, 1.0, "1");
     }
     HRESULT STDMETHODCALLTYPE put_ZoomFactor(double) override { return Uncalled("put_ZoomFactor"); }
-    HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*,
-                                                    EventRegistrationToken*) override {
-        return Uncalled("add_ZoomFactorChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override {
-        return Uncalled("remove_ZoomFactorChanged");
-    }
+    LS_UNCALLED_EVENT(ZoomFactorChanged, ICoreWebView2ZoomFactorChangedEventHandler)
     HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) override {
         bounds_ = bounds;
         Record("Controller.SetBoundsAndZoomFactor bounds=" + Rect(bounds) +
@@ -271,34 +249,10 @@ public:
                Hex(hr));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*,
-                                                     EventRegistrationToken*) override {
-        return Uncalled("add_MoveFocusRequested");
-    }
-    HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken) override {
-        return Uncalled("remove_MoveFocusRequested");
-    }
-    HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler*,
-                                           EventRegistrationToken*) override {
-        return Uncalled("add_GotFocus");
-    }
-    HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken) override {
-        return Uncalled("remove_GotFocus");
-    }
-    HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler*,
-                                            EventRegistrationToken*) override {
-        return Uncalled("add_LostFocus");
-    }
-    HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken) override {
-        return Uncalled("remove_LostFocus");
-    }
-    HRESULT STDMETHODCALLTYPE add_AcceleratorKeyPressed(
-        ICoreWebView2AcceleratorKeyPressedEventHandler*, EventRegistrationToken*) override {
-        return Uncalled("add_AcceleratorKeyPressed");
-    }
-    HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken) override {
-        return Uncalled("remove_AcceleratorKeyPressed");
-    }
+    LS_UNCALLED_EVENT(MoveFocusRequested, ICoreWebView2MoveFocusRequestedEventHandler)
+    LS_UNCALLED_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler)
+    LS_UNCALLED_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler)
+    LS_UNCALLED_EVENT(AcceleratorKeyPressed, ICoreWebView2AcceleratorKeyPressedEventHandler)
     HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override {
         if (!parentWindow) return E_POINTER;
         *parentWindow = parent_;
@@ -388,13 +342,12 @@ public:
                " version=" + Quote(version.c_str()));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
-        Record("Environment.add_NewBrowserVersionAvailable -> 0x80004001");
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-        Record("Environment.remove_NewBrowserVersionAvailable -> 0x80004001");
+    LS_UNCALLED_EVENT(NewBrowserVersionAvailable,
+                      ICoreWebView2NewBrowserVersionAvailableEventHandler)
+
+private:
+    static HRESULT Uncalled(const char* name) {
+        Record(std::string("Environment.") + name + " -> 0x80004001");
         return E_NOTIMPL;
     }
 };

@@ -41,7 +41,7 @@ bool RuntimePresent(const nlohmann::json& scenario, PCWSTR folder) {
         return scenario["fixedRuntime"].get<bool>();
     bool present = BoolOr(scenario, "runtime", true);
     if (!present && scenario.contains("runtimeMarker") && scenario["runtimeMarker"].is_string()) {
-        std::wstring marker = Wide(scenario["runtimeMarker"].get<std::string>());
+        std::wstring marker = Utf8ToWide(scenario["runtimeMarker"].get<std::string>());
         const bool absolute = (marker.size() > 1 && marker[1] == L':') ||
                               (marker.size() > 1 && marker[0] == L'\\' && marker[1] == L'\\');
         if (!absolute) marker = OwnFolder() + marker;
