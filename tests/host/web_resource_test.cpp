@@ -27,19 +27,14 @@ public:
         if (FAILED(rangeResult)) return rangeResult;
         return CopyToCoTaskMem(range->c_str(), value);
     }
-    HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR,
-                                         ICoreWebView2HttpHeadersCollectionIterator**) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(GetHeaders, LPCWSTR, ICoreWebView2HttpHeadersCollectionIterator**)
     HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
         *value = std::wstring(name) == L"Range" && range ? TRUE : FALSE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIterator(ICoreWebView2HttpHeadersCollectionIterator**) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(SetHeader, LPCWSTR, LPCWSTR)
+    LS_UNCALLED(RemoveHeader, LPCWSTR)
+    LS_UNCALLED(GetIterator, ICoreWebView2HttpHeadersCollectionIterator**)
 };
 
 class Request : public Fake<ICoreWebView2WebResourceRequest> {
@@ -47,11 +42,11 @@ public:
     TextAnswer uri;
     Headers headers;
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* value) override { return uri.Give(value); }
-    HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Method(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Content(IStream**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
+    LS_UNCALLED(put_Uri, LPCWSTR)
+    LS_UNCALLED(get_Method, LPWSTR*)
+    LS_UNCALLED(put_Method, LPCWSTR)
+    LS_UNCALLED(get_Content, IStream**)
+    LS_UNCALLED(put_Content, IStream*)
     HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** value) override {
         headers.AddRef();
         *value = &headers;
@@ -61,15 +56,13 @@ public:
 
 class Response : public Fake<ICoreWebView2WebResourceResponse> {
 public:
-    HRESULT STDMETHODCALLTYPE get_Content(IStream**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_StatusCode(int*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_StatusCode(int) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR) override { return E_NOTIMPL; }
+    LS_UNCALLED(get_Content, IStream**)
+    LS_UNCALLED(put_Content, IStream*)
+    LS_UNCALLED(get_Headers, ICoreWebView2HttpResponseHeaders**)
+    LS_UNCALLED(get_StatusCode, int*)
+    LS_UNCALLED(put_StatusCode, int)
+    LS_UNCALLED(get_ReasonPhrase, LPWSTR*)
+    LS_UNCALLED(put_ReasonPhrase, LPCWSTR)
 };
 
 // Records what it is asked to create and reads the body to its end, as the
@@ -116,17 +109,13 @@ public:
         *value = &request;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse**) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(get_Response, ICoreWebView2WebResourceResponse**)
     HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* value) override {
         responses.push_back(value);
         return putResult;
     }
-    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT*) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(GetDeferral, ICoreWebView2Deferral**)
+    LS_UNCALLED(get_ResourceContext, COREWEBVIEW2_WEB_RESOURCE_CONTEXT*)
 };
 
 // Built when the test runs: the type table is another file's static value.

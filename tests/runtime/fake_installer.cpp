@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "tests/support/transcript.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ std::wstring Variable(const wchar_t* name) {
     wchar_t buffer[32768];
     const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
     return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
-}
-
-void AppendLine(const std::wstring& path, const std::string& line) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string bytes = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ protected:
     explicit TestComObject(bool onHeap = true) : onHeap_(onHeap) {}
     virtual ~TestComObject() = default;
     virtual bool Answers(REFIID iid) { return iid == __uuidof(Interface); }
+    // What LS_UNCALLED slots answer unless the class says otherwise.
+    static HRESULT Uncalled(const char*) { return E_NOTIMPL; }
 
 private:
     const bool onHeap_;
@@ -50,6 +52,17 @@ class Fake : public TestComObject<Interface> {
 public:
     Fake() : TestComObject<Interface>(false) {}
 };
+
+// Slots a test object never expects to be called: each answers what the
+// class's static Uncalled(name) answers (E_NOTIMPL unless the class records
+// the call, as the double's do). Parameters are given by type only.
+#define LS_UNCALLED(Name, ...)                             \
+    HRESULT STDMETHODCALLTYPE Name(__VA_ARGS__) override { \
+        return Uncalled(#Name);                            \
+    }
+#define LS_UNCALLED_EVENT(Name, Handler)                       \
+    LS_UNCALLED(add_##Name, Handler*, EventRegistrationToken*) \
+    LS_UNCALLED(remove_##Name, EventRegistrationToken)
 
 // A new heap object holding its creator's one reference.
 template <class T, class... A>

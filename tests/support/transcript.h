@@ -16,6 +16,10 @@ std::string TranscriptQuote(const std::wstring& text);
 // An HRESULT as 0x%08X.
 std::string Hex(HRESULT value);
 
+// Appends line and a line feed to the file at path, flushed at once: the
+// program writing it may end at any point.
+void AppendLine(const std::wstring& path, const std::string& line);
+
 // The 64-bit FNV-1a hash, fed in pieces, written as 16 lower-case hex digits.
 class Fnv1aHash {
 public:

@@ -1,5 +1,7 @@
 #include "tests/support/loader_double/double.h"
 
+#include "platform/win32/module_path.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -21,10 +23,7 @@ HMODULE OwnModule() {
 }  // namespace
 
 std::wstring OwnFolder() {
-    wchar_t buffer[32768];
-    const DWORD n = GetModuleFileNameW(OwnModule(), buffer, 32768);
-    std::wstring path(buffer, n);
-    return path.substr(0, path.rfind(L'\\') + 1);
+    return FolderOfPath(GetModulePath(OwnModule()));
 }
 
 std::string Quote(const wchar_t* text) {
@@ -44,15 +43,7 @@ std::string Rect(const RECT& rect) {
 }
 
 void Record(const std::string& line) {
-    const std::wstring path = OwnFolder() + L"loader-transcript.txt";
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string bytes = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    FlushFileBuffers(file);
-    CloseHandle(file);
+    AppendLine(OwnFolder() + L"loader-transcript.txt", line);
 }
 
 nlohmann::json Scenario() {
@@ -71,16 +62,6 @@ HRESULT HresultOr(const nlohmann::json& object, const char* key, HRESULT fallbac
         return static_cast<HRESULT>(std::strtoul(text.c_str(), nullptr, 0));
     }
     return fallback;
-}
-
-bool BoolOr(const nlohmann::json& object, const char* key, bool fallback) {
-    if (!object.is_object() || !object.contains(key) || !object[key].is_boolean()) return fallback;
-    return object[key].get<bool>();
-}
-
-std::wstring TextOr(const nlohmann::json& object, const char* key, const std::wstring& fallback) {
-    if (!object.is_object() || !object.contains(key) || !object[key].is_string()) return fallback;
-    return Utf8ToWide(object[key].get<std::string>());
 }
 
 HRESULT Refusal(const char* call) {

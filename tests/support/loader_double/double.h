@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/json_lookup.h"
 #include "platform/text.h"
 #include "platform/win32/webview2.h"
 #include "tests/support/com_object.h"
@@ -42,8 +43,7 @@ void Record(const std::string& line);
 nlohmann::json Scenario();
 // A member that may be an HRESULT given as a number or as "0x..." text.
 HRESULT HresultOr(const nlohmann::json& object, const char* key, HRESULT fallback);
-bool BoolOr(const nlohmann::json& object, const char* key, bool fallback);
-std::wstring TextOr(const nlohmann::json& object, const char* key, const std::wstring& fallback);
+// (Booleans and texts: GetBoolOr and GetStringOr of platform/json_lookup.h.)
 // The member object of that name, or an empty object.
 nlohmann::json Section(const nlohmann::json& object, const char* key);
 // Scenario key "refuse": call names (a slot's name without its interface,
@@ -79,6 +79,62 @@ ComPtr<ICoreWebView2HttpHeadersCollectionIterator> MakeHeaderIterator(std::vecto
 // Header names compare without regard to case, as in HTTP.
 bool SameName(const std::wstring& a, const wchar_t* b);
 
+// The queries both header collections answer, over a list of headers; with
+// a label, each is recorded as "<label>.<call> ...".
+template <class Interface>
+class HeaderList : public TestComObject<Interface> {
+public:
+    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
+        if (!value) return E_POINTER;
+        *value = nullptr;
+        HRESULT hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        for (const auto& header : *list_)
+            if (SameName(header.name, name)) {
+                hr = CopyOut(header.value, value);
+                break;
+            }
+        Note("GetHeader name=" + Quote(name) + " -> " + Hex(hr) + " value=" + Quote(*value));
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
+        if (!value) return E_POINTER;
+        std::vector<Header> matching;
+        for (const auto& header : *list_)
+            if (SameName(header.name, name)) matching.push_back(header);
+        Note("GetHeaders name=" + Quote(name) +
+             " -> 0x00000000 count=" + std::to_string(matching.size()));
+        *value = MakeHeaderIterator(std::move(matching)).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
+        if (!value) return E_POINTER;
+        *value = FALSE;
+        for (const auto& header : *list_)
+            if (SameName(header.name, name)) *value = TRUE;
+        Note("Contains name=" + Quote(name) + " -> 0x00000000 value=" + Flag(*value));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
+        if (!value) return E_POINTER;
+        Note("GetIterator -> 0x00000000");
+        *value = MakeHeaderIterator(*list_).Detach();
+        return S_OK;
+    }
+
+protected:
+    HeaderList(const char* label, std::vector<Header>* list) : label_(label), list_(list) {}
+    void Note(const std::string& line) const {
+        if (label_) Record(std::string(label_) + "." + line);
+    }
+    std::vector<Header>& list() { return *list_; }
+
+private:
+    const char* label_;
+    std::vector<Header>* list_;
+};
+
 // The environment of a successful creation, and the view a controller shows.
 ComPtr<ICoreWebView2Environment> MakeEnvironment();
 ComPtr<ICoreWebView2_2> MakeView(HWND parent, bool answersView2);
@@ -100,6 +156,16 @@ HRESULT Answer(const std::string& call, T* out, T value, const std::string& show
 inline HRESULT Answer(const std::string& call, BOOL* out, BOOL value) {
     return Answer(call, out, value, Flag(value));
 }
+// An object handed out with a reference of its own (none: null), recorded
+// as "<call> -> 0x00000000 <field>=object|null".
+template <class T>
+HRESULT GiveObject(const std::string& call, T** out, T* object, const char* field) {
+    if (!out) return E_POINTER;
+    *out = object;
+    if (object) object->AddRef();
+    Record(call + " -> 0x00000000 " + field + "=" + Object(object));
+    return S_OK;
+}
 // A decision the host puts, which the scenario may refuse (see Refusal):
 // recorded as "<call> value=<shown> -> <result>".
 template <class T>
@@ -110,16 +176,6 @@ HRESULT Decide(const std::string& owner, const char* call, T* field, T value,
     Record(owner + "." + call + " value=" + shown + " -> " + Hex(hr));
     return hr;
 }
-
-// An event the host never registers, answered as not implemented by the
-// class's own Uncalled.
-#define LS_UNCALLED_EVENT(Name, Handler)                                               \
-    HRESULT STDMETHODCALLTYPE add_##Name(Handler*, EventRegistrationToken*) override { \
-        return Uncalled("add_" #Name);                                                 \
-    }                                                                                  \
-    HRESULT STDMETHODCALLTYPE remove_##Name(EventRegistrationToken) override {         \
-        return Uncalled("remove_" #Name);                                              \
-    }
 
 // Every object of the double: heap objects, counted atomically.
 template <class Interface>

@@ -47,6 +47,20 @@ void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
            " value=" + std::to_string(allow));
 }
 
+// Delivers a creation's completion from the message loop, between "Invoke
+// <what>Completed errorCode=<result> <field>=..." and "Return <what>Completed".
+template <class Handler, class Created>
+void CompleteLater(const std::string& what, const char* field, Handler* handler, HRESULT result,
+                   ComPtr<Created> created) {
+    ComPtr<Handler> keep = handler;
+    Schedule([=] {
+        Record("Invoke " + what + "Completed errorCode=" + Hex(result) + " " + field + "=" +
+               Object(created.Get()));
+        const HRESULT returned = keep->Invoke(result, created.Get());
+        Record("Return " + what + "Completed -> " + Hex(returned));
+    });
+}
+
 class Settings final : public ComObject<ICoreWebView2Settings> {
 public:
 #define LS_SETTING(Name)                                                       \
@@ -105,51 +119,22 @@ std::vector<Header> ParseHeaders(const wchar_t* text) {
     return headers;
 }
 
-class ResponseHeaders final : public ComObject<ICoreWebView2HttpResponseHeaders> {
+// Its queries go unrecorded: the double reads every response through them.
+class ResponseHeaders final : public HeaderList<ICoreWebView2HttpResponseHeaders> {
 public:
     ResponseHeaders(IUnknown* owner, std::vector<Header>* headers)
-        : owner_(owner), headers_(headers) {}
+        : HeaderList(nullptr, headers), owner_(owner) {}
 
     HRESULT STDMETHODCALLTYPE AppendHeader(LPCWSTR name, LPCWSTR value) override {
         Record("ResponseHeaders.AppendHeader name=" + Quote(name) + " value=" + Quote(value) +
                " -> 0x00000000");
-        headers_->push_back({name ? name : L"", value ? value : L""});
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
-        if (!value) return E_POINTER;
-        *value = FALSE;
-        for (const auto& header : *headers_)
-            if (SameName(header.name, name)) *value = TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
-        if (!value) return E_POINTER;
-        *value = nullptr;
-        for (const auto& header : *headers_)
-            if (SameName(header.name, name)) return CopyOut(header.value, value);
-        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        std::vector<Header> matching;
-        for (const auto& header : *headers_)
-            if (SameName(header.name, name)) matching.push_back(header);
-        *value = MakeHeaderIterator(std::move(matching)).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        *value = MakeHeaderIterator(*headers_).Detach();
+        list().push_back({name ? name : L"", value ? value : L""});
         return S_OK;
     }
 
 private:
     // The response's own list, kept alive through the reference to it.
     ComPtr<IUnknown> owner_;
-    std::vector<Header>* headers_;
 };
 
 class Response final : public ComObject<ICoreWebView2WebResourceResponse> {
@@ -235,7 +220,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override {
         return Answer("Controller.get_ZoomFactor", zoomFactor, 1.0, "1");
     }
-    HRESULT STDMETHODCALLTYPE put_ZoomFactor(double) override { return Uncalled("put_ZoomFactor"); }
+    LS_UNCALLED(put_ZoomFactor, double)
     LS_UNCALLED_EVENT(ZoomFactorChanged, ICoreWebView2ZoomFactorChangedEventHandler)
     HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) override {
         bounds_ = bounds;
@@ -274,11 +259,8 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override {
-        if (!coreWebView2) return E_POINTER;
-        *coreWebView2 = view_.Get();
-        view_->AddRef();
-        Record("Controller.get_CoreWebView2 -> 0x00000000 webview=object");
-        return S_OK;
+        return GiveObject<ICoreWebView2>("Controller.get_CoreWebView2", coreWebView2, view_.Get(),
+                                         "webview");
     }
 
 private:
@@ -311,15 +293,9 @@ public:
         if (FAILED(hr)) return hr;
         const HRESULT result = HresultOr(section, "result", S_OK);
         ComPtr<ICoreWebView2Controller> controller;
-        if (BoolOr(section, "object", true))
-            controller = Make<Controller>(parentWindow, BoolOr(scenario, "webview2", true));
-        ComPtr<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> keep = handler;
-        Schedule([keep, result, controller] {
-            Record("Invoke ControllerCompleted errorCode=" + Hex(result) +
-                   " controller=" + Object(controller.Get()));
-            const HRESULT returned = keep->Invoke(result, controller.Get());
-            Record("Return ControllerCompleted -> " + Hex(returned));
-        });
+        if (GetBoolOr(section, "object", true))
+            controller = Make<Controller>(parentWindow, GetBoolOr(scenario, "webview2", true));
+        CompleteLater("Controller", "controller", handler, result, controller);
         return hr;
     }
     HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
@@ -336,7 +312,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override {
-        const std::wstring version = TextOr(Scenario(), "version", L"120.0.2210.91");
+        const std::wstring version = GetStringOr(Scenario(), "version", L"120.0.2210.91");
         const HRESULT hr = CopyOut(version, versionInfo);
         Record("Environment.get_BrowserVersionString -> " + Hex(hr) +
                " version=" + Quote(version.c_str()));
@@ -374,14 +350,8 @@ HRESULT StartEnvironmentCreation(
     if (FAILED(hr)) return hr;
     const HRESULT result = HresultOr(section, "result", S_OK);
     ComPtr<ICoreWebView2Environment> environment;
-    if (BoolOr(section, "object", true)) environment = MakeEnvironment();
-    ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> keep = handler;
-    Schedule([keep, result, environment] {
-        Record("Invoke EnvironmentCompleted errorCode=" + Hex(result) +
-               " environment=" + Object(environment.Get()));
-        const HRESULT returned = keep->Invoke(result, environment.Get());
-        Record("Return EnvironmentCompleted -> " + Hex(returned));
-    });
+    if (GetBoolOr(section, "object", true)) environment = MakeEnvironment();
+    CompleteLater("Environment", "environment", handler, result, environment);
     return hr;
 }
 

@@ -56,10 +56,15 @@ MaybeText MaybeTextOf(const nlohmann::json& object, const char* key) {
     return out;
 }
 
-HRESULT HandOut(const MaybeText& text, LPWSTR* out) {
+// Hands the text out (none when absent), recorded as
+// "<call> -> <result> <field>=<text>".
+HRESULT HandOut(const std::string& call, const MaybeText& text, LPWSTR* out,
+                const char* field = "uri") {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return text.present ? CopyOut(text.text, out) : S_OK;
+    const HRESULT hr = text.present ? CopyOut(text.text, out) : S_OK;
+    Record(call + " -> " + Hex(hr) + " " + field + "=" + Quote(*out));
+    return hr;
 }
 
 class Deferral final : public ComObject<ICoreWebView2Deferral> {
@@ -81,62 +86,22 @@ HRESULT GiveDeferral(const std::string& owner, ICoreWebView2Deferral** deferral)
     return S_OK;
 }
 
-class RequestHeaders final : public ComObject<ICoreWebView2HttpRequestHeaders> {
+class RequestHeaders final : public HeaderList<ICoreWebView2HttpRequestHeaders> {
 public:
-    explicit RequestHeaders(std::vector<Header> headers) : headers_(std::move(headers)) {}
+    explicit RequestHeaders(std::vector<Header> headers)
+        : HeaderList("RequestHeaders", &headers_), headers_(std::move(headers)) {}
 
-    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
-        if (!value) return E_POINTER;
-        *value = nullptr;
-        HRESULT hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        for (const auto& header : headers_)
-            if (SameName(header.name, name)) {
-                hr = CopyOut(header.value, value);
-                break;
-            }
-        Record("RequestHeaders.GetHeader name=" + Quote(name) + " -> " + Hex(hr) +
-               " value=" + Quote(*value));
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        std::vector<Header> matching;
-        for (const auto& header : headers_)
-            if (SameName(header.name, name)) matching.push_back(header);
-        Record("RequestHeaders.GetHeaders name=" + Quote(name) +
-               " -> 0x00000000 count=" + std::to_string(matching.size()));
-        *value = MakeHeaderIterator(std::move(matching)).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
-        if (!value) return E_POINTER;
-        *value = FALSE;
-        for (const auto& header : headers_)
-            if (SameName(header.name, name)) *value = TRUE;
-        Record("RequestHeaders.Contains name=" + Quote(name) +
-               " -> 0x00000000 value=" + Flag(*value));
-        return S_OK;
-    }
     HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR name, LPCWSTR value) override {
-        Record("RequestHeaders.SetHeader name=" + Quote(name) + " value=" + Quote(value) +
-               " -> 0x00000000");
+        Note("SetHeader name=" + Quote(name) + " value=" + Quote(value) + " -> 0x00000000");
         headers_.push_back({name ? name : L"", value ? value : L""});
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR name) override {
-        Record("RequestHeaders.RemoveHeader name=" + Quote(name) + " -> 0x00000000");
+        Note("RemoveHeader name=" + Quote(name) + " -> 0x00000000");
         std::vector<Header> kept;
         for (auto& header : headers_)
             if (!SameName(header.name, name)) kept.push_back(header);
         headers_ = kept;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        Record("RequestHeaders.GetIterator -> 0x00000000");
-        *value = MakeHeaderIterator(headers_).Detach();
         return S_OK;
     }
 
@@ -152,9 +117,7 @@ public:
           headers_(Make<RequestHeaders>(std::move(headers))) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("Request.get_Uri -> " + Hex(hr) + " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("Request.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR uri) override {
         Record("Request.put_Uri uri=" + Quote(uri) + " -> 0x00000000");
@@ -183,11 +146,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** headers) override {
-        if (!headers) return E_POINTER;
-        *headers = headers_.Get();
-        headers_->AddRef();
-        Record("Request.get_Headers -> 0x00000000 headers=object");
-        return S_OK;
+        return GiveObject<ICoreWebView2HttpRequestHeaders>("Request.get_Headers", headers,
+                                                           headers_.Get(), "headers");
     }
 
 private:
@@ -202,18 +162,12 @@ public:
         : request_(std::move(request)), context_(context) {}
 
     HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** request) override {
-        if (!request) return E_POINTER;
-        *request = request_.Get();
-        request_->AddRef();
-        Record("WebResourceRequestedArgs.get_Request -> 0x00000000 request=object");
-        return S_OK;
+        return GiveObject("WebResourceRequestedArgs.get_Request", request, request_.Get(),
+                          "request");
     }
     HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse** response) override {
-        if (!response) return E_POINTER;
-        *response = response_.Get();
-        if (*response) (*response)->AddRef();
-        Record("WebResourceRequestedArgs.get_Response -> 0x00000000 response=" + Object(*response));
-        return S_OK;
+        return GiveObject("WebResourceRequestedArgs.get_Response", response, response_.Get(),
+                          "response");
     }
     HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* response) override {
         const HRESULT hr = Refusal("put_Response");
@@ -246,10 +200,7 @@ public:
     explicit NavigationArgs(MaybeText uri) : uri_(std::move(uri)) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("NavigationStartingArgs.get_Uri -> " + Hex(hr) +
-               " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("NavigationStartingArgs.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override {
         return Answer("NavigationStartingArgs.get_IsUserInitiated", value, TRUE);
@@ -285,10 +236,7 @@ public:
     PermissionArgs(MaybeText uri, int kind) : uri_(std::move(uri)), kind_(kind) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("PermissionRequestedArgs.get_Uri -> " + Hex(hr) +
-               " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("PermissionRequestedArgs.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* kind) override {
         return Answer("PermissionRequestedArgs.get_PermissionKind", kind,
@@ -323,10 +271,7 @@ public:
     explicit NewWindowArgs(MaybeText uri) : uri_(std::move(uri)) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("NewWindowRequestedArgs.get_Uri -> " + Hex(hr) +
-               " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("NewWindowRequestedArgs.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) override {
         newWindow_ = newWindow;
@@ -335,11 +280,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) override {
-        if (!newWindow) return E_POINTER;
-        *newWindow = newWindow_.Get();
-        if (*newWindow) (*newWindow)->AddRef();
-        Record("NewWindowRequestedArgs.get_NewWindow -> 0x00000000 webview=" + Object(*newWindow));
-        return S_OK;
+        return GiveObject("NewWindowRequestedArgs.get_NewWindow", newWindow, newWindow_.Get(),
+                          "webview");
     }
     HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
         return Decide("NewWindowRequestedArgs", "put_Handled", &handled_, handled, Flag(handled));
@@ -372,10 +314,7 @@ public:
         : source_(std::move(source)), text_(std::move(text)), json_(std::move(json)) {}
 
     HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* value) override {
-        const HRESULT hr = HandOut(source_, value);
-        Record("WebMessageReceivedArgs.get_Source -> " + Hex(hr) +
-               " source=" + Quote(value ? *value : nullptr));
-        return hr;
+        return HandOut("WebMessageReceivedArgs.get_Source", source_, value, "source");
     }
     HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* value) override {
         const HRESULT hr = CopyOut(json_, value);
@@ -485,9 +424,7 @@ public:
         Navigated(this);
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override {
-        return Uncalled("NavigateToString");
-    }
+    LS_UNCALLED(NavigateToString, LPCWSTR)
     LS_EVENT(NavigationStarting, ICoreWebView2NavigationStartingEventHandler)
     LS_UNCALLED_EVENT(ContentLoading, ICoreWebView2ContentLoadingEventHandler)
     LS_UNCALLED_EVENT(SourceChanged, ICoreWebView2SourceChangedEventHandler)
@@ -498,52 +435,30 @@ public:
     LS_UNCALLED_EVENT(ScriptDialogOpening, ICoreWebView2ScriptDialogOpeningEventHandler)
     LS_EVENT(PermissionRequested, ICoreWebView2PermissionRequestedEventHandler)
     LS_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
-    HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
-        LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
-        return Uncalled("AddScriptToExecuteOnDocumentCreated");
-    }
-    HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) override {
-        return Uncalled("RemoveScriptToExecuteOnDocumentCreated");
-    }
-    HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR,
-                                            ICoreWebView2ExecuteScriptCompletedHandler*) override {
-        return Uncalled("ExecuteScript");
-    }
-    HRESULT STDMETHODCALLTYPE
-    CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
-                   ICoreWebView2CapturePreviewCompletedHandler*) override {
-        return Uncalled("CapturePreview");
-    }
+    LS_UNCALLED(AddScriptToExecuteOnDocumentCreated, LPCWSTR,
+                ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*)
+    LS_UNCALLED(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
+    LS_UNCALLED(ExecuteScript, LPCWSTR, ICoreWebView2ExecuteScriptCompletedHandler*)
+    LS_UNCALLED(CapturePreview, COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
+                ICoreWebView2CapturePreviewCompletedHandler*)
     HRESULT STDMETHODCALLTYPE Reload() override {
         const HRESULT hr = HresultOr(Scenario(), "reload", S_OK);
         Record("WebView.Reload -> " + Hex(hr) + " " + ObserveWindow(parent_));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override {
-        return Uncalled("PostWebMessageAsJson");
-    }
-    HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) override {
-        return Uncalled("PostWebMessageAsString");
-    }
+    LS_UNCALLED(PostWebMessageAsJson, LPCWSTR)
+    LS_UNCALLED(PostWebMessageAsString, LPCWSTR)
     LS_EVENT(WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler)
-    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
-        LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
-        return Uncalled("CallDevToolsProtocolMethod");
-    }
-    HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override {
-        return Uncalled("get_BrowserProcessId");
-    }
-    HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL*) override { return Uncalled("get_CanGoBack"); }
-    HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL*) override {
-        return Uncalled("get_CanGoForward");
-    }
-    HRESULT STDMETHODCALLTYPE GoBack() override { return Uncalled("GoBack"); }
-    HRESULT STDMETHODCALLTYPE GoForward() override { return Uncalled("GoForward"); }
-    HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
-        LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
-        return Uncalled("GetDevToolsProtocolEventReceiver");
-    }
-    HRESULT STDMETHODCALLTYPE Stop() override { return Uncalled("Stop"); }
+    LS_UNCALLED(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR,
+                ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*)
+    LS_UNCALLED(get_BrowserProcessId, UINT32*)
+    LS_UNCALLED(get_CanGoBack, BOOL*)
+    LS_UNCALLED(get_CanGoForward, BOOL*)
+    LS_UNCALLED(GoBack, void)
+    LS_UNCALLED(GoForward, void)
+    LS_UNCALLED(GetDevToolsProtocolEventReceiver, LPCWSTR,
+                ICoreWebView2DevToolsProtocolEventReceiver**)
+    LS_UNCALLED(Stop, void)
     LS_EVENT(NewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler)
     LS_EVENT(DocumentTitleChanged, ICoreWebView2DocumentTitleChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) override {
@@ -551,15 +466,9 @@ public:
         Record("WebView.get_DocumentTitle -> " + Hex(hr) + " title=" + Quote(title_.c_str()));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override {
-        return Uncalled("AddHostObjectToScript");
-    }
-    HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override {
-        return Uncalled("RemoveHostObjectFromScript");
-    }
-    HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override {
-        return Uncalled("OpenDevToolsWindow");
-    }
+    LS_UNCALLED(AddHostObjectToScript, LPCWSTR, VARIANT*)
+    LS_UNCALLED(RemoveHostObjectFromScript, LPCWSTR)
+    LS_UNCALLED(OpenDevToolsWindow, void)
     LS_EVENT(ContainsFullScreenElementChanged,
              ICoreWebView2ContainsFullScreenElementChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL* value) override {
@@ -583,17 +492,10 @@ public:
 
     LS_UNCALLED_EVENT(WebResourceResponseReceived,
                       ICoreWebView2WebResourceResponseReceivedEventHandler)
-    HRESULT STDMETHODCALLTYPE
-    NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest*) override {
-        return Uncalled("NavigateWithWebResourceRequest");
-    }
+    LS_UNCALLED(NavigateWithWebResourceRequest, ICoreWebView2WebResourceRequest*)
     LS_EVENT(DOMContentLoaded, ICoreWebView2DOMContentLoadedEventHandler)
-    HRESULT STDMETHODCALLTYPE get_CookieManager(ICoreWebView2CookieManager**) override {
-        return Uncalled("get_CookieManager");
-    }
-    HRESULT STDMETHODCALLTYPE get_Environment(ICoreWebView2Environment**) override {
-        return Uncalled("get_Environment");
-    }
+    LS_UNCALLED(get_CookieManager, ICoreWebView2CookieManager**)
+    LS_UNCALLED(get_Environment, ICoreWebView2Environment**)
 
 protected:
     bool Answers(REFIID iid) override {
@@ -790,7 +692,7 @@ void View::Raise(const nlohmann::json& event) {
                     headers.push_back(
                         {Utf8ToWide(item.key()), Utf8ToWide(item.value().get<std::string>())});
         if (range.present) headers.push_back({L"Range", range.text});
-        const std::wstring method = TextOr(event, "method", L"GET");
+        const std::wstring method = GetStringOr(event, "method", L"GET");
         const bool defer = event.value("readBody", "") == std::string("afterTeardown");
         const std::string described = "uri=" + Quote(uri.get()) + " range=" + Quote(range.get()) +
                                       " method=" + Quote(method.c_str());
@@ -827,14 +729,14 @@ void View::Raise(const nlohmann::json& event) {
         const MaybeText source = MaybeTextOf(event, "source");
         const MaybeText text = MaybeTextOf(event, "text");
         const std::wstring json =
-            text.present ? JsonText(text.text) : TextOr(event, "json", L"null");
+            text.present ? JsonText(text.text) : GetStringOr(event, "json", L"null");
         Deliver<ICoreWebView2WebMessageReceivedEventHandler>(
             name,
             " source=" + Quote(source.get()) + " text=" + Quote(text.get()) +
                 " json=" + Quote(json.c_str()),
             Make<MessageArgs>(source, text, json).Get());
     } else if (name == "DocumentTitleChanged") {
-        title_ = TextOr(event, "title", L"");
+        title_ = GetStringOr(event, "title", L"");
         Deliver<ICoreWebView2DocumentTitleChangedEventHandler>(
             name, " title=" + Quote(title_.c_str()), none);
     } else if (name == "ContainsFullScreenElementChanged") {
