@@ -163,21 +163,19 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
               "\"${GST_PLUGIN_PATH-unset}\" >> '" +
                   inherited + "'\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
     fs::permissions(recorder, fs::perms::owner_all);
+    const char* const types[] = {"x-scheme-handler/http",   "x-scheme-handler/https",
+                                 "x-scheme-handler/mailto", "x-scheme-handler/ftp",
+                                 "x-scheme-handler/file",   "x-scheme-handler/lanternshell",
+                                 "x-scheme-handler/steam",  "text/plain"};
+    std::string mimeTypes, defaults = "[Default Applications]\n";
+    for (const char* type : types) {
+        mimeTypes += std::string(type) + ";";
+        defaults += std::string(type) + "=ls-recorder.desktop\n";
+    }
     WriteFile(dataHome + "/applications/ls-recorder.desktop",
               "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder +
-                  " %u\nNoDisplay=true\nMimeType=x-scheme-handler/http;x-scheme-handler/https;"
-                  "x-scheme-handler/mailto;x-scheme-handler/ftp;x-scheme-handler/file;"
-                  "x-scheme-handler/lanternshell;x-scheme-handler/steam;text/plain;\n");
-    WriteFile(configHome + "/mimeapps.list",
-              "[Default Applications]\n"
-              "x-scheme-handler/http=ls-recorder.desktop\n"
-              "x-scheme-handler/https=ls-recorder.desktop\n"
-              "x-scheme-handler/mailto=ls-recorder.desktop\n"
-              "x-scheme-handler/ftp=ls-recorder.desktop\n"
-              "x-scheme-handler/file=ls-recorder.desktop\n"
-              "x-scheme-handler/lanternshell=ls-recorder.desktop\n"
-              "x-scheme-handler/steam=ls-recorder.desktop\n"
-              "text/plain=ls-recorder.desktop\n");
+                  " %u\nNoDisplay=true\nMimeType=" + mimeTypes + "\n");
+    WriteFile(configHome + "/mimeapps.list", defaults);
 }
 
 void Sandbox::WriteFile(const std::string& relative, const std::string& content) const {

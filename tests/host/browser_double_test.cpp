@@ -29,11 +29,7 @@ struct LoadedDouble {
                 reinterpret_cast<void*>(
                     GetProcAddress(module, "CreateCoreWebView2EnvironmentWithOptions")));
     }
-    void Prepare(const std::string& scenario) {
-        DeleteFileW((folder / L"loader-transcript.txt").c_str());
-        DeleteFileW((folder / L"loader-scenario.json").c_str());
-        if (!scenario.empty()) WriteFileBytes(folder / L"loader-scenario.json", scenario);
-    }
+    void Prepare(const std::string& scenario) { PlaceScenario(folder.path(), scenario); }
     std::vector<std::string> Transcript() const { return ReadLoaderTranscript(folder.path()); }
 };
 
@@ -58,28 +54,27 @@ void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-// Options with values of its own, so the transcript shows what was read.
+// Options with values of its own, so the transcript shows what was read;
+// nothing puts any.
 class TestOptions final : public TestComObject<ICoreWebView2EnvironmentOptions> {
 public:
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
         return CopyToCoTaskMem(L"", value);
     }
-    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR) override { return S_OK; }
+    LS_UNCALLED(put_AdditionalBrowserArguments, LPCWSTR)
     HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) override {
         return CopyToCoTaskMem(L"de", value);
     }
-    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR) override { return S_OK; }
+    LS_UNCALLED(put_Language, LPCWSTR)
     HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR* value) override {
         return CopyToCoTaskMem(L"113.0.1774.30", value);
     }
-    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR) override { return S_OK; }
+    LS_UNCALLED(put_TargetCompatibleBrowserVersion, LPCWSTR)
     HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) override {
         *allow = TRUE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL) override {
-        return S_OK;
-    }
+    LS_UNCALLED(put_AllowSingleSignOnUsingOSPrimaryAccount, BOOL)
 };
 
 // What the completion handlers saw. insideCall is set around the calls that

@@ -6,7 +6,6 @@
 // runtime in "webview2", and the built-in loader with an installed runtime
 // registered in the test prefix.
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <nlohmann/json.hpp>
 
@@ -37,20 +36,12 @@ std::string Manifest(const nlohmann::json& extra = nlohmann::json::object(),
     return manifest.dump();
 }
 
-std::wstring LocalAppData() {
-    PWSTR path = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
-    std::wstring out = path ? path : L"";
-    CoTaskMemFree(path);
-    return out;
-}
-
 // The diagnostics log of the manifests here, named "e2e-game".
 std::wstring LogPath() {
-    return LocalAppData() + L"\\e2e-game\\Lanternshell.log";
+    return GetLocalAppDataFolder() + L"\\e2e-game\\Lanternshell.log";
 }
 std::wstring OldLogPath() {
-    return LocalAppData() + L"\\e2e-game\\Lanternshell.old.log";
+    return GetLocalAppDataFolder() + L"\\e2e-game\\Lanternshell.old.log";
 }
 
 std::vector<std::string> LogEvents(const std::wstring& path = LogPath()) {
@@ -132,6 +123,31 @@ void ExpectCleanClose(const Outcome& outcome) {
     EXPECT_TRUE(outcome.run.boxes.empty());
 }
 
+// A run that ended by itself with exit code 1 after one error box showing
+// text under the manifest's title, and whose log ends with lastEvent and the
+// exit code.
+void ExpectFailedRun(const Outcome& outcome, const std::wstring& text,
+                     const std::string& lastEvent) {
+    EXPECT_FALSE(outcome.run.timedOut);
+    EXPECT_EQ(outcome.run.exitCode, 1u);
+    ASSERT_EQ(outcome.run.boxes.size(), 1u);
+    EXPECT_EQ(outcome.run.boxes[0].text, text);
+    EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
+    EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+    const auto log = LogEvents();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], lastEvent);
+    EXPECT_EQ(log.back(), "exit code 1");
+}
+
+// Runs app until the double has raised the last event of its scenario, and
+// expects a clean close after it.
+Outcome RunToTheEnd(const App& app) {
+    Outcome outcome = RunExecutable(app, "Done events=");
+    ExpectCleanClose(outcome);
+    return outcome;
+}
+
 // Each event's lines: from its "Raise" line to its "Return" line.
 std::vector<std::vector<std::string>> EventSegments(const std::vector<std::string>& transcript) {
     std::vector<std::vector<std::string>> segments;
@@ -155,8 +171,7 @@ std::string Scenario(const std::vector<nlohmann::json>& events) {
 // the last one, and gives each event's lines.
 std::vector<std::vector<std::string>> RunEvents(const std::vector<nlohmann::json>& events) {
     App app(Scenario(events));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     return EventSegments(outcome.transcript);
 }
 
@@ -235,7 +250,7 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     // The loader hears the folder verbatim; a runtime's client library hears
     // the kind of runtime instead.
     const std::string folder = path == BrowserPath::Loader && c.fixed ? "\"webview2\"" : "null";
-    const std::string userData = TranscriptQuote(LocalAppData() + L"\\e2e-game");
+    const std::string userData = TranscriptQuote(GetLocalAppDataFolder() + L"\\e2e-game");
     if (path != BrowserPath::Loader) {
         EXPECT_EQ(FirstWith(outcome.transcript, "CreateWebViewEnvironmentWithOptionsInternal"),
                   "CreateWebViewEnvironmentWithOptionsInternal checked=1 runtimeType=" +
@@ -375,20 +390,11 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
         App app(R"({"refuse":{"Navigate":"0x80070005"}})");
         // Nobody closes the window here: the app has to end by itself.
         const Outcome outcome = RunExecutable(app, "never", false);
-        EXPECT_FALSE(outcome.run.timedOut);
-        EXPECT_EQ(outcome.run.exitCode, 1u);
+        ExpectFailedRun(
+            outcome, L"Failed to start the WebView2 browser control (error 0x80070005).",
+            "failed: Navigate (error 0x80070005): the browser control could not be started");
         EXPECT_FALSE(outcome.sawVisible);
-        ASSERT_EQ(outcome.run.boxes.size(), 1u);
-        EXPECT_EQ(outcome.run.boxes[0].text,
-                  L"Failed to start the WebView2 browser control (error 0x80070005).");
-        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
-        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
         EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
-        const auto log = LogEvents();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(log[log.size() - 2],
-                  "failed: Navigate (error 0x80070005): the browser control could not be started");
-        EXPECT_EQ(log.back(), "exit code 1");
     }
     for (const char* refused : {"add_DOMContentLoaded", "add_NavigationCompleted"}) {
         SCOPED_TRACE(refused);
@@ -432,8 +438,7 @@ TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
           // Resizes the window, so the view's bounds are set once more.
           {{"event", "ContainsFullScreenElementChanged"}, {"value", true}}}}};
     App app(scenario.dump());
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     // The window shows even when the control won't.
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
@@ -459,8 +464,7 @@ TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
 
 TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "DOMContentLoaded"}}}));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 2u);
@@ -562,8 +566,7 @@ TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
     MakeFolders(app.www(L"img"));
     WriteFileBytes(app.www(L"img\\Hero Walk.png"), hero);
     WriteFileBytes(app.www(L"empty.txt"), "");
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
 
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), std::size(cases));
@@ -765,8 +768,7 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
     std::vector<nlohmann::json> events;
     for (const auto& step : steps) events.push_back(step.event);
     App folder(Scenario(events));
-    const Outcome outcome = RunExecutable(folder, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(folder);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), std::size(steps));
     // The windowed look, as it was once the document had loaded.
@@ -852,16 +854,7 @@ nlohmann::json Pause(int delayMs) {
 
 void ExpectStoppedBox(const Outcome& outcome,
                       const char* reason = "too many failures in one minute") {
-    EXPECT_FALSE(outcome.run.timedOut);
-    EXPECT_EQ(outcome.run.exitCode, 1u);
-    ASSERT_EQ(outcome.run.boxes.size(), 1u);
-    EXPECT_EQ(outcome.run.boxes[0].text, StoppedText);
-    EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
-    EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
-    const auto log = LogEvents();
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], std::string("the app stops: ") + reason);
-    EXPECT_EQ(log.back(), "exit code 1");
+    ExpectFailedRun(outcome, StoppedText, std::string("the app stops: ") + reason);
 }
 
 TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
@@ -869,8 +862,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
     {
         SCOPED_TRACE("three crashes");
         App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1)}));
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         EXPECT_EQ(Count(outcome.transcript, "WebView.Reload -> 0x00000000"), 3u);
         EXPECT_EQ(CountContaining(LogEvents(),
                                   "process failure: render process exited: reloading the page"),
@@ -924,8 +916,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
     {
         SCOPED_TRACE("once");
         App app(Scenario({Loaded(), Failed(0), {{"event", "DOMContentLoaded"}, {"delayMs", 500}}}));
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         const auto& lines = outcome.transcript;
         // The same folder, user data folder and options, all read again.
         const auto creations =
@@ -975,8 +966,7 @@ TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
     std::vector<nlohmann::json> events = {Loaded()};
     for (int kind : {3, 4, 5, 6, 7, 8, 9, 42}) events.push_back(Failed(kind, 0));
     App app(Scenario(events));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 0u);
     EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 1u);
     const auto log = LogEvents();
@@ -995,8 +985,7 @@ TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
     App app(Scenario({{{"event", "NavigationCompleted"}, {"success", false}, {"status", 6}},
                       {{"event", "NavigationCompleted"}, {"success", true}},
                       Loaded()}));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 3u);
@@ -1047,23 +1036,14 @@ TEST(StartPage, AStartPageThatIsNotInWwwStopsBeforeTheWindowIsMade) {
                       1u);
             continue;
         }
-        EXPECT_FALSE(outcome.run.timedOut);
-        EXPECT_EQ(outcome.run.exitCode, 1u);
-        ASSERT_EQ(outcome.run.boxes.size(), 1u);
         const std::string main = c.main;
-        EXPECT_EQ(outcome.run.boxes[0].text,
-                  L"The start page \"" + std::wstring(main.begin(), main.end()) +
-                      L"\" named in package.json is not in the www folder.");
-        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
-        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+        ExpectFailedRun(outcome,
+                        L"The start page \"" + std::wstring(main.begin(), main.end()) +
+                            L"\" named in package.json is not in the www folder.",
+                        "failed: the start page \"" + main + "\" is not in the www folder");
         // Stopped before the runtime check, let alone the window.
         EXPECT_TRUE(outcome.transcript.empty());
         EXPECT_EQ(outcome.client.right, 0);
-        const auto log = LogEvents();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(log[log.size() - 2],
-                  "failed: the start page \"" + main + "\" is not in the www folder");
-        EXPECT_EQ(log.back(), "exit code 1");
     }
 }
 
@@ -1079,8 +1059,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         };
         App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
                           request("img/no%20such.png#x"), request("index.html")}));
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         // Every line is stamped: LogEvents marks one that is not with "?".
         const std::string text = ReadFileBytes(LogPath());
         for (const auto& line : LogEvents()) EXPECT_NE(line.front(), '?') << line;
@@ -1105,15 +1084,11 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
     {
         SCOPED_TRACE("a failed step");
         App app(R"({"environment": {"call": "0x80004005"}})");
-        const Outcome outcome = RunExecutable(app, "never", false);
-        EXPECT_EQ(outcome.run.exitCode, 1u);
-        const auto log = LogEvents();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(
-            log[log.size() - 2],
+        ExpectFailedRun(
+            RunExecutable(app, "never", false),
+            L"Failed to start the WebView2 browser control (error 0x80004005).",
             "failed: CreateCoreWebView2EnvironmentWithOptions (error 0x80004005): the browser "
             "control could not be started");
-        EXPECT_EQ(log.back(), "exit code 1");
     }
     {
         SCOPED_TRACE("an icon that does not load");
@@ -1131,11 +1106,10 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
     {
         SCOPED_TRACE("rotation");
         App app(Scenario({Loaded()}));
-        MakeFolders(LocalAppData() + L"\\e2e-game");
+        MakeFolders(GetLocalAppDataFolder() + L"\\e2e-game");
         const std::string filler(1024 * 1024 - 40, 'f');
         WriteFileBytes(LogPath(), filler);
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         EXPECT_EQ(ReadFileBytes(OldLogPath()), filler);
         const auto log = LogEvents();
         ASSERT_FALSE(log.empty());
@@ -1146,8 +1120,7 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
         SCOPED_TRACE("a folder where the log belongs");
         App app(Scenario({Loaded()}));
         MakeFolders(LogPath());
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         EXPECT_TRUE(outcome.sawVisible);
         EXPECT_TRUE(RemoveDirectoryW(LogPath().c_str()));
         EXPECT_FALSE(FileExists(OldLogPath()));

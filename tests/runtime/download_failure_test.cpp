@@ -55,12 +55,8 @@ TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
 
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1u);
-    ASSERT_EQ(run.boxes.size(), 2u);
-    EXPECT_EQ(run.boxes[0].text, DefaultNoticeText);
-    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Information);
-    EXPECT_EQ(run.boxes[1].text, DefaultFailureText);
-    EXPECT_EQ(run.boxes[1].icon, BoxIcon::Error);
-    for (const auto& box : run.boxes) EXPECT_EQ(box.caption, L"Failing Download");
+    ExpectBoxes(run, L"Failing Download",
+                {{DefaultNoticeText, BoxIcon::Information}, {DefaultFailureText, BoxIcon::Error}});
     EXPECT_TRUE(progressWindow);
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0].rfind("CONNECT go.microsoft.com:443 ", 0), 0u) << requests[0];

@@ -153,13 +153,7 @@ std::wstring UnreachableUrl() {
 
 std::vector<InstallerRun> ReadInstallerLog(const std::wstring& log) {
     std::vector<InstallerRun> runs;
-    const std::string text = ReadFileBytes(log);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const auto& line : ReadLines(log)) {
         const size_t cwd = line.find("|cwd=");
         const size_t args = line.find("|args=");
         if (line.rfind("path=", 0) != 0 || cwd == std::string::npos || args == std::string::npos)
@@ -173,14 +167,10 @@ std::vector<InstallerRun> ReadInstallerLog(const std::wstring& log) {
 
 namespace {
 
-// No runtime until marker exists.
+// No runtime until marker exists. (A path quoted as the transcript quotes
+// it is a JSON string.)
 std::string MissingRuntimeScenario(const std::wstring& marker) {
-    std::string path;
-    for (char c : WideToUtf8(marker)) {
-        if (c == '\\' || c == '"') path += '\\';
-        path += c;
-    }
-    return R"({"runtime":false,"runtimeMarker":")" + path + "\"}";
+    return R"({"runtime":false,"runtimeMarker":)" + TranscriptQuote(marker) + "}";
 }
 
 }  // namespace
@@ -204,11 +194,8 @@ std::vector<std::wstring> FlowApp::InstallerEnvironment(bool installs) const {
 }
 
 std::vector<std::string> VersionQueries(const std::wstring& folder) {
-    std::vector<std::string> queries;
-    for (const auto& line : ReadLoaderTranscript(folder))
-        if (line.rfind("GetAvailableCoreWebView2BrowserVersionString ", 0) == 0)
-            queries.push_back(line);
-    return queries;
+    return LinesStartingWith(ReadLoaderTranscript(folder),
+                             "GetAvailableCoreWebView2BrowserVersionString ");
 }
 
 std::vector<std::string> LogEvents(const std::wstring& userDataFolder) {

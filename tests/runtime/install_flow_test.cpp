@@ -21,17 +21,6 @@ ServedFile InstallerFile() {
     return file;
 }
 
-void ExpectBoxes(const RunResult& run, const std::vector<std::pair<std::wstring, BoxIcon>>& boxes) {
-    ASSERT_EQ(run.boxes.size(), boxes.size());
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(run.boxes[i].text, boxes[i].first);
-        EXPECT_EQ(run.boxes[i].icon, boxes[i].second);
-        EXPECT_EQ(run.boxes[i].caption, L"Flow Test");
-        EXPECT_FALSE(run.boxes[i].owned);
-    }
-}
-
 TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
     ServedFile file = InstallerFile();
@@ -46,7 +35,7 @@ TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     ASSERT_TRUE(flowRun.sawProgressWindow);
     EXPECT_EQ(flowRun.progress.title, L"Downloading...");
     EXPECT_EQ(flowRun.positions, std::vector<int>{0});
@@ -83,7 +72,7 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     EXPECT_TRUE(goneBeforeRelease);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
@@ -99,8 +88,9 @@ TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 1u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
-                              {L"No runtime, sorry.", BoxIcon::Error}});
+    ExpectBoxes(
+        flowRun.run, L"Flow Test",
+        {{DefaultNoticeText, BoxIcon::Information}, {L"No runtime, sorry.", BoxIcon::Error}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
     EXPECT_EQ(VersionQueries(flow.app.root.path()).size(), 2u);
@@ -139,8 +129,9 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
         const FlowRun flowRun = RunFlow(flow, url, options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
-        ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information},
-                                  {DefaultFailureText, BoxIcon::Error}});
+        ExpectBoxes(
+            flowRun.run, L"Flow Test",
+            {{DefaultNoticeText, BoxIcon::Information}, {DefaultFailureText, BoxIcon::Error}});
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
         EXPECT_EQ(server.Requests(), c.servedPage ? 1 : 0);
         EXPECT_FALSE(FileExists(flow.installerLog));
@@ -174,7 +165,7 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 1u);
-    ExpectBoxes(flowRun.run,
+    ExpectBoxes(flowRun.run, L"Flow Test",
                 {{DefaultNoticeText, BoxIcon::Information}, {DefaultFailureText, BoxIcon::Error}});
     EXPECT_EQ(server.Requests(), 1);
     EXPECT_FALSE(FileExists(flow.installerLog));
@@ -195,7 +186,7 @@ TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
     options.environment = flow.InstallerEnvironment(true);
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == ReadFileBytes(FakeInstallerPath()))
         << "the installer is not the download";
     EXPECT_EQ(ReadFileBytes(flow.userDataFolder + L"\\keep.txt"), "kept");
@@ -221,7 +212,7 @@ TEST(InstallFlow, BuiltinLoaderFindsTheRuntimeTheInstallerRegisters) {
     RegisterInstalledRuntime(L"HKCU", L"");
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }

@@ -1,11 +1,15 @@
 #include "tests/support/harness.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
+
+#include "platform/text.h"
 
 std::string lanternshellArgument;
 
@@ -27,10 +31,25 @@ const std::wstring& LoaderDoublePath() {
     return path;
 }
 
-void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario) {
-    CopyFileW(LoaderDoublePath().c_str(), (folder + L"WebView2Loader.dll").c_str(), FALSE);
+void PlaceScenario(const std::wstring& folder, const std::string& scenario) {
     DeleteFileW((folder + L"loader-transcript.txt").c_str());
+    DeleteFileW((folder + L"loader-scenario.json").c_str());
     if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
+}
+
+namespace {
+
+// A double copied into folder as name, with its scenario.
+void PlaceDouble(const std::wstring& library, const std::wstring& folder, const wchar_t* name,
+                 const std::string& scenario) {
+    CopyFileW(library.c_str(), (folder + name).c_str(), FALSE);
+    PlaceScenario(folder, scenario);
+}
+
+}  // namespace
+
+void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario) {
+    PlaceDouble(LoaderDoublePath(), folder, L"WebView2Loader.dll", scenario);
 }
 
 const std::wstring& RuntimeDoublePath() {
@@ -49,10 +68,8 @@ std::wstring InstallRuntimeDouble(const std::wstring& runtimeFolder, const std::
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     folder += L"EBWebView\\x64\\";
     MakeFolders(folder);
-    CopyFileW((old ? OldRuntimeDoublePath() : RuntimeDoublePath()).c_str(),
-              (folder + L"EmbeddedBrowserWebView.dll").c_str(), FALSE);
-    DeleteFileW((folder + L"loader-transcript.txt").c_str());
-    if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
+    PlaceDouble(old ? OldRuntimeDoublePath() : RuntimeDoublePath(), folder,
+                L"EmbeddedBrowserWebView.dll", scenario);
     return folder;
 }
 
@@ -153,10 +170,7 @@ std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines
 }
 
 std::wstring FolderOfTestProgram() {
-    wchar_t buffer[4096];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);
-    std::wstring path(buffer, n);
-    return path.substr(0, path.rfind(L'\\') + 1);
+    return FolderOfPath(GetExecutablePath());
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
@@ -349,6 +363,29 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::wstring>& extra) {
 }
 
 }  // namespace
+
+void ExpectBoxes(const RunResult& run, const std::wstring& caption,
+                 const std::vector<std::pair<std::wstring, BoxIcon>>& boxes) {
+    ASSERT_EQ(run.boxes.size(), boxes.size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(run.boxes[i].text, boxes[i].first);
+        EXPECT_EQ(run.boxes[i].icon, boxes[i].second);
+        EXPECT_EQ(run.boxes[i].caption, caption);
+        EXPECT_FALSE(run.boxes[i].owned);
+    }
+}
+
+void ExpectInterfaces(IUnknown* object, const std::vector<InterfaceAnswer>& answers) {
+    for (const auto& answer : answers) {
+        SCOPED_TRACE(answer.name);
+        void* given = reinterpret_cast<void*>(1);
+        EXPECT_EQ(object->QueryInterface(answer.iid, &given), answer.result);
+        EXPECT_EQ(given, answer.result == S_OK ? static_cast<void*>(object) : nullptr);
+        if (answer.result == S_OK && given) EXPECT_EQ(object->Release(), 1u);
+    }
+    EXPECT_EQ(object->QueryInterface(__uuidof(IUnknown), nullptr), E_POINTER);
+}
 
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className) {
     Search search{processId, className, {}};
