@@ -382,7 +382,9 @@ void ExpectInterfaces(IUnknown* object, const std::vector<InterfaceAnswer>& answ
         void* given = reinterpret_cast<void*>(1);
         EXPECT_EQ(object->QueryInterface(answer.iid, &given), answer.result);
         EXPECT_EQ(given, answer.result == S_OK ? static_cast<void*>(object) : nullptr);
-        if (answer.result == S_OK && given) EXPECT_EQ(object->Release(), 1u);
+        if (answer.result == S_OK && given) {
+            EXPECT_EQ(object->Release(), 1u);
+        }
     }
     EXPECT_EQ(object->QueryInterface(__uuidof(IUnknown), nullptr), E_POINTER);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <functional>
 #include <string>
