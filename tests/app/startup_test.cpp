@@ -18,11 +18,7 @@ const wchar_t* const ParseText =
 void ExpectSingleFailureBox(const RunResult& run, const wchar_t* text) {
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1u);
-    ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, text);
-    EXPECT_EQ(run.boxes[0].caption, L"Windows Lanternshell");
-    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Error);
-    EXPECT_FALSE(run.boxes[0].owned);
+    ExpectBoxes(run, L"Windows Lanternshell", {{text, BoxIcon::Error}});
 }
 
 struct ManifestCase {

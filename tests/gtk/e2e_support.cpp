@@ -10,9 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "tests/support/log_lines.h"
 
 extern char** environ;
 
@@ -160,21 +163,19 @@ Sandbox::Sandbox(const std::string& testName, const std::string& executable,
               "\"${GST_PLUGIN_PATH-unset}\" >> '" +
                   inherited + "'\nprintf '%s\\n' \"$1\" >> '" + recorded + "'\n");
     fs::permissions(recorder, fs::perms::owner_all);
+    const char* const types[] = {"x-scheme-handler/http",   "x-scheme-handler/https",
+                                 "x-scheme-handler/mailto", "x-scheme-handler/ftp",
+                                 "x-scheme-handler/file",   "x-scheme-handler/lanternshell",
+                                 "x-scheme-handler/steam",  "text/plain"};
+    std::string mimeTypes, defaults = "[Default Applications]\n";
+    for (const char* type : types) {
+        mimeTypes += std::string(type) + ";";
+        defaults += std::string(type) + "=ls-recorder.desktop\n";
+    }
     WriteFile(dataHome + "/applications/ls-recorder.desktop",
               "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder +
-                  " %u\nNoDisplay=true\nMimeType=x-scheme-handler/http;x-scheme-handler/https;"
-                  "x-scheme-handler/mailto;x-scheme-handler/ftp;x-scheme-handler/file;"
-                  "x-scheme-handler/lanternshell;x-scheme-handler/steam;text/plain;\n");
-    WriteFile(configHome + "/mimeapps.list",
-              "[Default Applications]\n"
-              "x-scheme-handler/http=ls-recorder.desktop\n"
-              "x-scheme-handler/https=ls-recorder.desktop\n"
-              "x-scheme-handler/mailto=ls-recorder.desktop\n"
-              "x-scheme-handler/ftp=ls-recorder.desktop\n"
-              "x-scheme-handler/file=ls-recorder.desktop\n"
-              "x-scheme-handler/lanternshell=ls-recorder.desktop\n"
-              "x-scheme-handler/steam=ls-recorder.desktop\n"
-              "text/plain=ls-recorder.desktop\n");
+                  " %u\nNoDisplay=true\nMimeType=" + mimeTypes + "\n");
+    WriteFile(configHome + "/mimeapps.list", defaults);
 }
 
 void Sandbox::WriteFile(const std::string& relative, const std::string& content) const {
@@ -328,13 +329,8 @@ std::vector<int> ChildProcesses(int parent, const std::string& name) {
 }
 
 std::vector<std::string> LogLines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::ifstream file(path);
-    // "2026-12-09T07:31:04.123Z " starts every line.
-    constexpr size_t StampLength = 25;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(line.size() >= StampLength ? line.substr(StampLength) : line);
-    return lines;
+    std::ifstream file(path, std::ios::binary);
+    return LogEventsOf(std::string(std::istreambuf_iterator<char>(file), {}));
 }
 
 unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait) {

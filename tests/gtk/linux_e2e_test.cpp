@@ -59,10 +59,12 @@ protected:
     static bool DismissDialog(const std::string& caption) {
         const unsigned long dialog = e2e::FindWindow(display->name(), caption, milliseconds(5000));
         if (dialog == 0) return false;
-        e2e::RunAndRead(
-            {"xdotool", "windowactivate", "--sync", std::to_string(dialog), "key", "Return"},
-            {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+        OnDisplay({"xdotool", "windowactivate", "--sync", std::to_string(dialog), "key", "Return"});
         return true;
+    }
+    // Runs an X tool on the test's display; its output.
+    static std::string OnDisplay(const std::vector<std::string>& argv) {
+        return e2e::RunAndRead(argv, {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
     }
     static std::string Output(const Host& host) {
         std::string text;
@@ -198,9 +200,8 @@ TEST_F(LinuxHost, MessagesAndElementsSwitchFullscreenAndBack) {
     ASSERT_EQ(host.Result("click me"), true);
     const unsigned long window = e2e::FindWindow(display->name(), "Fullscreen", milliseconds(3000));
     ASSERT_NE(window, 0u);
-    e2e::RunAndRead(
-        {"xdotool", "mousemove", "--window", std::to_string(window), "100", "100", "click", "1"},
-        {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+    OnDisplay(
+        {"xdotool", "mousemove", "--window", std::to_string(window), "100", "100", "click", "1"});
     EXPECT_EQ(host.Result("element fullscreen"), screen);
     EXPECT_EQ(host.Result("element windowed"), windowed);
     EXPECT_EQ(host.Wait(), 0) << Output(host);
@@ -483,9 +484,7 @@ TEST_F(LinuxHost, WindowShowsOnceTheDocumentHasLoadedWithTheManifestTitleAndIcon
     ASSERT_EQ(host.Result("loaded"), true) << Output(host);
     const unsigned long window = e2e::FindWindow(display->name(), title, milliseconds(2000));
     ASSERT_NE(window, 0u);
-    const std::string icon =
-        e2e::RunAndRead({"xprop", "-id", std::to_string(window), "_NET_WM_ICON"},
-                        {{"DISPLAY", display->name()}, {"PATH", std::getenv("PATH")}});
+    const std::string icon = OnDisplay({"xprop", "-id", std::to_string(window), "_NET_WM_ICON"});
     EXPECT_NE(icon.find("Icon (16 x 16)"), std::string::npos) << icon;
     EXPECT_EQ(host.Wait(), 0) << Output(host);
 }

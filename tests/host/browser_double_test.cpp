@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/win32/com.h"
 #include "platform/win32/webview2.h"
+#include "tests/support/com_object.h"
 #include "tests/support/harness.h"
 
 namespace {
@@ -30,11 +29,7 @@ struct LoadedDouble {
                 reinterpret_cast<void*>(
                     GetProcAddress(module, "CreateCoreWebView2EnvironmentWithOptions")));
     }
-    void Prepare(const std::string& scenario) {
-        DeleteFileW((folder / L"loader-transcript.txt").c_str());
-        DeleteFileW((folder / L"loader-scenario.json").c_str());
-        if (!scenario.empty()) WriteFileBytes(folder / L"loader-scenario.json", scenario);
-    }
+    void Prepare(const std::string& scenario) { PlaceScenario(folder.path(), scenario); }
     std::vector<std::string> Transcript() const { return ReadLoaderTranscript(folder.path()); }
 };
 
@@ -59,46 +54,27 @@ void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-// Options with values of its own, so the transcript shows what was read.
-class TestOptions final : public ICoreWebView2EnvironmentOptions {
+// Options with values of its own, so the transcript shows what was read;
+// nothing puts any.
+class TestOptions final : public TestComObject<ICoreWebView2EnvironmentOptions> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2EnvironmentOptions))
-            return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (!left) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
         return CopyToCoTaskMem(L"", value);
     }
-    HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR) override { return S_OK; }
+    LS_UNCALLED(put_AdditionalBrowserArguments, LPCWSTR)
     HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) override {
         return CopyToCoTaskMem(L"de", value);
     }
-    HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR) override { return S_OK; }
+    LS_UNCALLED(put_Language, LPCWSTR)
     HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR* value) override {
         return CopyToCoTaskMem(L"113.0.1774.30", value);
     }
-    HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR) override { return S_OK; }
+    LS_UNCALLED(put_TargetCompatibleBrowserVersion, LPCWSTR)
     HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) override {
         *allow = TRUE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL) override {
-        return S_OK;
-    }
-
-private:
-    ULONG references_ = 1;
+    LS_UNCALLED(put_AllowSingleSignOnUsingOSPrimaryAccount, BOOL)
 };
 
 // What the completion handlers saw. insideCall is set around the calls that
@@ -187,8 +163,7 @@ TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
     ASSERT_NE(Double().create, nullptr);
     Prepare("");
     HWND parent = MakeParent();
-    ComPtr<ICoreWebView2EnvironmentOptions> options;
-    *options.GetAddressOf() = new TestOptions;
+    const auto options = Make<TestOptions>();
     const Walk walk = WalkCreation(parent, options.Get());
     EXPECT_EQ(walk.environmentCall, S_OK);
     EXPECT_EQ(seen.environmentCalls, 1);
@@ -535,12 +510,6 @@ struct FailureLog {
     bool browserGone = false;
 };
 FailureLog failures;
-
-std::string Hex(HRESULT value) {
-    char text[16];
-    snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 HRESULT OnProcessFailed(ICoreWebView2* sender, ICoreWebView2ProcessFailedEventArgs* args) {
     COREWEBVIEW2_PROCESS_FAILED_KIND kind{};

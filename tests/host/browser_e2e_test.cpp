@@ -6,7 +6,6 @@
 // runtime in "webview2", and the built-in loader with an installed runtime
 // registered in the test prefix.
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <nlohmann/json.hpp>
 
@@ -16,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "tests/support/harness.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -35,45 +36,16 @@ std::string Manifest(const nlohmann::json& extra = nlohmann::json::object(),
     return manifest.dump();
 }
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += static_cast<char>(c);  // ASCII paths only
-    return out;
-}
-
-std::wstring LocalAppData() {
-    PWSTR path = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
-    std::wstring out = path ? path : L"";
-    CoTaskMemFree(path);
-    return out;
-}
-
 // The diagnostics log of the manifests here, named "e2e-game".
 std::wstring LogPath() {
-    return LocalAppData() + L"\\e2e-game\\Lanternshell.log";
+    return GetUserDataHome() + L"\\e2e-game\\Lanternshell.log";
 }
 std::wstring OldLogPath() {
-    return LocalAppData() + L"\\e2e-game\\Lanternshell.old.log";
+    return GetUserDataHome() + L"\\e2e-game\\Lanternshell.old.log";
 }
 
-// The log's lines without their timestamps; a line without one is given
-// with "?" in front.
 std::vector<std::string> LogEvents(const std::wstring& path = LogPath()) {
-    std::vector<std::string> events;
-    std::string line;
-    for (char c : ReadFileBytes(path)) {
-        if (c != '\n') {
-            line += c;
-            continue;
-        }
-        // "2026-12-09T07:31:04.123Z " is 25 bytes.
-        const bool stamped = line.size() > 25 && line[4] == '-' && line[10] == 'T' &&
-                             line[23] == 'Z' && line[24] == ' ';
-        events.push_back(stamped ? line.substr(25) : "?" + line);
-        line.clear();
-    }
-    return events;
+    return LogEventsOf(ReadFileBytes(path));
 }
 
 // An app folder with the double placed where this path's loader finds it.
@@ -151,6 +123,31 @@ void ExpectCleanClose(const Outcome& outcome) {
     EXPECT_TRUE(outcome.run.boxes.empty());
 }
 
+// A run that ended by itself with exit code 1 after one error box showing
+// text under the manifest's title, and whose log ends with lastEvent and the
+// exit code.
+void ExpectFailedRun(const Outcome& outcome, const std::wstring& text,
+                     const std::string& lastEvent) {
+    EXPECT_FALSE(outcome.run.timedOut);
+    EXPECT_EQ(outcome.run.exitCode, 1u);
+    ASSERT_EQ(outcome.run.boxes.size(), 1u);
+    EXPECT_EQ(outcome.run.boxes[0].text, text);
+    EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
+    EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+    const auto log = LogEvents();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], lastEvent);
+    EXPECT_EQ(log.back(), "exit code 1");
+}
+
+// Runs app until the double has raised the last event of its scenario, and
+// expects a clean close after it.
+Outcome RunToTheEnd(const App& app) {
+    Outcome outcome = RunExecutable(app, "Done events=");
+    ExpectCleanClose(outcome);
+    return outcome;
+}
+
 // Each event's lines: from its "Raise" line to its "Return" line.
 std::vector<std::vector<std::string>> EventSegments(const std::vector<std::string>& transcript) {
     std::vector<std::vector<std::string>> segments;
@@ -174,8 +171,7 @@ std::string Scenario(const std::vector<nlohmann::json>& events) {
 // the last one, and gives each event's lines.
 std::vector<std::vector<std::string>> RunEvents(const std::vector<nlohmann::json>& events) {
     App app(Scenario(events));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     return EventSegments(outcome.transcript);
 }
 
@@ -256,7 +252,7 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     // The loader hears the folder verbatim; a runtime's client library hears
     // the kind of runtime instead.
     const std::string folder = path == BrowserPath::Loader && c.fixed ? "\"webview2\"" : "null";
-    const std::string userData = TranscriptQuote(LocalAppData() + L"\\e2e-game");
+    const std::string userData = TranscriptQuote(GetUserDataHome() + L"\\e2e-game");
     if (path != BrowserPath::Loader) {
         EXPECT_EQ(FirstWith(outcome.transcript, "CreateWebViewEnvironmentWithOptionsInternal"),
                   "CreateWebViewEnvironmentWithOptionsInternal checked=1 runtimeType=" +
@@ -428,21 +424,11 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
         App app(R"({"refuse":{"Navigate":"0x80070005"}})");
         // Nobody closes the window here: the app has to end by itself.
         const Outcome outcome = RunExecutable(app, "never", false);
-        EXPECT_FALSE(outcome.run.timedOut);
-        EXPECT_EQ(outcome.run.exitCode, 1u);
+        ExpectFailedRun(
+            outcome, L"Failed to start the WebView2 browser control (error 0x80070005).",
+            "failed: Navigate (error 0x80070005): the WebView2 browser control could not be started");
         EXPECT_FALSE(outcome.sawVisible);
-        ASSERT_EQ(outcome.run.boxes.size(), 1u);
-        EXPECT_EQ(outcome.run.boxes[0].text,
-                  L"Failed to start the WebView2 browser control (error 0x80070005).");
-        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
-        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
         EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
-        const auto log = LogEvents();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(log[log.size() - 2],
-                  "failed: Navigate (error 0x80070005): the WebView2 browser control could not be "
-                  "started");
-        EXPECT_EQ(log.back(), "exit code 1");
     }
     for (const char* refused : {"add_DOMContentLoaded", "add_NavigationCompleted"}) {
         SCOPED_TRACE(refused);
@@ -486,8 +472,7 @@ TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
           // Resizes the window, so the view's bounds are set once more.
           {{"event", "ContainsFullScreenElementChanged"}, {"value", true}}}}};
     App app(scenario.dump());
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     // The window shows even when the control won't.
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
@@ -513,8 +498,7 @@ TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
 
 TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "DOMContentLoaded"}}}));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 2u);
@@ -616,8 +600,7 @@ TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
     MakeFolders(app.www(L"img"));
     WriteFileBytes(app.www(L"img\\Hero Walk.png"), hero);
     WriteFileBytes(app.www(L"empty.txt"), "");
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
 
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), std::size(cases));
@@ -728,25 +711,12 @@ struct ShellRecorder {
     std::vector<std::string> Opened(size_t expected) const {
         std::vector<std::string> lines;
         for (int wait = 0; wait < 600; ++wait) {
-            lines = ReadLoaderTranscriptLike(folder / L"opened.txt");
+            lines = ReadLines(folder / L"opened.txt");
             if (lines.size() >= expected) break;
             Sleep(50);
         }
         Sleep(500);  // late extra openings show too
-        return ReadLoaderTranscriptLike(folder / L"opened.txt");
-    }
-    static std::vector<std::string> ReadLoaderTranscriptLike(const std::wstring& path) {
-        std::vector<std::string> lines;
-        std::string line;
-        for (char c : ReadFileBytes(path)) {
-            if (c == '\n') {
-                lines.push_back(line);
-                line.clear();
-            } else if (c != '\r') {
-                line += c;
-            }
-        }
-        return lines;
+        return ReadLines(folder / L"opened.txt");
     }
     TempFolder folder{L"shell"};
 };
@@ -832,8 +802,7 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
     std::vector<nlohmann::json> events;
     for (const auto& step : steps) events.push_back(step.event);
     App folder(Scenario(events));
-    const Outcome outcome = RunExecutable(folder, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(folder);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), std::size(steps));
     // The windowed look, as it was once the document had loaded.
@@ -887,14 +856,14 @@ TEST(BrowserEndToEnd, EachCreationFailureShowsTheBoxAndExitsWithOne) {
         EXPECT_EQ(box.icon, BoxIcon::Error);
         EXPECT_FALSE(box.owned);
         const std::wstring prefix = L"Failed to start the WebView2 browser control (error 0x";
-        ASSERT_EQ(box.text.rfind(prefix, 0), 0u) << Utf8(box.text);
+        ASSERT_EQ(box.text.rfind(prefix, 0), 0u) << WideToUtf8(box.text);
         const std::wstring digits = box.text.substr(prefix.size(), 8);
         EXPECT_EQ(box.text.substr(prefix.size() + 8), L").");
         const unsigned long shown = std::wcstoul(digits.c_str(), nullptr, 16);
         if (c.code) {
             EXPECT_EQ(shown, static_cast<unsigned long>(static_cast<unsigned>(c.code)));
         } else {
-            EXPECT_TRUE(FAILED(static_cast<HRESULT>(shown))) << Utf8(digits);
+            EXPECT_TRUE(FAILED(static_cast<HRESULT>(shown))) << WideToUtf8(digits);
         }
         // Nothing goes on after the failure: no view is set up.
         EXPECT_TRUE(LinesStartingWith(outcome.transcript, "WebView.Navigate").empty());
@@ -919,16 +888,7 @@ nlohmann::json Pause(int delayMs) {
 
 void ExpectStoppedBox(const Outcome& outcome,
                       const char* reason = "too many failures in one minute") {
-    EXPECT_FALSE(outcome.run.timedOut);
-    EXPECT_EQ(outcome.run.exitCode, 1u);
-    ASSERT_EQ(outcome.run.boxes.size(), 1u);
-    EXPECT_EQ(outcome.run.boxes[0].text, StoppedText);
-    EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
-    EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
-    const auto log = LogEvents();
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], std::string("the app stops: ") + reason);
-    EXPECT_EQ(log.back(), "exit code 1");
+    ExpectFailedRun(outcome, StoppedText, std::string("the app stops: ") + reason);
 }
 
 TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
@@ -936,8 +896,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedThreeTimesAMinuteThenTheAppStops) {
     {
         SCOPED_TRACE("three crashes");
         App app(Scenario({Loaded(), Failed(1), Failed(1), Failed(1)}));
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         EXPECT_EQ(Count(outcome.transcript, "WebView.Reload -> 0x00000000"), 3u);
         EXPECT_EQ(CountContaining(LogEvents(),
                                   "process failure: render process exited: reloading the page"),
@@ -991,8 +950,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgainOnceAMinute) {
     {
         SCOPED_TRACE("once");
         App app(Scenario({Loaded(), Failed(0), {{"event", "DOMContentLoaded"}, {"delayMs", 500}}}));
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         const auto& lines = outcome.transcript;
         // The same folder, user data folder and options, all read again.
         const auto creations =
@@ -1042,8 +1000,7 @@ TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
     std::vector<nlohmann::json> events = {Loaded()};
     for (int kind : {3, 4, 5, 6, 7, 8, 9, 42}) events.push_back(Failed(kind, 0));
     App app(Scenario(events));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     EXPECT_EQ(Count(outcome.transcript, "WebView.Reload"), 0u);
     EXPECT_EQ(Count(outcome.transcript, "CreateCoreWebView2EnvironmentWithOptions "), 1u);
     const auto log = LogEvents();
@@ -1062,8 +1019,7 @@ TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
     App app(Scenario({{{"event", "NavigationCompleted"}, {"success", false}, {"status", 6}},
                       {{"event", "NavigationCompleted"}, {"success", true}},
                       Loaded()}));
-    const Outcome outcome = RunExecutable(app, "Done events=");
-    ExpectCleanClose(outcome);
+    const Outcome outcome = RunToTheEnd(app);
     EXPECT_TRUE(outcome.sawVisible);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 3u);
@@ -1114,23 +1070,14 @@ TEST(StartPage, AStartPageThatIsNotInWwwStopsBeforeTheWindowIsMade) {
                       1u);
             continue;
         }
-        EXPECT_FALSE(outcome.run.timedOut);
-        EXPECT_EQ(outcome.run.exitCode, 1u);
-        ASSERT_EQ(outcome.run.boxes.size(), 1u);
         const std::string main = c.main;
-        EXPECT_EQ(outcome.run.boxes[0].text,
-                  L"The start page \"" + std::wstring(main.begin(), main.end()) +
-                      L"\" named in package.json is not in the www folder.");
-        EXPECT_EQ(outcome.run.boxes[0].caption, L"E2E Game");
-        EXPECT_EQ(outcome.run.boxes[0].icon, BoxIcon::Error);
+        ExpectFailedRun(outcome,
+                        L"The start page \"" + std::wstring(main.begin(), main.end()) +
+                            L"\" named in package.json is not in the www folder.",
+                        "failed: the start page \"" + main + "\" is not in the www folder");
         // Stopped before the runtime check, let alone the window.
         EXPECT_TRUE(outcome.transcript.empty());
         EXPECT_EQ(outcome.client.right, 0);
-        const auto log = LogEvents();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(log[log.size() - 2],
-                  "failed: the start page \"" + main + "\" is not in the www folder");
-        EXPECT_EQ(log.back(), "exit code 1");
     }
 }
 
@@ -1146,8 +1093,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         };
         App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
                           request("img/no%20such.png#x"), request("index.html")}));
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         // Every line is stamped: LogEvents marks one that is not with "?".
         const std::string text = ReadFileBytes(LogPath());
         for (const auto& line : LogEvents()) EXPECT_NE(line.front(), '?') << line;
@@ -1172,15 +1118,11 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
     {
         SCOPED_TRACE("a failed step");
         App app(R"({"environment": {"call": "0x80004005"}})");
-        const Outcome outcome = RunExecutable(app, "never", false);
-        EXPECT_EQ(outcome.run.exitCode, 1u);
-        const auto log = LogEvents();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(
-            log[log.size() - 2],
+        ExpectFailedRun(
+            RunExecutable(app, "never", false),
+            L"Failed to start the WebView2 browser control (error 0x80004005).",
             "failed: CreateCoreWebView2EnvironmentWithOptions (error 0x80004005): the WebView2 "
             "browser control could not be started");
-        EXPECT_EQ(log.back(), "exit code 1");
     }
     {
         SCOPED_TRACE("an icon that does not load");
@@ -1198,11 +1140,10 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
     {
         SCOPED_TRACE("rotation");
         App app(Scenario({Loaded()}));
-        MakeFolders(LocalAppData() + L"\\e2e-game");
+        MakeFolders(GetUserDataHome() + L"\\e2e-game");
         const std::string filler(1024 * 1024 - 40, 'f');
         WriteFileBytes(LogPath(), filler);
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         EXPECT_EQ(ReadFileBytes(OldLogPath()), filler);
         const auto log = LogEvents();
         ASSERT_FALSE(log.empty());
@@ -1213,8 +1154,7 @@ TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppR
         SCOPED_TRACE("a folder where the log belongs");
         App app(Scenario({Loaded()}));
         MakeFolders(LogPath());
-        const Outcome outcome = RunExecutable(app, "Done events=");
-        ExpectCleanClose(outcome);
+        const Outcome outcome = RunToTheEnd(app);
         EXPECT_TRUE(outcome.sawVisible);
         EXPECT_TRUE(RemoveDirectoryW(LogPath().c_str()));
         EXPECT_FALSE(FileExists(OldLogPath()));

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "tests/support/harness.h"
+
 namespace {
 
 // An options interface of a later release, which the host doesn't offer.
@@ -26,31 +28,13 @@ std::wstring Text(HRESULT (STDMETHODCALLTYPE ICoreWebView2EnvironmentOptions::*g
 TEST(EnvironmentOptions, AnswersOnlyItsOwnInterface) {
     auto options = CreateEnvironmentOptions();
     ASSERT_TRUE(options);
-    const struct {
-        const char* name;
-        IID iid;
-        HRESULT result;
-    } cases[] = {
-        {"IUnknown", __uuidof(IUnknown), S_OK},
-        {"options", __uuidof(ICoreWebView2EnvironmentOptions), S_OK},
-        {"later options", LaterOptionsIid, E_NOINTERFACE},
-        {"environment", __uuidof(ICoreWebView2Environment), E_NOINTERFACE},
-        {"IDispatch", __uuidof(IDispatch), E_NOINTERFACE},
-        {"IMarshal", __uuidof(IMarshal), E_NOINTERFACE},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        void* object = reinterpret_cast<void*>(1);
-        EXPECT_EQ(options->QueryInterface(c.iid, &object), c.result);
-        if (c.result == S_OK) {
-            // The same object, with one more reference.
-            EXPECT_EQ(object, static_cast<void*>(options.Get()));
-            EXPECT_EQ(static_cast<IUnknown*>(object)->Release(), 1u);
-        } else {
-            EXPECT_EQ(object, nullptr);
-        }
-    }
-    EXPECT_EQ(options->QueryInterface(__uuidof(IUnknown), nullptr), E_POINTER);
+    ExpectInterfaces(options.Get(),
+                     {{"IUnknown", __uuidof(IUnknown), S_OK},
+                      {"options", __uuidof(ICoreWebView2EnvironmentOptions), S_OK},
+                      {"later options", LaterOptionsIid, E_NOINTERFACE},
+                      {"environment", __uuidof(ICoreWebView2Environment), E_NOINTERFACE},
+                      {"IDispatch", __uuidof(IDispatch), E_NOINTERFACE},
+                      {"IMarshal", __uuidof(IMarshal), E_NOINTERFACE}});
 }
 
 TEST(EnvironmentOptions, StartsWithTheDefaultsTheHostKeeps) {

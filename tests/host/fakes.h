@@ -2,52 +2,23 @@
 // the host's handlers.
 #pragma once
 
-#include <cstdio>
 #include <optional>
 #include <string>
 
-#include "platform/win32/com.h"
 #include "platform/win32/webview2.h"
-
-// A stack object standing in for one control object: it answers for IUnknown
-// and its interface and counts references, so a test can check that the
-// handler gave back every one it took.
-template <class Interface>
-class Fake : public Interface {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    ULONG references = 1;
-};
+#include "tests/support/com_object.h"
+#include "tests/support/transcript.h"
 
 // An environment that refuses everything; tests override what they watch.
 class FakeEnvironment : public Fake<ICoreWebView2Environment> {
 public:
-    HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
-        HWND, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
-        IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(CreateCoreWebView2Controller, HWND,
+                ICoreWebView2CreateCoreWebView2ControllerCompletedHandler*)
+    LS_UNCALLED(CreateWebResourceResponse, IStream*, int, LPCWSTR, LPCWSTR,
+                ICoreWebView2WebResourceResponse**)
+    LS_UNCALLED(get_BrowserVersionString, LPWSTR*)
+    LS_UNCALLED_EVENT(NewBrowserVersionAvailable,
+                      ICoreWebView2NewBrowserVersionAvailableEventHandler)
 };
 
 // A text getter's answer: its result and the text it hands out (none: null).
@@ -72,8 +43,5 @@ inline const TextAnswer FailedWithText{E_INVALIDARG,
                                        std::wstring(L"https://lanternshell.localhost/")};
 
 inline std::string Name(const TextAnswer& answer) {
-    std::wstring text = answer.text ? L"\"" + *answer.text + L"\"" : L"(none)";
-    char result[16];
-    snprintf(result, sizeof result, " 0x%08X", static_cast<unsigned>(answer.result));
-    return std::string(text.begin(), text.end()) + result;
+    return (answer.text ? TranscriptQuote(*answer.text) : "(none)") + " " + Hex(answer.result);
 }

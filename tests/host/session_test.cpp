@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tests/server/content_folder.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -94,16 +95,8 @@ protected:
     }
 
     std::vector<std::string> LogLines() const { return LogLinesOf(log_); }
-    // A log's lines without their timestamps.
     static std::vector<std::string> LogLinesOf(const DiagnosticsLog& log) {
-        std::vector<std::string> lines;
-        const std::string text = ReadWholeFile(log.path());
-        for (size_t start = 0; start < text.size();) {
-            const size_t end = text.find('\n', start);
-            lines.push_back(text.substr(start + 25, end - start - 25));
-            start = end + 1;
-        }
-        return lines;
+        return LogEventsOf(ReadWholeFile(log.path()));
     }
     std::vector<std::string> TakeCalls() { return std::exchange(engine.calls, {}); }
 

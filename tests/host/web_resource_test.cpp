@@ -14,6 +14,7 @@
 #include "tests/host/fakes.h"
 #include "tests/server/content_folder.h"
 #include "tests/support/harness.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -32,19 +33,14 @@ public:
         if (FAILED(rangeResult)) return rangeResult;
         return CopyToCoTaskMem(range->c_str(), value);
     }
-    HRESULT STDMETHODCALLTYPE GetHeaders(LPCWSTR,
-                                         ICoreWebView2HttpHeadersCollectionIterator**) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(GetHeaders, LPCWSTR, ICoreWebView2HttpHeadersCollectionIterator**)
     HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
         *value = std::wstring(name) == L"Range" && range ? TRUE : FALSE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIterator(ICoreWebView2HttpHeadersCollectionIterator**) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(SetHeader, LPCWSTR, LPCWSTR)
+    LS_UNCALLED(RemoveHeader, LPCWSTR)
+    LS_UNCALLED(GetIterator, ICoreWebView2HttpHeadersCollectionIterator**)
 };
 
 class Request : public Fake<ICoreWebView2WebResourceRequest> {
@@ -52,11 +48,11 @@ public:
     TextAnswer uri;
     Headers headers;
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* value) override { return uri.Give(value); }
-    HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Method(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Method(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Content(IStream**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
+    LS_UNCALLED(put_Uri, LPCWSTR)
+    LS_UNCALLED(get_Method, LPWSTR*)
+    LS_UNCALLED(put_Method, LPCWSTR)
+    LS_UNCALLED(get_Content, IStream**)
+    LS_UNCALLED(put_Content, IStream*)
     HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** value) override {
         headers.AddRef();
         *value = &headers;
@@ -66,15 +62,13 @@ public:
 
 class Response : public Fake<ICoreWebView2WebResourceResponse> {
 public:
-    HRESULT STDMETHODCALLTYPE get_Content(IStream**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_Content(IStream*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpResponseHeaders**) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE get_StatusCode(int*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_StatusCode(int) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ReasonPhrase(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE put_ReasonPhrase(LPCWSTR) override { return E_NOTIMPL; }
+    LS_UNCALLED(get_Content, IStream**)
+    LS_UNCALLED(put_Content, IStream*)
+    LS_UNCALLED(get_Headers, ICoreWebView2HttpResponseHeaders**)
+    LS_UNCALLED(get_StatusCode, int*)
+    LS_UNCALLED(put_StatusCode, int)
+    LS_UNCALLED(get_ReasonPhrase, LPWSTR*)
+    LS_UNCALLED(put_ReasonPhrase, LPCWSTR)
 };
 
 // Records what it is asked to create and reads the body to its end, as the
@@ -121,17 +115,13 @@ public:
         *value = &request;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse**) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(get_Response, ICoreWebView2WebResourceResponse**)
     HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* value) override {
         responses.push_back(value);
         return putResult;
     }
-    HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT*) override {
-        return E_NOTIMPL;
-    }
+    LS_UNCALLED(GetDeferral, ICoreWebView2Deferral**)
+    LS_UNCALLED(get_ResourceContext, COREWEBVIEW2_WEB_RESOURCE_CONTEXT*)
 };
 
 // Built when the test runs: the type table is another file's static value.
@@ -220,15 +210,11 @@ TEST(WebResource, AResponseTheControlWontMakeOrTakeIsLogged) {
         EXPECT_EQ(args.responses.size(), 1u);
         EXPECT_EQ(environment.response.references, 1u);
     }
-    const std::string text = ReadFileBytes(log.path());
-    std::vector<std::string> events;
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        events.push_back(text.substr(start + 25, end - start - 25));  // without the timestamp
-    EXPECT_EQ(events, (std::vector<std::string>{
-                          "failed: CreateWebResourceResponse (error 0x8007000E)",
-                          "failed: put_Response (error 0x80070057)",
-                      }));
+    EXPECT_EQ(LogEventsOf(ReadFileBytes(log.path())),
+              (std::vector<std::string>{
+                  "failed: CreateWebResourceResponse (error 0x8007000E)",
+                  "failed: put_Response (error 0x80070057)",
+              }));
     server.Mappings().ReleaseMappedViews();
 }
 

@@ -179,10 +179,7 @@ TEST_F(RegistryTest, CreationGoesThroughTheClientLibraryByFullPath) {
                       std::to_string(c.runtimeType) +
                       " userDataFolder=\"C:\\\\users\\\\data\\\\Game\" handler=object");
         // The double's own answer to the creation comes back unchanged.
-        char answer[16];
-        snprintf(answer, sizeof answer, "0x%08X", static_cast<unsigned>(result));
-        EXPECT_NE(transcript[1].find(std::string(" -> ") + answer), std::string::npos)
-            << transcript[1];
+        EXPECT_NE(transcript[1].find(" -> " + Hex(result)), std::string::npos) << transcript[1];
     }
 
     // Without a runtime nothing is loaded and the caller hears why.

@@ -6,6 +6,7 @@
 #include <objidl.h>
 
 #include "runtime/win32/browser_runtime.h"
+#include "tests/support/harness.h"
 
 namespace {
 

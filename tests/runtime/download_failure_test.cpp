@@ -55,15 +55,13 @@ TEST(DownloadFailure, NothingIsStartedAndTheFailureBoxEndsStartup) {
 
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1u);
-    ASSERT_EQ(run.boxes.size(), 2u);
-    EXPECT_EQ(run.boxes[0].text, DefaultNoticeText);
-    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Information);
     // The proxy's hang-up leaves an empty download: no program.
-    EXPECT_EQ(run.boxes[1].text, std::wstring(DefaultFailureText) +
-                                     L"\n\nWhat was downloaded is not the installer: the network "
-                                     L"may want you to sign in first.");
-    EXPECT_EQ(run.boxes[1].icon, BoxIcon::Error);
-    for (const auto& box : run.boxes) EXPECT_EQ(box.caption, L"Failing Download");
+    ExpectBoxes(run, L"Failing Download",
+                {{DefaultNoticeText, BoxIcon::Information},
+                 {std::wstring(DefaultFailureText) +
+                      L"\n\nWhat was downloaded is not the installer: the network may want you to "
+                      L"sign in first.",
+                  BoxIcon::Error}});
     EXPECT_TRUE(progressWindow);
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0].rfind("CONNECT go.microsoft.com:443 ", 0), 0u) << requests[0];

@@ -15,7 +15,8 @@
 
 #include <string>
 
-#include "tests/support/utf8_text.h"
+#include "platform/text.h"
+#include "tests/support/transcript.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ std::wstring Variable(const wchar_t* name) {
     wchar_t buffer[32768];
     const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
     return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
-}
-
-void AppendLine(const std::wstring& path, const std::string& line) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string bytes = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
 }
 
 }  // namespace
@@ -44,9 +35,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const DWORD currentLength = GetCurrentDirectoryW(32768, current);
     const std::wstring log = Variable(L"LS_FAKE_INSTALLER_LOG");
     if (!log.empty())
-        AppendLine(log, "path=" + Utf8(std::wstring(self, selfLength)) +
-                            "|cwd=" + Utf8(std::wstring(current, currentLength)) +
-                            "|args=" + Utf8(GetCommandLineW()));
+        AppendLine(log, "path=" + WideToUtf8(std::wstring(self, selfLength)) +
+                            "|cwd=" + WideToUtf8(std::wstring(current, currentLength)) +
+                            "|args=" + WideToUtf8(GetCommandLineW()));
 
     const std::wstring sleep = Variable(L"LS_FAKE_INSTALLER_SLEEP");
     if (!sleep.empty()) Sleep(static_cast<DWORD>(std::stoul(sleep)));

@@ -9,7 +9,8 @@
 
 #include <atomic>
 
-#include "tests/support/utf8_text.h"
+#include "platform/text.h"
+#include "tests/support/log_lines.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ std::string SignedInstaller(const char* name) {
         return added;
     }();
     EXPECT_TRUE(trusted) << "the test root is not among the trusted roots";
-    const std::string program = ReadFileBytes(folder + Wide(name) + L".exe");
+    const std::string program = ReadFileBytes(folder + Utf8ToWide(name) + L".exe");
     EXPECT_FALSE(program.empty()) << name;
     return program;
 }
@@ -191,33 +192,24 @@ std::wstring UnreachableUrl() {
 
 std::vector<InstallerRun> ReadInstallerLog(const std::wstring& log) {
     std::vector<InstallerRun> runs;
-    const std::string text = ReadFileBytes(log);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const auto& line : ReadLines(log)) {
         const size_t cwd = line.find("|cwd=");
         const size_t args = line.find("|args=");
         if (line.rfind("path=", 0) != 0 || cwd == std::string::npos || args == std::string::npos)
             continue;
-        runs.push_back({Wide(line.substr(5, cwd - 5)), Wide(line.substr(cwd + 5, args - cwd - 5)),
-                        Wide(line.substr(args + 6))});
+        runs.push_back({Utf8ToWide(line.substr(5, cwd - 5)),
+                        Utf8ToWide(line.substr(cwd + 5, args - cwd - 5)),
+                        Utf8ToWide(line.substr(args + 6))});
     }
     return runs;
 }
 
 namespace {
 
-// No runtime until marker exists.
+// No runtime until marker exists. (A path quoted as the transcript quotes
+// it is a JSON string.)
 std::string MissingRuntimeScenario(const std::wstring& marker) {
-    std::string path;
-    for (char c : Utf8(marker)) {
-        if (c == '\\' || c == '"') path += '\\';
-        path += c;
-    }
-    return R"({"runtime":false,"runtimeMarker":")" + path + "\"}";
+    return R"({"runtime":false,"runtimeMarker":)" + TranscriptQuote(marker) + "}";
 }
 
 }  // namespace
@@ -241,21 +233,12 @@ std::vector<std::wstring> FlowApp::InstallerEnvironment(bool installs) const {
 }
 
 std::vector<std::string> VersionQueries(const std::wstring& folder) {
-    std::vector<std::string> queries;
-    for (const auto& line : ReadLoaderTranscript(folder))
-        if (line.rfind("GetAvailableCoreWebView2BrowserVersionString ", 0) == 0)
-            queries.push_back(line);
-    return queries;
+    return LinesStartingWith(ReadLoaderTranscript(folder),
+                             "GetAvailableCoreWebView2BrowserVersionString ");
 }
 
 std::vector<std::string> LogEvents(const std::wstring& userDataFolder) {
-    std::vector<std::string> events;
-    const std::string text = ReadFileBytes(userDataFolder + L"\\Lanternshell.log");
-    // "2026-12-09T07:31:04.123Z " is 25 bytes.
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        events.push_back(end - start > 25 ? text.substr(start + 25, end - start - 25) : "");
-    return events;
+    return LogEventsOf(ReadFileBytes(userDataFolder + L"\\Lanternshell.log"));
 }
 
 void ExpectLinesInOrder(const std::vector<std::string>& lines,

@@ -7,7 +7,6 @@
 
 #include "platform/text.h"
 #include "tests/runtime/flow_support.h"
-#include "tests/support/utf8_text.h"
 
 namespace {
 
@@ -29,17 +28,6 @@ std::wstring FailureBox(const std::wstring& reason) {
     return std::wstring(DefaultFailureText) + L"\n\n" + reason;
 }
 
-void ExpectBoxes(const RunResult& run, const std::vector<std::pair<std::wstring, BoxIcon>>& boxes) {
-    ASSERT_EQ(run.boxes.size(), boxes.size());
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(run.boxes[i].text, boxes[i].first);
-        EXPECT_EQ(run.boxes[i].icon, boxes[i].second);
-        EXPECT_EQ(run.boxes[i].caption, L"Flow Test");
-        EXPECT_FALSE(run.boxes[i].owned);
-    }
-}
-
 TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
     ServedFile file = InstallerFile();
@@ -54,7 +42,7 @@ TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     ASSERT_TRUE(flowRun.sawProgressWindow);
     EXPECT_EQ(flowRun.progress.title, L"Downloading...");
     EXPECT_EQ(flowRun.positions, std::vector<int>{0});
@@ -94,7 +82,7 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     EXPECT_TRUE(goneBeforeRelease);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
@@ -125,8 +113,7 @@ TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
         const FlowRun flowRun = RunFlow(flow, server.Url(), options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
-        ExpectBoxes(flowRun.run,
-                    {{DefaultNoticeText, BoxIcon::Information},
+        ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information},
                      {L"No runtime, sorry.\n\n" + std::wstring(c.reason), BoxIcon::Error}});
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
         EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
@@ -196,7 +183,7 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
         EXPECT_EQ(flowRun.run.exitCode, 1u);
         ASSERT_EQ(flowRun.run.boxes.size(), 2u);
         EXPECT_EQ(flowRun.run.boxes[1].text.rfind(FailureBox(c.reason), 0), 0u)
-            << Utf8(flowRun.run.boxes[1].text);
+            << WideToUtf8(flowRun.run.boxes[1].text);
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
         EXPECT_EQ(server.Requests(), c.serve ? 1 : 0);
         EXPECT_FALSE(FileExists(flow.installerLog));
@@ -229,8 +216,7 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 1u);
-    ExpectBoxes(flowRun.run,
-                {{DefaultNoticeText, BoxIcon::Information},
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information},
                  {FailureBox(L"The installer could not be started."), BoxIcon::Error}});
     EXPECT_EQ(server.Requests(), 1);
     EXPECT_FALSE(FileExists(flow.installerLog));
@@ -279,18 +265,18 @@ TEST(InstallFlow, ShippedInstallerIsUsedWithNoDownload) {
         const auto runs = ReadInstallerLog(flow.installerLog);
         if (c.runs) {
             EXPECT_EQ(flowRun.run.exitCode, 0u);
-            ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+            ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
             EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "main"}));
             ASSERT_EQ(runs.size(), 1u);
             EXPECT_EQ(_wcsicmp(runs[0].path.c_str(), (folder + c.runs).c_str()), 0)
-                << Utf8(runs[0].path);
+                << WideToUtf8(runs[0].path);
             ExpectLinesInOrder(log, {"using the shipped runtime installer ",
                                      "signature of the runtime installer: trust result 0x00000000",
                                      "runtime installer started", "runtime installed found: "});
         } else {
             EXPECT_EQ(flowRun.run.exitCode, 1u);
             ExpectBoxes(
-                flowRun.run,
+                flowRun.run, L"Flow Test",
                 {{DefaultNoticeText, BoxIcon::Information},
                  {FailureBox(L"The installer is not signed, so it was not run."), BoxIcon::Error}});
             EXPECT_TRUE(runs.empty());
@@ -312,7 +298,7 @@ TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
     options.environment = flow.InstallerEnvironment(true);
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == SignedInstaller("vendor"))
         << "the installer is not the download";
     EXPECT_EQ(ReadFileBytes(flow.userDataFolder + L"\\keep.txt"), "kept");
@@ -338,7 +324,7 @@ TEST(InstallFlow, BuiltinLoaderFindsTheRuntimeTheInstallerRegisters) {
     RegisterInstalledRuntime(L"HKCU", L"");
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }

@@ -54,11 +54,7 @@ TEST(ProgressWindow, FullInstallAtTheScreensDpi) {
 
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0u);
-    ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, L"We need the runtime.");
-    EXPECT_EQ(run.boxes[0].caption, L"Garden Setup");
-    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Information);
-    EXPECT_FALSE(run.boxes[0].owned);
+    ExpectBoxes(run, L"Garden Setup", {{L"We need the runtime.", BoxIcon::Information}});
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
 
     ASSERT_TRUE(flowRun.sawProgressWindow);

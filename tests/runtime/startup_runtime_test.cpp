@@ -111,10 +111,7 @@ TEST(RuntimeCheck, FixedModeAsksForTheRelativeFolderAndNeverInstalls) {
         } else {
             EXPECT_EQ(seen.run.exitCode, 1u);
             EXPECT_FALSE(seen.mainWindow);
-            ASSERT_EQ(seen.run.boxes.size(), 1u);
-            EXPECT_EQ(seen.run.boxes[0].text, FixedText);
-            EXPECT_EQ(seen.run.boxes[0].caption, L"Runtime Check");
-            EXPECT_EQ(seen.run.boxes[0].icon, BoxIcon::Error);
+            ExpectBoxes(seen.run, L"Runtime Check", {{FixedText, BoxIcon::Error}});
         }
     }
 }
@@ -130,17 +127,10 @@ TEST(RuntimeCheck, UserDataFolderThatCannotBeCreatedGivesTwoBoxes) {
     EXPECT_EQ(seen.run.exitCode, 1u);
     EXPECT_FALSE(seen.progressWindow);
     EXPECT_FALSE(seen.mainWindow);
-    const std::pair<const wchar_t*, BoxIcon> expected[] = {
-        {DefaultNoticeText, BoxIcon::Information},
-        {L"Failed to create user data directory", BoxIcon::Error},
-        {DefaultFailureText, BoxIcon::Error}};
-    ASSERT_EQ(seen.run.boxes.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(seen.run.boxes[i].text, expected[i].first);
-        EXPECT_EQ(seen.run.boxes[i].icon, expected[i].second);
-        EXPECT_EQ(seen.run.boxes[i].caption, L"Runtime Check");
-    }
+    ExpectBoxes(seen.run, L"Runtime Check",
+                {{DefaultNoticeText, BoxIcon::Information},
+                 {L"Failed to create user data directory", BoxIcon::Error},
+                 {DefaultFailureText, BoxIcon::Error}});
     EXPECT_EQ(VersionQueries(app.root.path()).size(), 2u);
     DeleteFileW(UserDataFolderOf(name).c_str());
 }

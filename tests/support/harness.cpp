@@ -1,11 +1,15 @@
 #include "tests/support/harness.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
+
+#include "platform/text.h"
 
 std::string lanternshellArgument;
 
@@ -27,10 +31,25 @@ const std::wstring& LoaderDoublePath() {
     return path;
 }
 
-void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario) {
-    CopyFileW(LoaderDoublePath().c_str(), (folder + L"WebView2Loader.dll").c_str(), FALSE);
+void PlaceScenario(const std::wstring& folder, const std::string& scenario) {
     DeleteFileW((folder + L"loader-transcript.txt").c_str());
+    DeleteFileW((folder + L"loader-scenario.json").c_str());
     if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
+}
+
+namespace {
+
+// A double copied into folder as name, with its scenario.
+void PlaceDouble(const std::wstring& library, const std::wstring& folder, const wchar_t* name,
+                 const std::string& scenario) {
+    CopyFileW(library.c_str(), (folder + name).c_str(), FALSE);
+    PlaceScenario(folder, scenario);
+}
+
+}  // namespace
+
+void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario) {
+    PlaceDouble(LoaderDoublePath(), folder, L"WebView2Loader.dll", scenario);
 }
 
 const std::wstring& RuntimeDoublePath() {
@@ -49,10 +68,8 @@ std::wstring InstallRuntimeDouble(const std::wstring& runtimeFolder, const std::
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
     folder += L"EBWebView\\x64\\";
     MakeFolders(folder);
-    CopyFileW((old ? OldRuntimeDoublePath() : RuntimeDoublePath()).c_str(),
-              (folder + L"EmbeddedBrowserWebView.dll").c_str(), FALSE);
-    DeleteFileW((folder + L"loader-transcript.txt").c_str());
-    if (!scenario.empty()) WriteFileBytes(folder + L"loader-scenario.json", scenario);
+    PlaceDouble(old ? OldRuntimeDoublePath() : RuntimeDoublePath(), folder,
+                L"EmbeddedBrowserWebView.dll", scenario);
     return folder;
 }
 
@@ -94,14 +111,14 @@ void RegisterInstalledRuntime(const std::wstring& root, const std::wstring& fold
         RunReg(L"add " + key + L" /v EBWebView /t REG_SZ /d \"" + folder + L"\" /f " + view);
 }
 
-std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
+std::vector<std::string> ReadLines(const std::wstring& path) {
     std::vector<std::string> lines;
     std::string line;
-    for (char c : ReadFileBytes(folder + L"loader-transcript.txt")) {
+    for (char c : ReadFileBytes(path)) {
         if (c == '\n') {
             lines.push_back(line);
             line.clear();
-        } else {
+        } else if (c != '\r') {
             line += c;
         }
     }
@@ -109,44 +126,8 @@ std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
     return lines;
 }
 
-std::string Fnv1a(const std::string& bytes) {
-    uint64_t hash = 1469598103934665603ull;
-    for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    char text[20];
-    snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
-std::string TranscriptQuote(const std::wstring& text) {
-    std::string utf8;
-    if (!text.empty()) {
-        const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                          nullptr, 0, nullptr, nullptr);
-        utf8.assign(static_cast<size_t>(n), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n,
-                            nullptr, nullptr);
-    }
-    std::string out = "\"";
-    for (char c : utf8) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '"') {
-            out += '\\';
-            out += c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\x%02X", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder) {
+    return ReadLines(folder + L"loader-transcript.txt");
 }
 
 std::string FieldOf(const std::string& line, const std::string& name) {
@@ -189,10 +170,7 @@ std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines
 }
 
 std::wstring FolderOfTestProgram() {
-    wchar_t buffer[4096];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);
-    std::wstring path(buffer, n);
-    return path.substr(0, path.rfind(L'\\') + 1);
+    return FolderOfPath(GetExecutablePath());
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
@@ -385,6 +363,31 @@ std::vector<wchar_t> EnvironmentBlock(const std::vector<std::wstring>& extra) {
 }
 
 }  // namespace
+
+void ExpectBoxes(const RunResult& run, const std::wstring& caption,
+                 const std::vector<std::pair<std::wstring, BoxIcon>>& boxes) {
+    ASSERT_EQ(run.boxes.size(), boxes.size());
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(run.boxes[i].text, boxes[i].first);
+        EXPECT_EQ(run.boxes[i].icon, boxes[i].second);
+        EXPECT_EQ(run.boxes[i].caption, caption);
+        EXPECT_FALSE(run.boxes[i].owned);
+    }
+}
+
+void ExpectInterfaces(IUnknown* object, const std::vector<InterfaceAnswer>& answers) {
+    for (const auto& answer : answers) {
+        SCOPED_TRACE(answer.name);
+        void* given = reinterpret_cast<void*>(1);
+        EXPECT_EQ(object->QueryInterface(answer.iid, &given), answer.result);
+        EXPECT_EQ(given, answer.result == S_OK ? static_cast<void*>(object) : nullptr);
+        if (answer.result == S_OK && given) {
+            EXPECT_EQ(object->Release(), 1u);
+        }
+    }
+    EXPECT_EQ(object->QueryInterface(__uuidof(IUnknown), nullptr), E_POINTER);
+}
 
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className) {
     Search search{processId, className, {}};

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/support/transcript.h"
 
 // Lanternshell.exe as built, given to every test program by scripts/wine-run.
 const std::wstring& LanternshellPath();
@@ -15,6 +18,8 @@ std::wstring FromRunnerPath(const std::string& path);
 std::wstring FolderOfTestProgram();
 
 std::string ReadFileBytes(const std::wstring& path);
+// A text file's lines, without line ends (LF or CRLF).
+std::vector<std::string> ReadLines(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
@@ -72,6 +77,11 @@ struct RunResult {
     std::vector<BoxSeen> boxes;
 };
 
+// Expects exactly these boxes (text and icon) in this order, each captioned
+// caption and owned by no window.
+void ExpectBoxes(const RunResult& run, const std::wstring& caption,
+                 const std::vector<std::pair<std::wstring, BoxIcon>>& boxes);
+
 // Starts the program, answers every message box it shows with OK (recording
 // caption, text and icon), and waits for it to end.
 RunResult RunProgram(const std::wstring& program, const RunOptions& options = {});
@@ -80,16 +90,14 @@ RunResult RunProgram(const std::wstring& program, const RunOptions& options = {}
 const std::wstring& LoaderDoublePath();
 // Copies the double into folder (ending in a backslash) as
 // "WebView2Loader.dll", with scenario (JSON text) as "loader-scenario.json"
-// when not empty, and removes any earlier transcript.
+// when not empty, and removes any earlier transcript and scenario.
 void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario = {});
+// A fresh start for the double in folder: no transcript, and scenario as
+// "loader-scenario.json" (none when empty).
+void PlaceScenario(const std::wstring& folder, const std::string& scenario);
 // The transcript the double wrote in folder, one entry per line.
 std::vector<std::string> ReadLoaderTranscript(const std::wstring& folder);
 
-// The 64-bit FNV-1a hash of bytes as 16 lower-case hex digits, as the double
-// writes body hashes.
-std::string Fnv1a(const std::string& bytes);
-// A text as the double's transcript quotes it.
-std::string TranscriptQuote(const std::wstring& text);
 // The value of " name=" in a transcript line: a quoted text with its quotes
 // and escapes as written, or a bare word; empty when absent.
 std::string FieldOf(const std::string& line, const std::string& name);
@@ -114,6 +122,17 @@ DWORD RunReg(const std::wstring& arguments);
 // the 32-bit view unless view says "/reg:64"; an empty folder removes the key.
 void RegisterInstalledRuntime(const std::wstring& root, const std::wstring& folder,
                               const std::wstring& view = L"/reg:32");
+
+// What QueryInterface answers for one interface.
+struct InterfaceAnswer {
+    const char* name;
+    IID iid;
+    HRESULT result;
+};
+// Expects object to answer each as given, handing out itself (and a
+// reference, which is given back) or null, and E_POINTER for no
+// out-parameter. The object holds one reference of its creator's.
+void ExpectInterfaces(IUnknown* object, const std::vector<InterfaceAnswer>& answers);
 
 // The top-level windows of a process with the given class.
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className);

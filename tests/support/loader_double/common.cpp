@@ -1,5 +1,8 @@
 #include "tests/support/loader_double/double.h"
 
+#include "platform/win32/module_path.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -20,53 +23,11 @@ HMODULE OwnModule() {
 }  // namespace
 
 std::wstring OwnFolder() {
-    wchar_t buffer[32768];
-    const DWORD n = GetModuleFileNameW(OwnModule(), buffer, 32768);
-    std::wstring path(buffer, n);
-    return path.substr(0, path.rfind(L'\\') + 1);
-}
-
-std::string QuoteBytes(const std::string& bytes) {
-    std::string out = "\"";
-    for (char c : bytes) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\x%02X",
-                                  static_cast<unsigned char>(c));
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
+    return FolderOfPath(GetModulePath(OwnModule()));
 }
 
 std::string Quote(const wchar_t* text) {
-    return text ? QuoteBytes(Utf8(text)) : "null";
-}
-
-std::string Hex(HRESULT value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
+    return text ? TranscriptQuote(text) : "null";
 }
 
 std::string Object(const void* pointer) {
@@ -82,15 +43,7 @@ std::string Rect(const RECT& rect) {
 }
 
 void Record(const std::string& line) {
-    const std::wstring path = OwnFolder() + L"loader-transcript.txt";
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string bytes = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    FlushFileBuffers(file);
-    CloseHandle(file);
+    AppendLine(OwnFolder() + L"loader-transcript.txt", line);
 }
 
 nlohmann::json Scenario() {
@@ -109,16 +62,6 @@ HRESULT HresultOr(const nlohmann::json& object, const char* key, HRESULT fallbac
         return static_cast<HRESULT>(std::strtoul(text.c_str(), nullptr, 0));
     }
     return fallback;
-}
-
-bool BoolOr(const nlohmann::json& object, const char* key, bool fallback) {
-    if (!object.is_object() || !object.contains(key) || !object[key].is_boolean()) return fallback;
-    return object[key].get<bool>();
-}
-
-std::wstring TextOr(const nlohmann::json& object, const char* key, const std::wstring& fallback) {
-    if (!object.is_object() || !object.contains(key) || !object[key].is_string()) return fallback;
-    return Wide(object[key].get<std::string>());
 }
 
 HRESULT Refusal(const char* call) {
@@ -233,23 +176,19 @@ std::string ObserveWindow(HWND window) {
 std::string DescribeBody(IStream* stream) {
     if (!stream) return "body=none";
     std::string bytes;
-    uint64_t hash = 1469598103934665603ull;
+    Fnv1aHash hash;
     uint64_t length = 0;
     char buffer[65536];
     for (;;) {
         ULONG read = 0;
         const HRESULT hr = stream->Read(buffer, sizeof buffer, &read);
-        for (ULONG i = 0; i < read; ++i) {
-            hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
-            if (bytes.size() < 65) bytes += buffer[i];
-        }
+        hash.Add(buffer, read);
+        if (bytes.size() < 65) bytes.append(buffer, std::min<size_t>(read, 65 - bytes.size()));
         length += read;
         if (FAILED(hr)) return "body.error=" + Hex(hr) + " body.length=" + std::to_string(length);
         if (read == 0) break;
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    std::string out = "body.length=" + std::to_string(length) + " body.fnv1a=" + text;
+    std::string out = "body.length=" + std::to_string(length) + " body.fnv1a=" + hash.Text();
     if (length <= 64) out += " body=" + QuoteBytes(bytes);
     return out;
 }

@@ -10,12 +10,13 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "platform/win32/com.h"
+#include "platform/json_lookup.h"
+#include "platform/text.h"
 #include "platform/win32/webview2.h"
-#include "tests/support/utf8_text.h"
+#include "tests/support/com_object.h"
+#include "tests/support/transcript.h"
 
 namespace browser_double {
 
@@ -25,10 +26,12 @@ std::wstring OwnFolder();
 
 // Transcript notation: texts in double quotes with escapes (null when
 // absent), raw bytes likewise, HRESULTs as 0x%08X, pointers as object/null.
+// (QuoteBytes, Hex: see tests/support/transcript.h.)
 std::string Quote(const wchar_t* text);
-std::string QuoteBytes(const std::string& bytes);
-std::string Hex(HRESULT value);
 std::string Object(const void* pointer);
+inline std::string Flag(BOOL value) {
+    return value ? "1" : "0";
+}
 std::string Rect(const RECT& rect);
 
 // Appends one line to the transcript and flushes it at once: the host may
@@ -40,8 +43,7 @@ void Record(const std::string& line);
 nlohmann::json Scenario();
 // A member that may be an HRESULT given as a number or as "0x..." text.
 HRESULT HresultOr(const nlohmann::json& object, const char* key, HRESULT fallback);
-bool BoolOr(const nlohmann::json& object, const char* key, bool fallback);
-std::wstring TextOr(const nlohmann::json& object, const char* key, const std::wstring& fallback);
+// (Booleans and texts: GetBoolOr and GetStringOr of platform/json_lookup.h.)
 // The member object of that name, or an empty object.
 nlohmann::json Section(const nlohmann::json& object, const char* key);
 // Scenario key "refuse": call names (a slot's name without its interface,
@@ -77,6 +79,62 @@ ComPtr<ICoreWebView2HttpHeadersCollectionIterator> MakeHeaderIterator(std::vecto
 // Header names compare without regard to case, as in HTTP.
 bool SameName(const std::wstring& a, const wchar_t* b);
 
+// The queries both header collections answer, over a list of headers; with
+// a label, each is recorded as "<label>.<call> ...".
+template <class Interface>
+class HeaderList : public TestComObject<Interface> {
+public:
+    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
+        if (!value) return E_POINTER;
+        *value = nullptr;
+        HRESULT hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+        for (const auto& header : *list_)
+            if (SameName(header.name, name)) {
+                hr = CopyOut(header.value, value);
+                break;
+            }
+        Note("GetHeader name=" + Quote(name) + " -> " + Hex(hr) + " value=" + Quote(*value));
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
+        if (!value) return E_POINTER;
+        std::vector<Header> matching;
+        for (const auto& header : *list_)
+            if (SameName(header.name, name)) matching.push_back(header);
+        Note("GetHeaders name=" + Quote(name) +
+             " -> 0x00000000 count=" + std::to_string(matching.size()));
+        *value = MakeHeaderIterator(std::move(matching)).Detach();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
+        if (!value) return E_POINTER;
+        *value = FALSE;
+        for (const auto& header : *list_)
+            if (SameName(header.name, name)) *value = TRUE;
+        Note("Contains name=" + Quote(name) + " -> 0x00000000 value=" + Flag(*value));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
+        if (!value) return E_POINTER;
+        Note("GetIterator -> 0x00000000");
+        *value = MakeHeaderIterator(*list_).Detach();
+        return S_OK;
+    }
+
+protected:
+    HeaderList(const char* label, std::vector<Header>* list) : label_(label), list_(list) {}
+    void Note(const std::string& line) const {
+        if (label_) Record(std::string(label_) + "." + line);
+    }
+    std::vector<Header>& list() { return *list_; }
+
+private:
+    const char* label_;
+    std::vector<Header>* list_;
+};
+
 // The environment of a successful creation, and the view a controller shows.
 ComPtr<ICoreWebView2Environment> MakeEnvironment();
 ComPtr<ICoreWebView2_2> MakeView(HWND parent, bool answersView2);
@@ -87,46 +145,40 @@ HRESULT StartEnvironmentCreation(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* options,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
-// One COM object of the double implementing Interface (and the interfaces it
-// derives from, when Answers says so). Counted with interlocking, since a
-// host may hand streams or responses to other threads.
-template <class Interface>
-class ComObject : public Interface {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == __uuidof(IUnknown) || Answers(iid)) {
-            *out = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-
-protected:
-    ComObject() = default;
-    virtual ~ComObject() = default;
-    virtual bool Answers(REFIID iid) { return iid == __uuidof(Interface); }
-
-private:
-    LONG references_ = 1;
-};
-
-// A new object holding its creator's one reference.
-template <class T, class... A>
-ComPtr<T> Make(A&&... arguments) {
-    ComPtr<T> object;
-    *object.GetAddressOf() = new T(std::forward<A>(arguments)...);
-    return object;
+// A getter's answer, recorded as "<call> -> 0x00000000 value=<shown>".
+template <class T>
+HRESULT Answer(const std::string& call, T* out, T value, const std::string& shown) {
+    if (!out) return E_POINTER;
+    *out = value;
+    Record(call + " -> 0x00000000 value=" + shown);
+    return S_OK;
 }
+inline HRESULT Answer(const std::string& call, BOOL* out, BOOL value) {
+    return Answer(call, out, value, Flag(value));
+}
+// An object handed out with a reference of its own (none: null), recorded
+// as "<call> -> 0x00000000 <field>=object|null".
+template <class T>
+HRESULT GiveObject(const std::string& call, T** out, T* object, const char* field) {
+    if (!out) return E_POINTER;
+    *out = object;
+    if (object) object->AddRef();
+    Record(call + " -> 0x00000000 " + field + "=" + Object(object));
+    return S_OK;
+}
+// A decision the host puts, which the scenario may refuse (see Refusal):
+// recorded as "<call> value=<shown> -> <result>".
+template <class T>
+HRESULT Decide(const std::string& owner, const char* call, T* field, T value,
+               const std::string& shown) {
+    const HRESULT hr = Refusal(call);
+    if (SUCCEEDED(hr)) *field = value;
+    Record(owner + "." + call + " value=" + shown + " -> " + Hex(hr));
+    return hr;
+}
+
+// Every object of the double: heap objects, counted atomically.
+template <class Interface>
+using ComObject = TestComObject<Interface>;
 
 }  // namespace browser_double

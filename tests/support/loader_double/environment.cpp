@@ -22,10 +22,6 @@ namespace browser_double {
 
 namespace {
 
-std::string Flag(BOOL value) {
-    return value ? "1" : "0";
-}
-
 // The options as the control reads them at creation: every getter, recorded
 // with its answer, even an empty one.
 void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
@@ -53,6 +49,20 @@ void ReadOptions(ICoreWebView2EnvironmentOptions* options) {
            " value=" + std::to_string(allow));
 }
 
+// Delivers a creation's completion from the message loop, between "Invoke
+// <what>Completed errorCode=<result> <field>=..." and "Return <what>Completed".
+template <class Handler, class Created>
+void CompleteLater(const std::string& what, const char* field, Handler* handler, HRESULT result,
+                   ComPtr<Created> created) {
+    ComPtr<Handler> keep = handler;
+    Schedule([=] {
+        Record("Invoke " + what + "Completed errorCode=" + Hex(result) + " " + field + "=" +
+               Object(created.Get()));
+        const HRESULT returned = keep->Invoke(result, created.Get());
+        Record("Return " + what + "Completed -> " + Hex(returned));
+    });
+}
+
 // Answers the newer settings interfaces up to the scenario's
 // "newestSettings" (1 to 6, default 6: all of them); asking for any of them
 // is recorded with its answer.
@@ -71,18 +81,12 @@ public:
         return hr;
     }
 
-#define LS_SETTING(Name)                                                          \
-    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override {                  \
-        if (!value) return E_POINTER;                                             \
-        *value = Name##_;                                                         \
-        Record("Settings.get_" #Name " -> 0x00000000 value=" + Flag(*value));     \
-        return S_OK;                                                              \
-    }                                                                             \
-    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {                   \
-        const HRESULT hr = Refusal("put_" #Name);                                 \
-        if (SUCCEEDED(hr)) Name##_ = value;                                       \
-        Record("Settings.put_" #Name " value=" + Flag(value) + " -> " + Hex(hr)); \
-        return hr;                                                                \
+#define LS_SETTING(Name)                                                       \
+    HRESULT STDMETHODCALLTYPE get_##Name(BOOL* value) override {               \
+        return Answer("Settings.get_" #Name, value, Name##_);                  \
+    }                                                                          \
+    HRESULT STDMETHODCALLTYPE put_##Name(BOOL value) override {                \
+        return Decide("Settings", "put_" #Name, &Name##_, value, Flag(value)); \
     }
     LS_SETTING(IsScriptEnabled)
     LS_SETTING(IsWebMessageEnabled)
@@ -166,51 +170,22 @@ std::vector<Header> ParseHeaders(const wchar_t* text) {
     return headers;
 }
 
-class ResponseHeaders final : public ComObject<ICoreWebView2HttpResponseHeaders> {
+// Its queries go unrecorded: the double reads every response through them.
+class ResponseHeaders final : public HeaderList<ICoreWebView2HttpResponseHeaders> {
 public:
     ResponseHeaders(IUnknown* owner, std::vector<Header>* headers)
-        : owner_(owner), headers_(headers) {}
+        : HeaderList(nullptr, headers), owner_(owner) {}
 
     HRESULT STDMETHODCALLTYPE AppendHeader(LPCWSTR name, LPCWSTR value) override {
         Record("ResponseHeaders.AppendHeader name=" + Quote(name) + " value=" + Quote(value) +
                " -> 0x00000000");
-        headers_->push_back({name ? name : L"", value ? value : L""});
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
-        if (!value) return E_POINTER;
-        *value = FALSE;
-        for (const auto& header : *headers_)
-            if (SameName(header.name, name)) *value = TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
-        if (!value) return E_POINTER;
-        *value = nullptr;
-        for (const auto& header : *headers_)
-            if (SameName(header.name, name)) return CopyOut(header.value, value);
-        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        std::vector<Header> matching;
-        for (const auto& header : *headers_)
-            if (SameName(header.name, name)) matching.push_back(header);
-        *value = MakeHeaderIterator(std::move(matching)).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        *value = MakeHeaderIterator(*headers_).Detach();
+        list().push_back({name ? name : L"", value ? value : L""});
         return S_OK;
     }
 
 private:
     // The response's own list, kept alive through the reference to it.
     ComPtr<IUnknown> owner_;
-    std::vector<Header>* headers_;
 };
 
 class Response final : public ComObject<ICoreWebView2WebResourceResponse> {
@@ -272,10 +247,7 @@ public:
     ~Controller() override { Record("Controller released"); }
 
     HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override {
-        if (!isVisible) return E_POINTER;
-        *isVisible = visible_;
-        Record("Controller.get_IsVisible -> 0x00000000 value=" + Flag(visible_));
-        return S_OK;
+        return Answer("Controller.get_IsVisible", isVisible, visible_);
     }
     HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override {
         const HRESULT hr = Refusal("put_IsVisible");
@@ -297,19 +269,10 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override {
-        if (!zoomFactor) return E_POINTER;
-        *zoomFactor = 1.0;
-        Record("Controller.get_ZoomFactor -> 0x00000000 value=1");
-        return S_OK;
+        return Answer("Controller.get_ZoomFactor", zoomFactor, 1.0, "1");
     }
-    HRESULT STDMETHODCALLTYPE put_ZoomFactor(double) override { return Uncalled("put_ZoomFactor"); }
-    HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*,
-                                                    EventRegistrationToken*) override {
-        return Uncalled("add_ZoomFactorChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override {
-        return Uncalled("remove_ZoomFactorChanged");
-    }
+    LS_UNCALLED(put_ZoomFactor, double)
+    LS_UNCALLED_EVENT(ZoomFactorChanged, ICoreWebView2ZoomFactorChangedEventHandler)
     HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) override {
         bounds_ = bounds;
         Record("Controller.SetBoundsAndZoomFactor bounds=" + Rect(bounds) +
@@ -322,34 +285,10 @@ public:
                Hex(hr));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*,
-                                                     EventRegistrationToken*) override {
-        return Uncalled("add_MoveFocusRequested");
-    }
-    HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken) override {
-        return Uncalled("remove_MoveFocusRequested");
-    }
-    HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler*,
-                                           EventRegistrationToken*) override {
-        return Uncalled("add_GotFocus");
-    }
-    HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken) override {
-        return Uncalled("remove_GotFocus");
-    }
-    HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler*,
-                                            EventRegistrationToken*) override {
-        return Uncalled("add_LostFocus");
-    }
-    HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken) override {
-        return Uncalled("remove_LostFocus");
-    }
-    HRESULT STDMETHODCALLTYPE add_AcceleratorKeyPressed(
-        ICoreWebView2AcceleratorKeyPressedEventHandler*, EventRegistrationToken*) override {
-        return Uncalled("add_AcceleratorKeyPressed");
-    }
-    HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken) override {
-        return Uncalled("remove_AcceleratorKeyPressed");
-    }
+    LS_UNCALLED_EVENT(MoveFocusRequested, ICoreWebView2MoveFocusRequestedEventHandler)
+    LS_UNCALLED_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler)
+    LS_UNCALLED_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler)
+    LS_UNCALLED_EVENT(AcceleratorKeyPressed, ICoreWebView2AcceleratorKeyPressedEventHandler)
     HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override {
         if (!parentWindow) return E_POINTER;
         *parentWindow = parent_;
@@ -371,11 +310,8 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override {
-        if (!coreWebView2) return E_POINTER;
-        *coreWebView2 = view_.Get();
-        view_->AddRef();
-        Record("Controller.get_CoreWebView2 -> 0x00000000 webview=object");
-        return S_OK;
+        return GiveObject<ICoreWebView2>("Controller.get_CoreWebView2", coreWebView2, view_.Get(),
+                                         "webview");
     }
 
 private:
@@ -408,15 +344,9 @@ public:
         if (FAILED(hr)) return hr;
         const HRESULT result = HresultOr(section, "result", S_OK);
         ComPtr<ICoreWebView2Controller> controller;
-        if (BoolOr(section, "object", true))
-            controller = Make<Controller>(parentWindow, BoolOr(scenario, "webview2", true));
-        ComPtr<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> keep = handler;
-        Schedule([keep, result, controller] {
-            Record("Invoke ControllerCompleted errorCode=" + Hex(result) +
-                   " controller=" + Object(controller.Get()));
-            const HRESULT returned = keep->Invoke(result, controller.Get());
-            Record("Return ControllerCompleted -> " + Hex(returned));
-        });
+        if (GetBoolOr(section, "object", true))
+            controller = Make<Controller>(parentWindow, GetBoolOr(scenario, "webview2", true));
+        CompleteLater("Controller", "controller", handler, result, controller);
         return hr;
     }
     HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
@@ -433,19 +363,18 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override {
-        const std::wstring version = TextOr(Scenario(), "version", L"120.0.2210.91");
+        const std::wstring version = GetStringOr(Scenario(), "version", L"120.0.2210.91");
         const HRESULT hr = CopyOut(version, versionInfo);
         Record("Environment.get_BrowserVersionString -> " + Hex(hr) +
                " version=" + Quote(version.c_str()));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
-        ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
-        Record("Environment.add_NewBrowserVersionAvailable -> 0x80004001");
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
-        Record("Environment.remove_NewBrowserVersionAvailable -> 0x80004001");
+    LS_UNCALLED_EVENT(NewBrowserVersionAvailable,
+                      ICoreWebView2NewBrowserVersionAvailableEventHandler)
+
+private:
+    static HRESULT Uncalled(const char* name) {
+        Record(std::string("Environment.") + name + " -> 0x80004001");
         return E_NOTIMPL;
     }
 };
@@ -472,14 +401,8 @@ HRESULT StartEnvironmentCreation(
     if (FAILED(hr)) return hr;
     const HRESULT result = HresultOr(section, "result", S_OK);
     ComPtr<ICoreWebView2Environment> environment;
-    if (BoolOr(section, "object", true)) environment = MakeEnvironment();
-    ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> keep = handler;
-    Schedule([keep, result, environment] {
-        Record("Invoke EnvironmentCompleted errorCode=" + Hex(result) +
-               " environment=" + Object(environment.Get()));
-        const HRESULT returned = keep->Invoke(result, environment.Get());
-        Record("Return EnvironmentCompleted -> " + Hex(returned));
-    });
+    if (GetBoolOr(section, "object", true)) environment = MakeEnvironment();
+    CompleteLater("Environment", "environment", handler, result, environment);
     return hr;
 }
 

@@ -39,9 +39,9 @@ bool FileThere(const std::wstring& path) {
 bool RuntimePresent(const nlohmann::json& scenario, PCWSTR folder) {
     if (folder && scenario.contains("fixedRuntime") && scenario["fixedRuntime"].is_boolean())
         return scenario["fixedRuntime"].get<bool>();
-    bool present = BoolOr(scenario, "runtime", true);
+    bool present = GetBoolOr(scenario, "runtime", true);
     if (!present && scenario.contains("runtimeMarker") && scenario["runtimeMarker"].is_string()) {
-        std::wstring marker = Wide(scenario["runtimeMarker"].get<std::string>());
+        std::wstring marker = Utf8ToWide(scenario["runtimeMarker"].get<std::string>());
         const bool absolute = (marker.size() > 1 && marker[1] == L':') ||
                               (marker.size() > 1 && marker[0] == L'\\' && marker[1] == L'\\');
         if (!absolute) marker = OwnFolder() + marker;
@@ -59,7 +59,7 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
     HRESULT result = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     wchar_t* version = nullptr;
     if (RuntimePresent(scenario, browserExecutableFolder)) {
-        version = TaskMemCopy(TextOr(scenario, "version", L"120.0.2210.91"));
+        version = TaskMemCopy(GetStringOr(scenario, "version", L"120.0.2210.91"));
         result = S_OK;
     }
     Record("GetAvailableCoreWebView2BrowserVersionString folder=" + Quote(browserExecutableFolder) +

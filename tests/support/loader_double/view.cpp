@@ -34,15 +34,11 @@
 // and "Done events=N" after the last one.
 #include "tests/support/loader_double/double.h"
 
-#include <map>
+#include <functional>
 
 namespace browser_double {
 
 namespace {
-
-std::string Flag(BOOL value) {
-    return value ? "1" : "0";
-}
 
 // A text the scenario may leave out (or give as null): then none is handed out.
 struct MaybeText {
@@ -55,15 +51,20 @@ MaybeText MaybeTextOf(const nlohmann::json& object, const char* key) {
     MaybeText out;
     if (object.is_object() && object.contains(key) && object[key].is_string()) {
         out.present = true;
-        out.text = Wide(object[key].get<std::string>());
+        out.text = Utf8ToWide(object[key].get<std::string>());
     }
     return out;
 }
 
-HRESULT HandOut(const MaybeText& text, LPWSTR* out) {
+// Hands the text out (none when absent), recorded as
+// "<call> -> <result> <field>=<text>".
+HRESULT HandOut(const std::string& call, const MaybeText& text, LPWSTR* out,
+                const char* field = "uri") {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return text.present ? CopyOut(text.text, out) : S_OK;
+    const HRESULT hr = text.present ? CopyOut(text.text, out) : S_OK;
+    Record(call + " -> " + Hex(hr) + " " + field + "=" + Quote(*out));
+    return hr;
 }
 
 class Deferral final : public ComObject<ICoreWebView2Deferral> {
@@ -78,62 +79,29 @@ private:
     std::string owner_;
 };
 
-class RequestHeaders final : public ComObject<ICoreWebView2HttpRequestHeaders> {
-public:
-    explicit RequestHeaders(std::vector<Header> headers) : headers_(std::move(headers)) {}
+HRESULT GiveDeferral(const std::string& owner, ICoreWebView2Deferral** deferral) {
+    if (!deferral) return E_POINTER;
+    *deferral = Make<Deferral>(owner).Detach();
+    Record(owner + ".GetDeferral -> 0x00000000");
+    return S_OK;
+}
 
-    HRESULT STDMETHODCALLTYPE GetHeader(LPCWSTR name, LPWSTR* value) override {
-        if (!value) return E_POINTER;
-        *value = nullptr;
-        HRESULT hr = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        for (const auto& header : headers_)
-            if (SameName(header.name, name)) {
-                hr = CopyOut(header.value, value);
-                break;
-            }
-        Record("RequestHeaders.GetHeader name=" + Quote(name) + " -> " + Hex(hr) +
-               " value=" + Quote(*value));
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetHeaders(LPCWSTR name, ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        std::vector<Header> matching;
-        for (const auto& header : headers_)
-            if (SameName(header.name, name)) matching.push_back(header);
-        Record("RequestHeaders.GetHeaders name=" + Quote(name) +
-               " -> 0x00000000 count=" + std::to_string(matching.size()));
-        *value = MakeHeaderIterator(std::move(matching)).Detach();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Contains(LPCWSTR name, BOOL* value) override {
-        if (!value) return E_POINTER;
-        *value = FALSE;
-        for (const auto& header : headers_)
-            if (SameName(header.name, name)) *value = TRUE;
-        Record("RequestHeaders.Contains name=" + Quote(name) +
-               " -> 0x00000000 value=" + Flag(*value));
-        return S_OK;
-    }
+class RequestHeaders final : public HeaderList<ICoreWebView2HttpRequestHeaders> {
+public:
+    explicit RequestHeaders(std::vector<Header> headers)
+        : HeaderList("RequestHeaders", &headers_), headers_(std::move(headers)) {}
+
     HRESULT STDMETHODCALLTYPE SetHeader(LPCWSTR name, LPCWSTR value) override {
-        Record("RequestHeaders.SetHeader name=" + Quote(name) + " value=" + Quote(value) +
-               " -> 0x00000000");
+        Note("SetHeader name=" + Quote(name) + " value=" + Quote(value) + " -> 0x00000000");
         headers_.push_back({name ? name : L"", value ? value : L""});
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE RemoveHeader(LPCWSTR name) override {
-        Record("RequestHeaders.RemoveHeader name=" + Quote(name) + " -> 0x00000000");
+        Note("RemoveHeader name=" + Quote(name) + " -> 0x00000000");
         std::vector<Header> kept;
         for (auto& header : headers_)
             if (!SameName(header.name, name)) kept.push_back(header);
         headers_ = kept;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE
-    GetIterator(ICoreWebView2HttpHeadersCollectionIterator** value) override {
-        if (!value) return E_POINTER;
-        Record("RequestHeaders.GetIterator -> 0x00000000");
-        *value = MakeHeaderIterator(headers_).Detach();
         return S_OK;
     }
 
@@ -149,9 +117,7 @@ public:
           headers_(Make<RequestHeaders>(std::move(headers))) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("Request.get_Uri -> " + Hex(hr) + " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("Request.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE put_Uri(LPCWSTR uri) override {
         Record("Request.put_Uri uri=" + Quote(uri) + " -> 0x00000000");
@@ -180,11 +146,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Headers(ICoreWebView2HttpRequestHeaders** headers) override {
-        if (!headers) return E_POINTER;
-        *headers = headers_.Get();
-        headers_->AddRef();
-        Record("Request.get_Headers -> 0x00000000 headers=object");
-        return S_OK;
+        return GiveObject<ICoreWebView2HttpRequestHeaders>("Request.get_Headers", headers,
+                                                           headers_.Get(), "headers");
     }
 
 private:
@@ -199,18 +162,12 @@ public:
         : request_(std::move(request)), context_(context) {}
 
     HRESULT STDMETHODCALLTYPE get_Request(ICoreWebView2WebResourceRequest** request) override {
-        if (!request) return E_POINTER;
-        *request = request_.Get();
-        request_->AddRef();
-        Record("WebResourceRequestedArgs.get_Request -> 0x00000000 request=object");
-        return S_OK;
+        return GiveObject("WebResourceRequestedArgs.get_Request", request, request_.Get(),
+                          "request");
     }
     HRESULT STDMETHODCALLTYPE get_Response(ICoreWebView2WebResourceResponse** response) override {
-        if (!response) return E_POINTER;
-        *response = response_.Get();
-        if (*response) (*response)->AddRef();
-        Record("WebResourceRequestedArgs.get_Response -> 0x00000000 response=" + Object(*response));
-        return S_OK;
+        return GiveObject("WebResourceRequestedArgs.get_Response", response, response_.Get(),
+                          "response");
     }
     HRESULT STDMETHODCALLTYPE put_Response(ICoreWebView2WebResourceResponse* response) override {
         const HRESULT hr = Refusal("put_Response");
@@ -220,10 +177,7 @@ public:
         return hr;
     }
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
-        if (!deferral) return E_POINTER;
-        *deferral = Make<Deferral>("WebResourceRequestedArgs").Detach();
-        Record("WebResourceRequestedArgs.GetDeferral -> 0x00000000");
-        return S_OK;
+        return GiveDeferral("WebResourceRequestedArgs", deferral);
     }
     HRESULT STDMETHODCALLTYPE
     get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_CONTEXT* context) override {
@@ -246,16 +200,13 @@ public:
     explicit NavigationArgs(MaybeText uri) : uri_(std::move(uri)) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("NavigationStartingArgs.get_Uri -> " + Hex(hr) +
-               " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("NavigationStartingArgs.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override {
-        return Answer("get_IsUserInitiated", value, TRUE);
+        return Answer("NavigationStartingArgs.get_IsUserInitiated", value, TRUE);
     }
     HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* value) override {
-        return Answer("get_IsRedirected", value, FALSE);
+        return Answer("NavigationStartingArgs.get_IsRedirected", value, FALSE);
     }
     HRESULT STDMETHODCALLTYPE
     get_RequestHeaders(ICoreWebView2HttpRequestHeaders** requestHeaders) override {
@@ -265,31 +216,18 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) override {
-        return Answer("get_Cancel", cancel, cancel_);
+        return Answer("NavigationStartingArgs.get_Cancel", cancel, cancel_);
     }
     HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) override {
-        const HRESULT hr = Refusal("put_Cancel");
-        if (SUCCEEDED(hr)) cancel_ = cancel;
-        Record("NavigationStartingArgs.put_Cancel value=" + Flag(cancel) + " -> " + Hex(hr));
-        return hr;
+        return Decide("NavigationStartingArgs", "put_Cancel", &cancel_, cancel, Flag(cancel));
     }
-    HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) override {
-        if (!navigationId) return E_POINTER;
-        *navigationId = 7;
-        Record("NavigationStartingArgs.get_NavigationId -> 0x00000000 value=7");
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* id) override {
+        return Answer<UINT64>("NavigationStartingArgs.get_NavigationId", id, 7, "7");
     }
 
     BOOL cancel_ = FALSE;
 
 private:
-    static HRESULT Answer(const char* name, BOOL* out, BOOL value) {
-        if (!out) return E_POINTER;
-        *out = value;
-        Record(std::string("NavigationStartingArgs.") + name +
-               " -> 0x00000000 value=" + Flag(value));
-        return S_OK;
-    }
     MaybeText uri_;
 };
 
@@ -298,45 +236,26 @@ public:
     PermissionArgs(MaybeText uri, int kind) : uri_(std::move(uri)), kind_(kind) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("PermissionRequestedArgs.get_Uri -> " + Hex(hr) +
-               " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("PermissionRequestedArgs.get_Uri", uri_, uri);
     }
-    HRESULT STDMETHODCALLTYPE
-    get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* permissionKind) override {
-        if (!permissionKind) return E_POINTER;
-        *permissionKind = static_cast<COREWEBVIEW2_PERMISSION_KIND>(kind_);
-        Record("PermissionRequestedArgs.get_PermissionKind -> 0x00000000 value=" +
-               std::to_string(kind_));
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* kind) override {
+        return Answer("PermissionRequestedArgs.get_PermissionKind", kind,
+                      static_cast<COREWEBVIEW2_PERMISSION_KIND>(kind_), std::to_string(kind_));
     }
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) override {
-        if (!isUserInitiated) return E_POINTER;
-        *isUserInitiated = TRUE;
-        Record("PermissionRequestedArgs.get_IsUserInitiated -> 0x00000000 value=1");
-        return S_OK;
+        return Answer("PermissionRequestedArgs.get_IsUserInitiated", isUserInitiated, TRUE);
     }
     HRESULT STDMETHODCALLTYPE get_State(COREWEBVIEW2_PERMISSION_STATE* state) override {
-        if (!state) return E_POINTER;
-        *state = state_;
-        Record("PermissionRequestedArgs.get_State -> 0x00000000 value=" +
-               std::to_string(static_cast<int>(state_)));
-        return S_OK;
+        return Answer("PermissionRequestedArgs.get_State", state, state_,
+                      std::to_string(static_cast<int>(state_)));
     }
     HRESULT STDMETHODCALLTYPE put_State(COREWEBVIEW2_PERMISSION_STATE state) override {
-        const HRESULT hr = Refusal("put_State");
-        if (SUCCEEDED(hr)) state_ = state;
         ++puts_;
-        Record("PermissionRequestedArgs.put_State value=" +
-               std::to_string(static_cast<int>(state)) + " -> " + Hex(hr));
-        return hr;
+        return Decide("PermissionRequestedArgs", "put_State", &state_, state,
+                      std::to_string(static_cast<int>(state)));
     }
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
-        if (!deferral) return E_POINTER;
-        *deferral = Make<Deferral>("PermissionRequestedArgs").Detach();
-        Record("PermissionRequestedArgs.GetDeferral -> 0x00000000");
-        return S_OK;
+        return GiveDeferral("PermissionRequestedArgs", deferral);
     }
 
     COREWEBVIEW2_PERMISSION_STATE state_ = COREWEBVIEW2_PERMISSION_STATE_DEFAULT;
@@ -352,10 +271,7 @@ public:
     explicit NewWindowArgs(MaybeText uri) : uri_(std::move(uri)) {}
 
     HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        const HRESULT hr = HandOut(uri_, uri);
-        Record("NewWindowRequestedArgs.get_Uri -> " + Hex(hr) +
-               " uri=" + Quote(uri ? *uri : nullptr));
-        return hr;
+        return HandOut("NewWindowRequestedArgs.get_Uri", uri_, uri);
     }
     HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) override {
         newWindow_ = newWindow;
@@ -364,35 +280,20 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) override {
-        if (!newWindow) return E_POINTER;
-        *newWindow = newWindow_.Get();
-        if (*newWindow) (*newWindow)->AddRef();
-        Record("NewWindowRequestedArgs.get_NewWindow -> 0x00000000 webview=" + Object(*newWindow));
-        return S_OK;
+        return GiveObject("NewWindowRequestedArgs.get_NewWindow", newWindow, newWindow_.Get(),
+                          "webview");
     }
     HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
-        const HRESULT hr = Refusal("put_Handled");
-        if (SUCCEEDED(hr)) handled_ = handled;
-        Record("NewWindowRequestedArgs.put_Handled value=" + Flag(handled) + " -> " + Hex(hr));
-        return hr;
+        return Decide("NewWindowRequestedArgs", "put_Handled", &handled_, handled, Flag(handled));
     }
     HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override {
-        if (!handled) return E_POINTER;
-        *handled = handled_;
-        Record("NewWindowRequestedArgs.get_Handled -> 0x00000000 value=" + Flag(handled_));
-        return S_OK;
+        return Answer("NewWindowRequestedArgs.get_Handled", handled, handled_);
     }
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) override {
-        if (!isUserInitiated) return E_POINTER;
-        *isUserInitiated = TRUE;
-        Record("NewWindowRequestedArgs.get_IsUserInitiated -> 0x00000000 value=1");
-        return S_OK;
+        return Answer("NewWindowRequestedArgs.get_IsUserInitiated", isUserInitiated, TRUE);
     }
     HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) override {
-        if (!deferral) return E_POINTER;
-        *deferral = Make<Deferral>("NewWindowRequestedArgs").Detach();
-        Record("NewWindowRequestedArgs.GetDeferral -> 0x00000000");
-        return S_OK;
+        return GiveDeferral("NewWindowRequestedArgs", deferral);
     }
     HRESULT STDMETHODCALLTYPE get_WindowFeatures(ICoreWebView2WindowFeatures** value) override {
         if (value) *value = nullptr;
@@ -413,10 +314,7 @@ public:
         : source_(std::move(source)), text_(std::move(text)), json_(std::move(json)) {}
 
     HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* value) override {
-        const HRESULT hr = HandOut(source_, value);
-        Record("WebMessageReceivedArgs.get_Source -> " + Hex(hr) +
-               " source=" + Quote(value ? *value : nullptr));
-        return hr;
+        return HandOut("WebMessageReceivedArgs.get_Source", source_, value, "source");
     }
     HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* value) override {
         const HRESULT hr = CopyOut(json_, value);
@@ -443,25 +341,8 @@ private:
 class DomArgs final : public ComObject<ICoreWebView2DOMContentLoadedEventArgs> {
 public:
     HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* value) override {
-        if (!value) return E_POINTER;
-        *value = 7;
-        Record("DOMContentLoadedArgs.get_NavigationId -> 0x00000000 value=7");
-        return S_OK;
+        return Answer<UINT64>("DOMContentLoadedArgs.get_NavigationId", value, 7, "7");
     }
-};
-
-enum class Kind {
-    DocumentTitleChanged,
-    WebResourceRequested,
-    NavigationStarting,
-    PermissionRequested,
-    ContainsFullScreenElementChanged,
-    WindowCloseRequested,
-    NewWindowRequested,
-    WebMessageReceived,
-    DOMContentLoaded,
-    ProcessFailed,
-    NavigationCompleted,
 };
 
 class ProcessFailedArgs final : public ComObject<ICoreWebView2ProcessFailedEventArgs> {
@@ -469,11 +350,8 @@ public:
     explicit ProcessFailedArgs(int kind) : kind_(kind) {}
     HRESULT STDMETHODCALLTYPE
     get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* kind) override {
-        if (!kind) return E_POINTER;
-        *kind = static_cast<COREWEBVIEW2_PROCESS_FAILED_KIND>(kind_);
-        Record("ProcessFailedArgs.get_ProcessFailedKind -> 0x00000000 value=" +
-               std::to_string(kind_));
-        return S_OK;
+        return Answer("ProcessFailedArgs.get_ProcessFailedKind", kind,
+                      static_cast<COREWEBVIEW2_PROCESS_FAILED_KIND>(kind_), std::to_string(kind_));
     }
 
 private:
@@ -484,24 +362,14 @@ class NavigationCompletedArgs final : public ComObject<ICoreWebView2NavigationCo
 public:
     NavigationCompletedArgs(bool success, int status) : success_(success), status_(status) {}
     HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) override {
-        if (!isSuccess) return E_POINTER;
-        *isSuccess = success_ ? TRUE : FALSE;
-        Record(std::string("NavigationCompletedArgs.get_IsSuccess -> 0x00000000 value=") +
-               (success_ ? "1" : "0"));
-        return S_OK;
+        return Answer("NavigationCompletedArgs.get_IsSuccess", isSuccess, success_ ? TRUE : FALSE);
     }
     HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* status) override {
-        if (!status) return E_POINTER;
-        *status = static_cast<COREWEBVIEW2_WEB_ERROR_STATUS>(status_);
-        Record("NavigationCompletedArgs.get_WebErrorStatus -> 0x00000000 value=" +
-               std::to_string(status_));
-        return S_OK;
+        return Answer("NavigationCompletedArgs.get_WebErrorStatus", status,
+                      static_cast<COREWEBVIEW2_WEB_ERROR_STATUS>(status_), std::to_string(status_));
     }
     HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) override {
-        if (!navigationId) return E_POINTER;
-        *navigationId = 7;
-        Record("NavigationCompletedArgs.get_NavigationId -> 0x00000000 value=7");
-        return S_OK;
+        return Answer<UINT64>("NavigationCompletedArgs.get_NavigationId", navigationId, 7, "7");
     }
 
 private:
@@ -515,8 +383,18 @@ class View;
 void Navigated(View* view);
 
 std::wstring JsonText(const std::wstring& text) {
-    return Wide(nlohmann::json(Utf8(text)).dump());
+    return Utf8ToWide(nlohmann::json(WideToUtf8(text)).dump());
 }
+
+// An event the host registers: kept by name, its handlers called in Raise.
+#define LS_EVENT(Name, Handler)                                                           \
+    HRESULT STDMETHODCALLTYPE add_##Name(Handler* handler, EventRegistrationToken* token) \
+        override {                                                                        \
+        return Add(#Name, handler, token);                                                \
+    }                                                                                     \
+    HRESULT STDMETHODCALLTYPE remove_##Name(EventRegistrationToken token) override {      \
+        return Remove("remove_" #Name, token);                                            \
+    }
 
 class View final : public ComObject<ICoreWebView2_2> {
 public:
@@ -546,189 +424,57 @@ public:
         Navigated(this);
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR) override {
-        return Uncalled("NavigateToString");
-    }
-    HRESULT STDMETHODCALLTYPE
-    add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
-                           EventRegistrationToken* token) override {
-        return Add(Kind::NavigationStarting, "add_NavigationStarting", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override {
-        return Remove("remove_NavigationStarting", token);
-    }
-    HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler*,
-                                                 EventRegistrationToken*) override {
-        return Uncalled("add_ContentLoading");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken) override {
-        return Uncalled("remove_ContentLoading");
-    }
-    HRESULT STDMETHODCALLTYPE add_SourceChanged(ICoreWebView2SourceChangedEventHandler*,
-                                                EventRegistrationToken*) override {
-        return Uncalled("add_SourceChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_SourceChanged(EventRegistrationToken) override {
-        return Uncalled("remove_SourceChanged");
-    }
-    HRESULT STDMETHODCALLTYPE add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler*,
-                                                 EventRegistrationToken*) override {
-        return Uncalled("add_HistoryChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override {
-        return Uncalled("remove_HistoryChanged");
-    }
-    HRESULT STDMETHODCALLTYPE
-    add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* handler,
-                            EventRegistrationToken* token) override {
-        return Add(Kind::NavigationCompleted, "add_NavigationCompleted", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) override {
-        return Remove("remove_NavigationCompleted", token);
-    }
-    HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
-        ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
-        return Uncalled("add_FrameNavigationStarting");
-    }
-    HRESULT STDMETHODCALLTYPE remove_FrameNavigationStarting(EventRegistrationToken) override {
-        return Uncalled("remove_FrameNavigationStarting");
-    }
-    HRESULT STDMETHODCALLTYPE add_FrameNavigationCompleted(
-        ICoreWebView2NavigationCompletedEventHandler*, EventRegistrationToken*) override {
-        return Uncalled("add_FrameNavigationCompleted");
-    }
-    HRESULT STDMETHODCALLTYPE remove_FrameNavigationCompleted(EventRegistrationToken) override {
-        return Uncalled("remove_FrameNavigationCompleted");
-    }
-    HRESULT STDMETHODCALLTYPE add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler*,
-                                                      EventRegistrationToken*) override {
-        return Uncalled("add_ScriptDialogOpening");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override {
-        return Uncalled("remove_ScriptDialogOpening");
-    }
-    HRESULT STDMETHODCALLTYPE
-    add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* handler,
-                            EventRegistrationToken* token) override {
-        return Add(Kind::PermissionRequested, "add_PermissionRequested", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) override {
-        return Remove("remove_PermissionRequested", token);
-    }
-    HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* handler,
-                                                EventRegistrationToken* token) override {
-        return Add(Kind::ProcessFailed, "add_ProcessFailed", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken token) override {
-        return Remove("remove_ProcessFailed", token);
-    }
-    HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
-        LPCWSTR, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*) override {
-        return Uncalled("AddScriptToExecuteOnDocumentCreated");
-    }
-    HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR) override {
-        return Uncalled("RemoveScriptToExecuteOnDocumentCreated");
-    }
-    HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR,
-                                            ICoreWebView2ExecuteScriptCompletedHandler*) override {
-        return Uncalled("ExecuteScript");
-    }
-    HRESULT STDMETHODCALLTYPE
-    CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
-                   ICoreWebView2CapturePreviewCompletedHandler*) override {
-        return Uncalled("CapturePreview");
-    }
+    LS_UNCALLED(NavigateToString, LPCWSTR)
+    LS_EVENT(NavigationStarting, ICoreWebView2NavigationStartingEventHandler)
+    LS_UNCALLED_EVENT(ContentLoading, ICoreWebView2ContentLoadingEventHandler)
+    LS_UNCALLED_EVENT(SourceChanged, ICoreWebView2SourceChangedEventHandler)
+    LS_UNCALLED_EVENT(HistoryChanged, ICoreWebView2HistoryChangedEventHandler)
+    LS_EVENT(NavigationCompleted, ICoreWebView2NavigationCompletedEventHandler)
+    LS_UNCALLED_EVENT(FrameNavigationStarting, ICoreWebView2NavigationStartingEventHandler)
+    LS_UNCALLED_EVENT(FrameNavigationCompleted, ICoreWebView2NavigationCompletedEventHandler)
+    LS_UNCALLED_EVENT(ScriptDialogOpening, ICoreWebView2ScriptDialogOpeningEventHandler)
+    LS_EVENT(PermissionRequested, ICoreWebView2PermissionRequestedEventHandler)
+    LS_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
+    LS_UNCALLED(AddScriptToExecuteOnDocumentCreated, LPCWSTR,
+                ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*)
+    LS_UNCALLED(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
+    LS_UNCALLED(ExecuteScript, LPCWSTR, ICoreWebView2ExecuteScriptCompletedHandler*)
+    LS_UNCALLED(CapturePreview, COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
+                ICoreWebView2CapturePreviewCompletedHandler*)
     HRESULT STDMETHODCALLTYPE Reload() override {
         const HRESULT hr = HresultOr(Scenario(), "reload", S_OK);
         Record("WebView.Reload -> " + Hex(hr) + " " + ObserveWindow(parent_));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override {
-        return Uncalled("PostWebMessageAsJson");
-    }
-    HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) override {
-        return Uncalled("PostWebMessageAsString");
-    }
-    HRESULT STDMETHODCALLTYPE
-    add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
-                           EventRegistrationToken* token) override {
-        return Add(Kind::WebMessageReceived, "add_WebMessageReceived", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override {
-        return Remove("remove_WebMessageReceived", token);
-    }
-    HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
-        LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
-        return Uncalled("CallDevToolsProtocolMethod");
-    }
-    HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override {
-        return Uncalled("get_BrowserProcessId");
-    }
-    HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL*) override { return Uncalled("get_CanGoBack"); }
-    HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL*) override {
-        return Uncalled("get_CanGoForward");
-    }
-    HRESULT STDMETHODCALLTYPE GoBack() override { return Uncalled("GoBack"); }
-    HRESULT STDMETHODCALLTYPE GoForward() override { return Uncalled("GoForward"); }
-    HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(
-        LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
-        return Uncalled("GetDevToolsProtocolEventReceiver");
-    }
-    HRESULT STDMETHODCALLTYPE Stop() override { return Uncalled("Stop"); }
-    HRESULT STDMETHODCALLTYPE
-    add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
-                           EventRegistrationToken* token) override {
-        return Add(Kind::NewWindowRequested, "add_NewWindowRequested", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override {
-        return Remove("remove_NewWindowRequested", token);
-    }
-    HRESULT STDMETHODCALLTYPE
-    add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler* handler,
-                             EventRegistrationToken* token) override {
-        return Add(Kind::DocumentTitleChanged, "add_DocumentTitleChanged", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken token) override {
-        return Remove("remove_DocumentTitleChanged", token);
-    }
+    LS_UNCALLED(PostWebMessageAsJson, LPCWSTR)
+    LS_UNCALLED(PostWebMessageAsString, LPCWSTR)
+    LS_EVENT(WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler)
+    LS_UNCALLED(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR,
+                ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*)
+    LS_UNCALLED(get_BrowserProcessId, UINT32*)
+    LS_UNCALLED(get_CanGoBack, BOOL*)
+    LS_UNCALLED(get_CanGoForward, BOOL*)
+    LS_UNCALLED(GoBack, void)
+    LS_UNCALLED(GoForward, void)
+    LS_UNCALLED(GetDevToolsProtocolEventReceiver, LPCWSTR,
+                ICoreWebView2DevToolsProtocolEventReceiver**)
+    LS_UNCALLED(Stop, void)
+    LS_EVENT(NewWindowRequested, ICoreWebView2NewWindowRequestedEventHandler)
+    LS_EVENT(DocumentTitleChanged, ICoreWebView2DocumentTitleChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) override {
         const HRESULT hr = CopyOut(title_, title);
         Record("WebView.get_DocumentTitle -> " + Hex(hr) + " title=" + Quote(title_.c_str()));
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override {
-        return Uncalled("AddHostObjectToScript");
-    }
-    HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override {
-        return Uncalled("RemoveHostObjectFromScript");
-    }
-    HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override {
-        return Uncalled("OpenDevToolsWindow");
-    }
-    HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
-        ICoreWebView2ContainsFullScreenElementChangedEventHandler* handler,
-        EventRegistrationToken* token) override {
-        return Add(Kind::ContainsFullScreenElementChanged, "add_ContainsFullScreenElementChanged",
-                   handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE
-    remove_ContainsFullScreenElementChanged(EventRegistrationToken token) override {
-        return Remove("remove_ContainsFullScreenElementChanged", token);
-    }
+    LS_UNCALLED(AddHostObjectToScript, LPCWSTR, VARIANT*)
+    LS_UNCALLED(RemoveHostObjectFromScript, LPCWSTR)
+    LS_UNCALLED(OpenDevToolsWindow, void)
+    LS_EVENT(ContainsFullScreenElementChanged,
+             ICoreWebView2ContainsFullScreenElementChangedEventHandler)
     HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL* value) override {
-        if (!value) return E_POINTER;
-        *value = fullScreen_;
-        Record("WebView.get_ContainsFullScreenElement -> 0x00000000 value=" + Flag(fullScreen_));
-        return S_OK;
+        return Answer("WebView.get_ContainsFullScreenElement", value, fullScreen_);
     }
-    HRESULT STDMETHODCALLTYPE
-    add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
-                             EventRegistrationToken* token) override {
-        return Add(Kind::WebResourceRequested, "add_WebResourceRequested", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) override {
-        return Remove("remove_WebResourceRequested", token);
-    }
+    LS_EVENT(WebResourceRequested, ICoreWebView2WebResourceRequestedEventHandler)
     HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
         LPCWSTR const uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT const resourceContext) override {
         const HRESULT hr = uri ? Refusal("AddWebResourceRequestedFilter") : E_INVALIDARG;
@@ -742,40 +488,14 @@ public:
                " context=" + std::to_string(static_cast<int>(resourceContext)) + " -> 0x00000000");
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE
-    add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler* handler,
-                             EventRegistrationToken* token) override {
-        return Add(Kind::WindowCloseRequested, "add_WindowCloseRequested", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) override {
-        return Remove("remove_WindowCloseRequested", token);
-    }
+    LS_EVENT(WindowCloseRequested, ICoreWebView2WindowCloseRequestedEventHandler)
 
-    HRESULT STDMETHODCALLTYPE add_WebResourceResponseReceived(
-        ICoreWebView2WebResourceResponseReceivedEventHandler*, EventRegistrationToken*) override {
-        return Uncalled("add_WebResourceResponseReceived");
-    }
-    HRESULT STDMETHODCALLTYPE remove_WebResourceResponseReceived(EventRegistrationToken) override {
-        return Uncalled("remove_WebResourceResponseReceived");
-    }
-    HRESULT STDMETHODCALLTYPE
-    NavigateWithWebResourceRequest(ICoreWebView2WebResourceRequest*) override {
-        return Uncalled("NavigateWithWebResourceRequest");
-    }
-    HRESULT STDMETHODCALLTYPE
-    add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* handler,
-                         EventRegistrationToken* token) override {
-        return Add(Kind::DOMContentLoaded, "add_DOMContentLoaded", handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_DOMContentLoaded(EventRegistrationToken token) override {
-        return Remove("remove_DOMContentLoaded", token);
-    }
-    HRESULT STDMETHODCALLTYPE get_CookieManager(ICoreWebView2CookieManager**) override {
-        return Uncalled("get_CookieManager");
-    }
-    HRESULT STDMETHODCALLTYPE get_Environment(ICoreWebView2Environment**) override {
-        return Uncalled("get_Environment");
-    }
+    LS_UNCALLED_EVENT(WebResourceResponseReceived,
+                      ICoreWebView2WebResourceResponseReceivedEventHandler)
+    LS_UNCALLED(NavigateWithWebResourceRequest, ICoreWebView2WebResourceRequest*)
+    LS_EVENT(DOMContentLoaded, ICoreWebView2DOMContentLoadedEventHandler)
+    LS_UNCALLED(get_CookieManager, ICoreWebView2CookieManager**)
+    LS_UNCALLED(get_Environment, ICoreWebView2Environment**)
 
 protected:
     bool Answers(REFIID iid) override {
@@ -786,7 +506,7 @@ protected:
 private:
     struct Registration {
         int64_t token;
-        Kind kind;
+        std::string event;
         ComPtr<IUnknown> handler;
     };
 
@@ -796,12 +516,13 @@ private:
     }
 
     template <class Handler>
-    HRESULT Add(Kind kind, const char* name, Handler* handler, EventRegistrationToken* token) {
-        const HRESULT hr = handler ? Refusal(name) : E_INVALIDARG;
-        Record(std::string("WebView.") + name + " handler=" + Object(handler) +
+    HRESULT Add(const char* event, Handler* handler, EventRegistrationToken* token) {
+        const std::string name = std::string("add_") + event;
+        const HRESULT hr = handler ? Refusal(name.c_str()) : E_INVALIDARG;
+        Record("WebView." + name + " handler=" + Object(handler) +
                " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
         if (FAILED(hr)) return hr;
-        registrations_.push_back({++lastToken_, kind, ComPtr<IUnknown>(handler)});
+        registrations_.push_back({++lastToken_, event, ComPtr<IUnknown>(handler)});
         if (token) token->value = lastToken_;
         return hr;
     }
@@ -822,12 +543,26 @@ private:
     // The handlers of one event, in registration order; a handler removed
     // while the event runs still gets this raise.
     template <class Handler>
-    std::vector<ComPtr<Handler>> HandlersOf(Kind kind) const {
+    std::vector<ComPtr<Handler>> HandlersOf(const std::string& event) const {
         std::vector<ComPtr<Handler>> handlers;
         for (const auto& registration : registrations_)
-            if (registration.kind == kind)
+            if (registration.event == event)
                 handlers.push_back(static_cast<Handler*>(registration.handler.Get()));
         return handlers;
+    }
+
+    // Raises one event: "Raise <event><described> handlers=N <window>", every
+    // handler in turn, then "Return <event> -> <last result><decided()> <window>".
+    template <class Handler, class Args>
+    void Deliver(const std::string& event, const std::string& described, Args* args,
+                 const std::function<std::string()>& decided = {}) {
+        const auto handlers = HandlersOf<Handler>(event);
+        Record("Raise " + event + described + " handlers=" + std::to_string(handlers.size()) + " " +
+               ObserveWindow(parent_));
+        HRESULT result = S_OK;
+        for (const auto& handler : handlers) result = handler->Invoke(this, args);
+        Record("Return " + event + " -> " + Hex(result) + (decided ? decided() : "") + " " +
+               ObserveWindow(parent_));
     }
 
 public:
@@ -942,133 +677,84 @@ std::string DescribeResponse(ICoreWebView2WebResourceResponse* response, bool de
 void View::Raise(const nlohmann::json& event) {
     if (!event.is_object()) return;
     const std::string name = event.value("event", "");
-    const auto window = [this] { return ObserveWindow(parent_); };
-    HRESULT result = S_OK;
+    const auto none = static_cast<IUnknown*>(nullptr);
     if (name == "Pause") {
         Record("Pause");
-        return;
-    }
-    if (name == "DOMContentLoaded") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2DOMContentLoadedEventHandler>(Kind::DOMContentLoaded);
-        Record("Raise DOMContentLoaded handlers=" + std::to_string(handlers.size()) + " " +
-               window());
-        auto args = Make<DomArgs>();
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return DOMContentLoaded -> " + Hex(result) + " " + window());
+    } else if (name == "DOMContentLoaded") {
+        Deliver<ICoreWebView2DOMContentLoadedEventHandler>(name, "", Make<DomArgs>().Get());
     } else if (name == "WebResourceRequested") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2WebResourceRequestedEventHandler>(Kind::WebResourceRequested);
         const MaybeText uri = MaybeTextOf(event, "uri");
         const MaybeText range = MaybeTextOf(event, "range");
         std::vector<Header> headers;
         if (event.contains("headers") && event["headers"].is_object())
             for (const auto& item : event["headers"].items())
                 if (item.value().is_string())
-                    headers.push_back({Wide(item.key()), Wide(item.value().get<std::string>())});
+                    headers.push_back(
+                        {Utf8ToWide(item.key()), Utf8ToWide(item.value().get<std::string>())});
         if (range.present) headers.push_back({L"Range", range.text});
-        const std::wstring method = TextOr(event, "method", L"GET");
-        const int context = event.value("context", 0);
+        const std::wstring method = GetStringOr(event, "method", L"GET");
         const bool defer = event.value("readBody", "") == std::string("afterTeardown");
         const std::string described = "uri=" + Quote(uri.get()) + " range=" + Quote(range.get()) +
                                       " method=" + Quote(method.c_str());
-        Record("Raise WebResourceRequested " + described +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
-        auto request = Make<Request>(uri, method, headers);
-        auto args = Make<ResourceArgs>(request, context);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return WebResourceRequested -> " + Hex(result) + " " +
-               DescribeResponse(args->response_.Get(), defer, "WebResourceRequested " + described) +
-               " " + window());
+        auto args =
+            Make<ResourceArgs>(Make<Request>(uri, method, headers), event.value("context", 0));
+        Deliver<ICoreWebView2WebResourceRequestedEventHandler>(
+            name, " " + described, args.Get(), [&] {
+                return " " + DescribeResponse(args->response_.Get(), defer, name + " " + described);
+            });
     } else if (name == "NavigationStarting") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2NavigationStartingEventHandler>(Kind::NavigationStarting);
         const MaybeText uri = MaybeTextOf(event, "uri");
-        Record("Raise NavigationStarting uri=" + Quote(uri.get()) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
         auto args = Make<NavigationArgs>(uri);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return NavigationStarting -> " + Hex(result) + " cancel=" + Flag(args->cancel_) +
-               " " + window());
+        Deliver<ICoreWebView2NavigationStartingEventHandler>(
+            name, " uri=" + Quote(uri.get()), args.Get(),
+            [&] { return " cancel=" + Flag(args->cancel_); });
     } else if (name == "PermissionRequested") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2PermissionRequestedEventHandler>(Kind::PermissionRequested);
         const MaybeText uri = MaybeTextOf(event, "uri");
         const int kind = event.value("kind", 0);
-        Record("Raise PermissionRequested uri=" + Quote(uri.get()) +
-               " kind=" + std::to_string(kind) + " handlers=" + std::to_string(handlers.size()) +
-               " " + window());
         auto args = Make<PermissionArgs>(uri, kind);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return PermissionRequested -> " + Hex(result) +
-               " state=" + std::to_string(static_cast<int>(args->state_)) +
-               " puts=" + std::to_string(args->puts_) + " " + window());
+        Deliver<ICoreWebView2PermissionRequestedEventHandler>(
+            name, " uri=" + Quote(uri.get()) + " kind=" + std::to_string(kind), args.Get(), [&] {
+                return " state=" + std::to_string(static_cast<int>(args->state_)) +
+                       " puts=" + std::to_string(args->puts_);
+            });
     } else if (name == "NewWindowRequested") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2NewWindowRequestedEventHandler>(Kind::NewWindowRequested);
         const MaybeText uri = MaybeTextOf(event, "uri");
-        Record("Raise NewWindowRequested uri=" + Quote(uri.get()) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
         auto args = Make<NewWindowArgs>(uri);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return NewWindowRequested -> " + Hex(result) + " handled=" + Flag(args->handled_) +
-               " newWindow=" + Object(args->newWindow_.Get()) + " " + window());
+        Deliver<ICoreWebView2NewWindowRequestedEventHandler>(
+            name, " uri=" + Quote(uri.get()), args.Get(), [&] {
+                return " handled=" + Flag(args->handled_) +
+                       " newWindow=" + Object(args->newWindow_.Get());
+            });
     } else if (name == "WebMessageReceived") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2WebMessageReceivedEventHandler>(Kind::WebMessageReceived);
         const MaybeText source = MaybeTextOf(event, "source");
         const MaybeText text = MaybeTextOf(event, "text");
         const std::wstring json =
-            text.present ? JsonText(text.text) : TextOr(event, "json", L"null");
-        Record("Raise WebMessageReceived source=" + Quote(source.get()) +
-               " text=" + Quote(text.get()) + " json=" + Quote(json.c_str()) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
-        auto args = Make<MessageArgs>(source, text, json);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return WebMessageReceived -> " + Hex(result) + " " + window());
+            text.present ? JsonText(text.text) : GetStringOr(event, "json", L"null");
+        Deliver<ICoreWebView2WebMessageReceivedEventHandler>(
+            name,
+            " source=" + Quote(source.get()) + " text=" + Quote(text.get()) +
+                " json=" + Quote(json.c_str()),
+            Make<MessageArgs>(source, text, json).Get());
     } else if (name == "DocumentTitleChanged") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2DocumentTitleChangedEventHandler>(Kind::DocumentTitleChanged);
-        title_ = TextOr(event, "title", L"");
-        Record("Raise DocumentTitleChanged title=" + Quote(title_.c_str()) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
-        for (const auto& handler : handlers) result = handler->Invoke(this, nullptr);
-        Record("Return DocumentTitleChanged -> " + Hex(result) + " " + window());
+        title_ = GetStringOr(event, "title", L"");
+        Deliver<ICoreWebView2DocumentTitleChangedEventHandler>(
+            name, " title=" + Quote(title_.c_str()), none);
     } else if (name == "ContainsFullScreenElementChanged") {
-        const auto handlers = HandlersOf<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
-            Kind::ContainsFullScreenElementChanged);
         fullScreen_ = event.value("value", false) ? TRUE : FALSE;
-        Record("Raise ContainsFullScreenElementChanged value=" + Flag(fullScreen_) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
-        for (const auto& handler : handlers) result = handler->Invoke(this, nullptr);
-        Record("Return ContainsFullScreenElementChanged -> " + Hex(result) + " " + window());
+        Deliver<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
+            name, " value=" + Flag(fullScreen_), none);
     } else if (name == "WindowCloseRequested") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2WindowCloseRequestedEventHandler>(Kind::WindowCloseRequested);
-        Record("Raise WindowCloseRequested handlers=" + std::to_string(handlers.size()) + " " +
-               window());
-        for (const auto& handler : handlers) result = handler->Invoke(this, nullptr);
-        Record("Return WindowCloseRequested -> " + Hex(result) + " " + window());
+        Deliver<ICoreWebView2WindowCloseRequestedEventHandler>(name, "", none);
     } else if (name == "ProcessFailed") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2ProcessFailedEventHandler>(Kind::ProcessFailed);
         const int kind = event.value("kind", 0);
-        Record("Raise ProcessFailed kind=" + std::to_string(kind) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
-        auto args = Make<ProcessFailedArgs>(kind);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return ProcessFailed -> " + Hex(result) + " " + window());
+        Deliver<ICoreWebView2ProcessFailedEventHandler>(name, " kind=" + std::to_string(kind),
+                                                        Make<ProcessFailedArgs>(kind).Get());
     } else if (name == "NavigationCompleted") {
-        const auto handlers =
-            HandlersOf<ICoreWebView2NavigationCompletedEventHandler>(Kind::NavigationCompleted);
         const bool success = event.value("success", true);
         const int status = event.value("status", 0);
-        Record(std::string("Raise NavigationCompleted success=") + (success ? "1" : "0") +
-               " status=" + std::to_string(status) +
-               " handlers=" + std::to_string(handlers.size()) + " " + window());
-        auto args = Make<NavigationCompletedArgs>(success, status);
-        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
-        Record("Return NavigationCompleted -> " + Hex(result) + " " + window());
+        Deliver<ICoreWebView2NavigationCompletedEventHandler>(
+            name, " success=" + Flag(success) + " status=" + std::to_string(status),
+            Make<NavigationCompletedArgs>(success, status).Get());
     } else {
         Record("Unknown event " + QuoteBytes(name));
     }
