@@ -168,14 +168,10 @@ void ArmUnloadTimer(GtkHost& host) {
         &host);
 }
 
-// While quitting, the engine's close signal says the page ended (its
-// beforeunload let it); otherwise it is the page's own window.close().
+// The page's own window.close(); while quitting the page is already ending.
 void OnCloseRequested(WebKitWebView*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
-    if (host.unloading)
-        FinishUnload(host, UnloadOutcome::Unloaded);
-    else
-        host.session->OnCloseRequested();
+    if (!host.unloading) host.session->OnCloseRequested();
 }
 
 // The page's beforeunload asks whether to leave. The host asks the player in
@@ -197,7 +193,8 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
                            GTK_RESPONSE_ACCEPT, nullptr);
     // Return stays: a key pressed by habit must not throw the game away.
     gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_CANCEL);
-    if (host.window) gtk_window_set_title(GTK_WINDOW(box), gtk_window_get_title(host.window));
+    // Captioned as every box of the app: the manifest's title.
+    gtk_window_set_title(GTK_WINDOW(box), WideToUtf8(host.setup.settings.title).c_str());
     g_object_set_data_full(G_OBJECT(box), "script-dialog", webkit_script_dialog_ref(dialog),
                            reinterpret_cast<GDestroyNotify>(webkit_script_dialog_unref));
     g_signal_connect(box, "response", G_CALLBACK(+[](GtkDialog* box, gint response, gpointer data) {
@@ -296,10 +293,20 @@ gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
     return FALSE;
 }
 
-void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     // A document the bridge script could not run in (plain text, say) is
     // shown once it has loaded completely.
-    if (event == WEBKIT_LOAD_FINISHED) SessionOf(data).OnNavigationCompleted();
+    auto& host = *static_cast<GtkHost*>(data);
+    if (host.unloading) {
+        // The blank page is committed once the page has ended. The view
+        // names about:blank from the moment it is asked for, so a page still
+        // loading then finishes under that name: its end is not this one.
+        if (event == WEBKIT_LOAD_COMMITTED && ViewUri(view) == L"about:blank")
+            FinishUnload(host, UnloadOutcome::Unloaded);
+        return;
+    }
+    if (event != WEBKIT_LOAD_FINISHED) return;
+    host.session->OnNavigationCompleted();
 }
 
 // Before the first document has loaded, the engine failed to start.
@@ -497,7 +504,8 @@ public:
     }
 
     void ShowWindow() override {
-        if (!host_.window) return;
+        // about:blank, which ends the page, is never shown.
+        if (!host_.window || host_.unloading || host_.browserClosed) return;
         gtk_widget_show(GTK_WIDGET(host_.window));
         gtk_widget_grab_focus(GTK_WIDGET(host_.view));
     }
@@ -537,16 +545,19 @@ public:
         });
     }
 
-    // The engine runs the page's beforeunload and answers with its close
-    // signal (OnCloseRequested), or asks the player (OnScriptDialog). The
-    // page's pagehide, visibilitychange and unload run as the page closes
-    // (EndBrowser).
+    // The page is left for about:blank, as a tab is closed: beforeunload,
+    // pagehide, visibilitychange and unload run, and the blank page's commit
+    // ends the page (OnLoadChanged). The engine's try_close runs beforeunload
+    // only, and the page's other handlers then ran as the view was
+    // destroyed, where their saves were lost in one run of four; leaving the
+    // page after try_close ran beforeunload twice. A beforeunload that asks
+    // goes to the player (OnScriptDialog).
     void UnloadPage(int timeoutMs) override {
         if (!host_.view) return host_.session->OnPageUnloaded(UnloadOutcome::Unloaded);
         host_.unloading = true;
         host_.unloadTimeoutMs = timeoutMs;
         ArmUnloadTimer(host_);
-        webkit_web_view_try_close(host_.view);
+        webkit_web_view_load_uri(host_.view, "about:blank");
     }
 
     void CloseBrowser(int timeoutMs) override {

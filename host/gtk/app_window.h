@@ -71,7 +71,7 @@ struct GtkHost {
     guint presentSource = 0;   // hears a second start's present requests
 
     // The quit sequence, while it waits for the engine.
-    bool unloading = false;      // try_close asked; its close signal ends the page
+    bool unloading = false;      // the page is left for about:blank, whose load ends it
     bool askingToLeave = false;  // the page's before-unload question is up
     guint unloadTimer = 0;       // the page's bound, not counted while it asks
     int unloadTimeoutMs = 0;
