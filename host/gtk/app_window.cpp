@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -217,9 +218,9 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
     return TRUE;
 }
 
-// The engine's own processes (web and network) still running: children of
-// this process named by the engine. Zombies have ended.
-bool EngineProcessesRunning() {
+// The engine's own processes still running whose names start with prefix
+// ("WebKit": web and network): children of this process. Zombies have ended.
+bool EngineProcessesRunning(const std::string& prefix) {
     const std::string self = std::to_string(getpid());
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
@@ -233,16 +234,16 @@ bool EngineProcessesRunning() {
         char state = 0;
         char parent[32] = {};
         if (std::sscanf(line.c_str() + close + 1, " %c %31s", &state, parent) != 2) continue;
-        if (self == parent && state != 'Z' && name.rfind("WebKit", 0) == 0) return true;
+        if (self == parent && state != 'Z' && name.rfind(prefix, 0) == 0) return true;
     }
     return false;
 }
 
-// Closes the page and lets go of the web context and its data manager: the
-// engine then shuts its web and network processes down in order, and the
-// network process writes the page's storage (local storage, IndexedDB)
-// before it ends. A process killed with the app loses the last writes, so
-// the host waits for them to end, within the bound.
+// Closes the page, lets its web process end, then lets go of the web context
+// and its data manager: the engine then ends its network process, which
+// writes the page's storage (local storage, IndexedDB) as it ends. Dropping
+// the context while the web process still ran lost every save of the run in
+// about one run of eighty: the host waits for each in turn, within the bound.
 void EndBrowser(GtkHost& host) {
     if (host.window) gtk_widget_hide(GTK_WIDGET(host.window));
     if (host.view) gtk_widget_destroy(GTK_WIDGET(host.view));
@@ -252,9 +253,15 @@ void EndBrowser(GtkHost& host) {
         20,
         [](gpointer data) -> gboolean {
             auto& host = *static_cast<GtkHost*>(data);
-            const bool running = EngineProcessesRunning();
-            if (running && g_get_monotonic_time() < host.browserDeadlineUs)
-                return G_SOURCE_CONTINUE;
+            const bool late = g_get_monotonic_time() >= host.browserDeadlineUs;
+            if (host.context && (late || !EngineProcessesRunning("WebKitWebProces"))) {
+                g_printerr("web process ended %lld\n", (long long)(g_get_monotonic_time() / 1000));
+                g_object_unref(host.context);
+                host.context = nullptr;
+            }
+            const bool running = EngineProcessesRunning("WebKit");
+            if (running && !late) return G_SOURCE_CONTINUE;
+            g_printerr("all ended %lld\n", (long long)(g_get_monotonic_time() / 1000));
             host.browserPoll = 0;
             host.session->OnBrowserClosed(!running);
             return G_SOURCE_REMOVE;
@@ -342,7 +349,9 @@ void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpoint
 
 void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
-    for (guint* source : {&host.presentSource, &host.unloadTimer, &host.browserPoll}) {
+    // The host outlives the loop only briefly: no source may call it later.
+    for (guint* source : {&host.presentSource, &host.unloadTimer, &host.browserPoll,
+                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]}) {
         if (*source) g_source_remove(*source);
         *source = 0;
     }
@@ -604,7 +613,8 @@ void StartGtkHost(GtkHost& host) {
                                              "user-content-manager", content, "website-policies",
                                              policies, nullptr));
     g_object_unref(policies);
-    g_object_unref(context);
+    // Kept until the page's web process has ended (EndBrowser).
+    host.context = context;
     ConfigureSettings(host.view, settings);
     if (host.setup.extend) host.setup.extend(host.view, content);
 
@@ -619,8 +629,9 @@ void StartGtkHost(GtkHost& host) {
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
     g_signal_connect(host.window, "key-press-event", G_CALLBACK(OnKeyPress), &host);
     g_signal_connect_after(host.window, "focus-in-event", G_CALLBACK(OnFocusIn), &host);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        g_unix_signal_add(signal, OnQuitSignal, &host);
+    const int quitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+    for (size_t i = 0; i < std::size(quitSignals); ++i)
+        host.quitSignals[i] = g_unix_signal_add(quitSignals[i], OnQuitSignal, &host);
     if (host.setup.instance)
         host.presentSource = PresentOnRequest(*host.setup.instance, host.window);
     gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));

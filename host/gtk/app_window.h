@@ -65,10 +65,11 @@ struct GtkHost {
     Session* session = nullptr;
     GtkWindow* window = nullptr;
     WebKitWebView* view = nullptr;
-    int width = 1;             // the view's size in logical pixels, kept to
-    int height = 1;            // what the window system takes
-    GtkWindowTracker tracker;  // the window's normal place, for window.json
-    guint presentSource = 0;   // hears a second start's present requests
+    int width = 1;              // the view's size in logical pixels, kept to
+    int height = 1;             // what the window system takes
+    GtkWindowTracker tracker;   // the window's normal place, for window.json
+    guint quitSignals[3] = {};  // SIGTERM, SIGINT, SIGHUP
+    guint presentSource = 0;    // hears a second start's present requests
 
     // The quit sequence, while it waits for the engine.
     bool unloading = false;      // the page is left for about:blank, whose load ends it
@@ -77,7 +78,8 @@ struct GtkHost {
     int unloadTimeoutMs = 0;
     guint browserPoll = 0;  // watches the engine's processes end
     std::int64_t browserDeadlineUs = 0;
-    bool browserClosed = false;  // the view and the web context are gone
+    WebKitWebContext* context = nullptr;  // held until the page's web process ends
+    bool browserClosed = false;           // the view and the web context are gone
 };
 
 // The session's engine: the view in the window. Boxes and the end of the
