@@ -255,13 +255,11 @@ void EndBrowser(GtkHost& host) {
             auto& host = *static_cast<GtkHost*>(data);
             const bool late = g_get_monotonic_time() >= host.browserDeadlineUs;
             if (host.context && (late || !EngineProcessesRunning("WebKitWebProces"))) {
-                g_printerr("web process ended %lld\n", (long long)(g_get_monotonic_time() / 1000));
                 g_object_unref(host.context);
                 host.context = nullptr;
             }
             const bool running = EngineProcessesRunning("WebKit");
             if (running && !late) return G_SOURCE_CONTINUE;
-            g_printerr("all ended %lld\n", (long long)(g_get_monotonic_time() / 1000));
             host.browserPoll = 0;
             host.session->OnBrowserClosed(!running);
             return G_SOURCE_REMOVE;
@@ -355,6 +353,9 @@ void OnWindowDestroyed(GtkWidget*, gpointer data) {
         if (*source) g_source_remove(*source);
         *source = 0;
     }
+    // A loop ended by a failure never closed the browser.
+    if (host.context) g_object_unref(host.context);
+    host.context = nullptr;
     host.window = nullptr;
     host.view = nullptr;
     gtk_main_quit();
@@ -571,7 +572,7 @@ public:
 
     void CloseBrowser(int timeoutMs) override {
         host_.browserDeadlineUs = g_get_monotonic_time() + std::int64_t{timeoutMs} * 1000;
-        // Not in the close signal's handler: the engine still uses the view.
+        // Not in a signal handler of the view: the engine still uses it then.
         GtkHost* host = &host_;
         Later([host] { EndBrowser(*host); });
     }
