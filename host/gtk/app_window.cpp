@@ -163,6 +163,7 @@ void ArmUnloadTimer(GtkHost& host) {
         [](gpointer data) -> gboolean {
             auto& host = *static_cast<GtkHost*>(data);
             host.unloadTimer = 0;
+            host.pageHung = true;
             FinishUnload(host, UnloadOutcome::TimedOut);
             return G_SOURCE_REMOVE;
         },
@@ -246,6 +247,9 @@ bool EngineProcessesRunning(const std::string& prefix) {
 // about one run of eighty: the host waits for each in turn, within the bound.
 void EndBrowser(GtkHost& host) {
     if (host.window) gtk_widget_hide(GTK_WIDGET(host.window));
+    // A hung page's process would spin on, past the app, and hold the
+    // network process back: the page's saves are lost with it anyway.
+    if (host.view && host.pageHung) webkit_web_view_terminate_web_process(host.view);
     if (host.view) gtk_widget_destroy(GTK_WIDGET(host.view));
     host.view = nullptr;
     host.browserClosed = true;
@@ -253,8 +257,12 @@ void EndBrowser(GtkHost& host) {
         20,
         [](gpointer data) -> gboolean {
             auto& host = *static_cast<GtkHost*>(data);
-            const bool late = g_get_monotonic_time() >= host.browserDeadlineUs;
-            if (host.context && (late || !EngineProcessesRunning("WebKitWebProces"))) {
+            const std::int64_t now = g_get_monotonic_time();
+            const bool late = now >= host.browserDeadlineUs;
+            // A hung web process gets a fifth of the bound: the network
+            // process, which holds the saves, the rest.
+            const bool webLate = now >= host.browserDeadlineUs - host.browserTimeoutUs * 4 / 5;
+            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces"))) {
                 g_object_unref(host.context);
                 host.context = nullptr;
             }
@@ -571,7 +579,8 @@ public:
     }
 
     void CloseBrowser(int timeoutMs) override {
-        host_.browserDeadlineUs = g_get_monotonic_time() + std::int64_t{timeoutMs} * 1000;
+        host_.browserTimeoutUs = std::int64_t{timeoutMs} * 1000;
+        host_.browserDeadlineUs = g_get_monotonic_time() + host_.browserTimeoutUs;
         // Not in a signal handler of the view: the engine still uses it then.
         GtkHost* host = &host_;
         Later([host] { EndBrowser(*host); });

@@ -74,9 +74,11 @@ struct GtkHost {
     // The quit sequence, while it waits for the engine.
     bool unloading = false;      // the page is left for about:blank, whose load ends it
     bool askingToLeave = false;  // the page's before-unload question is up
+    bool pageHung = false;       // the page did not unload within its bound
     guint unloadTimer = 0;       // the page's bound, not counted while it asks
     int unloadTimeoutMs = 0;
     guint browserPoll = 0;  // watches the engine's processes end
+    std::int64_t browserTimeoutUs = 0;
     std::int64_t browserDeadlineUs = 0;
     WebKitWebContext* context = nullptr;  // held until the page's web process ends
     bool browserClosed = false;           // the view and the web context are gone

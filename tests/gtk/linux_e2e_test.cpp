@@ -657,6 +657,21 @@ TEST_F(LinuxHost, StayingWhenThePageAsksKeepsTheApp) {
     EXPECT_EQ(LogCount(sandbox, "the player chose to stay"), 1u);
 }
 
+// A page that hangs in beforeunload never keeps the app open: it quits with
+// 0 once the page's bound has run out.
+TEST_F(LinuxHost, AHungPageIsLeftWithinTheBounds) {
+    Sandbox sandbox = MakeSandbox("quit");
+    std::optional<Host> host;
+    ASSERT_NE(StartQuitApp(host, sandbox, QuitManifest(R"(}, "main": "index.html?hang")")), 0u);
+    const auto asked = e2e::Clock::now();
+    kill(host->pid(), SIGTERM);
+    EXPECT_EQ(host->Wait(milliseconds(9000)), 0) << Output(*host);
+    EXPECT_LT(e2e::Clock::now() - asked, milliseconds(4000));
+    EXPECT_EQ(LogCount(sandbox, "the page did not unload within 2000 ms"), 1u);
+    // Its process is ended with it, and the browser's network process ends too.
+    EXPECT_EQ(LogCount(sandbox, "the browser exited in "), 1u);
+}
+
 // Changed in the first run, the window comes back so in the next two. Openbox
 // has no key to maximize: that run starts from a saved maximized window.
 TEST_F(LinuxHost, TheWindowComesBackWhereTheLastRunLeftIt) {
