@@ -599,7 +599,19 @@ struct QuitWay {
     std::function<void(Host&, unsigned long window)> close;  // none: the page closes
 };
 const QuitWay QuitWays[] = {
-    {"AltF4", "index.html", false, [](Host&, unsigned long window) { Press(window, "alt+F4"); }},
+    // The synthetic key is lost now and then on a busy machine, before the
+    // window manager sees it (the host logs no quit): pressed again, as a
+    // player would, while the window still shows.
+    {"AltF4", "index.html", false,
+     [](Host& host, unsigned long window) {
+         for (int press = 0; press < 3; ++press) {
+             Press(window, "alt+F4");
+             for (int look = 0; look < 40; ++look, std::this_thread::sleep_for(milliseconds(50)))
+                 if (X({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(host.pid())})
+                         .empty())
+                     return;
+         }
+     }},
     {"SIGTERM", "index.html", false, [](Host& host, unsigned long) { kill(host.pid(), SIGTERM); }},
     {"WindowCloseAfterANavigation", "index.html?navigate", false, nullptr},
     {"SaveAndWindowCloseInOneTask", "index.html?save-and-close", true, nullptr},
