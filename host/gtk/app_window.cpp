@@ -297,15 +297,6 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
     return key && SessionOf(data).OnFullscreenKey();
 }
 
-// The window keeps its focus on the view, but an activation by the window
-// manager can leave it nowhere: the page gets the keys again at once.
-gboolean OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
-    auto& host = *static_cast<GtkHost*>(data);
-    if (host.view && !gtk_widget_has_focus(GTK_WIDGET(host.view)))
-        gtk_widget_grab_focus(GTK_WIDGET(host.view));
-    return FALSE;
-}
-
 void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     // A document the bridge script could not run in (plain text, say) is
     // shown once it has loaded completely.
@@ -638,7 +629,6 @@ void StartGtkHost(GtkHost& host) {
     g_signal_connect(host.window, "delete-event", G_CALLBACK(OnDeleteEvent), &host);
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
     g_signal_connect(host.window, "key-press-event", G_CALLBACK(OnKeyPress), &host);
-    g_signal_connect_after(host.window, "focus-in-event", G_CALLBACK(OnFocusIn), &host);
     const int quitSignals[] = {SIGTERM, SIGINT, SIGHUP};
     for (size_t i = 0; i < std::size(quitSignals); ++i)
         host.quitSignals[i] = g_unix_signal_add(quitSignals[i], OnQuitSignal, &host);

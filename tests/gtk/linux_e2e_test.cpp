@@ -764,7 +764,8 @@ TEST_F(LinuxHost, FullscreenFromTheKeysUnlessTurnedOffAndFromTheStart) {
 }
 
 // Another window takes the keyboard; once the app's window is activated
-// again, keys reach the page without a click.
+// again, keys reach the page without a click (GTK gives the focus back to
+// the view: the host needs nothing of its own for it).
 TEST_F(LinuxHost, KeysReachThePageAfterAnotherWindowWasActive) {
     Sandbox sandbox = MakeSandbox("quit");
     Sandbox other("keys-other", TestHost, "quit");
