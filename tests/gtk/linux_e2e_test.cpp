@@ -190,24 +190,38 @@ TEST_F(LinuxHost, NewWindowsReachTheDefaultProgramsOnlyForWebAndMail) {
 }
 
 TEST_F(LinuxHost, MessagesAndElementsSwitchFullscreenAndBack) {
-    Sandbox sandbox = MakeSandbox("fullscreen");
-    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
-    const json screen = host.Result("screen");
-    ASSERT_EQ(screen, json::array({1280, 1024})) << Output(host);
-    const json windowed = json::array({640, 480});
-    EXPECT_EQ(host.Result("windowed"), windowed);
-    EXPECT_EQ(host.Result("message fullscreen"), screen);
-    EXPECT_EQ(host.Result("still fullscreen"), screen);
-    EXPECT_EQ(host.Result("message windowed"), windowed);
+    // The page leaves element fullscreen itself, or the player with F11.
+    for (const bool f11 : {false, true}) {
+        SCOPED_TRACE(f11 ? "F11" : "page");
+        Sandbox sandbox(f11 ? "fullscreen-f11" : "fullscreen-page", TestHost, "fullscreen");
+        if (f11)
+            sandbox.WriteFile("package.json",
+                              R"({"name": "ls-e2e-fullscreen", "main": "index.html?f11", "window":)"
+                              R"( {"title": "Fullscreen", "width": 640, "height": 480,)"
+                              R"( "resizable": false}})");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        const json screen = host.Result("screen");
+        ASSERT_EQ(screen, json::array({1280, 1024})) << Output(host);
+        const json windowed = json::array({640, 480});
+        EXPECT_EQ(host.Result("windowed"), windowed);
+        EXPECT_EQ(host.Result("message fullscreen"), screen);
+        EXPECT_EQ(host.Result("still fullscreen"), screen);
+        EXPECT_EQ(host.Result("message windowed"), windowed);
 
-    ASSERT_EQ(host.Result("click me"), true);
-    const unsigned long window = e2e::FindWindow(display->name(), "Fullscreen", milliseconds(3000));
-    ASSERT_NE(window, 0u);
-    OnDisplay(
-        {"xdotool", "mousemove", "--window", std::to_string(window), "100", "100", "click", "1"});
-    EXPECT_EQ(host.Result("element fullscreen"), screen);
-    EXPECT_EQ(host.Result("element windowed"), windowed);
-    EXPECT_EQ(host.Wait(), 0) << Output(host);
+        ASSERT_EQ(host.Result("click me"), true);
+        const unsigned long window =
+            e2e::FindWindow(display->name(), "Fullscreen", milliseconds(3000));
+        ASSERT_NE(window, 0u);
+        OnDisplay({"xdotool", "mousemove", "--window", std::to_string(window), "100", "100",
+                   "click", "1"});
+        EXPECT_EQ(host.Result("element fullscreen"), screen);
+        if (f11) {
+            ASSERT_EQ(host.Result("press f11"), true);
+            OnDisplay({"xdotool", "key", "F11"});
+        }
+        EXPECT_EQ(host.Result("element windowed"), windowed);
+        EXPECT_EQ(host.Wait(), 0) << Output(host);
+    }
 }
 
 TEST_F(LinuxHost, StorageSurvivesToTheNextRunInTheDataFolder) {
