@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <gtk/gtk.h>
 
@@ -38,10 +39,13 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     host.setup.server = &app.content;
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;
+    host.setup.instance = &app.instance;
+    SessionSettings settings =
+        SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds);
+    host.setup.remembered = RememberedWindow(settings);
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
-    Session session(SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds),
-                    *engine);
+    Session session(std::move(settings), *engine);
     host.session = &session;
     StartGtkHost(host);
     gtk_main();

@@ -1,11 +1,20 @@
 #include "host/gtk/app_window.h"
 
+#include <glib-unix.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "host/gtk/instance_requests.h"
 #include "host/gtk/media_plugin.h"
 #include "host/gtk/page_bridge.h"
 #include "platform/diagnostics_log.h"
@@ -140,14 +149,168 @@ gboolean OnLeaveFullscreen(WebKitWebView*, gpointer data) {
     return FALSE;
 }
 
-void OnCloseRequested(WebKitWebView*, gpointer data) {
-    SessionOf(data).OnCloseRequested();
+void FinishUnload(GtkHost& host, UnloadOutcome outcome) {
+    if (host.unloadTimer) g_source_remove(host.unloadTimer);
+    host.unloadTimer = 0;
+    host.unloading = false;
+    host.session->OnPageUnloaded(outcome);
 }
 
-void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+void ArmUnloadTimer(GtkHost& host) {
+    if (host.unloadTimer) g_source_remove(host.unloadTimer);
+    host.unloadTimer = g_timeout_add(
+        static_cast<guint>(host.unloadTimeoutMs),
+        [](gpointer data) -> gboolean {
+            auto& host = *static_cast<GtkHost*>(data);
+            host.unloadTimer = 0;
+            host.pageHung = true;
+            FinishUnload(host, UnloadOutcome::TimedOut);
+            return G_SOURCE_REMOVE;
+        },
+        &host);
+}
+
+// The page's own window.close(); while quitting the page is already ending.
+void OnCloseRequested(WebKitWebView*, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
+    if (!host.unloading) host.session->OnCloseRequested();
+}
+
+// The page's beforeunload asks whether to leave. The host asks the player in
+// a box of its own, so that it hears the answer: staying keeps the app
+// running, and the quit sequence's bound does not count while the box is up.
+gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+    if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+        return FALSE;
+    auto& host = *static_cast<GtkHost*>(data);
+    if (host.unloadTimer) g_source_remove(host.unloadTimer);
+    host.unloadTimer = 0;
+    host.askingToLeave = true;
+    GtkWidget* box = gtk_message_dialog_new(
+        host.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
+        "This page asks you to confirm that you want to leave it. What you changed may not be "
+        "saved.");
+    gtk_dialog_add_buttons(GTK_DIALOG(box), "_Stay", GTK_RESPONSE_CANCEL, "_Leave",
+                           GTK_RESPONSE_ACCEPT, nullptr);
+    // Return stays: a key pressed by habit must not throw the game away.
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_CANCEL);
+    // Captioned as every box of the app: the manifest's title.
+    gtk_window_set_title(GTK_WINDOW(box), WideToUtf8(host.setup.settings.title).c_str());
+    g_object_set_data_full(G_OBJECT(box), "script-dialog", webkit_script_dialog_ref(dialog),
+                           reinterpret_cast<GDestroyNotify>(webkit_script_dialog_unref));
+    g_signal_connect(box, "response", G_CALLBACK(+[](GtkDialog* box, gint response, gpointer data) {
+                         auto& host = *static_cast<GtkHost*>(data);
+                         auto* dialog = static_cast<WebKitScriptDialog*>(
+                             g_object_get_data(G_OBJECT(box), "script-dialog"));
+                         const bool leave = response == GTK_RESPONSE_ACCEPT;
+                         webkit_script_dialog_confirm_set_confirmed(dialog, leave);
+                         webkit_script_dialog_close(dialog);
+                         gtk_widget_destroy(GTK_WIDGET(box));
+                         host.askingToLeave = false;
+                         if (!host.unloading) return;
+                         if (leave)
+                             ArmUnloadTimer(host);
+                         else
+                             FinishUnload(host, UnloadOutcome::Stayed);
+                     }),
+                     &host);
+    gtk_widget_show(box);
+    return TRUE;
+}
+
+// The engine's own processes still running whose names start with prefix
+// ("WebKit": web and network): children of this process. Zombies have ended.
+bool EngineProcessesRunning(const std::string& prefix) {
+    const std::string self = std::to_string(getpid());
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // pid (comm) state ppid ...: comm may hold spaces and parentheses.
+        const size_t open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        const std::string name = line.substr(open + 1, close - open - 1);
+        char state = 0;
+        char parent[32] = {};
+        if (std::sscanf(line.c_str() + close + 1, " %c %31s", &state, parent) != 2) continue;
+        if (self == parent && state != 'Z' && name.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
+// Closes the page, lets its web process end, then lets go of the web context
+// and its data manager: the engine then ends its network process, which
+// writes the page's storage (local storage, IndexedDB) as it ends. Dropping
+// the context while the web process still ran lost every save of the run in
+// about one run of eighty: the host waits for each in turn, within the bound.
+void EndBrowser(GtkHost& host) {
+    if (host.window) gtk_widget_hide(GTK_WIDGET(host.window));
+    // A hung page's process would spin on, past the app, and hold the
+    // network process back: the page's saves are lost with it anyway.
+    if (host.view && host.pageHung) webkit_web_view_terminate_web_process(host.view);
+    if (host.view) gtk_widget_destroy(GTK_WIDGET(host.view));
+    host.view = nullptr;
+    host.browserClosed = true;
+    host.browserPoll = g_timeout_add(
+        20,
+        [](gpointer data) -> gboolean {
+            auto& host = *static_cast<GtkHost*>(data);
+            const std::int64_t now = g_get_monotonic_time();
+            const bool late = now >= host.browserDeadlineUs;
+            // A hung web process gets a fifth of the bound: the network
+            // process, which holds the saves, the rest.
+            const bool webLate = now >= host.browserDeadlineUs - host.browserTimeoutUs * 4 / 5;
+            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces"))) {
+                g_object_unref(host.context);
+                host.context = nullptr;
+            }
+            const bool running = EngineProcessesRunning("WebKit");
+            if (running && !late) return G_SOURCE_CONTINUE;
+            host.browserPoll = 0;
+            host.session->OnBrowserClosed(!running);
+            return G_SOURCE_REMOVE;
+        },
+        &host);
+}
+
+gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
+    // The window stays until the quit sequence has let the page end.
+    SessionOf(data).OnQuitRequested(QuitCause::Window);
+    return TRUE;
+}
+
+gboolean OnQuitSignal(gpointer data) {
+    SessionOf(data).OnQuitRequested(QuitCause::Signal);
+    return G_SOURCE_CONTINUE;
+}
+
+// F11 and Alt+Enter switch fullscreen before the page sees them, unless
+// the manifest turned the keys off.
+gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    const guint modifiers = event->state & gtk_accelerator_get_default_mod_mask();
+    const bool enter = event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter ||
+                       event->keyval == GDK_KEY_ISO_Enter;
+    const bool key =
+        (event->keyval == GDK_KEY_F11 && modifiers == 0) || (enter && modifiers == GDK_MOD1_MASK);
+    return key && SessionOf(data).OnFullscreenKey();
+}
+
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     // A document the bridge script could not run in (plain text, say) is
     // shown once it has loaded completely.
-    if (event == WEBKIT_LOAD_FINISHED) SessionOf(data).OnNavigationCompleted();
+    auto& host = *static_cast<GtkHost*>(data);
+    if (host.unloading) {
+        // The blank page is committed once the page has ended. The view
+        // names about:blank from the moment it is asked for, so a page still
+        // loading then finishes under that name: its end is not this one.
+        if (event == WEBKIT_LOAD_COMMITTED && ViewUri(view) == L"about:blank")
+            FinishUnload(host, UnloadOutcome::Unloaded);
+        return;
+    }
+    if (event != WEBKIT_LOAD_FINISHED) return;
+    host.session->OnNavigationCompleted();
 }
 
 // Before the first document has loaded, the engine failed to start.
@@ -183,6 +346,15 @@ void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpoint
 
 void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
+    // The host outlives the loop only briefly: no source may call it later.
+    for (guint* source : {&host.presentSource, &host.unloadTimer, &host.browserPoll,
+                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]}) {
+        if (*source) g_source_remove(*source);
+        *source = 0;
+    }
+    // A loop ended by a failure never closed the browser.
+    if (host.context) g_object_unref(host.context);
+    host.context = nullptr;
     host.window = nullptr;
     host.view = nullptr;
     gtk_main_quit();
@@ -232,6 +404,7 @@ void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
     g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnEnterFullscreen), &host);
     g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnLeaveFullscreen), &host);
     g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
+    g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), &host);
     g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
     g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
@@ -279,6 +452,23 @@ GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
     return window;
 }
 
+// Where the last run left the window, when it still fits a monitor; a
+// restored fullscreen goes through the session, whose mode must agree.
+void PlaceWindow(GtkHost& host) {
+    const PlacementDecision placement =
+        DecidePlacement(host.setup.remembered, ListMonitorAreas(), host.width, host.height,
+                        host.setup.settings.resizable);
+    if (!placement.restore) {
+        if (host.setup.remembered && host.setup.log)
+            host.setup.log->Write("window.json is not restored: " + placement.note);
+        return;
+    }
+    ApplyPlacement(host.window, placement, host.tracker);
+    host.width = placement.clientWidth;
+    host.height = placement.clientHeight;
+    if (placement.fullscreen) host.session->SetFullscreen(true);
+}
+
 }  // namespace
 
 void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
@@ -323,7 +513,8 @@ public:
     }
 
     void ShowWindow() override {
-        if (!host_.window) return;
+        // about:blank, which ends the page, is never shown.
+        if (!host_.window || host_.unloading || host_.browserClosed) return;
         gtk_widget_show(GTK_WIDGET(host_.window));
         gtk_widget_grab_focus(GTK_WIDGET(host_.view));
     }
@@ -363,13 +554,40 @@ public:
         });
     }
 
-    void UnloadPage(int) override { host_.session->OnPageUnloaded(UnloadOutcome::Unloaded); }
+    // The page is left for about:blank, as a tab is closed: beforeunload,
+    // pagehide, visibilitychange and unload run, and the blank page's commit
+    // ends the page (OnLoadChanged). The engine's try_close runs beforeunload
+    // only, and the page's other handlers then ran as the view was
+    // destroyed, where their saves were lost in one run of four; leaving the
+    // page after try_close ran beforeunload twice. A beforeunload that asks
+    // goes to the player (OnScriptDialog).
+    void UnloadPage(int timeoutMs) override {
+        if (!host_.view) return host_.session->OnPageUnloaded(UnloadOutcome::Unloaded);
+        host_.unloading = true;
+        host_.unloadTimeoutMs = timeoutMs;
+        ArmUnloadTimer(host_);
+        webkit_web_view_load_uri(host_.view, "about:blank");
+    }
 
-    void CloseBrowser(int) override { host_.session->OnBrowserClosed(true); }
+    void CloseBrowser(int timeoutMs) override {
+        host_.browserTimeoutUs = std::int64_t{timeoutMs} * 1000;
+        host_.browserDeadlineUs = g_get_monotonic_time() + host_.browserTimeoutUs;
+        // Not in a signal handler of the view: the engine still uses it then.
+        GtkHost* host = &host_;
+        Later([host] { EndBrowser(*host); });
+    }
 
-    void ExitElementFullscreen() override {}
+    void ExitElementFullscreen() override {
+        if (host_.view)
+            webkit_web_view_evaluate_javascript(
+                host_.view, "if (document.fullscreenElement) document.exitFullscreen();", -1,
+                nullptr, nullptr, nullptr, nullptr, nullptr);
+    }
 
-    std::optional<WindowRecord> CurrentWindowRecord() override { return std::nullopt; }
+    std::optional<WindowRecord> CurrentWindowRecord() override {
+        if (!host_.window) return std::nullopt;
+        return ReadWindowRecord(host_.window, host_.tracker);
+    }
 
 private:
     GtkHost& host_;
@@ -396,7 +614,8 @@ void StartGtkHost(GtkHost& host) {
                                              "user-content-manager", content, "website-policies",
                                              policies, nullptr));
     g_object_unref(policies);
-    g_object_unref(context);
+    // Kept until the page's web process has ended (EndBrowser).
+    host.context = context;
     ConfigureSettings(host.view, settings);
     if (host.setup.extend) host.setup.extend(host.view, content);
 
@@ -404,8 +623,17 @@ void StartGtkHost(GtkHost& host) {
     host.width = ClientSize(settings.width, scale);
     host.height = ClientSize(settings.height, scale);
     host.window = CreateWindow(host, host.width, host.height);
+    TrackWindowState(host.window, host.tracker);
+    PlaceWindow(host);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
+    g_signal_connect(host.window, "delete-event", G_CALLBACK(OnDeleteEvent), &host);
     g_signal_connect(host.window, "window-state-event", G_CALLBACK(OnWindowState), &host);
+    g_signal_connect(host.window, "key-press-event", G_CALLBACK(OnKeyPress), &host);
+    const int quitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+    for (size_t i = 0; i < std::size(quitSignals); ++i)
+        host.quitSignals[i] = g_unix_signal_add(quitSignals[i], OnQuitSignal, &host);
+    if (host.setup.instance)
+        host.presentSource = PresentOnRequest(*host.setup.instance, host.window);
     gtk_container_add(GTK_CONTAINER(host.window), GTK_WIDGET(host.view));
     gtk_widget_show(GTK_WIDGET(host.view));
     // The page lays out at the window's size from the start, as it does on

@@ -5,14 +5,18 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "host/gtk/content_scheme.h"
+#include "host/gtk/window_placement.h"
 #include "host/session.h"
 
 class DiagnosticsLog;
+class InstanceLock;
 
 // What the window and the view are made from. Startup fills it from the
 // manifest, so the host never reads the manifest itself.
@@ -42,6 +46,12 @@ struct GtkHostSetup {
     // Runs once the view exists, before the start page loads; may be empty.
     // Test builds add their result channel here, the shipped one nothing.
     std::function<void(WebKitWebView*, WebKitUserContentManager*)> extend;
+    // The window's place saved by the last run (RememberedWindow); nothing
+    // gives the manifest's size.
+    std::optional<WindowRecord> remembered;
+    // Held for the main loop; a second start asks it to present the window.
+    // May be null.
+    const InstanceLock* instance = nullptr;
 };
 
 // How the player knows this engine, in the session's texts.
@@ -55,8 +65,23 @@ struct GtkHost {
     Session* session = nullptr;
     GtkWindow* window = nullptr;
     WebKitWebView* view = nullptr;
-    int width = 1;   // the view's size in logical pixels, kept to
-    int height = 1;  // what the window system takes
+    int width = 1;              // the view's size in logical pixels, kept to
+    int height = 1;             // what the window system takes
+    GtkWindowTracker tracker;   // the window's normal place, for window.json
+    guint quitSignals[3] = {};  // SIGTERM, SIGINT, SIGHUP
+    guint presentSource = 0;    // hears a second start's present requests
+
+    // The quit sequence, while it waits for the engine.
+    bool unloading = false;      // the page is left for about:blank, whose load ends it
+    bool askingToLeave = false;  // the page's before-unload question is up
+    bool pageHung = false;       // the page did not unload within its bound
+    guint unloadTimer = 0;       // the page's bound, not counted while it asks
+    int unloadTimeoutMs = 0;
+    guint browserPoll = 0;  // watches the engine's processes end
+    std::int64_t browserTimeoutUs = 0;
+    std::int64_t browserDeadlineUs = 0;
+    WebKitWebContext* context = nullptr;  // held until the page's web process ends
+    bool browserClosed = false;           // the view and the web context are gone
 };
 
 // The session's engine: the view in the window. Boxes and the end of the
@@ -65,8 +90,10 @@ struct GtkHost {
 // the process).
 std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host);
 
-// Creates the hidden window and the view and tells the session the engine
-// is ready; the main loop then runs until the window is gone.
+// Creates the hidden window and the view, places the window where the last
+// run left it, hears the quit signals (SIGTERM, SIGINT, SIGHUP) and a second
+// start's present requests, and tells the session the engine is ready; the
+// main loop then runs until the window is gone.
 void StartGtkHost(GtkHost& host);
 
 // A modal error dialog with no parent, for startup failures.
