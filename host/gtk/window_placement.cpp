@@ -42,10 +42,11 @@ std::vector<MonitorArea> ListMonitorAreas() {
 }
 
 void TrackWindowState(GtkWindow* window, GtkWindowTracker& tracker) {
-    // Leaving maximized or fullscreen sends a configure event with the
-    // normal size again, and a state change alone none: both are heard.
+    // Only configure events measure: the normal place can't change while the
+    // window is maximized or fullscreen, and right after a state change the
+    // window's position may still read (0, 0) until the window manager has
+    // placed it again, which a quit at that moment would have saved.
     g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigure), &tracker);
-    g_signal_connect(window, "window-state-event", G_CALLBACK(OnConfigure), &tracker);
 }
 
 WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker) {
