@@ -51,8 +51,10 @@ void TrackWindowState(GtkWindow* window, GtkWindowTracker& tracker) {
 
 WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker) {
     const GdkWindowState state = StateOf(window);
+    // The last configured normal place: read live, the position can read
+    // (0, 0) for a moment while the window manager moves the window.
     WindowRecord record = tracker.normal;
-    if (!tracker.seen || IsNormal(state)) Measure(window, record);
+    if (!tracker.seen) Measure(window, record);
     record.maximized = (state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
     record.fullscreen = (state & GDK_WINDOW_STATE_FULLSCREEN) != 0;
     return record;
