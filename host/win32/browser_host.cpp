@@ -478,7 +478,9 @@ void QuitForSessionEnd() {
 }
 
 void FocusPage() {
-    if (BrowserHost.controller)
+    // Quitting, the controller may be closed already.
+    const Session* session = BrowserHost.session;
+    if (BrowserHost.controller && !(session && session->Quitting()))
         LogIfFailed(HostLog(), "MoveFocus",
                     BrowserHost.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
 }

@@ -1059,6 +1059,16 @@ TEST(Quitting, EveryWayOfQuittingUnloadsThePageThenAwaitsTheBrowser) {
           "the browser did not exit within 5000 ms: its profile may not be written", "exit code 0"},
          6900,
          7500},
+        // The player is never hurried: the bound runs only without a question.
+        {"a page whose question outlasts the bound",
+         {{"events", {loaded}}, {"unload", {{"delayMs", 3000}, {"dialog", true}}}},
+         true,
+         Then(Then({UnloadedSteps[0], "Quit: the page asks before it unloads"},
+                   {UnloadedSteps.begin() + 1, UnloadedSteps.end()}),
+              ExitedSteps),
+         {"quitting: the player closed the window", unloaded, exited, "exit code 0"},
+         2900,
+         4000},
         {"no browser process to wait on",
          {{"events", {loaded}}, {"environment5", false}, {"browserProcess", "refuse"}},
          true,
@@ -1212,6 +1222,25 @@ TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMoni
                                   "the window's place is not restored: the saved "
                                   "window lies on no monitor's work area"),
                   1u);
+    }
+    for (const bool maximized : {true, false}) {
+        SCOPED_TRACE(maximized ? "maximized" : "fullscreen");
+        WriteFileBytes(WindowFile(), nlohmann::json{{"x", 100},
+                                                    {"y", 60},
+                                                    {"width", 640},
+                                                    {"height", 480},
+                                                    {"maximized", maximized},
+                                                    {"fullscreen", !maximized}}
+                                         .dump());
+        App app(loaded, manifest);
+        const auto transcript = RunToTheEnd(app).transcript;
+        const std::string shown = FirstWith(transcript, "Controller.put_IsVisible value=1");
+        if (maximized) {
+            EXPECT_NE(StyleOf(shown) & WS_MAXIMIZE, 0u) << shown;
+        } else {
+            EXPECT_EQ(StyleOf(shown) & WS_CAPTION, 0u) << shown;
+            EXPECT_EQ(FieldOf(shown, "rect"), MonitorRect());
+        }
     }
     DeleteFileW(WindowFile().c_str());
 }

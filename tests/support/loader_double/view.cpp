@@ -33,6 +33,8 @@
 // host's quit sequence), raised as "Quit: Raise NavigationStarting ..." and
 // "Quit: Raise NavigationCompleted ..."; "cancelled" is the page's
 // beforeunload kept by the player. A host that cancels it hears a failure.
+// "dialog": true disables the main window until then, as the page's
+// beforeunload question does.
 // Scenario key "browserProcess": "refuse" makes get_BrowserProcessId fail;
 // otherwise it names a process the double starts (see StartBrowserProcess).
 // AddScriptToExecuteOnDocumentCreated records the script and completes
@@ -773,9 +775,16 @@ void View::Unload() {
         Record("Quit: the page never unloads");
         return;
     }
+    // The page's beforeunload question: the window is disabled while it is open.
+    const bool dialog = GetBoolOr(unload, "dialog", false);
+    if (dialog) {
+        EnableWindow(parent_, FALSE);
+        Record("Quit: the page asks before it unloads");
+    }
     ComPtr<View> self(this);
     Schedule(
-        [self, result] {
+        [self, result, dialog] {
+            if (dialog) EnableWindow(self->parent_, TRUE);
             const MaybeText uri{true, L"about:blank"};
             auto starting = Make<NavigationArgs>(uri);
             self->Deliver<ICoreWebView2NavigationStartingEventHandler>(
