@@ -6,9 +6,12 @@
 #include "app/startup.h"
 #include "host/win32/browser_host.h"
 #include "host/win32/main_window.h"
+#include "host/win32/window_placement.h"
+#include "host/window_state.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "platform/win32/session.h"
+#include "platform/win32/single_instance.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
 #include "runtime/win32/browser_runtime.h"
@@ -61,11 +64,21 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     MainWindowSettings window = MainWindowSettingsOf(config, icon);
     window.log = &app.log;
     if (!CreateMainWindow(inputs.instance, window)) return 1;
+    // A second start finds this window by its mark.
+    MarkInstanceWindow(MainWindow.windowHandle, app.userDataFolder);
 
-    const std::unique_ptr<Engine> engine = MakeWebView2Engine();
-    Session session(
-        SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds),
-        *engine);
+    SessionSettings sessionSettings =
+        SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds);
+    // Where the last run left the window, while it is still hidden; the
+    // engine shows it so the first time.
+    const std::optional<WindowRecord> saved = RememberedWindow(sessionSettings);
+    const PlacementDecision placement =
+        DecidePlacement(saved, ListMonitorAreas(), config.width, config.height, config.resizable);
+    if (saved && !placement.restore)
+        app.log.Write("the window's place is not restored: " + placement.note);
+    ApplyPlacement(MainWindow.windowHandle, placement);
+    const std::unique_ptr<Engine> engine = MakeWebView2Engine(placement);
+    Session session(std::move(sessionSettings), *engine);
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed
     // one, or the relative "webview2" that the loader resolves itself.

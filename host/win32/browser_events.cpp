@@ -45,8 +45,14 @@ HRESULT OnNavigationStarting(BrowserHostState* host, ICoreWebView2*,
     if (!session || !args || FAILED(args->get_Uri(uri.Put())) || !uri) return S_OK;
     // A cancellation the control refuses lets the navigation through; the
     // log at least tells the author.
-    if (!session->OnNavigationStarting(uri.Copy()))
+    const std::wstring target = uri.Copy();
+    if (!session->OnNavigationStarting(target))
         LogIfFailed(LogOf(host), "put_Cancel", args->put_Cancel(TRUE));
+    else if (host->unloading && target == L"about:blank") {
+        // The quit sequence's own navigation: only its completion answers.
+        UINT64 id = 0;
+        if (SUCCEEDED(args->get_NavigationId(&id))) host->unloadNavigationId = id;
+    }
     return S_OK;
 }
 
@@ -99,6 +105,36 @@ HRESULT OnWebMessageReceived(BrowserHostState* host, ICoreWebView2*,
     return S_OK;
 }
 
+HRESULT OnAcceleratorKeyPressed(BrowserHostState* host, ICoreWebView2Controller*,
+                                ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+    Session* session = SessionOf(host);
+    COREWEBVIEW2_KEY_EVENT_KIND kind{};
+    UINT key = 0;
+    if (!session || !args || FAILED(args->get_KeyEventKind(&kind)) ||
+        FAILED(args->get_VirtualKey(&key)))
+        return S_OK;
+    const bool f11 = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN && key == VK_F11;
+    const bool altEnter = kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN && key == VK_RETURN;
+    if (!f11 && !altEnter) return S_OK;
+    // A held key would switch back and forth with every repeat.
+    COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
+    const bool repeat = SUCCEEDED(args->get_PhysicalKeyStatus(&status)) && status.WasKeyDown;
+    if (!repeat) host->fullscreenKeyTaken = session->OnFullscreenKey();
+    if (host->fullscreenKeyTaken) LogIfFailed(LogOf(host), "put_Handled", args->put_Handled(TRUE));
+    return S_OK;
+}
+
+HRESULT OnBrowserProcessExited(BrowserHostState* host, ICoreWebView2Environment*,
+                               ICoreWebView2BrowserProcessExitedEventArgs*) {
+    if (host) host->browserExited = true;
+    return S_OK;
+}
+
+HRESULT OnCloseScriptAdded(BrowserHostState* host, HRESULT errorCode, LPCWSTR) {
+    LogIfFailed(LogOf(host), "adding the close script", errorCode);
+    return S_OK;
+}
+
 void ShowAndFocusPage() {
     ShowWindow(MainWindow.windowHandle, SW_SHOW);
     UpdateWindow(MainWindow.windowHandle);
@@ -112,7 +148,9 @@ void ShowAndFocusPage() {
 
 HRESULT OnDOMContentLoaded(BrowserHostState* host, ICoreWebView2*,
                            ICoreWebView2DOMContentLoadedEventArgs*) {
-    if (Session* session = SessionOf(host)) session->OnDocumentLoaded();
+    // about:blank of the quit sequence is no page to show.
+    Session* session = SessionOf(host);
+    if (session && !session->Quitting()) session->OnDocumentLoaded();
     return S_OK;
 }
 
@@ -121,6 +159,18 @@ HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2*,
     Session* session = SessionOf(host);
     if (!session) return S_OK;
     BOOL success = TRUE;
+    if (host->unloading) {
+        UINT64 id = 0;
+        const bool other = host->unloadNavigationId && args &&
+                           SUCCEEDED(args->get_NavigationId(&id)) &&
+                           id != *host->unloadNavigationId;
+        if (!other) {
+            // Not ended: the page's beforeunload asked, and the player stayed.
+            if (args && FAILED(args->get_IsSuccess(&success))) success = FALSE;
+            AnswerPageUnload(*host, success ? UnloadOutcome::Unloaded : UnloadOutcome::Stayed);
+            return S_OK;
+        }
+    }
     std::optional<std::string> failure;
     if (args && SUCCEEDED(args->get_IsSuccess(&success)) && !success) {
         COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
@@ -135,6 +185,8 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
                         ICoreWebView2ProcessFailedEventArgs* args) {
     Session* session = SessionOf(host);
     COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
+    // Quitting, the app ends either way: nothing is started again.
+    if (session && session->Quitting()) return S_OK;
     if (session && args && SUCCEEDED(args->get_ProcessFailedKind(&kind)))
         session->OnProcessFailed(static_cast<int>(kind));
     return S_OK;

@@ -39,5 +39,17 @@ HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2* sender,
 HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2* sender,
                         ICoreWebView2ProcessFailedEventArgs* args);
 
+// F11 (a key down) and Alt+Enter (a system key down) switch fullscreen,
+// marked handled when the session takes them, so the page does not see them
+// as well; a held key's repeats are taken as its first press was.
+HRESULT OnAcceleratorKeyPressed(BrowserHostState* host, ICoreWebView2Controller* sender,
+                                ICoreWebView2AcceleratorKeyPressedEventArgs* args);
+// The quit sequence awaits this after closing the controller.
+HRESULT OnBrowserProcessExited(BrowserHostState* host, ICoreWebView2Environment* sender,
+                               ICoreWebView2BrowserProcessExitedEventArgs* args);
+// A close script the control refused is logged: window.close() then stays
+// the browser's own.
+HRESULT OnCloseScriptAdded(BrowserHostState* host, HRESULT errorCode, LPCWSTR id);
+
 // Shows the main window, then the control, and moves the focus into the page.
 void ShowAndFocusPage();

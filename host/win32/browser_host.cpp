@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "host/page_scripts.h"
 #include "host/win32/browser_events.h"
 #include "host/win32/environment_options.h"
 #include "host/win32/fullscreen.h"
@@ -231,6 +232,18 @@ HRESULT OnControllerCreated(BrowserHostState* host, HRESULT result,
     const bool shownOnCompletion = Register(view, &ICoreWebView2::add_NavigationCompleted, host,
                                             &OnNavigationCompleted, "add_NavigationCompleted");
     Register(view, &ICoreWebView2::add_ProcessFailed, host, &OnProcessFailed, "add_ProcessFailed");
+    // F11 and Alt+Enter reach the controller, not the main window, while
+    // the page has the focus.
+    Register(controller, &ICoreWebView2Controller::add_AcceleratorKeyPressed, host,
+             &OnAcceleratorKeyPressed, "add_AcceleratorKeyPressed");
+    // Before the first document: the browser refuses window.close() once
+    // the page has navigated, so the app's page posts the close message.
+    auto scriptAdded =
+        MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
+            host, &OnCloseScriptAdded);
+    LogIfFailed(HostLog(), "AddScriptToExecuteOnDocumentCreated",
+                view->AddScriptToExecuteOnDocumentCreated(CloseScript(AppOrigin).c_str(),
+                                                          scriptAdded.Get()));
 
     Session& session = *host->session;
     session.OnEngineReady();
@@ -245,6 +258,8 @@ namespace {
 
 class WebView2Engine final : public Engine {
 public:
+    explicit WebView2Engine(const PlacementDecision& firstShow) : firstShow_(firstShow) {}
+
     std::optional<std::string> Navigate(const std::wstring& uri) override {
         if (!BrowserHost.webview) return ErrorText(E_POINTER);
         const HRESULT result = BrowserHost.webview->Navigate(uri.c_str());
@@ -279,7 +294,10 @@ public:
         SetWindowTextW(MainWindow.windowHandle, caption.c_str());
     }
 
-    void ShowWindow() override { ShowAndFocusPage(); }
+    void ShowWindow() override {
+        if (firstShow_) ShowFirstTime();
+        ShowAndFocusPage();
+    }
 
     void ShowError(const std::wstring& text, const std::wstring& caption) override {
         ShowMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
@@ -303,22 +321,199 @@ public:
             PostQuitMessage(0);
     }
 
-    void UnloadPage(int) override { BrowserHost.session->OnPageUnloaded(UnloadOutcome::Unloaded); }
+    // The view goes to about:blank, so the page ends as a tab does; the
+    // session lets that one navigation through. Answered by the navigation's
+    // completion (AnswerPageUnload) or the timer (OnUnloadTimer).
+    void UnloadPage(int timeoutMs) override {
+        BrowserHostState& host = BrowserHost;
+        if (!host.webview) {
+            host.session->OnPageUnloaded(UnloadOutcome::Unloaded);
+            return;
+        }
+        host.unloading = true;
+        host.unloadNavigationId.reset();
+        host.unloadTimeoutMs = timeoutMs;
+        host.unloadSawDialog = false;
+        SetTimer(MainWindow.windowHandle, UnloadTimerId, static_cast<UINT>(timeoutMs), nullptr);
+        const HRESULT result = host.webview->Navigate(L"about:blank");
+        if (FAILED(result)) {
+            // The page can't be ended; quitting goes on without it.
+            LogIfFailed(HostLog(), "Navigate to about:blank", result);
+            AnswerPageUnload(host, UnloadOutcome::TimedOut);
+        }
+    }
 
-    void CloseBrowser(int) override { BrowserHost.session->OnBrowserClosed(true); }
+    // The control is closed and the browser process awaited: only once it
+    // has ended is the profile, and the page's last storage writes, on disk.
+    void CloseBrowser(int timeoutMs) override {
+        BrowserHostState& host = BrowserHost;
+        Session& session = *host.session;
+        if (!host.controller) {
+            session.OnBrowserClosed(true);
+            return;
+        }
+        host.browserExited = false;
+        bool heard = false;
+        ComPtr<ICoreWebView2Environment5> environment5;
+        HRESULT result = host.environment ? host.environment.As(&environment5) : E_POINTER;
+        if (SUCCEEDED(result) && !environment5) result = E_NOINTERFACE;
+        if (SUCCEEDED(result))
+            heard =
+                Register(environment5.Get(), &ICoreWebView2Environment5::add_BrowserProcessExited,
+                         &host, &OnBrowserProcessExited, "add_BrowserProcessExited");
+        else if (HostLog())
+            HostLog()->Write("the browser control lacks ICoreWebView2Environment5 (" +
+                             ErrorText(result) + "): the browser process is awaited instead");
+        HANDLE process = nullptr;
+        if (!heard) {
+            // Asked before Close: the view's answers end with it.
+            UINT32 id = 0;
+            result = host.webview ? host.webview->get_BrowserProcessId(&id) : E_POINTER;
+            LogIfFailed(HostLog(), "get_BrowserProcessId", result);
+            if (SUCCEEDED(result) && id) {
+                process = OpenProcess(SYNCHRONIZE, FALSE, id);
+                if (!process && HostLog())
+                    HostLog()->Write("failed: OpenProcess of the browser (Win32 error " +
+                                     std::to_string(GetLastError()) + ")");
+            }
+        }
+        LogIfFailed(HostLog(), "Close", host.controller->Close());
+        const DWORD bound = static_cast<DWORD>(timeoutMs);
+        bool exited = false;
+        if (heard)
+            exited = PumpMessagesUntil([&host] { return host.browserExited; }, bound);
+        else if (process)
+            exited = PumpMessagesUntil([] { return false; }, bound, process);
+        else
+            // Nothing to watch: the browser still gets its time to write.
+            PumpMessagesUntil([] { return false; }, bound);
+        if (process) CloseHandle(process);
+        session.OnBrowserClosed(exited);
+    }
 
-    void ExitElementFullscreen() override {}
+    void ExitElementFullscreen() override {
+        if (!BrowserHost.webview) return;
+        LogIfFailed(HostLog(), "ExecuteScript",
+                    BrowserHost.webview->ExecuteScript(
+                        L"document.fullscreenElement && document.exitFullscreen()", nullptr));
+    }
 
     std::optional<WindowRecord> CurrentWindowRecord() override {
         if (!MainWindow.windowHandle || !IsWindow(MainWindow.windowHandle)) return std::nullopt;
         return ReadWindowRecord(MainWindow.windowHandle, FullscreenState);
     }
+
+private:
+    // The remembered place: maximized by ShowPlacedWindow, fullscreen through
+    // the session, before the first frame where the window allows it.
+    void ShowFirstTime() {
+        PlacementDecision placed = *firstShow_;
+        firstShow_.reset();
+        const bool fullscreen = placed.restore && placed.fullscreen;
+        placed.fullscreen = false;
+        // Already fullscreen (the manifest's window.fullscreen): maximizing
+        // now would take the whole-monitor frame away.
+        if (FullscreenState.isFullscreen) placed.maximized = false;
+        Session* session = BrowserHost.session;
+        if (fullscreen && !placed.maximized && session) session->SetFullscreen(true);
+        ShowPlacedWindow(MainWindow.windowHandle, placed);
+        if (fullscreen && placed.maximized && session) session->SetFullscreen(true);
+    }
+
+    std::optional<PlacementDecision> firstShow_;
 };
 
 }  // namespace
 
-std::unique_ptr<Engine> MakeWebView2Engine() {
-    return std::make_unique<WebView2Engine>();
+std::unique_ptr<Engine> MakeWebView2Engine(const PlacementDecision& firstShow) {
+    return std::make_unique<WebView2Engine>(firstShow);
+}
+
+void AnswerPageUnload(BrowserHostState& host, UnloadOutcome outcome) {
+    if (!host.unloading) return;
+    host.unloading = false;
+    if (MainWindow.windowHandle) KillTimer(MainWindow.windowHandle, UnloadTimerId);
+    if (!PostMessageW(MainWindow.windowHandle, PageUnloadedMessage, static_cast<WPARAM>(outcome),
+                      0) &&
+        host.session)
+        host.session->OnPageUnloaded(outcome);
+}
+
+void OnPageUnloadedMessage(WPARAM outcome) {
+    if (BrowserHost.session)
+        BrowserHost.session->OnPageUnloaded(static_cast<UnloadOutcome>(outcome));
+}
+
+void OnUnloadTimer() {
+    BrowserHostState& host = BrowserHost;
+    if (!host.unloading) {
+        KillTimer(MainWindow.windowHandle, UnloadTimerId);
+        return;
+    }
+    // The page's beforeunload question disables the window while it waits
+    // for the player, who is never hurried; once answered, the navigation
+    // gets its bound afresh.
+    if (!IsWindowEnabled(MainWindow.windowHandle)) {
+        host.unloadSawDialog = true;
+        SetTimer(MainWindow.windowHandle, UnloadTimerId, 100, nullptr);
+        return;
+    }
+    if (host.unloadSawDialog) {
+        host.unloadSawDialog = false;
+        SetTimer(MainWindow.windowHandle, UnloadTimerId, static_cast<UINT>(host.unloadTimeoutMs),
+                 nullptr);
+        return;
+    }
+    AnswerPageUnload(host, UnloadOutcome::TimedOut);
+}
+
+void QuitForSessionEnd() {
+    Session* session = BrowserHost.session;
+    if (!session) return;
+    session->OnQuitRequested(QuitCause::SessionEnd);
+    // A player who stays, or a page that never answers, can't hold the
+    // system's end: past both bounds the process ends as the system says.
+    PumpMessagesUntil([session] { return session->Ending() || !session->Quitting(); },
+                      PageUnloadTimeoutMs + BrowserExitTimeoutMs + 500);
+}
+
+void FocusPage() {
+    // Quitting, the controller may be closed already.
+    const Session* session = BrowserHost.session;
+    if (BrowserHost.controller && !(session && session->Quitting()))
+        LogIfFailed(HostLog(), "MoveFocus",
+                    BrowserHost.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE handle) {
+    const ULONGLONG start = GetTickCount64();
+    bool quit = false;
+    WPARAM quitCode = 0;
+    bool signalled = false;
+    while (!done()) {
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= timeoutMs) break;
+        // Wakes for messages already queued too, not only for new ones.
+        const DWORD waited = MsgWaitForMultipleObjectsEx(handle ? 1 : 0, handle ? &handle : nullptr,
+                                                         static_cast<DWORD>(timeoutMs - elapsed),
+                                                         QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (handle && waited == WAIT_OBJECT_0) {
+            signalled = true;
+            break;
+        }
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                quitCode = message.wParam;
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    return signalled || done();
 }
 
 void ReleaseBrowserHost() {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "host/session.h"
+#include "host/window_state.h"
 #include "platform/win32/com.h"
 #include "platform/win32/webview2.h"
 
@@ -52,13 +54,47 @@ struct BrowserHostState {
     // Decides what the control's events lead to; owned by the startup
     // sequence. Once it is ending, completions that still arrive do nothing.
     Session* session = nullptr;
+
+    // The quit sequence's waits. unloading: the view was sent to about:blank
+    // and its completion (of that navigation, once its id is known) or the
+    // timer answers the session. browserExited: the environment said so.
+    bool unloading = false;
+    std::optional<UINT64> unloadNavigationId;
+    int unloadTimeoutMs = 0;
+    bool unloadSawDialog = false;
+    bool browserExited = false;
+    // Whether the last fullscreen key press was taken, for its auto-repeats.
+    bool fullscreenKeyTaken = false;
 };
 
 extern BrowserHostState BrowserHost;
 
 // The session's engine: the control in the main window. Its calls act on
 // BrowserHost and MainWindow.
-std::unique_ptr<Engine> MakeWebView2Engine();
+// firstShow: where and how the window is first shown (a restored
+// fullscreen goes through the session, so its mode agrees).
+std::unique_ptr<Engine> MakeWebView2Engine(const PlacementDecision& firstShow = {});
+
+// The main window's timer that bounds the page's unload.
+constexpr UINT_PTR UnloadTimerId = 0x4C53;
+// The unload timer fired: a page that has not unloaded is given up on,
+// unless a dialog of the page (its beforeunload question) holds the window.
+void OnUnloadTimer();
+// The page's end as the view reports it; nothing when no unload waits. The
+// session hears it through PageUnloadedMessage, outside the control's
+// handler: closing the browser then waits for the control's own events.
+void AnswerPageUnload(BrowserHostState& host, UnloadOutcome outcome);
+constexpr UINT PageUnloadedMessage = WM_APP + 0x21;  // wParam: the UnloadOutcome
+void OnPageUnloadedMessage(WPARAM outcome);
+// The user's session ends and the process with it once the message is
+// answered: the whole quit sequence runs inside, pumping messages, bounded.
+void QuitForSessionEnd();
+// Moves the keyboard focus into the control, when there is one.
+void FocusPage();
+// Pumps messages until done() holds, handle (when given) is signalled or
+// timeoutMs have passed; a quit message seen meanwhile is posted again.
+// True when done() held or the handle was signalled.
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE handle = nullptr);
 
 // Starts creating the environment; browserFolder is null (the installed
 // runtime) or the relative "webview2". Returns the options object, which the

@@ -8,6 +8,7 @@
 #include "host/win32/fullscreen.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
+#include "platform/win32/single_instance.h"
 #include "platform/win32/window.h"
 
 MainWindowState MainWindow;
@@ -94,6 +95,39 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
+        case WM_CLOSE:
+            // The caption's button, Alt+F4, the system menu and the taskbar:
+            // the page ends and the browser writes its profile first; the
+            // session destroys the window at the end of it.
+            if (!BrowserHost.session) return DefWindowProcW(window, message, wParam, lParam);
+            BrowserHost.session->OnQuitRequested(QuitCause::Window);
+            return 0;
+        case WM_QUERYENDSESSION:
+            // Agreed at once; quitting starts when the end is certain.
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) QuitForSessionEnd();
+            return 0;
+        case WM_TIMER:
+            if (wParam == UnloadTimerId) {
+                OnUnloadTimer();
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
+        case PageUnloadedMessage:
+            OnPageUnloadedMessage(wParam);
+            return 0;
+        case WM_ACTIVATE: {
+            // Activated again (Alt+Tab, the taskbar, a click on the caption),
+            // the focus comes back to this window: the page's keys go dead
+            // until it is moved on into the control.
+            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+            if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) FocusPage();
+            return result;
+        }
+        case WM_SETFOCUS:
+            FocusPage();
+            return 0;
         case WM_MOVE:
         case WM_MOVING:
             // Until the controller exists there is nothing to tell.
@@ -126,6 +160,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             }
             return 0;
         default:
+            // A second start of this app asks to be shown this window.
+            if (message == PresentRequestMessage()) return PresentInstanceWindow(window);
             return DefWindowProcW(window, message, wParam, lParam);
     }
 }

@@ -25,6 +25,7 @@
 #include <string>
 #include <thread>
 
+#include "host/page_scripts.h"
 #include "platform/posix/native_path.h"
 #include "platform/text.h"
 #include "server/router.h"
@@ -195,10 +196,16 @@ const char* Option(int argc, char** argv, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The hosts' close script for an origin, so the suite runs that very text.
+    if (const char* origin = Option(argc, argv, "--close-script")) {
+        std::fputs(WideToUtf8(CloseScript(Utf8ToWide(origin))).c_str(), stdout);
+        return 0;
+    }
     const char* root = Option(argc, argv, "--root");
     if (!root) {
         std::fprintf(stderr,
-                     "usage: http_front --root DIR [--port N] [--log FILE] [--cap BYTES]\n");
+                     "usage: http_front --root DIR [--port N] [--log FILE] [--cap BYTES]\n"
+                     "       http_front --close-script ORIGIN\n");
         return 2;
     }
     const char* port = Option(argc, argv, "--port");

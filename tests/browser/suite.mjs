@@ -291,3 +291,40 @@ describe("ranges of a file past 4 GiB", () => {
         assert.deepEqual(results.tail, [...Buffer.from("TAIL")]);
     });
 });
+
+describe("the close script", () => {
+    // Every document records what it posts, as chrome.webview would carry it.
+    const stub = `window.chrome = window.chrome || {};
+        window.chrome.webview = { postMessage: (text) => { (window.posted ??= []).push(text); } };`;
+    const closeScript = (forOrigin) =>
+        execFileSync(frontPath, ["--close-script", forOrigin]).toString();
+
+    async function withScript(forOrigin, check) {
+        const tab = await browser.newPage();
+        try {
+            await tab.evaluateOnNewDocument(stub);
+            await tab.evaluateOnNewDocument(closeScript(forOrigin));
+            await tab.goto(origin + "close.html", { waitUntil: "load", timeout: 30000 });
+            return await tab.evaluate(check);
+        } finally {
+            await tab.close();
+        }
+    }
+
+    it("window.close() posts from the app's top page only, not from a frame", async () => {
+        const seen = await withScript(origin, () => {
+            const frame = document.querySelector("iframe").contentWindow;
+            frame.close();
+            window.close();
+            return { top: window.posted ?? [], frame: frame.posted ?? [],
+                     frameNative: /native code/.test(String(frame.close)) };
+        });
+        assert.deepEqual(seen, { top: ['{"type":"close"}'], frame: [], frameNative: true });
+    });
+
+    it("a page of another origin keeps the browser's own window.close", async () => {
+        const native = await withScript("https://lanternshell.localhost/",
+                                        () => /native code/.test(String(window.close)));
+        assert.equal(native, true);
+    });
+});

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/page_scripts.h"
 #include "platform/text.h"
 #include "tests/support/harness.h"
 #include "tests/support/log_lines.h"
@@ -87,6 +88,8 @@ struct Outcome {
     bool sawVisible = false;    // the main window was ever seen visible
     bool closedByTest = false;  // the test sent WM_CLOSE after the scenario
     RECT client{};
+    ULONGLONG closedAt = 0;  // GetTickCount64 when the test sent WM_CLOSE
+    ULONGLONG endedAt = 0;   // and when the process had ended
 };
 
 // Runs the app until the double reports marker in its transcript, then closes
@@ -108,11 +111,13 @@ Outcome RunExecutable(const App& app, const std::string& marker = "Return Contro
         for (const auto& line : ReadLoaderTranscript(app.transcriptFolder))
             if (line.rfind(marker, 0) == 0) {
                 outcome.closedByTest = true;
+                outcome.closedAt = GetTickCount64();
                 PostMessageW(window, WM_CLOSE, 0, 0);
                 break;
             }
     };
     outcome.run = RunProgram(app.folder.exe, options);
+    outcome.endedAt = GetTickCount64();
     outcome.transcript = ReadLoaderTranscript(app.transcriptFolder);
     return outcome;
 }
@@ -307,6 +312,10 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
         "WebView.add_DOMContentLoaded handler=object token=null -> 0x00000000",
         "WebView.add_NavigationCompleted handler=object token=null -> 0x00000000",
         "WebView.add_ProcessFailed handler=object token=null -> 0x00000000",
+        "Controller.add_AcceleratorKeyPressed handler=object token=null -> 0x00000000",
+        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+            TranscriptQuote(CloseScript(L"https://lanternshell.localhost/")) +
+            " handler=object -> 0x00000000",
         "WebView.Navigate uri=\"" + std::string(Origin) + c.navigation +
             "\" -> 0x00000000 window.visible=0",
         "Return ControllerCompleted -> 0x00000000",
@@ -324,6 +333,8 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     for (size_t i = 0; i < setup.size(); ++i) {
         const std::string& line = setup[i];
         if (line.rfind("Settings.put_", 0) == 0 || line.rfind("WebView.add_", 0) == 0 ||
+            line.rfind("Controller.add_", 0) == 0 ||
+            line.rfind("WebView.AddScriptToExecuteOnDocumentCreated ", 0) == 0 ||
             line.rfind("WebView.AddWebResourceRequestedFilter ", 0) == 0) {
             EXPECT_LT(i, navigation) << line;
         }
@@ -398,7 +409,7 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
         // The calls after the refused ones are still made.
         EXPECT_EQ(Count(outcome.transcript, "Settings.put_AreDevToolsEnabled value=1"), 1u);
         EXPECT_EQ(Count(outcome.transcript, "WebView.add_DOMContentLoaded"), 1u);
-        EXPECT_EQ(Count(outcome.transcript, "WebView.Navigate"), 1u);
+        EXPECT_EQ(Count(outcome.transcript, "WebView.Navigate uri=\"https:"), 1u);
         // Both events that show the window are heard: it waits for the page.
         EXPECT_EQ(Count(outcome.transcript, "Controller.put_IsVisible"), 0u);
         EXPECT_EQ(Count(outcome.transcript, "Settings.put_IsPinchZoomEnabled"), 0u);
@@ -443,7 +454,8 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
         ASSERT_LT(shown, setup.size());
         EXPECT_LT(navigation, shown);
         EXPECT_EQ(FieldOf(setup[shown], "window.visible"), "1");
-        EXPECT_EQ(Count(setup, "Controller.MoveFocus reason=0 -> 0x00000000"), 1u);
+        // Activation moves the focus too.
+        EXPECT_GE(Count(setup, "Controller.MoveFocus reason=0 -> 0x00000000"), 1u);
         EXPECT_EQ(FailureLines(), std::vector<std::string>{"failed: " + std::string(refused) +
                                                            " (error 0x80004005)"});
         EXPECT_EQ(CountContaining(LogEvents(), "the window is shown before the page has loaded"),
@@ -482,13 +494,15 @@ TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
     const auto failures = FailureLines();
     for (const char* line : {
              "failed: put_IsVisible (error 0x80004005)",
-             "failed: MoveFocus (error 0x80070057)",
              "failed: put_Cancel (error 0x8000FFFF)",
              "failed: put_Handled (error 0x80070005)",
              "failed: put_State (error 0x80004004)",
              "failed: put_Response (error 0x8007000E)",
          })
         EXPECT_EQ(std::count(failures.begin(), failures.end(), line), 1) << line;
+    // On showing, and on each activation.
+    EXPECT_GE(std::count(failures.begin(), failures.end(), "failed: MoveFocus (error 0x80070057)"),
+              1);
     // Once at setup and at least once for the new size.
     EXPECT_GE(std::count(failures.begin(), failures.end(), "failed: put_Bounds (error 0x80040001)"),
               2);
@@ -513,7 +527,7 @@ TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesTh
         const std::string visible = FirstWith(lines, "Controller.put_IsVisible");
         EXPECT_EQ(FieldOf(visible, "value"), "1");
         EXPECT_EQ(FieldOf(visible, "window.visible"), "1");
-        EXPECT_EQ(LinesStartingWith(lines, "Controller.MoveFocus reason=0 -> 0x00000000").size(),
+        EXPECT_GE(LinesStartingWith(lines, "Controller.MoveFocus reason=0 -> 0x00000000").size(),
                   1u);
     }
 }
@@ -524,7 +538,9 @@ TEST(BrowserEndToEnd, CloseRequestFromThePageEndsTheProcessWithZero) {
     ExpectCleanClose(outcome);
     const auto segments = EventSegments(outcome.transcript);
     ASSERT_EQ(segments.size(), 2u);
-    EXPECT_EQ(segments[1].back(), "Return WindowCloseRequested -> 0x00000000 window=destroyed");
+    // The quit sequence starts: the window stays until the browser has exited.
+    EXPECT_EQ(FieldOf(segments[1].back(), "window.visible"), "1");
+    EXPECT_EQ(Count(outcome.transcript, "Controller.Close"), 1u);
 }
 
 // --- Resource requests -----------------------------------------------------
@@ -767,9 +783,17 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
     const auto message = [](const std::string& source, const char* text) {
         return nlohmann::json{{"event", "WebMessageReceived"}, {"source", source}, {"text", text}};
     };
+    const auto key = [](int kind, int virtualKey, bool repeat = false) {
+        return nlohmann::json{{"event", "AcceleratorKeyPressed"},
+                              {"kind", kind},
+                              {"key", virtualKey},
+                              {"repeat", repeat}};
+    };
+    const int down = 0, systemDown = 2;
     const struct {
         nlohmann::json event;
-        bool fullscreen;  // the mode after the event
+        bool fullscreen;                // the mode after the event
+        const char* handled = nullptr;  // what a key press was marked
     } steps[] = {
         {{{"event", "DOMContentLoaded"}}, false},
         {message(app + "index.html", R"({"type":"set-fullscreen","fullscreen":true})"), true},
@@ -783,6 +807,13 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
           {"source", nullptr},
           {"text", R"({"type":"set-fullscreen","fullscreen":true})"}},
          false},
+        {key(down, VK_F11), true, "1"},
+        {key(down, VK_F11, true), true, "1"},  // held: its repeats change nothing
+        {key(systemDown, VK_RETURN), false, "1"},
+        {key(down, VK_RETURN), false, "0"},
+        {key(systemDown, VK_F11), false, "0"},
+        {key(systemDown, VK_RETURN), true, "1"},
+        {key(down, VK_F11), false, "1"},
     };
     std::vector<nlohmann::json> events;
     for (const auto& step : steps) events.push_back(step.event);
@@ -810,6 +841,435 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
         // nothing leaves the bounds alone.
         const bool switched = steps[i].fullscreen != steps[i - 1].fullscreen;
         EXPECT_EQ(!LinesStartingWith(segments[i], "Controller.put_Bounds").empty(), switched);
+        if (steps[i].handled) {
+            EXPECT_EQ(FieldOf(after, "handled"), steps[i].handled);
+            // Leaving by key leaves the page's element fullscreen too.
+            EXPECT_EQ(Count(segments[i],
+                            "WebView.ExecuteScript script=\"document.fullscreenElement "
+                            "&& document.exitFullscreen()\" handler=null"),
+                      switched && !steps[i].fullscreen ? 1u : 0u);
+        }
+    }
+}
+
+// Keys off by the manifest reach the page; window.fullscreen shows the
+// first frame fullscreen already.
+TEST(BrowserEndToEnd, FullscreenKeysOffAndAFullscreenStart) {
+    {
+        SCOPED_TRACE("keys off");
+        App app(Scenario({{{"event", "DOMContentLoaded"}},
+                          {{"event", "AcceleratorKeyPressed"}, {"kind", 0}, {"key", VK_F11}},
+                          {{"event", "AcceleratorKeyPressed"}, {"kind", 2}, {"key", VK_RETURN}}}),
+                Manifest({{"settings", {{"fullscreen-keys", false}}}}));
+        const auto segments = EventSegments(RunToTheEnd(app).transcript);
+        ASSERT_EQ(segments.size(), 3u);
+        for (size_t i = 1; i < 3; ++i) {
+            EXPECT_EQ(FieldOf(segments[i].back(), "handled"), "0");
+            EXPECT_EQ(StyleOf(segments[i].back()), StyleOf(segments[0].back()));
+        }
+    }
+    {
+        SCOPED_TRACE("window.fullscreen");
+        App app(Scenario({{{"event", "DOMContentLoaded"}}}),
+                Manifest({{"window", {{"fullscreen", true}}}}));
+        const auto segments = EventSegments(RunToTheEnd(app).transcript);
+        ASSERT_EQ(segments.size(), 1u);
+        // The first line that sees the window visible sees it fullscreen.
+        const auto visible = std::find_if(segments[0].begin(), segments[0].end(), [](auto& line) {
+            return FieldOf(line, "window.visible") == "1";
+        });
+        ASSERT_NE(visible, segments[0].end());
+        EXPECT_EQ(StyleOf(*visible) & (WS_CAPTION | WS_THICKFRAME), 0u) << *visible;
+        EXPECT_EQ(FieldOf(*visible, "rect"), MonitorRect());
+    }
+}
+
+// --- Quitting --------------------------------------------------------------
+
+// The quit sequence's calls and the double's answers, cut before the
+// window's state and the handler counts.
+std::vector<std::string> QuitSteps(const std::vector<std::string>& transcript) {
+    static const char* const prefixes[] = {
+        "WebView.Navigate uri=\"about:blank\"", "Quit: ",
+        "Environment.QueryInterface",           "Environment.add_BrowserProcessExited",
+        "WebView.get_BrowserProcessId",         "Controller.Close"};
+    std::vector<std::string> steps;
+    for (std::string line : transcript) {
+        bool quitting = false;
+        for (const char* prefix : prefixes) quitting |= line.rfind(prefix, 0) == 0;
+        if (!quitting) continue;
+        for (const char* cut : {" handlers=", " window.visible=", " window="}) {
+            const size_t at = line.find(cut);
+            if (at != std::string::npos) line.resize(at);
+        }
+        steps.push_back(line);
+    }
+    return steps;
+}
+
+const std::vector<std::string> UnloadedSteps = {
+    "WebView.Navigate uri=\"about:blank\" -> 0x00000000",
+    "Quit: Raise NavigationStarting uri=\"about:blank\"",
+    "Quit: Return NavigationStarting -> 0x00000000 cancel=0",
+    "Quit: Raise NavigationCompleted success=1",
+    "Quit: Return NavigationCompleted -> 0x00000000",
+};
+
+std::vector<std::string> Then(std::vector<std::string> first,
+                              const std::vector<std::string>& more) {
+    first.insert(first.end(), more.begin(), more.end());
+    return first;
+}
+
+const std::vector<std::string> ExitedSteps = {
+    "Environment.QueryInterface iid=ICoreWebView2Environment5 -> 0x00000000",
+    "Environment.add_BrowserProcessExited handler=object token=null -> 0x00000000",
+    "Controller.Close -> 0x00000000",
+    "Quit: Raise BrowserProcessExited",
+    "Quit: Return BrowserProcessExited -> 0x00000000",
+};
+
+// The log from the first "quitting:" line on, measured milliseconds as "N".
+std::vector<std::string> QuitLog() {
+    std::vector<std::string> lines;
+    for (std::string line : LogEvents()) {
+        if (lines.empty() && line.rfind("quitting: ", 0) != 0) continue;
+        const size_t ms = line.find(" ms");
+        size_t digits = ms;
+        while (ms != std::string::npos && digits > 0 &&
+               isdigit(static_cast<unsigned char>(line[digits - 1])))
+            --digits;
+        // The bounds ("within 2000 ms") are text, not measurements.
+        if (ms != std::string::npos && line.find("within ") == std::string::npos)
+            line.replace(digits, ms - digits, "N");
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Milliseconds from the log's "quitting:" line to the browser's exit, by
+// their time stamps (within one day); -1 without both.
+long long QuitDurationMs() {
+    long long start = -1, end = -1;
+    for (const std::string& line : ReadLines(LogPath())) {
+        if (line.size() < 25) continue;
+        const long long at = std::stoll(line.substr(11, 2)) * 3600000 +
+                             std::stoll(line.substr(14, 2)) * 60000 +
+                             std::stoll(line.substr(17, 2)) * 1000 + std::stoll(line.substr(20, 3));
+        if (line.compare(25, 10, "quitting: ") == 0 && start < 0) start = at;
+        // The browser's line ends the sequence; Wine then takes its time
+        // to destroy a window.
+        if (line.compare(25, 12, "the browser ") == 0 && line.find("lacks") == std::string::npos)
+            end = at;
+    }
+    return start < 0 || end < 0 ? -1 : end - start;
+}
+
+TEST(Quitting, EveryWayOfQuittingUnloadsThePageThenAwaitsTheBrowser) {
+    const nlohmann::json loaded = {{"event", "DOMContentLoaded"}};
+    const nlohmann::json closeMessage = {
+        {"event", "WebMessageReceived"}, {"source", Origin}, {"text", R"({"type":"close"})"}};
+    const nlohmann::json queryEnd = {{"event", "WindowMessage"}, {"message", WM_QUERYENDSESSION}};
+    const nlohmann::json endSession = {
+        {"event", "WindowMessage"}, {"message", WM_ENDSESSION}, {"wParam", 1}};
+    const std::string unloaded = "the page unloaded in N ms";
+    const std::string exited = "the browser exited in N ms";
+    const struct {
+        const char* name;
+        nlohmann::json scenario;  // "events" and the quit's keys
+        bool closedByTest;        // WM_CLOSE, as the caption's button sends it
+        std::vector<std::string> steps;
+        std::vector<std::string> log;
+        long long atLeastMs = 0, atMostMs = 0;  // from quitting to the exit code
+    } cases[] = {
+        {"the caption's button",
+         {{"events", {loaded}}},
+         true,
+         Then(UnloadedSteps, ExitedSteps),
+         {"quitting: the player closed the window", unloaded, exited, "exit code 0"},
+         0,
+         1000},
+        {"the close message",
+         {{"events", {loaded, closeMessage}}},
+         false,
+         Then(UnloadedSteps, ExitedSteps),
+         {"quitting: the page closed the window", unloaded, exited, "exit code 0"},
+         0,
+         0},
+        {"the close request",
+         {{"events", {loaded, {{"event", "WindowCloseRequested"}}}}},
+         false,
+         Then(UnloadedSteps, ExitedSteps),
+         {"quitting: the page closed the window", unloaded, exited, "exit code 0"},
+         0,
+         0},
+        // The whole sequence inside WM_ENDSESSION: the process ends after it.
+        {"the session's end",
+         {{"events", {loaded, queryEnd, endSession}}},
+         false,
+         Then(UnloadedSteps, ExitedSteps),
+         {"quitting: the user's session ends", unloaded, exited, "exit code 0"},
+         0,
+         0},
+        {"a runtime without Environment5",
+         {{"events", {loaded}}, {"environment5", false}},
+         true,
+         Then(UnloadedSteps,
+              {"Environment.QueryInterface iid=ICoreWebView2Environment5 -> 0x80004002",
+               "WebView.get_BrowserProcessId -> 0x00000000 process=started",
+               "Controller.Close -> 0x00000000", "Quit: browser process ended"}),
+         {"quitting: the player closed the window", unloaded,
+          "the browser control lacks ICoreWebView2Environment5 (error 0x80004002): the browser "
+          "process is awaited instead",
+          exited, "exit code 0"},
+         0,
+         1000},
+        // Both bounds: about 2 s for the page, 5 s for the browser, and no more.
+        {"a hung page and a browser that never exits",
+         {{"events", {loaded}},
+          {"unload", {{"result", "never"}}},
+          {"browserExit", {{"never", true}}}},
+         true,
+         Then(
+             {"WebView.Navigate uri=\"about:blank\" -> 0x00000000", "Quit: the page never unloads"},
+             {"Environment.QueryInterface iid=ICoreWebView2Environment5 -> 0x00000000",
+              "Environment.add_BrowserProcessExited handler=object token=null -> 0x00000000",
+              "Controller.Close -> 0x00000000", "Quit: the browser never exits"}),
+         {"quitting: the player closed the window",
+          "the page did not unload within 2000 ms: the app quits without it",
+          "the browser did not exit within 5000 ms: its profile may not be written", "exit code 0"},
+         6900,
+         7500},
+        // The player is never hurried: the bound runs only without a question.
+        {"a page whose question outlasts the bound",
+         {{"events", {loaded}}, {"unload", {{"delayMs", 3000}, {"dialog", true}}}},
+         true,
+         Then(Then({UnloadedSteps[0], "Quit: the page asks before it unloads"},
+                   {UnloadedSteps.begin() + 1, UnloadedSteps.end()}),
+              ExitedSteps),
+         {"quitting: the player closed the window", unloaded, exited, "exit code 0"},
+         2900,
+         4000},
+        {"no browser process to wait on",
+         {{"events", {loaded}}, {"environment5", false}, {"browserProcess", "refuse"}},
+         true,
+         Then(UnloadedSteps,
+              {"Environment.QueryInterface iid=ICoreWebView2Environment5 -> 0x80004002",
+               "WebView.get_BrowserProcessId -> 0x80004005 process=none",
+               "Controller.Close -> 0x00000000"}),
+         {"quitting: the player closed the window", unloaded,
+          "the browser control lacks ICoreWebView2Environment5 (error 0x80004002): the browser "
+          "process is awaited instead",
+          "failed: get_BrowserProcessId (error 0x80004005)",
+          "the browser did not exit within 5000 ms: its profile may not be written", "exit code 0"},
+         4900,
+         5500},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        App app(c.scenario.dump());
+        const Outcome outcome = RunExecutable(app, "Done events=", c.closedByTest);
+        ExpectCleanClose(outcome);
+        EXPECT_EQ(QuitSteps(outcome.transcript), c.steps);
+        EXPECT_EQ(QuitLog(), c.log);
+        // The window goes only at the end of it.
+        for (const auto& line : outcome.transcript) {
+            if (line.rfind("Controller.Close", 0) == 0) break;
+            EXPECT_EQ(line.find("window=destroyed"), std::string::npos) << line;
+        }
+        if (c.atMostMs) {
+            EXPECT_GE(QuitDurationMs(), c.atLeastMs);
+            EXPECT_LE(QuitDurationMs(), c.atMostMs);
+            // The process itself is gone soon after, under Wine's teardown.
+            EXPECT_LE(outcome.endedAt - outcome.closedAt,
+                      static_cast<ULONGLONG>(c.atMostMs) + 3000);
+        }
+    }
+}
+
+// The page's beforeunload asked and the player stayed: the app runs on, and
+// a later close quits.
+TEST(Quitting, ThePlayerWhoStaysKeepsTheAppRunning) {
+    App app(nlohmann::json{{"events", {{{"event", "DOMContentLoaded"}}}},
+                           {"unload", {{"result", "cancelled"}}}}
+                .dump());
+    int closes = 0;
+    bool aliveAfterStaying = false;
+    RunOptions options;
+    options.timeoutMs = 30000;
+    options.onWindow = [&](HWND window) {
+        if (ClassOf(window) != MainClass) return;
+        const auto transcript = ReadLoaderTranscript(app.transcriptFolder);
+        if (closes == 0 && Count(transcript, "Done events=") == 1) {
+            ++closes;
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        } else if (closes == 1 && Count(transcript, "Quit: Return NavigationCompleted") == 1) {
+            // The next unload succeeds.
+            Sleep(300);
+            aliveAfterStaying = IsWindow(window) && IsWindowVisible(window);
+            WriteFileBytes(app.transcriptFolder + L"loader-scenario.json",
+                           R"({"events":[{"event":"DOMContentLoaded"}]})");
+            ++closes;
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        }
+    };
+    const RunResult run = RunProgram(app.folder.exe, options);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(aliveAfterStaying);
+    EXPECT_EQ(closes, 2);
+    const auto log = QuitLog();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[1], "the player chose to stay: the app keeps running (after N ms)");
+    EXPECT_EQ(log[2], "quitting: the player closed the window");
+    EXPECT_EQ(log[3], "the page unloaded in N ms");
+    EXPECT_EQ(log[4], "the browser exited in N ms");
+    EXPECT_EQ(Count(ReadLoaderTranscript(app.transcriptFolder), "Controller.Close"), 1u);
+}
+
+// --- Focus and the fullscreen keys -----------------------------------------
+
+TEST(BrowserEndToEnd, ActivationMovesTheFocusIntoThePage) {
+    const auto message = [](UINT id, WPARAM wParam) {
+        return nlohmann::json{{"event", "WindowMessage"}, {"message", id}, {"wParam", wParam}};
+    };
+    const struct {
+        nlohmann::json event;
+        bool focuses;
+    } steps[] = {
+        {{{"event", "DOMContentLoaded"}}, true},
+        {message(WM_ACTIVATE, WA_ACTIVE), true},
+        {message(WM_ACTIVATE, WA_CLICKACTIVE), true},
+        {message(WM_ACTIVATE, WA_INACTIVE), false},
+        {message(WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 1)), false},  // minimized
+        {message(WM_SETFOCUS, 0), true},
+    };
+    std::vector<nlohmann::json> events;
+    for (const auto& step : steps) events.push_back(step.event);
+    const auto segments = RunEvents(events);
+    ASSERT_EQ(segments.size(), std::size(steps));
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(steps[i].event.dump());
+        EXPECT_EQ(Count(segments[i], "Controller.MoveFocus reason=0 -> 0x00000000") > 0,
+                  steps[i].focuses);
+    }
+}
+
+// --- The window remembered and one instance per app ------------------------
+
+// Runs the app and, once the double has raised its whole scenario and the
+// main window is visible, hands that window to act, once.
+RunResult RunActingOnceLoaded(const App& app, const std::function<void(HWND)>& act) {
+    bool acted = false;
+    RunOptions options;
+    options.timeoutMs = 40000;
+    options.onWindow = [&](HWND window) {
+        if (acted || ClassOf(window) != MainClass || !IsWindowVisible(window) ||
+            Count(ReadLoaderTranscript(app.transcriptFolder), "Done events=") == 0)
+            return;
+        acted = true;
+        act(window);
+    };
+    return RunProgram(app.folder.exe, options);
+}
+
+std::wstring WindowFile() {
+    return GetUserDataHome() + L"\\e2e-game\\window.json";
+}
+
+TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMonitorIsIgnored) {
+    DeleteFileW(WindowFile().c_str());
+    const std::string manifest = Manifest({{"window", {{"remember", true}}}});
+    const std::string loaded = Scenario({{{"event", "DOMContentLoaded"}}});
+    // Where the control was first made visible: the window's first frame.
+    const auto firstShown = [](const std::vector<std::string>& transcript) {
+        return FieldOf(FirstWith(transcript, "Controller.put_IsVisible value=1"), "rect");
+    };
+    {
+        SCOPED_TRACE("moved by the player, then closed");
+        App app(loaded, manifest);
+        const RunResult run = RunActingOnceLoaded(app, [](HWND window) {
+            SetWindowPos(window, nullptr, 123, 77, 700, 500, SWP_NOZORDER);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_NE(ReadFileBytes(WindowFile()).find("{\"x\":123,\"y\":77,"), std::string::npos);
+    }
+    {
+        SCOPED_TRACE("started again");
+        App app(loaded, manifest);
+        EXPECT_EQ(firstShown(RunToTheEnd(app).transcript), "(123,77,823,577)");
+    }
+    {
+        SCOPED_TRACE("a place off every monitor");
+        WriteFileBytes(WindowFile(), R"({"x":-60000,"y":-60000,"width":640,"height":480,)"
+                                     R"("maximized":false,"fullscreen":false})");
+        App app(loaded, manifest);
+        const std::string rect = firstShown(RunToTheEnd(app).transcript);
+        EXPECT_EQ(rect.find("(-6"), std::string::npos) << rect;
+        EXPECT_EQ(CountContaining(LogEvents(),
+                                  "the window's place is not restored: the saved "
+                                  "window lies on no monitor's work area"),
+                  1u);
+    }
+    for (const bool maximized : {true, false}) {
+        SCOPED_TRACE(maximized ? "maximized" : "fullscreen");
+        WriteFileBytes(WindowFile(), nlohmann::json{{"x", 100},
+                                                    {"y", 60},
+                                                    {"width", 640},
+                                                    {"height", 480},
+                                                    {"maximized", maximized},
+                                                    {"fullscreen", !maximized}}
+                                         .dump());
+        App app(loaded, manifest);
+        const auto transcript = RunToTheEnd(app).transcript;
+        const std::string shown = FirstWith(transcript, "Controller.put_IsVisible value=1");
+        if (maximized) {
+            EXPECT_NE(StyleOf(shown) & WS_MAXIMIZE, 0u) << shown;
+        } else {
+            EXPECT_EQ(StyleOf(shown) & WS_CAPTION, 0u) << shown;
+            EXPECT_EQ(FieldOf(shown, "rect"), MonitorRect());
+        }
+    }
+    DeleteFileW(WindowFile().c_str());
+}
+
+TEST(OneInstance, ASecondStartPresentsTheFirstAndStartsNoBrowser) {
+    for (const bool single : {true, false}) {
+        SCOPED_TRACE(single ? "single-instance" : "several allowed");
+        App app(Scenario({{{"event", "DOMContentLoaded"}}}),
+                Manifest({{"settings", {{"single-instance", single}}}}));
+        RunResult second;
+        ULONGLONG took = 0;
+        bool started = false, presented = false;
+        const RunResult first = RunActingOnceLoaded(app, [&](HWND window) {
+            started = true;
+            ShowWindow(window, SW_MINIMIZE);
+            RunOptions secondOptions;
+            secondOptions.timeoutMs = 30000;
+            bool closed = false;
+            secondOptions.onWindow = [&closed](HWND other) {
+                if (ClassOf(other) != MainClass || closed || !IsWindowVisible(other)) return;
+                closed = true;
+                PostMessageW(other, WM_CLOSE, 0, 0);
+            };
+            const ULONGLONG start = GetTickCount64();
+            second = RunProgram(app.folder.exe, secondOptions);
+            took = GetTickCount64() - start;
+            presented = !IsIconic(window);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        EXPECT_FALSE(first.timedOut);
+        EXPECT_EQ(first.exitCode, 0u);
+        ASSERT_TRUE(started);
+        EXPECT_FALSE(second.timedOut);
+        EXPECT_EQ(second.exitCode, 0u);
+        const auto transcript = ReadLoaderTranscript(app.transcriptFolder);
+        EXPECT_EQ(Count(transcript, "CreateCoreWebView2EnvironmentWithOptions"), single ? 1u : 2u);
+        if (single) {
+            EXPECT_LT(took, 1000u);
+            EXPECT_TRUE(presented);
+        }
     }
 }
 

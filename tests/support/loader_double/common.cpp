@@ -260,11 +260,87 @@ ComPtr<ICoreWebView2HttpHeadersCollectionIterator> MakeHeaderIterator(std::vecto
     return Make<HeaderIterator>(std::move(headers));
 }
 
+namespace {
+
+HANDLE& BrowserProcess() {
+    static HANDLE process = nullptr;
+    return process;
+}
+
+std::vector<KeyHandler>& TheKeyHandlers() {
+    static auto* handlers = new std::vector<KeyHandler>;
+    return *handlers;
+}
+
+}  // namespace
+
+DWORD StartBrowserProcess() {
+    if (BrowserProcess()) return GetProcessId(BrowserProcess());
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(system) + L"\\cmd.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    // Suspended, it does nothing until it is ended.
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started))
+        return 0;
+    CloseHandle(started.hThread);
+    BrowserProcess() = started.hProcess;
+    return started.dwProcessId;
+}
+
+void EndBrowserProcess() {
+    if (!BrowserProcess()) return;
+    TerminateProcess(BrowserProcess(), 0);
+    WaitForSingleObject(BrowserProcess(), 5000);
+    CloseHandle(BrowserProcess());
+    BrowserProcess() = nullptr;
+    Record("Quit: browser process ended");
+}
+
+void BrowserClosing(const std::function<void()>& exited) {
+    const auto exit = Section(Scenario(), "browserExit");
+    if (GetBoolOr(exit, "never", false)) {
+        Record("Quit: the browser never exits");
+        return;
+    }
+    Schedule(
+        [exited] {
+            EndBrowserProcess();
+            if (exited) exited();
+        },
+        static_cast<UINT>(exit.value("delayMs", 50)));
+}
+
+void AddKeyHandler(ICoreWebView2Controller* controller,
+                   ICoreWebView2AcceleratorKeyPressedEventHandler* handler) {
+    TheKeyHandlers().push_back({controller, handler});
+}
+
+void DropKeyHandlers(ICoreWebView2Controller* controller) {
+    auto& handlers = TheKeyHandlers();
+    handlers.erase(std::remove_if(handlers.begin(), handlers.end(),
+                                  [controller](const KeyHandler& entry) {
+                                      return entry.controller == controller;
+                                  }),
+                   handlers.end());
+}
+
+std::vector<KeyHandler> KeyHandlers() {
+    return TheKeyHandlers();
+}
+
 }  // namespace browser_double
 
 // At detach the host's teardown is over: its message loop has ended, its
 // file mappings are released and its process-wide holders are gone.
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_DETACH) browser_double::ReadDeferredBodies();
+    if (reason == DLL_PROCESS_DETACH) {
+        browser_double::ReadDeferredBodies();
+        // A browser that "never" exits is not left behind the test.
+        browser_double::EndBrowserProcess();
+    }
     return TRUE;
 }

@@ -135,6 +135,28 @@ private:
     std::vector<Header>* list_;
 };
 
+// The browser process of a runtime without ICoreWebView2Environment5: a
+// suspended process the double starts when the host asks for its id, and
+// ends when the controller is closed (after scenario "browserExit"
+// "delayMs", default 50; "never": true leaves it until this library
+// detaches). 0 when it could not be started.
+DWORD StartBrowserProcess();
+// The controller was closed: the browser process ends as the scenario says;
+// exited runs when it has (nothing for "never").
+void BrowserClosing(const std::function<void()>& exited);
+void EndBrowserProcess();
+
+// The controller's AcceleratorKeyPressed handlers, raised by the view's
+// scenario events; a released controller's go with it.
+void AddKeyHandler(ICoreWebView2Controller* controller,
+                   ICoreWebView2AcceleratorKeyPressedEventHandler* handler);
+void DropKeyHandlers(ICoreWebView2Controller* controller);
+struct KeyHandler {
+    ICoreWebView2Controller* controller;
+    ComPtr<ICoreWebView2AcceleratorKeyPressedEventHandler> handler;
+};
+std::vector<KeyHandler> KeyHandlers();
+
 // The environment of a successful creation, and the view a controller shows.
 ComPtr<ICoreWebView2Environment> MakeEnvironment();
 ComPtr<ICoreWebView2_2> MakeView(HWND parent, bool answersView2);

@@ -10,6 +10,13 @@
 //   "webview2": false               the view does not answer ICoreWebView2_2
 //   "newestSettings": N             the settings answer ICoreWebView2Settings2
 //                                   to ICoreWebView2SettingsN only (default 6)
+//   "environment5": false           the environment lacks ICoreWebView2Environment5
+//                                   (and 2 to 4): the host waits on the view's
+//                                   get_BrowserProcessId instead
+//   "browserExit": {"delayMs": N}   after the controller's Close the browser
+//                  {"never": true}  exits in N ms (default 50), or never
+// BrowserProcessExited is raised as "Quit: Raise BrowserProcessExited
+// handlers=N", "Quit: Return BrowserProcessExited -> hr".
 // Each creation call reads the scenario afresh and is answered alike, so a
 // host that starts the browser again is heard in full once more. The last
 // release of an environment or controller is recorded ("... released").
@@ -241,10 +248,19 @@ private:
 
 class Controller final : public ComObject<ICoreWebView2Controller> {
 public:
-    Controller(HWND parent, bool answersView2)
-        : parent_(parent), view_(MakeView(parent, answersView2)) {}
+    // closing: what runs once the browser has exited after Close (nothing
+    // when empty); environment is kept as long as this controller.
+    Controller(HWND parent, bool answersView2, ComPtr<IUnknown> environment,
+               std::function<std::function<void()>()> closing)
+        : parent_(parent),
+          view_(MakeView(parent, answersView2)),
+          environment_(std::move(environment)),
+          closing_(std::move(closing)) {}
     // The host lets go of its last reference: it has dropped this controller.
-    ~Controller() override { Record("Controller released"); }
+    ~Controller() override {
+        DropKeyHandlers(this);
+        Record("Controller released");
+    }
 
     HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override {
         return Answer("Controller.get_IsVisible", isVisible, visible_);
@@ -288,7 +304,16 @@ public:
     LS_UNCALLED_EVENT(MoveFocusRequested, ICoreWebView2MoveFocusRequestedEventHandler)
     LS_UNCALLED_EVENT(GotFocus, ICoreWebView2FocusChangedEventHandler)
     LS_UNCALLED_EVENT(LostFocus, ICoreWebView2FocusChangedEventHandler)
-    LS_UNCALLED_EVENT(AcceleratorKeyPressed, ICoreWebView2AcceleratorKeyPressedEventHandler)
+    HRESULT STDMETHODCALLTYPE
+    add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* handler,
+                              EventRegistrationToken* token) override {
+        const HRESULT hr = handler ? Refusal("add_AcceleratorKeyPressed") : E_INVALIDARG;
+        Record("Controller.add_AcceleratorKeyPressed handler=" + Object(handler) +
+               " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
+        if (SUCCEEDED(hr)) AddKeyHandler(this, handler);
+        return hr;
+    }
+    LS_UNCALLED(remove_AcceleratorKeyPressed, EventRegistrationToken)
     HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override {
         if (!parentWindow) return E_POINTER;
         *parentWindow = parent_;
@@ -307,6 +332,10 @@ public:
     HRESULT STDMETHODCALLTYPE Close() override {
         const HRESULT hr = Refusal("Close");
         Record("Controller.Close -> " + Hex(hr));
+        if (SUCCEEDED(hr) && !closed_) {
+            closed_ = true;
+            BrowserClosing(closing_());
+        }
         return hr;
     }
     HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override {
@@ -321,13 +350,64 @@ private:
     }
     HWND parent_;
     ComPtr<ICoreWebView2_2> view_;
+    ComPtr<IUnknown> environment_;
+    std::function<std::function<void()>()> closing_;
+    bool closed_ = false;
     BOOL visible_ = TRUE;
     RECT bounds_{};
 };
 
-class Environment final : public ComObject<ICoreWebView2Environment> {
+class ExitedArgs final : public ComObject<ICoreWebView2BrowserProcessExitedEventArgs> {
 public:
+    HRESULT STDMETHODCALLTYPE
+    get_BrowserProcessExitKind(COREWEBVIEW2_BROWSER_PROCESS_EXIT_KIND* value) override {
+        return Answer("BrowserProcessExitedArgs.get_BrowserProcessExitKind", value,
+                      static_cast<COREWEBVIEW2_BROWSER_PROCESS_EXIT_KIND>(0), "0");
+    }
+    HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* value) override {
+        return Answer<UINT32>("BrowserProcessExitedArgs.get_BrowserProcessId", value, 4242, "4242");
+    }
+};
+
+class Environment final : public ComObject<ICoreWebView2Environment5> {
+public:
+    Environment() : answers5_(GetBoolOr(Scenario(), "environment5", true)) {}
     ~Environment() override { Record("Environment released"); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        const HRESULT hr = ComObject<ICoreWebView2Environment5>::QueryInterface(iid, out);
+        if (iid == __uuidof(ICoreWebView2Environment5))
+            Record("Environment.QueryInterface iid=ICoreWebView2Environment5 -> " + Hex(hr));
+        else if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2Environment))
+            Record("Environment.QueryInterface iid=other -> " + Hex(hr));
+        return hr;
+    }
+
+    LS_UNCALLED(CreateWebResourceRequest, LPCWSTR, LPCWSTR, IStream*, LPCWSTR,
+                ICoreWebView2WebResourceRequest**)
+    LS_UNCALLED(CreateCoreWebView2CompositionController, HWND,
+                ICoreWebView2CreateCoreWebView2CompositionControllerCompletedHandler*)
+    LS_UNCALLED(CreateCoreWebView2PointerInfo, ICoreWebView2PointerInfo**)
+    LS_UNCALLED(GetAutomationProviderForWindow, HWND, IUnknown**)
+    HRESULT STDMETHODCALLTYPE
+    add_BrowserProcessExited(ICoreWebView2BrowserProcessExitedEventHandler* handler,
+                             EventRegistrationToken* token) override {
+        const HRESULT hr = handler ? Refusal("add_BrowserProcessExited") : E_INVALIDARG;
+        Record("Environment.add_BrowserProcessExited handler=" + Object(handler) +
+               " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
+        if (SUCCEEDED(hr)) exitHandlers_.push_back(handler);
+        return hr;
+    }
+    LS_UNCALLED(remove_BrowserProcessExited, EventRegistrationToken)
+
+    void RaiseExited() {
+        Record("Quit: Raise BrowserProcessExited handlers=" + std::to_string(exitHandlers_.size()));
+        HRESULT result = S_OK;
+        const auto handlers = exitHandlers_;
+        auto args = Make<ExitedArgs>();
+        for (const auto& handler : handlers) result = handler->Invoke(this, args.Get());
+        Record("Quit: Return BrowserProcessExited -> " + Hex(result));
+    }
     HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
         HWND parentWindow,
         ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override {
@@ -345,7 +425,16 @@ public:
         const HRESULT result = HresultOr(section, "result", S_OK);
         ComPtr<ICoreWebView2Controller> controller;
         if (GetBoolOr(section, "object", true))
-            controller = Make<Controller>(parentWindow, GetBoolOr(scenario, "webview2", true));
+            controller = Make<Controller>(
+                parentWindow, GetBoolOr(scenario, "webview2", true),
+                ComPtr<IUnknown>(static_cast<ICoreWebView2Environment*>(this)), [this] {
+                    // Raised only where the host listens, so a browser
+                    // started again lets go of its old environment at once.
+                    std::function<void()> raise;
+                    if (!exitHandlers_.empty())
+                        raise = [keep = ComPtr<Environment>(this)] { keep->RaiseExited(); };
+                    return raise;
+                });
         CompleteLater("Controller", "controller", handler, result, controller);
         return hr;
     }
@@ -372,11 +461,22 @@ public:
     LS_UNCALLED_EVENT(NewBrowserVersionAvailable,
                       ICoreWebView2NewBrowserVersionAvailableEventHandler)
 
+protected:
+    bool Answers(REFIID iid) override {
+        return iid == __uuidof(ICoreWebView2Environment) ||
+               (answers5_ && (iid == __uuidof(ICoreWebView2Environment2) ||
+                              iid == __uuidof(ICoreWebView2Environment3) ||
+                              iid == __uuidof(ICoreWebView2Environment4) ||
+                              iid == __uuidof(ICoreWebView2Environment5)));
+    }
+
 private:
     static HRESULT Uncalled(const char* name) {
         Record(std::string("Environment.") + name + " -> 0x80004001");
         return E_NOTIMPL;
     }
+    const bool answers5_;
+    std::vector<ComPtr<ICoreWebView2BrowserProcessExitedEventHandler>> exitHandlers_;
 };
 
 }  // namespace

@@ -18,11 +18,28 @@
 //   {"event": "ProcessFailed", "kind": 1}   (COREWEBVIEW2_PROCESS_FAILED_KIND)
 //   {"event": "NavigationCompleted", "success": false, "status": 0}
 //   {"event": "Pause"}              (only waits)
+//   {"event": "AcceleratorKeyPressed", "kind": 0, "key": 122, "repeat": false}
+//          (to the controller's handlers; COREWEBVIEW2_KEY_EVENT_KIND, a
+//          virtual key; recorded with what the host decided: handled=)
+//   {"event": "WindowMessage", "message": 6, "wParam": 1, "lParam": 0}
+//          (sent to the view's parent window, as the system would)
 // The list starts at the first navigation and runs once; each event goes to
 // the view that navigated last, so after the host has made a new controller
 // the rest of the list reaches the new view. Only a changed list (a test
 // process driving the double itself) starts again.
 // Scenario key "reload": the HRESULT Reload answers (default S_OK).
+// Scenario key "unload": {"result": "success" | "cancelled" | "never",
+// "delayMs": N (default 20)}: how the navigation to about:blank ends (the
+// host's quit sequence), raised as "Quit: Raise NavigationStarting ..." and
+// "Quit: Raise NavigationCompleted ..."; "cancelled" is the page's
+// beforeunload kept by the player. A host that cancels it hears a failure.
+// "dialog": true disables the main window until then, as the page's
+// beforeunload question does.
+// Scenario key "browserProcess": "refuse" makes get_BrowserProcessId fail;
+// otherwise it names a process the double starts (see StartBrowserProcess).
+// AddScriptToExecuteOnDocumentCreated records the script and completes
+// later ("Completed AddScriptToExecuteOnDocumentCreated ..."); ExecuteScript
+// records the script.
 // Scenario key "refuse" (see Refusal) reaches the add_ slots,
 // "AddWebResourceRequestedFilter", "Navigate" and "get_Settings", and the
 // event arguments' "put_Response", "put_Cancel", "put_State" and
@@ -420,6 +437,10 @@ public:
         Record("WebView.Navigate uri=" + Quote(uri) + " -> " + Hex(hr) + " " +
                ObserveWindow(parent_));
         if (FAILED(hr)) return hr;
+        if (std::wstring(uri) == L"about:blank") {
+            Unload();
+            return hr;
+        }
         source_ = uri;
         Navigated(this);
         return hr;
@@ -435,10 +456,29 @@ public:
     LS_UNCALLED_EVENT(ScriptDialogOpening, ICoreWebView2ScriptDialogOpeningEventHandler)
     LS_EVENT(PermissionRequested, ICoreWebView2PermissionRequestedEventHandler)
     LS_EVENT(ProcessFailed, ICoreWebView2ProcessFailedEventHandler)
-    LS_UNCALLED(AddScriptToExecuteOnDocumentCreated, LPCWSTR,
-                ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler*)
+    HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+        LPCWSTR script,
+        ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) override {
+        const HRESULT hr = script ? Refusal("AddScriptToExecuteOnDocumentCreated") : E_INVALIDARG;
+        Record("WebView.AddScriptToExecuteOnDocumentCreated script=" + Quote(script) +
+               " handler=" + Object(handler) + " -> " + Hex(hr));
+        if (FAILED(hr) || !handler) return hr;
+        const HRESULT result = HresultOr(Scenario(), "scriptResult", S_OK);
+        ComPtr<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> keep = handler;
+        Schedule([keep, result] {
+            Record("Completed AddScriptToExecuteOnDocumentCreated errorCode=" + Hex(result));
+            keep->Invoke(result, SUCCEEDED(result) ? L"1" : nullptr);
+        });
+        return hr;
+    }
     LS_UNCALLED(RemoveScriptToExecuteOnDocumentCreated, LPCWSTR)
-    LS_UNCALLED(ExecuteScript, LPCWSTR, ICoreWebView2ExecuteScriptCompletedHandler*)
+    HRESULT STDMETHODCALLTYPE
+    ExecuteScript(LPCWSTR script, ICoreWebView2ExecuteScriptCompletedHandler* handler) override {
+        const HRESULT hr = script ? Refusal("ExecuteScript") : E_INVALIDARG;
+        Record("WebView.ExecuteScript script=" + Quote(script) + " handler=" + Object(handler) +
+               " -> " + Hex(hr));
+        return hr;
+    }
     LS_UNCALLED(CapturePreview, COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*,
                 ICoreWebView2CapturePreviewCompletedHandler*)
     HRESULT STDMETHODCALLTYPE Reload() override {
@@ -451,7 +491,18 @@ public:
     LS_EVENT(WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler)
     LS_UNCALLED(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR,
                 ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*)
-    LS_UNCALLED(get_BrowserProcessId, UINT32*)
+    HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* value) override {
+        if (!value) return E_POINTER;
+        *value = 0;
+        HRESULT hr = E_FAIL;
+        if (Scenario().value("browserProcess", "") != std::string("refuse")) {
+            *value = StartBrowserProcess();
+            hr = *value ? S_OK : E_FAIL;
+        }
+        Record("WebView.get_BrowserProcessId -> " + Hex(hr) +
+               " process=" + (*value ? "started" : "none"));
+        return hr;
+    }
     LS_UNCALLED(get_CanGoBack, BOOL*)
     LS_UNCALLED(get_CanGoForward, BOOL*)
     LS_UNCALLED(GoBack, void)
@@ -553,17 +604,21 @@ private:
 
     // Raises one event: "Raise <event><described> handlers=N <window>", every
     // handler in turn, then "Return <event> -> <last result><decided()> <window>".
+    // prefix marks the lines of events the host's own calls caused ("Quit: ").
     template <class Handler, class Args>
     void Deliver(const std::string& event, const std::string& described, Args* args,
-                 const std::function<std::string()>& decided = {}) {
+                 const std::function<std::string()>& decided = {}, const std::string& prefix = "") {
         const auto handlers = HandlersOf<Handler>(event);
-        Record("Raise " + event + described + " handlers=" + std::to_string(handlers.size()) + " " +
-               ObserveWindow(parent_));
+        Record(prefix + "Raise " + event + described +
+               " handlers=" + std::to_string(handlers.size()) + " " + ObserveWindow(parent_));
         HRESULT result = S_OK;
         for (const auto& handler : handlers) result = handler->Invoke(this, args);
-        Record("Return " + event + " -> " + Hex(result) + (decided ? decided() : "") + " " +
-               ObserveWindow(parent_));
+        Record(prefix + "Return " + event + " -> " + Hex(result) + (decided ? decided() : "") +
+               " " + ObserveWindow(parent_));
     }
+
+    // The quit sequence's navigation: the page unloads as the scenario says.
+    void Unload();
 
 public:
     void Raise(const nlohmann::json& event);
@@ -674,6 +729,75 @@ std::string DescribeResponse(ICoreWebView2WebResourceResponse* response, bool de
     return out + " " + DescribeBody(body.Get());
 }
 
+class KeyArgs final : public ComObject<ICoreWebView2AcceleratorKeyPressedEventArgs> {
+public:
+    KeyArgs(int kind, UINT key, bool repeat) : kind_(kind), key_(key), repeat_(repeat) {}
+    HRESULT STDMETHODCALLTYPE get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* kind) override {
+        return Answer("AcceleratorKeyPressedArgs.get_KeyEventKind", kind,
+                      static_cast<COREWEBVIEW2_KEY_EVENT_KIND>(kind_), std::to_string(kind_));
+    }
+    HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* key) override {
+        return Answer("AcceleratorKeyPressedArgs.get_VirtualKey", key, key_, std::to_string(key_));
+    }
+    HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* lParam) override {
+        return Answer("AcceleratorKeyPressedArgs.get_KeyEventLParam", lParam, 0, "0");
+    }
+    HRESULT STDMETHODCALLTYPE
+    get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* status) override {
+        if (!status) return E_POINTER;
+        *status = COREWEBVIEW2_PHYSICAL_KEY_STATUS{};
+        status->RepeatCount = 1;
+        status->WasKeyDown = repeat_ ? TRUE : FALSE;
+        Record(std::string("AcceleratorKeyPressedArgs.get_PhysicalKeyStatus -> 0x00000000 "
+                           "wasKeyDown=") +
+               (repeat_ ? "1" : "0"));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override {
+        return Answer("AcceleratorKeyPressedArgs.get_Handled", handled, handled_);
+    }
+    HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override {
+        return Decide("AcceleratorKeyPressedArgs", "put_Handled", &handled_, handled,
+                      Flag(handled));
+    }
+    BOOL handled_ = FALSE;
+
+private:
+    int kind_;
+    UINT key_;
+    bool repeat_;
+};
+
+void View::Unload() {
+    const auto unload = Section(Scenario(), "unload");
+    const std::string result = unload.value("result", "success");
+    if (result == "never") {
+        Record("Quit: the page never unloads");
+        return;
+    }
+    // The page's beforeunload question: the window is disabled while it is open.
+    const bool dialog = GetBoolOr(unload, "dialog", false);
+    if (dialog) {
+        EnableWindow(parent_, FALSE);
+        Record("Quit: the page asks before it unloads");
+    }
+    ComPtr<View> self(this);
+    Schedule(
+        [self, result, dialog] {
+            if (dialog) EnableWindow(self->parent_, TRUE);
+            const MaybeText uri{true, L"about:blank"};
+            auto starting = Make<NavigationArgs>(uri);
+            self->Deliver<ICoreWebView2NavigationStartingEventHandler>(
+                "NavigationStarting", " uri=\"about:blank\"", starting.Get(),
+                [&] { return " cancel=" + Flag(starting->cancel_); }, "Quit: ");
+            const bool success = result == "success" && !starting->cancel_;
+            self->Deliver<ICoreWebView2NavigationCompletedEventHandler>(
+                "NavigationCompleted", std::string(" success=") + (success ? "1" : "0"),
+                Make<NavigationCompletedArgs>(success, 0).Get(), {}, "Quit: ");
+        },
+        static_cast<UINT>(unload.value("delayMs", 20)));
+}
+
 void View::Raise(const nlohmann::json& event) {
     if (!event.is_object()) return;
     const std::string name = event.value("event", "");
@@ -743,6 +867,26 @@ void View::Raise(const nlohmann::json& event) {
         fullScreen_ = event.value("value", false) ? TRUE : FALSE;
         Deliver<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
             name, " value=" + Flag(fullScreen_), none);
+    } else if (name == "AcceleratorKeyPressed") {
+        const int kind = event.value("kind", 0);
+        const UINT key = static_cast<UINT>(event.value("key", 0));
+        auto args = Make<KeyArgs>(kind, key, event.value("repeat", false));
+        const auto handlers = KeyHandlers();
+        Record("Raise " + name + " kind=" + std::to_string(kind) + " key=" + std::to_string(key) +
+               " handlers=" + std::to_string(handlers.size()) + " " + ObserveWindow(parent_));
+        HRESULT result = S_OK;
+        for (const auto& entry : handlers)
+            result = entry.handler->Invoke(entry.controller, args.Get());
+        Record("Return " + name + " -> " + Hex(result) + " handled=" + Flag(args->handled_) + " " +
+               ObserveWindow(parent_));
+    } else if (name == "WindowMessage") {
+        const UINT message = static_cast<UINT>(event.value("message", 0));
+        const auto wParam = static_cast<WPARAM>(event.value("wParam", 0));
+        const auto lParam = static_cast<LPARAM>(event.value("lParam", 0));
+        Record("Raise " + name + " message=" + std::to_string(message) +
+               " wParam=" + std::to_string(wParam) + " handlers=0 " + ObserveWindow(parent_));
+        const LRESULT result = SendMessageW(parent_, message, wParam, lParam);
+        Record("Return " + name + " -> " + std::to_string(result) + " " + ObserveWindow(parent_));
     } else if (name == "WindowCloseRequested") {
         Deliver<ICoreWebView2WindowCloseRequestedEventHandler>(name, "", none);
     } else if (name == "ProcessFailed") {
