@@ -29,6 +29,15 @@ std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings) {
     return record;
 }
 
+PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
+                              const std::vector<MonitorArea>& monitors, int width, int height,
+                              bool resizable, DiagnosticsLog* log) {
+    const PlacementDecision placement = DecidePlacement(saved, monitors, width, height, resizable);
+    if (saved && !placement.restore && log)
+        log->Write("the window's saved place is not restored: " + placement.note);
+    return placement;
+}
+
 void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why) {
     log.Write("failed: loading the window icon " + Quoted(icon) + (why.empty() ? "" : ": " + why) +
               ": the standard icon is used");

@@ -100,6 +100,13 @@ struct SessionSettings {
 // be remembered; a file that is not believed is logged and ignored.
 std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings);
 
+// Where the window opens: the saved place where it still fits one of the
+// monitors (DecidePlacement), else nothing; the log says why a saved place
+// is not restored.
+PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
+                              const std::vector<MonitorArea>& monitors, int width, int height,
+                              bool resizable, DiagnosticsLog* log);
+
 // The manifest's window icon did not load and the standard one is used; why
 // is the platform's reason when it gives one.
 void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why);

@@ -72,10 +72,8 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     // Where the last run left the window, while it is still hidden; the
     // engine shows it so the first time.
     const std::optional<WindowRecord> saved = RememberedWindow(sessionSettings);
-    const PlacementDecision placement =
-        DecidePlacement(saved, ListMonitorAreas(), config.width, config.height, config.resizable);
-    if (saved && !placement.restore)
-        app.log.Write("the window's place is not restored: " + placement.note);
+    const PlacementDecision placement = PlacementOf(saved, ListMonitorAreas(), config.width,
+                                                    config.height, config.resizable, &app.log);
     ApplyPlacement(MainWindow.windowHandle, placement);
     const std::unique_ptr<Engine> engine = MakeWebView2Engine(placement);
     Session session(std::move(sessionSettings), *engine);

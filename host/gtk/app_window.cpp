@@ -456,13 +456,9 @@ GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
 // restored fullscreen goes through the session, whose mode must agree.
 void PlaceWindow(GtkHost& host) {
     const PlacementDecision placement =
-        DecidePlacement(host.setup.remembered, ListMonitorAreas(), host.width, host.height,
-                        host.setup.settings.resizable);
-    if (!placement.restore) {
-        if (host.setup.remembered && host.setup.log)
-            host.setup.log->Write("window.json is not restored: " + placement.note);
-        return;
-    }
+        PlacementOf(host.setup.remembered, ListMonitorAreas(), host.width, host.height,
+                    host.setup.settings.resizable, host.setup.log);
+    if (!placement.restore) return;
     ApplyPlacement(host.window, placement, host.tracker);
     host.width = placement.clientWidth;
     host.height = placement.clientHeight;

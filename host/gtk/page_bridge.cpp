@@ -2,6 +2,10 @@
 
 #include <string>
 
+#include "host/gtk/app_origin.h"
+#include "host/page_scripts.h"
+#include "platform/text.h"
+
 namespace {
 
 // The page sees chrome.webview.postMessage, and listener functions that do
@@ -13,10 +17,6 @@ constexpr char PageWorldScript[] = R"js((() => {
     };
     window.chrome = window.chrome || {};
     window.chrome.webview = {postMessage: send, addEventListener() {}, removeEventListener() {}};
-    // Only the app's own pages; the host checks the origin again.
-    if (location.protocol === 'lanternshell:' && location.host === 'app') {
-        window.close = function close() { send('{"type":"close"}'); };
-    }
 })();)js";
 
 constexpr char BridgeWorldScript[] = R"js((() => {
@@ -50,6 +50,9 @@ void InstallPageBridge(WebKitUserContentManager* manager) {
     webkit_user_content_manager_register_script_message_handler_in_world(
         manager, DocumentLoadedHandlerName, BridgeWorldName);
     AddScript(manager, PageWorldScript, nullptr);
+    // window.close() of the app's own pages, as on Windows; the host checks
+    // the sender again.
+    AddScript(manager, WideToUtf8(CloseScript(GtkAppOrigin)).c_str(), nullptr);
     AddScript(manager, BridgeWorldScript, BridgeWorldName);
 }
 

@@ -1208,7 +1208,7 @@ TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMoni
         const std::string rect = firstShown(RunToTheEnd(app).transcript);
         EXPECT_EQ(rect.find("(-6"), std::string::npos) << rect;
         EXPECT_EQ(CountContaining(LogEvents(),
-                                  "the window's place is not restored: the saved "
+                                  "the window's saved place is not restored: the saved "
                                   "window lies on no monitor's work area"),
                   1u);
     }
