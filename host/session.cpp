@@ -179,13 +179,15 @@ void Session::Show() {
 }
 
 void Session::OnDocumentLoaded() {
+    // The quit sequence's blank page is no page to show.
+    if (Quitting()) return;
     documentLoaded_ = true;
     // Every load, so each new page has the focus.
     Show();
 }
 
 void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
-    if (ending_) return;
+    if (ending_ || Quitting()) return;
     if (failure) Log("navigation failed (" + *failure + ")");
     // A page that never loads a document, such as the engine's own error
     // page, must not leave the player without a window to close.
@@ -220,8 +222,9 @@ void Session::AskToReload() {
 }
 
 void Session::OnProcessFailed(int kind, const std::string& what) {
-    // While quitting the browser's processes end on purpose.
-    if (ending_ || unloaded_) return;
+    // Quitting, the page is ending and the browser's processes end on
+    // purpose: nothing is reloaded or started again.
+    if (ending_ || Quitting()) return;
     const std::string failure =
         "process failure: " + (what.empty() ? DescribeProcessFailure(kind) : what);
     switch (recovery_.OnProcessFailed(kind, settings_.clock())) {

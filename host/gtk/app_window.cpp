@@ -170,10 +170,9 @@ void ArmUnloadTimer(GtkHost& host) {
         &host);
 }
 
-// The page's own window.close(); while quitting the page is already ending.
+// The page's own window.close(); while quitting the session goes on as it is.
 void OnCloseRequested(WebKitWebView*, gpointer data) {
-    auto& host = *static_cast<GtkHost*>(data);
-    if (!host.unloading) host.session->OnCloseRequested();
+    SessionOf(data).OnCloseRequested();
 }
 
 // The page's beforeunload asks whether to leave. The host asks the player in
@@ -252,7 +251,6 @@ void EndBrowser(GtkHost& host) {
     if (host.view && host.pageHung) webkit_web_view_terminate_web_process(host.view);
     if (host.view) gtk_widget_destroy(GTK_WIDGET(host.view));
     host.view = nullptr;
-    host.browserClosed = true;
     host.browserPoll = g_timeout_add(
         20,
         [](gpointer data) -> gboolean {
@@ -496,7 +494,7 @@ public:
     void RestartBrowser() override { webkit_web_view_reload(host_.view); }
 
     void SetFullscreen(bool fullscreen) override {
-        if (!host_.window) return;
+        if (!host_.window || !host_.view) return;
         NoteFullscreen(host_, fullscreen);
         if (fullscreen)
             gtk_window_fullscreen(host_.window);
@@ -509,8 +507,7 @@ public:
     }
 
     void ShowWindow() override {
-        // about:blank, which ends the page, is never shown.
-        if (!host_.window || host_.unloading || host_.browserClosed) return;
+        if (!host_.window || !host_.view) return;
         gtk_widget_show(GTK_WIDGET(host_.window));
         gtk_widget_grab_focus(GTK_WIDGET(host_.view));
     }

@@ -81,7 +81,6 @@ struct GtkHost {
     std::int64_t browserTimeoutUs = 0;
     std::int64_t browserDeadlineUs = 0;
     WebKitWebContext* context = nullptr;  // held until the page's web process ends
-    bool browserClosed = false;           // the view and the web context are gone
 };
 
 // The session's engine: the view in the window. Boxes and the end of the

@@ -148,9 +148,7 @@ void ShowAndFocusPage() {
 
 HRESULT OnDOMContentLoaded(BrowserHostState* host, ICoreWebView2*,
                            ICoreWebView2DOMContentLoadedEventArgs*) {
-    // about:blank of the quit sequence is no page to show.
-    Session* session = SessionOf(host);
-    if (session && !session->Quitting()) session->OnDocumentLoaded();
+    if (Session* session = SessionOf(host)) session->OnDocumentLoaded();
     return S_OK;
 }
 
@@ -185,8 +183,6 @@ HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
                         ICoreWebView2ProcessFailedEventArgs* args) {
     Session* session = SessionOf(host);
     COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
-    // Quitting, the app ends either way: nothing is started again.
-    if (session && session->Quitting()) return S_OK;
     if (session && args && SUCCEEDED(args->get_ProcessFailedKind(&kind)))
         session->OnProcessFailed(static_cast<int>(kind));
     return S_OK;

@@ -220,6 +220,10 @@ TEST_F(SessionTest, EveryQuitUnloadsThePageSavesTheWindowAndLetsTheBrowserEnd) {
         quitting.OnQuitRequested(c.cause);
         quitting.OnQuitRequested(QuitCause::Window);  // goes on as it is
         EXPECT_TRUE(quitting.OnNavigationStarting(L"about:blank"));
+        // The blank page's load shows nothing, and a crash now reloads nothing.
+        quitting.OnDocumentLoaded();
+        quitting.OnNavigationCompleted();
+        quitting.OnProcessFailed(RenderProcessExited);
         nowMs = 1030;
         quitting.OnPageUnloaded(c.unload);
         EXPECT_FALSE(quitting.OnNavigationStarting(L"about:blank"));
