@@ -163,9 +163,8 @@ std::wstring ShippedInstaller(const std::wstring& exeFolder) {
     if (exeFolder.empty()) return L"";
     for (const wchar_t* name : ShippedInstallerNames) {
         const std::wstring path = exeFolder + ShippedInstallerFolder + L"\\" + name;
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return path;
+        const FileStatus status = QueryFileStatus(path);
+        if (status.exists && status.regularFile) return path;
     }
     return L"";
 }
