@@ -9,6 +9,7 @@
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/win32/single_instance.h"
+#include "platform/win32/system_error.h"
 #include "platform/win32/window.h"
 
 MainWindowState MainWindow;
@@ -44,10 +45,7 @@ HICON LoadWindowIcon(const std::wstring& exeFolder, const std::wstring& icon) {
 namespace {
 
 void LogWin32Failure(const MainWindowSettings& settings, const char* operation) {
-    const DWORD error = GetLastError();
-    if (settings.log)
-        settings.log->Write(std::string("failed: ") + operation + " (Win32 error " +
-                            std::to_string(error) + ")");
+    if (settings.log) settings.log->Write(Win32Failure(operation));
 }
 
 }  // namespace
@@ -56,8 +54,7 @@ bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
     if (!RegisterHostWindowClass(instance, MainWindowClassName, MainWindowProc, COLOR_WINDOW,
                                  settings.icon)) {
         LogWin32Failure(settings, "RegisterClassExW of the main window");
-        ShowMessageBox(L"Failed to register window class", settings.failureCaption.c_str(),
-                       MB_ICONERROR);
+        ShowMessageBox(RegisterClassFailedMessage, settings.failureCaption.c_str(), MB_ICONERROR);
         return false;
     }
 
@@ -76,7 +73,7 @@ bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
                         CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, nullptr);
     if (!MainWindow.windowHandle) {
         LogWin32Failure(settings, "CreateWindowExW of the main window");
-        ShowMessageBox(L"Failed to create window", settings.failureCaption.c_str(), MB_ICONERROR);
+        ShowMessageBox(CreateWindowFailedMessage, settings.failureCaption.c_str(), MB_ICONERROR);
         return false;
     }
     // Scaled again when it opened on a monitor of another DPI.

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "platform/text.h"
+#include "platform/win32/system_error.h"
 
 namespace {
 
@@ -39,8 +40,7 @@ bool InstanceLock::Claim(const std::wstring& dataFolder, std::string& problem) {
     const std::wstring name = L"Local\\Lanternshell-" + Utf8ToWide(KeyOf(dataFolder));
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
     if (!mutex) {
-        problem = "failed: CreateMutexW of the instance lock (Win32 error " +
-                  std::to_string(GetLastError()) + ")";
+        problem = Win32Failure("CreateMutexW of the instance lock");
         return true;
     }
     // Ownership, not the name's existence, tells: a crashed owner leaves the
@@ -52,8 +52,7 @@ bool InstanceLock::Claim(const std::wstring& dataFolder, std::string& problem) {
     }
     CloseHandle(mutex);
     if (wait == WAIT_TIMEOUT) return false;
-    problem = "failed: waiting for the instance lock (Win32 error " +
-              std::to_string(GetLastError()) + ")";
+    problem = Win32Failure("waiting for the instance lock");
     return true;
 }
 

@@ -23,6 +23,10 @@ SIZE OuterSizeForDpi(int clientWidth, int clientHeight, DWORD style, UINT dpi);
 bool RegisterHostWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure,
                              int backgroundColor, HICON icon);
 
+// The boxes of a host window, or its class, that can't be made.
+inline const wchar_t* const RegisterClassFailedMessage = L"Failed to register window class";
+inline const wchar_t* const CreateWindowFailedMessage = L"Failed to create window";
+
 // Every box the host shows goes through these two. A notice: no owner, an OK
 // button and icon (MB_ICONERROR or MB_ICONINFORMATION). Returns once the user
 // has dismissed it.
