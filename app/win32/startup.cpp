@@ -80,9 +80,8 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed
     // one, or the relative "webview2" that the loader resolves itself.
-    ComPtr<ICoreWebView2EnvironmentOptions> options =
-        StartBrowserEnvironment(runtime.browserExecutableFolder, app.userDataFolder,
-                                BrowserSettingsOf(config, app.log), app.content, session);
+    StartBrowserEnvironment(runtime.browserExecutableFolder, app.userDataFolder,
+                            BrowserSettingsOf(config, app.log), app.content, session);
 
     // The main window posts the quit message when it is destroyed.
     MSG message{};
@@ -91,7 +90,6 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
         DispatchMessageW(&message);
     }
 
-    options.Reset();
     ReleaseBrowserHost();
     return session.ExitCode();
 }

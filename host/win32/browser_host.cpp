@@ -2,15 +2,17 @@
 
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 
 #include "host/page_scripts.h"
-#include "host/win32/browser_events.h"
 #include "host/win32/environment_options.h"
 #include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
+#include "host/win32/web_resource.h"
 #include "host/win32/window_placement.h"
 #include "platform/diagnostics_log.h"
+#include "platform/win32/system_error.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
 #include "server/origin.h"
@@ -23,6 +25,72 @@ namespace {
 
 DiagnosticsLog* HostLog() {
     return BrowserHost.settings.log;
+}
+
+// The session that hears the host's events, or null when there is none.
+Session* SessionOf(BrowserHostState* host) {
+    return host && host->session ? host->session : nullptr;
+}
+
+DiagnosticsLog* LogOf(BrowserHostState* host) {
+    return host ? host->settings.log : nullptr;
+}
+
+// Shows the main window, then the control, and moves the focus into the page.
+void ShowAndFocusPage() {
+    ShowWindow(MainWindow.windowHandle, SW_SHOW);
+    UpdateWindow(MainWindow.windowHandle);
+    if (BrowserHost.controller)
+        LogIfFailed(HostLog(), "put_IsVisible", BrowserHost.controller->put_IsVisible(TRUE));
+    FocusPage();
+}
+
+// The page's end as the view reports it; nothing when no unload waits. The
+// session hears it through PageUnloadedMessage, outside the control's
+// handler: closing the browser then waits for the control's own events.
+void AnswerPageUnload(BrowserHostState& host, UnloadOutcome outcome) {
+    if (!host.unloading) return;
+    host.unloading = false;
+    if (MainWindow.windowHandle) KillTimer(MainWindow.windowHandle, UnloadTimerId);
+    if (!PostMessageW(MainWindow.windowHandle, PageUnloadedMessage, static_cast<WPARAM>(outcome),
+                      0) &&
+        host.session)
+        host.session->OnPageUnloaded(outcome);
+}
+
+// Pumps messages until done() holds, handle (when given) is signalled or
+// timeoutMs have passed; a quit message seen meanwhile is posted again.
+// True when done() held or the handle was signalled.
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs,
+                       HANDLE handle = nullptr) {
+    const ULONGLONG start = GetTickCount64();
+    bool quit = false;
+    WPARAM quitCode = 0;
+    bool signalled = false;
+    while (!done()) {
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= timeoutMs) break;
+        // Wakes for messages already queued too, not only for new ones.
+        const DWORD waited = MsgWaitForMultipleObjectsEx(handle ? 1 : 0, handle ? &handle : nullptr,
+                                                         static_cast<DWORD>(timeoutMs - elapsed),
+                                                         QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (handle && waited == WAIT_OBJECT_0) {
+            signalled = true;
+            break;
+        }
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                quitCode = message.wParam;
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    return signalled || done();
 }
 
 std::string ErrorText(HRESULT error) {
@@ -111,11 +179,14 @@ std::int64_t SteadyMilliseconds() {
     return static_cast<std::int64_t>(GetTickCount64());
 }
 
+namespace {
+
+// The browser control could not be brought up: the session's failed start.
+// The code is the failed call's or completion's own; operation names the
+// failed call for the log.
 void FailBrowserStart(BrowserHostState& host, const char* operation, HRESULT error) {
     if (host.session) host.session->FailEngineStart(operation, ErrorText(error));
 }
-
-namespace {
 
 HRESULT CreateEnvironment(BrowserHostState& host) {
     auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
@@ -133,17 +204,15 @@ void ReleaseBrowserObjects(BrowserHostState& host) {
 
 }  // namespace
 
-ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* browserFolder,
-                                                                const std::wstring& userDataFolder,
-                                                                const BrowserSettings& settings,
-                                                                ContentServer& content,
-                                                                Session& session) {
+void StartBrowserEnvironment(const wchar_t* browserFolder, const std::wstring& userDataFolder,
+                             const BrowserSettings& settings, ContentServer& content,
+                             Session& session) {
     BrowserHost.settings = settings;
     BrowserHost.content = &content;
     BrowserHost.session = &session;
     BrowserHost.browserFolder = browserFolder;
     BrowserHost.userDataFolder = userDataFolder;
-    ComPtr<ICoreWebView2EnvironmentOptions> options = CreateEnvironmentOptions();
+    BrowserHost.options = CreateEnvironmentOptions();
     // Set even when empty, so the control never falls back to arguments of
     // its own choosing. The autoplay switch comes last, so it wins over one
     // the manifest's own arguments name.
@@ -153,28 +222,174 @@ ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* b
         arguments += L"--autoplay-policy=no-user-gesture-required";
     }
     LogIfFailed(HostLog(), "put_AdditionalBrowserArguments",
-                options->put_AdditionalBrowserArguments(arguments.c_str()));
-    BrowserHost.options = options;
+                BrowserHost.options->put_AdditionalBrowserArguments(arguments.c_str()));
     const HRESULT result = CreateEnvironment(BrowserHost);
     if (FAILED(result))
         FailBrowserStart(BrowserHost, "CreateCoreWebView2EnvironmentWithOptions", result);
-    return options;
 }
 
-HRESULT OnEnvironmentCreated(BrowserHostState* host, HRESULT result,
-                             ICoreWebView2Environment* environment) {
-    if (!host || !host->session || host->session->Ending()) return S_OK;
-    const HRESULT error = CompletionError(result, environment);
-    if (FAILED(error)) {
-        FailBrowserStart(*host, "environment creation", error);
-        return S_OK;
+HRESULT OnDocumentTitleChanged(BrowserHostState* host, ICoreWebView2* sender, IUnknown*) {
+    Session* session = SessionOf(host);
+    CoTaskMemString title;
+    if (session && sender && SUCCEEDED(sender->get_DocumentTitle(title.Put())) && title)
+        session->OnTitleChanged(title.Copy());
+    return S_OK;
+}
+
+HRESULT OnWebResourceRequested(BrowserHostState* host, ICoreWebView2*,
+                               ICoreWebView2WebResourceRequestedEventArgs* args) {
+    if (!host || !host->content) return S_OK;
+    AnswerWebResourceRequest(*host->content, host->environment.Get(), args);
+    return S_OK;
+}
+
+// Raised for the view's own navigations only: frames have an event of their
+// own, which the host does not hear.
+HRESULT OnNavigationStarting(BrowserHostState* host, ICoreWebView2*,
+                             ICoreWebView2NavigationStartingEventArgs* args) {
+    Session* session = SessionOf(host);
+    CoTaskMemString uri;
+    if (!session || !args || FAILED(args->get_Uri(uri.Put())) || !uri) return S_OK;
+    // A cancellation the control refuses lets the navigation through; the
+    // log at least tells the author.
+    const std::wstring target = uri.Copy();
+    if (!session->OnNavigationStarting(target))
+        LogIfFailed(LogOf(host), "put_Cancel", args->put_Cancel(TRUE));
+    else if (host->unloading && target == L"about:blank") {
+        // The quit sequence's own navigation: only its completion answers.
+        UINT64 id = 0;
+        if (SUCCEEDED(args->get_NavigationId(&id))) host->unloadNavigationId = id;
     }
-    host->environment = environment;
-    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
-        host, &OnControllerCreated);
-    const HRESULT created =
-        environment->CreateCoreWebView2Controller(MainWindow.windowHandle, callback.Get());
-    if (FAILED(created)) FailBrowserStart(*host, "CreateCoreWebView2Controller", created);
+    return S_OK;
+}
+
+// A permission the session does not grant keeps its default state, so the
+// control decides as it would for any site.
+HRESULT OnPermissionRequested(BrowserHostState* host, ICoreWebView2*,
+                              ICoreWebView2PermissionRequestedEventArgs* args) {
+    Session* session = SessionOf(host);
+    CoTaskMemString uri;
+    if (session && args && SUCCEEDED(args->get_Uri(uri.Put())) && uri &&
+        session->OnPermissionRequested(uri.Copy()))
+        LogIfFailed(LogOf(host), "put_State", args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW));
+    return S_OK;
+}
+
+HRESULT OnContainsFullScreenElementChanged(BrowserHostState* host, ICoreWebView2* sender,
+                                           IUnknown*) {
+    Session* session = SessionOf(host);
+    BOOL contains = FALSE;
+    // A failed query says nothing about the page, so the mode stays.
+    if (session && sender && SUCCEEDED(sender->get_ContainsFullScreenElement(&contains)))
+        session->OnFullscreenElementChanged(contains != FALSE);
+    return S_OK;
+}
+
+HRESULT OnNewWindowRequested(BrowserHostState* host, ICoreWebView2*,
+                             ICoreWebView2NewWindowRequestedEventArgs* args) {
+    if (!args) return S_OK;
+    Session* session = SessionOf(host);
+    CoTaskMemString uri;
+    if (session && SUCCEEDED(args->get_Uri(uri.Put())) && uri)
+        session->OnNewWindowRequested(uri.Copy());
+    // Handled in every case, a request without a URI included.
+    LogIfFailed(LogOf(host), "put_Handled", args->put_Handled(TRUE));
+    return S_OK;
+}
+
+// The control hears only the top-level document's messages and names that
+// document as their source.
+HRESULT OnWebMessageReceived(BrowserHostState* host, ICoreWebView2*,
+                             ICoreWebView2WebMessageReceivedEventArgs* args) {
+    Session* session = SessionOf(host);
+    CoTaskMemString source;
+    if (!session || !args || FAILED(args->get_Source(source.Put())) || !source) return S_OK;
+    CoTaskMemString text;
+    // Fails, leaving no text, for a message not posted as a string.
+    if (FAILED(args->TryGetWebMessageAsString(text.Put())) || !text) return S_OK;
+    session->OnPageMessage(source.Copy(), text.Copy());
+    return S_OK;
+}
+
+HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2*,
+                        ICoreWebView2ProcessFailedEventArgs* args) {
+    Session* session = SessionOf(host);
+    COREWEBVIEW2_PROCESS_FAILED_KIND kind{};
+    if (session && args && SUCCEEDED(args->get_ProcessFailedKind(&kind)))
+        session->OnProcessFailed(static_cast<int>(kind));
+    return S_OK;
+}
+
+namespace {
+
+HRESULT OnWindowCloseRequested(BrowserHostState* host, ICoreWebView2*, IUnknown*) {
+    if (Session* session = SessionOf(host)) session->OnCloseRequested();
+    return S_OK;
+}
+
+// F11 (a key down) and Alt+Enter (a system key down), marked handled when
+// the session takes them, so the page does not see them as well.
+HRESULT OnAcceleratorKeyPressed(BrowserHostState* host, ICoreWebView2Controller*,
+                                ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+    Session* session = SessionOf(host);
+    COREWEBVIEW2_KEY_EVENT_KIND kind{};
+    UINT key = 0;
+    if (!session || !args || FAILED(args->get_KeyEventKind(&kind)) ||
+        FAILED(args->get_VirtualKey(&key)))
+        return S_OK;
+    const bool f11 = kind == COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN && key == VK_F11;
+    const bool altEnter = kind == COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN && key == VK_RETURN;
+    if (!f11 && !altEnter) return S_OK;
+    // A held key would switch back and forth with every repeat.
+    COREWEBVIEW2_PHYSICAL_KEY_STATUS status{};
+    const bool repeat = SUCCEEDED(args->get_PhysicalKeyStatus(&status)) && status.WasKeyDown;
+    if (!repeat) host->fullscreenKeyTaken = session->OnFullscreenKey();
+    if (host->fullscreenKeyTaken) LogIfFailed(LogOf(host), "put_Handled", args->put_Handled(TRUE));
+    return S_OK;
+}
+
+HRESULT OnBrowserProcessExited(BrowserHostState* host, ICoreWebView2Environment*,
+                               ICoreWebView2BrowserProcessExitedEventArgs*) {
+    if (host) host->browserExited = true;
+    return S_OK;
+}
+
+// Refused, window.close() stays the browser's own.
+HRESULT OnCloseScriptAdded(BrowserHostState* host, HRESULT errorCode, LPCWSTR) {
+    LogIfFailed(LogOf(host), "adding the close script", errorCode);
+    return S_OK;
+}
+
+HRESULT OnDOMContentLoaded(BrowserHostState* host, ICoreWebView2*,
+                           ICoreWebView2DOMContentLoadedEventArgs*) {
+    if (Session* session = SessionOf(host)) session->OnDocumentLoaded();
+    return S_OK;
+}
+
+HRESULT OnNavigationCompleted(BrowserHostState* host, ICoreWebView2*,
+                              ICoreWebView2NavigationCompletedEventArgs* args) {
+    Session* session = SessionOf(host);
+    if (!session) return S_OK;
+    BOOL success = TRUE;
+    if (host->unloading) {
+        UINT64 id = 0;
+        const bool other = host->unloadNavigationId && args &&
+                           SUCCEEDED(args->get_NavigationId(&id)) &&
+                           id != *host->unloadNavigationId;
+        if (!other) {
+            // Not ended: the page's beforeunload asked, and the player stayed.
+            if (args && FAILED(args->get_IsSuccess(&success))) success = FALSE;
+            AnswerPageUnload(*host, success ? UnloadOutcome::Unloaded : UnloadOutcome::Stayed);
+            return S_OK;
+        }
+    }
+    std::optional<std::string> failure;
+    if (args && SUCCEEDED(args->get_IsSuccess(&success)) && !success) {
+        COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+        args->get_WebErrorStatus(&status);
+        failure = "web error status " + std::to_string(static_cast<int>(status));
+    }
+    session->OnNavigationCompleted(failure);
     return S_OK;
 }
 
@@ -251,6 +466,25 @@ HRESULT OnControllerCreated(BrowserHostState* host, HRESULT result,
     // when the page never loads or the navigation fails: better shown early.
     if (!session.Ending() && (!shownOnLoad || !shownOnCompletion))
         session.OnShowEventsUnavailable();
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT OnEnvironmentCreated(BrowserHostState* host, HRESULT result,
+                             ICoreWebView2Environment* environment) {
+    if (!host || !host->session || host->session->Ending()) return S_OK;
+    const HRESULT error = CompletionError(result, environment);
+    if (FAILED(error)) {
+        FailBrowserStart(*host, "environment creation", error);
+        return S_OK;
+    }
+    host->environment = environment;
+    auto callback = MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+        host, &OnControllerCreated);
+    const HRESULT created =
+        environment->CreateCoreWebView2Controller(MainWindow.windowHandle, callback.Get());
+    if (FAILED(created)) FailBrowserStart(*host, "CreateCoreWebView2Controller", created);
     return S_OK;
 }
 
@@ -373,8 +607,7 @@ public:
             if (SUCCEEDED(result) && id) {
                 process = OpenProcess(SYNCHRONIZE, FALSE, id);
                 if (!process && HostLog())
-                    HostLog()->Write("failed: OpenProcess of the browser (Win32 error " +
-                                     std::to_string(GetLastError()) + ")");
+                    HostLog()->Write(Win32Failure("OpenProcess of the browser"));
             }
         }
         LogIfFailed(HostLog(), "Close", host.controller->Close());
@@ -429,16 +662,6 @@ std::unique_ptr<Engine> MakeWebView2Engine(const PlacementDecision& firstShow) {
     return std::make_unique<WebView2Engine>(firstShow);
 }
 
-void AnswerPageUnload(BrowserHostState& host, UnloadOutcome outcome) {
-    if (!host.unloading) return;
-    host.unloading = false;
-    if (MainWindow.windowHandle) KillTimer(MainWindow.windowHandle, UnloadTimerId);
-    if (!PostMessageW(MainWindow.windowHandle, PageUnloadedMessage, static_cast<WPARAM>(outcome),
-                      0) &&
-        host.session)
-        host.session->OnPageUnloaded(outcome);
-}
-
 void OnPageUnloadedMessage(WPARAM outcome) {
     if (BrowserHost.session)
         BrowserHost.session->OnPageUnloaded(static_cast<UnloadOutcome>(outcome));
@@ -483,37 +706,6 @@ void FocusPage() {
     if (BrowserHost.controller && !(session && session->Quitting()))
         LogIfFailed(HostLog(), "MoveFocus",
                     BrowserHost.controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC));
-}
-
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE handle) {
-    const ULONGLONG start = GetTickCount64();
-    bool quit = false;
-    WPARAM quitCode = 0;
-    bool signalled = false;
-    while (!done()) {
-        const ULONGLONG elapsed = GetTickCount64() - start;
-        if (elapsed >= timeoutMs) break;
-        // Wakes for messages already queued too, not only for new ones.
-        const DWORD waited = MsgWaitForMultipleObjectsEx(handle ? 1 : 0, handle ? &handle : nullptr,
-                                                         static_cast<DWORD>(timeoutMs - elapsed),
-                                                         QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (handle && waited == WAIT_OBJECT_0) {
-            signalled = true;
-            break;
-        }
-        MSG message{};
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit = true;
-                quitCode = message.wParam;
-                continue;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    if (quit) PostQuitMessage(static_cast<int>(quitCode));
-    return signalled || done();
 }
 
 void ReleaseBrowserHost() {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,10 +68,9 @@ struct BrowserHostState {
 
 extern BrowserHostState BrowserHost;
 
-// The session's engine: the control in the main window. Its calls act on
-// BrowserHost and MainWindow.
-// firstShow: where and how the window is first shown (a restored
-// fullscreen goes through the session, so its mode agrees).
+// The session's engine: the control in the main window, acting on
+// BrowserHost and MainWindow. firstShow: where and how the window is first
+// shown (a restored fullscreen goes through the session, so its mode agrees).
 std::unique_ptr<Engine> MakeWebView2Engine(const PlacementDecision& firstShow = {});
 
 // The main window's timer that bounds the page's unload.
@@ -80,45 +78,47 @@ constexpr UINT_PTR UnloadTimerId = 0x4C53;
 // The unload timer fired: a page that has not unloaded is given up on,
 // unless a dialog of the page (its beforeunload question) holds the window.
 void OnUnloadTimer();
-// The page's end as the view reports it; nothing when no unload waits. The
-// session hears it through PageUnloadedMessage, outside the control's
-// handler: closing the browser then waits for the control's own events.
-void AnswerPageUnload(BrowserHostState& host, UnloadOutcome outcome);
-constexpr UINT PageUnloadedMessage = WM_APP + 0x21;  // wParam: the UnloadOutcome
+// The page's unload answered (wParam: the UnloadOutcome), posted so the
+// session hears it outside the control's handler.
+constexpr UINT PageUnloadedMessage = WM_APP + 0x21;
 void OnPageUnloadedMessage(WPARAM outcome);
 // The user's session ends and the process with it once the message is
 // answered: the whole quit sequence runs inside, pumping messages, bounded.
 void QuitForSessionEnd();
 // Moves the keyboard focus into the control, when there is one.
 void FocusPage();
-// Pumps messages until done() holds, handle (when given) is signalled or
-// timeoutMs have passed; a quit message seen meanwhile is posted again.
-// True when done() held or the handle was signalled.
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE handle = nullptr);
 
 // Starts creating the environment; browserFolder is null (the installed
-// runtime) or the relative "webview2". Returns the options object, which the
-// caller holds until the message loop has ended. When the creation call fails
-// at once, the session has been told and the loop will end.
-ComPtr<ICoreWebView2EnvironmentOptions> StartBrowserEnvironment(const wchar_t* browserFolder,
-                                                                const std::wstring& userDataFolder,
-                                                                const BrowserSettings& settings,
-                                                                ContentServer& content,
-                                                                Session& session);
+// runtime) or the relative "webview2". When the creation call fails at once,
+// the session has been told and the loop will end.
+void StartBrowserEnvironment(const wchar_t* browserFolder, const std::wstring& userDataFolder,
+                             const BrowserSettings& settings, ContentServer& content,
+                             Session& session);
 
 // Lets go of the control's objects in reverse order of their creation and
 // puts everything else back as a new host has it; the startup sequence calls
 // it after the message loop, before COM ends.
 void ReleaseBrowserHost();
 
+// The control's events. Each turns one event into a call of the session and
+// carries out its answer; each runs on the UI thread, finishes before it
+// returns and reports success to the control whatever happened. Without a
+// host, session or arguments it does nothing; a URI or text the control
+// fails to hand out ends it; a decision the control refuses is logged.
 HRESULT OnEnvironmentCreated(BrowserHostState* host, HRESULT result,
                              ICoreWebView2Environment* environment);
-HRESULT OnControllerCreated(BrowserHostState* host, HRESULT result,
-                            ICoreWebView2Controller* controller);
-
-// The browser control could not be brought up: the session's failed start
-// with the error code (the hidden window is destroyed, never shown). The
-// code is the failed call's or completion's own; a completion that reports
-// success without an object gives E_POINTER, a view without ICoreWebView2_2
-// the query's code. operation names the failed call for the log.
-void FailBrowserStart(BrowserHostState& host, const char* operation, HRESULT error);
+HRESULT OnDocumentTitleChanged(BrowserHostState* host, ICoreWebView2* sender, IUnknown* args);
+HRESULT OnWebResourceRequested(BrowserHostState* host, ICoreWebView2* sender,
+                               ICoreWebView2WebResourceRequestedEventArgs* args);
+HRESULT OnNavigationStarting(BrowserHostState* host, ICoreWebView2* sender,
+                             ICoreWebView2NavigationStartingEventArgs* args);
+HRESULT OnPermissionRequested(BrowserHostState* host, ICoreWebView2* sender,
+                              ICoreWebView2PermissionRequestedEventArgs* args);
+HRESULT OnContainsFullScreenElementChanged(BrowserHostState* host, ICoreWebView2* sender,
+                                           IUnknown* args);
+HRESULT OnNewWindowRequested(BrowserHostState* host, ICoreWebView2* sender,
+                             ICoreWebView2NewWindowRequestedEventArgs* args);
+HRESULT OnWebMessageReceived(BrowserHostState* host, ICoreWebView2* sender,
+                             ICoreWebView2WebMessageReceivedEventArgs* args);
+HRESULT OnProcessFailed(BrowserHostState* host, ICoreWebView2* sender,
+                        ICoreWebView2ProcessFailedEventArgs* args);

@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "platform/win32/com.h"
 #include "platform/win32/webview2_loader.h"
+#include "platform/win32/system_error.h"
 #include "platform/win32/window.h"
 #include "runtime/download_progress.h"
 #include "runtime/win32/installer_signature.h"
@@ -31,9 +32,7 @@ void Log(const RuntimeSettings& settings, const std::string& text) {
 }
 
 void LogWin32Failure(const RuntimeSettings& settings, const char* operation) {
-    const DWORD error = GetLastError();
-    Log(settings,
-        std::string("failed: ") + operation + " (Win32 error " + std::to_string(error) + ")");
+    Log(settings, Win32Failure(operation));
 }
 
 // Only the presence of a version string counts for the check; the version
@@ -58,6 +57,15 @@ bool RuntimeAvailable(const RuntimeSettings& settings, const wchar_t* browserExe
 
 void ShowRuntimeBox(const RuntimeSettings& settings, const wchar_t* text, UINT icon) {
     ShowMessageBox(text, settings.caption.c_str(), icon);
+}
+
+// A step before the download that failed: the log names the call, the box
+// tells the player; nothing was installed.
+InstallFailure SetupFailed(const RuntimeSettings& settings, const char* operation,
+                           const wchar_t* text) {
+    LogWin32Failure(settings, operation);
+    ShowRuntimeBox(settings, text, MB_ICONERROR);
+    return {};
 }
 
 // A download can report success and still not be a program: an empty answer
@@ -116,8 +124,8 @@ InstallFailure CheckAndRunInstaller(const RuntimeSettings& settings, const std::
     if (file == INVALID_HANDLE_VALUE) {
         failure.kind = InstallFailureKind::NotStarted;
         failure.code = GetLastError();
-        Log(settings, "failed: opening the runtime installer " + WideToUtf8(path) +
-                          " (Win32 error " + std::to_string(failure.code) + ")");
+        Log(settings,
+            Win32Failure("opening the runtime installer " + WideToUtf8(path), failure.code));
         return failure;
     }
     const auto refuse = [&](const InstallFailure& refused) {
@@ -213,9 +221,8 @@ InstallFailure InstallBrowserRuntime(HINSTANCE instance, const std::wstring& use
     // A file standing where the folder belongs is no folder either. The
     // installer runs there, shipped or downloaded.
     if (!CreateFolder(userDataFolder)) {
-        LogWin32Failure(settings, "creating the user data folder");
-        ShowRuntimeBox(settings, L"Failed to create user data directory", MB_ICONERROR);
-        return {};
+        return SetupFailed(settings, "creating the user data folder",
+                           L"Failed to create user data directory");
     }
     // A shipped installer needs no download, and no progress window either.
     const std::wstring shipped = ShippedInstaller(settings.exeFolder);
@@ -225,15 +232,13 @@ InstallFailure InstallBrowserRuntime(HINSTANCE instance, const std::wstring& use
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     if (!InitCommonControlsEx(&controls)) {
-        LogWin32Failure(settings, "InitCommonControlsEx");
-        ShowRuntimeBox(settings, L"Failed to initialize common controls", MB_ICONERROR);
-        return {};
+        return SetupFailed(settings, "InitCommonControlsEx",
+                           L"Failed to initialize common controls");
     }
     if (!RegisterHostWindowClass(instance, InstallerWindowClassName, InstallerWindowProc,
                                  COLOR_MENU, settings.icon)) {
-        LogWin32Failure(settings, "RegisterClassExW of the progress window");
-        ShowRuntimeBox(settings, L"Failed to register window class", MB_ICONERROR);
-        return {};
+        return SetupFailed(settings, "RegisterClassExW of the progress window",
+                           RegisterClassFailedMessage);
     }
 
     // Centred on the primary monitor, and scaled for it.
@@ -246,9 +251,8 @@ InstallFailure InstallBrowserRuntime(HINSTANCE instance, const std::wstring& use
                                   WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y,
                                   width, height, nullptr, nullptr, instance, nullptr);
     if (!window) {
-        LogWin32Failure(settings, "CreateWindowExW of the progress window");
-        ShowRuntimeBox(settings, L"Failed to create window", MB_ICONERROR);
-        return {};
+        return SetupFailed(settings, "CreateWindowExW of the progress window",
+                           CreateWindowFailedMessage);
     }
 
     RECT client{};
@@ -327,7 +331,6 @@ unsigned __stdcall RunDownload(void* parameter) {
 
 HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
-    // No count to raise: the object lives on the download's stack.
     if (iid == IID_IUnknown || iid == IID_IBindStatusCallback) {
         *object = static_cast<IBindStatusCallback*>(this);
         return S_OK;
@@ -340,47 +343,11 @@ HRESULT STDMETHODCALLTYPE DownloadProgress::QueryInterface(REFIID iid, void** ob
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE DownloadProgress::AddRef() {
-    return 1;
-}
-
-ULONG STDMETHODCALLTYPE DownloadProgress::Release() {
-    return 1;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::OnStartBinding(DWORD, IBinding*) {
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::GetPriority(LONG*) {
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::OnLowResource(DWORD) {
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE DownloadProgress::OnProgress(ULONG progress, ULONG progressMax, ULONG,
                                                        LPCWSTR) {
     if (const auto position = ProgressPosition(progress, progressMax))
         SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(*position), 0);
     return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::OnStopBinding(HRESULT, LPCWSTR) {
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::GetBindInfo(DWORD*, BINDINFO*) {
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
-    return E_NOTIMPL;
-}
-
-HRESULT STDMETHODCALLTYPE DownloadProgress::OnObjectAvailable(REFIID, IUnknown*) {
-    return E_NOTIMPL;
 }
 
 HRESULT STDMETHODCALLTYPE DownloadProgress::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,

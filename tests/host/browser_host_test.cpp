@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/win32/browser_events.h"
 #include "tests/host/fakes.h"
 
 namespace {
