@@ -10,10 +10,8 @@
 
 struct FullscreenStateRecord;
 
-// Every monitor's work area in virtual-screen pixels, with its scale as this
-// process sees it (GetDpiForMonitor; the system DPI where that is missing).
-// The executable is system-DPI aware, so that is the system DPI on every
-// monitor today; a per-monitor aware build would get each monitor's own.
+// Every monitor's work area in virtual-screen pixels, with its own scale
+// (GetDpiForMonitor; the system DPI where that is missing).
 std::vector<MonitorArea> ListMonitorAreas();
 
 // The window's state for window.json: its normal rectangle whether it is
