@@ -14,9 +14,8 @@
 #include <string>
 #include <utility>
 
-#include "host/gtk/instance_requests.h"
 #include "host/gtk/media_plugin.h"
-#include "host/gtk/page_bridge.h"
+#include "host/page_scripts.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/posix/native_path.h"
@@ -28,18 +27,6 @@ namespace {
 
 Session& SessionOf(gpointer data) {
     return *static_cast<GtkHost*>(data)->session;
-}
-
-const char* DescribeTermination(WebKitWebProcessTerminationReason reason) {
-    switch (reason) {
-        case WEBKIT_WEB_PROCESS_CRASHED:
-            return "the web process crashed";
-        case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT:
-            return "the web process ran out of memory";
-        case WEBKIT_WEB_PROCESS_TERMINATED_BY_API:
-            break;
-    }
-    return "the web process was ended";
 }
 
 // Runs job once from the main loop, after the signal that asked for it.
@@ -54,16 +41,25 @@ void Later(std::function<void()> job) {
         new std::function<void()>(std::move(job)));
 }
 
-std::wstring RequestUri(WebKitURIRequest* request) {
-    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-    return uri ? Utf8ToWide(uri) : std::wstring();
+// Removes the source, if any, so that it can't call the host again.
+void RemoveSource(guint& source) {
+    if (source) g_source_remove(source);
+    source = 0;
+}
+
+std::wstring WideOrEmpty(const char* utf8) {
+    return utf8 ? Utf8ToWide(utf8) : std::wstring();
+}
+
+std::wstring RequestUri(WebKitNavigationAction* action) {
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    return WideOrEmpty(request ? webkit_uri_request_get_uri(request) : nullptr);
 }
 
 // The top frame's address: the source of the page's messages and requests.
 // The bridge reaches the host from the top frame only.
 std::wstring ViewUri(WebKitWebView* view) {
-    const char* uri = webkit_web_view_get_uri(view);
-    return uri ? Utf8ToWide(uri) : std::wstring();
+    return WideOrEmpty(webkit_web_view_get_uri(view));
 }
 
 void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
@@ -76,23 +72,21 @@ void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
 gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                         WebKitPolicyDecisionType type, gpointer data) {
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
-    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-    const std::wstring uri = RequestUri(webkit_navigation_action_get_request(action));
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    const std::wstring uri = RequestUri(webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+    // A navigation is taken as the top frame's: the engine does not say which
+    // frame navigates.
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         SessionOf(data).OnNewWindowRequested(uri);
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }
-    // The engine does not say which frame navigates.
-    if (SessionOf(data).OnNavigationStarting(uri, true)) return FALSE;
+    else if (SessionOf(data).OnNavigationStarting(uri, true))
+        return FALSE;
     webkit_policy_decision_ignore(decision);
     return TRUE;
 }
 
 // window.open and other script-made windows.
 GtkWidget* OnCreateWebView(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
-    SessionOf(data).OnNewWindowRequested(RequestUri(webkit_navigation_action_get_request(action)));
+    SessionOf(data).OnNewWindowRequested(RequestUri(action));
     return nullptr;
 }
 
@@ -139,25 +133,20 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
 
 // Element fullscreen: the engine switches the window itself; the session
 // keeps its mode in step, so that messages and elements share it.
-gboolean OnEnterFullscreen(WebKitWebView*, gpointer data) {
-    SessionOf(data).OnFullscreenElementChanged(true);
-    return FALSE;
-}
-
-gboolean OnLeaveFullscreen(WebKitWebView*, gpointer data) {
-    SessionOf(data).OnFullscreenElementChanged(false);
+template <bool Entered>
+gboolean OnElementFullscreen(WebKitWebView*, gpointer data) {
+    SessionOf(data).OnFullscreenElementChanged(Entered);
     return FALSE;
 }
 
 void FinishUnload(GtkHost& host, UnloadOutcome outcome) {
-    if (host.unloadTimer) g_source_remove(host.unloadTimer);
-    host.unloadTimer = 0;
+    RemoveSource(host.unloadTimer);
     host.unloading = false;
     host.session->OnPageUnloaded(outcome);
 }
 
 void ArmUnloadTimer(GtkHost& host) {
-    if (host.unloadTimer) g_source_remove(host.unloadTimer);
+    RemoveSource(host.unloadTimer);
     host.unloadTimer = g_timeout_add(
         static_cast<guint>(host.unloadTimeoutMs),
         [](gpointer data) -> gboolean {
@@ -182,8 +171,7 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
     if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
         return FALSE;
     auto& host = *static_cast<GtkHost*>(data);
-    if (host.unloadTimer) g_source_remove(host.unloadTimer);
-    host.unloadTimer = 0;
+    RemoveSource(host.unloadTimer);
     host.askingToLeave = true;
     GtkWidget* box = gtk_message_dialog_new(
         host.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
@@ -315,7 +303,10 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
     Session& session = SessionOf(data);
-    const char* what = DescribeTermination(reason);
+    const char* what = reason == WEBKIT_WEB_PROCESS_CRASHED ? "the web process crashed"
+                       : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                           ? "the web process ran out of memory"
+                           : "the web process was ended";
     if (session.DocumentLoaded())
         session.OnProcessFailed(RenderProcessExited, what);
     else
@@ -327,15 +318,17 @@ void OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gp
     if (!error || error->domain == WEBKIT_POLICY_ERROR ||
         g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
         return;
-    SessionOf(data).OnNavigationCompleted(Quoted(Utf8ToWide(uri ? uri : "")) + ": " +
+    SessionOf(data).OnNavigationCompleted(Quoted(WideOrEmpty(uri)) + ": " +
                                           (error->message ? error->message : ""));
 }
 
 void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+    JSCValue* value = result ? webkit_javascript_result_get_js_value(result) : nullptr;
+    if (!value || !jsc_value_is_string(value)) return;
     auto& host = *static_cast<GtkHost*>(data);
-    std::string text;
-    if (ReadMessageText(result, text))
-        host.session->OnPageMessage(ViewUri(host.view), Utf8ToWide(text));
+    gchar* text = jsc_value_to_string(value);
+    host.session->OnPageMessage(ViewUri(host.view), WideOrEmpty(text));
+    g_free(text);
 }
 
 void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
@@ -346,10 +339,8 @@ void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     // The host outlives the loop only briefly: no source may call it later.
     for (guint* source : {&host.presentSource, &host.unloadTimer, &host.browserPoll,
-                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]}) {
-        if (*source) g_source_remove(*source);
-        *source = 0;
-    }
+                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
+        RemoveSource(*source);
     // A loop ended by a failure never closed the browser.
     if (host.context) g_object_unref(host.context);
     host.context = nullptr;
@@ -393,27 +384,79 @@ void ConfigureSettings(WebKitWebView* view, const GtkHostSettings& host) {
             nullptr);
 }
 
-void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
+// chrome.webview.postMessage for the app's pages. The page's own world gets
+// the function; it hands the text to a script of an isolated world, injected
+// into the top frame only, which alone can reach the host's message handlers.
+// So frames of other sites can't post, and the page can't reach or fake the
+// host's side of the channel. The page sees listener functions that do
+// nothing, as the host never posts to the page; strings cross worlds as they
+// are.
+constexpr char BridgeWorldName[] = "lanternshell";
+
+constexpr char PageWorldScript[] = R"js((() => {
+    const send = (message) => {
+        document.dispatchEvent(new CustomEvent('lanternshell-page-message', {detail: message}));
+    };
+    window.chrome = window.chrome || {};
+    window.chrome.webview = {postMessage: send, addEventListener() {}, removeEventListener() {}};
+})();)js";
+
+constexpr char BridgeWorldScript[] = R"js((() => {
+    const handlers = window.webkit.messageHandlers;
+    document.addEventListener('lanternshell-page-message', (event) => {
+        // Only strings are messages; anything else is dropped here already.
+        if (typeof event.detail === 'string') handlers.lanternshellPageMessage.postMessage(event.detail);
+    }, true);
+    document.addEventListener('DOMContentLoaded', () => {
+        handlers.lanternshellDocumentLoaded.postMessage('');
+    }, {once: true});
+})();)js";
+
+void AddScript(WebKitUserContentManager* manager, const char* source, const char* world) {
+    WebKitUserScript* script =
+        world
+            ? webkit_user_script_new_for_world(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, world,
+                                               nullptr, nullptr)
+            : webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, script);
+    webkit_user_script_unref(script);
+}
+
+void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content) {
+    const std::pair<const char*, GCallback> handlers[] = {
+        {"lanternshellPageMessage", G_CALLBACK(OnPageMessage)},
+        {"lanternshellDocumentLoaded", G_CALLBACK(OnDocumentLoaded)},
+    };
+    for (const auto& [name, callback] : handlers) {
+        webkit_user_content_manager_register_script_message_handler_in_world(content, name,
+                                                                             BridgeWorldName);
+        const std::string signal = std::string("script-message-received::") + name;
+        g_signal_connect(content, signal.c_str(), callback, &host);
+    }
+    AddScript(content, PageWorldScript, nullptr);
+    // window.close() of the app's own pages posts {"type":"close"} the same
+    // way: the engine lets a script close only a window that has shown a
+    // single document, so an app on its second page could never end itself.
+    // The host checks the sender again.
+    AddScript(content, WideToUtf8(CloseScript(GtkAppOrigin)).c_str(), nullptr);
+    AddScript(content, BridgeWorldScript, BridgeWorldName);
+}
+
+void ConnectSignals(GtkHost& host) {
     WebKitWebView* view = host.view;
     g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), &host);
     g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), &host);
     g_signal_connect(view, "create", G_CALLBACK(OnCreateWebView), &host);
     g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), &host);
-    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnEnterFullscreen), &host);
-    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnLeaveFullscreen), &host);
+    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnElementFullscreen<true>), &host);
+    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnElementFullscreen<false>), &host);
     g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
     g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), &host);
     g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
     g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
     g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
-    const std::pair<const char*, GCallback> bridgeHandlers[] = {
-        {PageMessageHandlerName, G_CALLBACK(OnPageMessage)},
-        {DocumentLoadedHandlerName, G_CALLBACK(OnDocumentLoaded)},
-    };
-    for (const auto& [name, callback] : bridgeHandlers) {
-        const std::string signal = std::string("script-message-received::") + name;
-        g_signal_connect(content, signal.c_str(), callback, &host);
-    }
 }
 
 // GTK sizes in logical pixels and scales them itself: the manifest's size is
@@ -463,18 +506,6 @@ void PlaceWindow(GtkHost& host) {
     if (placement.fullscreen) host.session->SetFullscreen(true);
 }
 
-}  // namespace
-
-void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
-                                               GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
-    gtk_dialog_run(GTK_DIALOG(dialog));
-    gtk_widget_destroy(dialog);
-}
-
-namespace {
-
 class GtkEngine final : public Engine {
 public:
     explicit GtkEngine(GtkHost& host) : host_(host) {}
@@ -496,10 +527,7 @@ public:
     void SetFullscreen(bool fullscreen) override {
         if (!host_.window || !host_.view) return;
         NoteFullscreen(host_, fullscreen);
-        if (fullscreen)
-            gtk_window_fullscreen(host_.window);
-        else
-            gtk_window_unfullscreen(host_.window);
+        (fullscreen ? gtk_window_fullscreen : gtk_window_unfullscreen)(host_.window);
     }
 
     void SetCaption(const std::wstring& caption) override {
@@ -541,9 +569,8 @@ public:
 
     void Quit() override {
         // Destroying the window ends the loop.
-        GtkHost* host = &host_;
-        Later([host] {
-            if (host->window) gtk_widget_destroy(GTK_WIDGET(host->window));
+        Later([&host = host_] {
+            if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
         });
     }
 
@@ -566,8 +593,7 @@ public:
         host_.browserTimeoutUs = std::int64_t{timeoutMs} * 1000;
         host_.browserDeadlineUs = g_get_monotonic_time() + host_.browserTimeoutUs;
         // Not in a signal handler of the view: the engine still uses it then.
-        GtkHost* host = &host_;
-        Later([host] { EndBrowser(*host); });
+        Later([&host = host_] { EndBrowser(host); });
     }
 
     void ExitElementFullscreen() override {
@@ -588,6 +614,14 @@ private:
 
 }  // namespace
 
+void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                               GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+
 std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host) {
     return std::make_unique<GtkEngine>(host);
 }
@@ -596,7 +630,7 @@ void StartGtkHost(GtkHost& host) {
     const GtkHostSettings& settings = host.setup.settings;
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
-    InstallPageBridge(content);
+    InstallPageBridge(host, content);
     // Media with sound starts without a click only when the manifest says so;
     // otherwise the engine's default, as on Windows: only silent media starts
     // on its own, and play() with sound is refused with NotAllowedError.
@@ -633,7 +667,7 @@ void StartGtkHost(GtkHost& host) {
     // Windows, though the window is shown only once the document has loaded.
     GtkAllocation allocation{0, 0, host.width, host.height};
     gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
-    ConnectSignals(host, content);
+    ConnectSignals(host);
     // The view holds the content manager from here on.
     g_object_unref(content);
 

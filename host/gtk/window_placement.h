@@ -12,6 +12,8 @@
 
 #include "host/window_state.h"
 
+class InstanceLock;
+
 // Owned by the host beside its window, for the window's life.
 struct GtkWindowTracker {
     WindowRecord normal;  // x, y, width, height of the normal window
@@ -39,3 +41,10 @@ WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker
 // SetFullscreen(host, true) as well.
 void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
                     GtkWindowTracker& tracker);
+
+// A second start's present request (see platform/single_instance.h): watches
+// the lock's listening socket and presents window on each request, restored
+// if minimized and raised, once it is shown (while the first page loads it
+// stays hidden). The lock and the window must outlive the main loop. Returns
+// the GLib source, 0 when the lock has no listener.
+guint PresentOnRequest(const InstanceLock& lock, GtkWindow* window);
