@@ -358,8 +358,7 @@ WebKitWebContext* CreateWebContext(const GtkHostSetup& setup) {
     g_object_unref(data);
     // One app, one page: no cache of documents to keep around.
     webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-    RegisterContentScheme(context, *setup.server,
-                          setup.requestObserver ? &setup.requestObserver : nullptr);
+    RegisterContentScheme(context, *setup.server, setup.requestObserver);
     return context;
 }
 
