@@ -41,12 +41,6 @@ void Later(std::function<void()> job) {
         new std::function<void()>(std::move(job)));
 }
 
-// Removes the source, if any, so that it can't call the host again.
-void RemoveSource(guint& source) {
-    if (source) g_source_remove(source);
-    source = 0;
-}
-
 std::wstring WideOrEmpty(const char* utf8) {
     return utf8 ? Utf8ToWide(utf8) : std::wstring();
 }
@@ -104,15 +98,6 @@ gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* reque
     return TRUE;
 }
 
-// A window of fixed size carries size hints that window managers keep even
-// in fullscreen, so it is resizable without hints from the request to enter
-// fullscreen until the window has left it (OnWindowState).
-void NoteFullscreen(GtkHost& host, bool fullscreen) {
-    if (!fullscreen || host.setup.settings.resizable) return;
-    gtk_window_set_resizable(host.window, TRUE);
-    gtk_window_set_geometry_hints(host.window, nullptr, nullptr, GdkWindowHints(0));
-}
-
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     const bool fullscreen = event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN;
@@ -140,13 +125,13 @@ gboolean OnElementFullscreen(WebKitWebView*, gpointer data) {
 }
 
 void FinishUnload(GtkHost& host, UnloadOutcome outcome) {
-    RemoveSource(host.unloadTimer);
+    g_clear_handle_id(&host.unloadTimer, g_source_remove);
     host.unloading = false;
     host.session->OnPageUnloaded(outcome);
 }
 
 void ArmUnloadTimer(GtkHost& host) {
-    RemoveSource(host.unloadTimer);
+    g_clear_handle_id(&host.unloadTimer, g_source_remove);
     host.unloadTimer = g_timeout_add(
         static_cast<guint>(host.unloadTimeoutMs),
         [](gpointer data) -> gboolean {
@@ -171,8 +156,7 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
     if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
         return FALSE;
     auto& host = *static_cast<GtkHost*>(data);
-    RemoveSource(host.unloadTimer);
-    host.askingToLeave = true;
+    g_clear_handle_id(&host.unloadTimer, g_source_remove);
     GtkWidget* box = gtk_message_dialog_new(
         host.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
         GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
@@ -194,7 +178,6 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
                          webkit_script_dialog_confirm_set_confirmed(dialog, leave);
                          webkit_script_dialog_close(dialog);
                          gtk_widget_destroy(GTK_WIDGET(box));
-                         host.askingToLeave = false;
                          if (!host.unloading) return;
                          if (leave)
                              ArmUnloadTimer(host);
@@ -227,11 +210,10 @@ bool EngineProcessesRunning(const std::string& prefix) {
     return false;
 }
 
-// Closes the page, lets its web process end, then lets go of the web context
-// and its data manager: the engine then ends its network process, which
-// writes the page's storage (local storage, IndexedDB) as it ends. Dropping
-// the context while the web process still ran lost every save of the run in
-// about one run of eighty: the host waits for each in turn, within the bound.
+// Closes the view, lets its web process end, then lets go of the web context,
+// whose end ends the network process, which writes the page's storage as it
+// ends. Dropping the context while the web process ran lost every save of
+// the run about once in eighty runs: each is waited for, within the bound.
 void EndBrowser(GtkHost& host) {
     if (host.window) gtk_widget_hide(GTK_WIDGET(host.window));
     // A hung page's process would spin on, past the app, and hold the
@@ -248,10 +230,8 @@ void EndBrowser(GtkHost& host) {
             // A hung web process gets a fifth of the bound: the network
             // process, which holds the saves, the rest.
             const bool webLate = now >= host.browserDeadlineUs - host.browserTimeoutUs * 4 / 5;
-            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces"))) {
-                g_object_unref(host.context);
-                host.context = nullptr;
-            }
+            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces")))
+                g_clear_object(&host.context);
             const bool running = EngineProcessesRunning("WebKit");
             if (running && !late) return G_SOURCE_CONTINUE;
             host.browserPoll = 0;
@@ -295,8 +275,7 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
             FinishUnload(host, UnloadOutcome::Unloaded);
         return;
     }
-    if (event != WEBKIT_LOAD_FINISHED) return;
-    host.session->OnNavigationCompleted();
+    if (event == WEBKIT_LOAD_FINISHED) host.session->OnNavigationCompleted();
 }
 
 // Before the first document has loaded, the engine failed to start.
@@ -340,10 +319,9 @@ void OnWindowDestroyed(GtkWidget*, gpointer data) {
     // The host outlives the loop only briefly: no source may call it later.
     for (guint* source : {&host.presentSource, &host.unloadTimer, &host.browserPoll,
                           &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
-        RemoveSource(*source);
+        g_clear_handle_id(source, g_source_remove);
     // A loop ended by a failure never closed the browser.
-    if (host.context) g_object_unref(host.context);
-    host.context = nullptr;
+    g_clear_object(&host.context);
     host.window = nullptr;
     host.view = nullptr;
     gtk_main_quit();
@@ -443,21 +421,6 @@ void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content) {
     AddScript(content, BridgeWorldScript, BridgeWorldName);
 }
 
-void ConnectSignals(GtkHost& host) {
-    WebKitWebView* view = host.view;
-    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), &host);
-    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), &host);
-    g_signal_connect(view, "create", G_CALLBACK(OnCreateWebView), &host);
-    g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), &host);
-    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnElementFullscreen<true>), &host);
-    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnElementFullscreen<false>), &host);
-    g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
-    g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), &host);
-    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
-    g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
-    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
-}
-
 // GTK sizes in logical pixels and scales them itself: the manifest's size is
 // kept between 1 and 16384 pixels once scaled, as on Windows. Larger windows
 // are past any display and past what the window system and the engine take
@@ -474,20 +437,19 @@ int DisplayScale() {
     return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
 }
 
-GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
+GtkWindow* CreateWindow(const GtkHost& host) {
     const GtkHostSettings& settings = host.setup.settings;
     GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     gtk_window_set_title(window, WideToUtf8(settings.title).c_str());
-    gtk_window_set_default_size(window, width, height);
+    gtk_window_set_default_size(window, host.width, host.height);
     gtk_window_set_resizable(window, settings.resizable);
     // A file that doesn't load leaves the default icon.
     GError* error = nullptr;
     if (!settings.iconPath.empty() &&
-        !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error)) {
-        if (host.setup.log)
-            LogIconNotLoaded(*host.setup.log, PathForDisplay(settings.iconPath),
-                             error && error->message ? error->message : "no image");
-    }
+        !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error) &&
+        host.setup.log)
+        LogIconNotLoaded(*host.setup.log, PathForDisplay(settings.iconPath),
+                         error && error->message ? error->message : "no image");
     if (error) g_error_free(error);
     return window;
 }
@@ -525,7 +487,13 @@ public:
 
     void SetFullscreen(bool fullscreen) override {
         if (!host_.window || !host_.view) return;
-        NoteFullscreen(host_, fullscreen);
+        // A window of fixed size carries size hints that window managers keep
+        // even in fullscreen, so it is resizable without hints from the request
+        // to enter fullscreen until the window has left it (OnWindowState).
+        if (fullscreen && !host_.setup.settings.resizable) {
+            gtk_window_set_resizable(host_.window, TRUE);
+            gtk_window_set_geometry_hints(host_.window, nullptr, nullptr, GdkWindowHints(0));
+        }
         (fullscreen ? gtk_window_fullscreen : gtk_window_unfullscreen)(host_.window);
     }
 
@@ -556,14 +524,12 @@ public:
     }
 
     void OpenOutside(const std::wstring& uri) override {
-        GError* error = nullptr;
         // The user's program gets the user's environment, not the one
         // exported for the engine's processes.
         GAppLaunchContext* context = CreateUserLaunchContext();
         // A link the desktop has no program for is lost silently, as on Windows.
-        g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
+        g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, nullptr);
         g_object_unref(context);
-        if (error) g_error_free(error);
     }
 
     void Quit() override {
@@ -573,13 +539,10 @@ public:
         });
     }
 
-    // The page is left for about:blank, as a tab is closed: beforeunload,
-    // pagehide, visibilitychange and unload run, and the blank page's commit
-    // ends the page (OnLoadChanged). The engine's try_close runs beforeunload
-    // only, and the page's other handlers then ran as the view was
-    // destroyed, where their saves were lost in one run of four; leaving the
-    // page after try_close ran beforeunload twice. A beforeunload that asks
-    // goes to the player (OnScriptDialog).
+    // The page is left for about:blank, as a tab is closed, so that all its
+    // unload handlers run; the blank page's commit ends it (OnLoadChanged).
+    // The engine's try_close runs beforeunload only: the other handlers then
+    // ran as the view was destroyed and lost their saves in one run of four.
     void UnloadPage(int timeoutMs) override {
         if (!host_.view) return host_.session->OnPageUnloaded(UnloadOutcome::Unloaded);
         host_.unloading = true;
@@ -648,7 +611,7 @@ void StartGtkHost(GtkHost& host) {
     const int scale = DisplayScale();
     host.width = ClientSize(settings.width, scale);
     host.height = ClientSize(settings.height, scale);
-    host.window = CreateWindow(host, host.width, host.height);
+    host.window = CreateWindow(host);
     TrackWindowState(host.window, host.tracker);
     PlaceWindow(host);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
@@ -666,7 +629,18 @@ void StartGtkHost(GtkHost& host) {
     // Windows, though the window is shown only once the document has loaded.
     GtkAllocation allocation{0, 0, host.width, host.height};
     gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
-    ConnectSignals(host);
+    WebKitWebView* view = host.view;
+    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), &host);
+    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), &host);
+    g_signal_connect(view, "create", G_CALLBACK(OnCreateWebView), &host);
+    g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), &host);
+    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnElementFullscreen<true>), &host);
+    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnElementFullscreen<false>), &host);
+    g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
+    g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), &host);
+    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
+    g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
+    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
     // The view holds the content manager from here on.
     g_object_unref(content);
 

@@ -37,8 +37,7 @@ WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker
 // The tracker starts from that rectangle: a window that starts maximized or
 // fullscreen is never measured normal before it is left. The position is a
 // request the window system may overrule (Wayland always does). Fullscreen
-// is the host's own mode: when decision.fullscreen, call
-// SetFullscreen(host, true) as well.
+// is the session's mode, left to it.
 void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
                     GtkWindowTracker& tracker);
 
