@@ -35,17 +35,29 @@ std::string EngineLine() {
 
 int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& customize) {
     GtkHost host;
-    host.setup.settings = GtkHostSettingsOf(app.config, app.exeFolder);
+    const AppConfig& config = app.config;
+    // settings.browser-keys does not apply: the engine binds no shortcut to a key.
+    GtkHostSettings& settings = host.setup.settings;
+    settings.title = config.title;
+    settings.width = config.width;
+    settings.height = config.height;
+    // As on Windows, the manifest's path is appended to the executable's
+    // folder as it stands.
+    if (!config.icon.empty()) settings.iconPath = app.exeFolder + config.icon;
+    settings.resizable = config.resizable;
+    settings.contextMenu = config.contextMenu;
+    settings.autoplay = config.autoplay;
+    settings.enableDevtools = config.enableDevtools;
     host.setup.server = &app.content;
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;
     host.setup.instance = &app.instance;
-    SessionSettings settings =
+    SessionSettings rules =
         SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds);
-    host.setup.remembered = RememberedWindow(settings);
+    host.setup.remembered = RememberedWindow(rules);
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
-    Session session(std::move(settings), *engine);
+    Session session(std::move(rules), *engine);
     host.session = &session;
     StartGtkHost(host);
     gtk_main();
@@ -53,22 +65,6 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
 }
 
 }  // namespace
-
-GtkHostSettings GtkHostSettingsOf(const AppConfig& config, const std::wstring& exeFolder) {
-    GtkHostSettings settings;
-    settings.title = config.title;
-    settings.width = config.width;
-    settings.height = config.height;
-    // As on Windows, the manifest's path is appended to the executable's
-    // folder as it stands.
-    if (!config.icon.empty()) settings.iconPath = exeFolder + config.icon;
-    settings.resizable = config.resizable;
-    settings.browserKeys = config.browserKeys;
-    settings.contextMenu = config.contextMenu;
-    settings.autoplay = config.autoplay;
-    settings.enableDevtools = config.enableDevtools;
-    return settings;
-}
 
 int RunGtkApp(const std::function<void(GtkHostSetup&)>& customize) {
     if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {

@@ -15,5 +15,10 @@ constexpr char GtkAppScheme[] = "lanternshell";
 // A reference to an answer's mapping for C interfaces that free what they
 // are given through a callback (the engine's bytes, GStreamer's memory): the
 // view stays mapped until ReleaseMapping runs, cache released or not.
-void* HoldMapping(const std::shared_ptr<const MappedFile>& view);
-void ReleaseMapping(void* holder);
+inline void* HoldMapping(const std::shared_ptr<const MappedFile>& view) {
+    return new std::shared_ptr<const MappedFile>(view);
+}
+
+inline void ReleaseMapping(void* holder) {
+    delete static_cast<std::shared_ptr<const MappedFile>*>(holder);
+}

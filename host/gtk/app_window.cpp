@@ -14,9 +14,8 @@
 #include <string>
 #include <utility>
 
-#include "host/gtk/instance_requests.h"
 #include "host/gtk/media_plugin.h"
-#include "host/gtk/page_bridge.h"
+#include "host/page_scripts.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/posix/native_path.h"
@@ -28,18 +27,6 @@ namespace {
 
 Session& SessionOf(gpointer data) {
     return *static_cast<GtkHost*>(data)->session;
-}
-
-const char* DescribeTermination(WebKitWebProcessTerminationReason reason) {
-    switch (reason) {
-        case WEBKIT_WEB_PROCESS_CRASHED:
-            return "the web process crashed";
-        case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT:
-            return "the web process ran out of memory";
-        case WEBKIT_WEB_PROCESS_TERMINATED_BY_API:
-            break;
-    }
-    return "the web process was ended";
 }
 
 // Runs job once from the main loop, after the signal that asked for it.
@@ -54,16 +41,19 @@ void Later(std::function<void()> job) {
         new std::function<void()>(std::move(job)));
 }
 
-std::wstring RequestUri(WebKitURIRequest* request) {
-    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-    return uri ? Utf8ToWide(uri) : std::wstring();
+std::wstring WideOrEmpty(const char* utf8) {
+    return utf8 ? Utf8ToWide(utf8) : std::wstring();
+}
+
+std::wstring RequestUri(WebKitNavigationAction* action) {
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    return WideOrEmpty(request ? webkit_uri_request_get_uri(request) : nullptr);
 }
 
 // The top frame's address: the source of the page's messages and requests.
 // The bridge reaches the host from the top frame only.
 std::wstring ViewUri(WebKitWebView* view) {
-    const char* uri = webkit_web_view_get_uri(view);
-    return uri ? Utf8ToWide(uri) : std::wstring();
+    return WideOrEmpty(webkit_web_view_get_uri(view));
 }
 
 void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
@@ -76,23 +66,21 @@ void OnTitleChanged(WebKitWebView* view, GParamSpec*, gpointer data) {
 gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                         WebKitPolicyDecisionType type, gpointer data) {
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
-    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
-        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-    const std::wstring uri = RequestUri(webkit_navigation_action_get_request(action));
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    const std::wstring uri = RequestUri(webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+    // A navigation is taken as the top frame's: the engine does not say which
+    // frame navigates.
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         SessionOf(data).OnNewWindowRequested(uri);
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }
-    // The engine does not say which frame navigates.
-    if (SessionOf(data).OnNavigationStarting(uri, true)) return FALSE;
+    else if (SessionOf(data).OnNavigationStarting(uri, true))
+        return FALSE;
     webkit_policy_decision_ignore(decision);
     return TRUE;
 }
 
 // window.open and other script-made windows.
 GtkWidget* OnCreateWebView(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
-    SessionOf(data).OnNewWindowRequested(RequestUri(webkit_navigation_action_get_request(action)));
+    SessionOf(data).OnNewWindowRequested(RequestUri(action));
     return nullptr;
 }
 
@@ -108,15 +96,6 @@ gboolean OnPermissionRequest(WebKitWebView* view, WebKitPermissionRequest* reque
     else
         webkit_permission_request_deny(request);
     return TRUE;
-}
-
-// A window of fixed size carries size hints that window managers keep even
-// in fullscreen, so it is resizable without hints from the request to enter
-// fullscreen until the window has left it (OnWindowState).
-void NoteFullscreen(GtkHost& host, bool fullscreen) {
-    if (!fullscreen || host.setup.settings.resizable) return;
-    gtk_window_set_resizable(host.window, TRUE);
-    gtk_window_set_geometry_hints(host.window, nullptr, nullptr, GdkWindowHints(0));
 }
 
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
@@ -139,25 +118,20 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
 
 // Element fullscreen: the engine switches the window itself; the session
 // keeps its mode in step, so that messages and elements share it.
-gboolean OnEnterFullscreen(WebKitWebView*, gpointer data) {
-    SessionOf(data).OnFullscreenElementChanged(true);
-    return FALSE;
-}
-
-gboolean OnLeaveFullscreen(WebKitWebView*, gpointer data) {
-    SessionOf(data).OnFullscreenElementChanged(false);
+template <bool Entered>
+gboolean OnElementFullscreen(WebKitWebView*, gpointer data) {
+    SessionOf(data).OnFullscreenElementChanged(Entered);
     return FALSE;
 }
 
 void FinishUnload(GtkHost& host, UnloadOutcome outcome) {
-    if (host.unloadTimer) g_source_remove(host.unloadTimer);
-    host.unloadTimer = 0;
+    g_clear_handle_id(&host.unloadTimer, g_source_remove);
     host.unloading = false;
     host.session->OnPageUnloaded(outcome);
 }
 
 void ArmUnloadTimer(GtkHost& host) {
-    if (host.unloadTimer) g_source_remove(host.unloadTimer);
+    g_clear_handle_id(&host.unloadTimer, g_source_remove);
     host.unloadTimer = g_timeout_add(
         static_cast<guint>(host.unloadTimeoutMs),
         [](gpointer data) -> gboolean {
@@ -182,9 +156,7 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
     if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
         return FALSE;
     auto& host = *static_cast<GtkHost*>(data);
-    if (host.unloadTimer) g_source_remove(host.unloadTimer);
-    host.unloadTimer = 0;
-    host.askingToLeave = true;
+    g_clear_handle_id(&host.unloadTimer, g_source_remove);
     GtkWidget* box = gtk_message_dialog_new(
         host.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
         GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
@@ -206,7 +178,6 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
                          webkit_script_dialog_confirm_set_confirmed(dialog, leave);
                          webkit_script_dialog_close(dialog);
                          gtk_widget_destroy(GTK_WIDGET(box));
-                         host.askingToLeave = false;
                          if (!host.unloading) return;
                          if (leave)
                              ArmUnloadTimer(host);
@@ -239,11 +210,10 @@ bool EngineProcessesRunning(const std::string& prefix) {
     return false;
 }
 
-// Closes the page, lets its web process end, then lets go of the web context
-// and its data manager: the engine then ends its network process, which
-// writes the page's storage (local storage, IndexedDB) as it ends. Dropping
-// the context while the web process still ran lost every save of the run in
-// about one run of eighty: the host waits for each in turn, within the bound.
+// Closes the view, lets its web process end, then lets go of the web context,
+// whose end ends the network process, which writes the page's storage as it
+// ends. Dropping the context while the web process ran lost every save of
+// the run about once in eighty runs: each is waited for, within the bound.
 void EndBrowser(GtkHost& host) {
     if (host.window) gtk_widget_hide(GTK_WIDGET(host.window));
     // A hung page's process would spin on, past the app, and hold the
@@ -260,10 +230,8 @@ void EndBrowser(GtkHost& host) {
             // A hung web process gets a fifth of the bound: the network
             // process, which holds the saves, the rest.
             const bool webLate = now >= host.browserDeadlineUs - host.browserTimeoutUs * 4 / 5;
-            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces"))) {
-                g_object_unref(host.context);
-                host.context = nullptr;
-            }
+            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces")))
+                g_clear_object(&host.context);
             const bool running = EngineProcessesRunning("WebKit");
             if (running && !late) return G_SOURCE_CONTINUE;
             host.browserPoll = 0;
@@ -307,15 +275,17 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
             FinishUnload(host, UnloadOutcome::Unloaded);
         return;
     }
-    if (event != WEBKIT_LOAD_FINISHED) return;
-    host.session->OnNavigationCompleted();
+    if (event == WEBKIT_LOAD_FINISHED) host.session->OnNavigationCompleted();
 }
 
 // Before the first document has loaded, the engine failed to start.
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
     Session& session = SessionOf(data);
-    const char* what = DescribeTermination(reason);
+    const char* what = reason == WEBKIT_WEB_PROCESS_CRASHED ? "the web process crashed"
+                       : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                           ? "the web process ran out of memory"
+                           : "the web process was ended";
     if (session.DocumentLoaded())
         session.OnProcessFailed(RenderProcessExited, what);
     else
@@ -327,15 +297,17 @@ void OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gp
     if (!error || error->domain == WEBKIT_POLICY_ERROR ||
         g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
         return;
-    SessionOf(data).OnNavigationCompleted(Quoted(Utf8ToWide(uri ? uri : "")) + ": " +
+    SessionOf(data).OnNavigationCompleted(Quoted(WideOrEmpty(uri)) + ": " +
                                           (error->message ? error->message : ""));
 }
 
 void OnPageMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+    JSCValue* value = result ? webkit_javascript_result_get_js_value(result) : nullptr;
+    if (!value || !jsc_value_is_string(value)) return;
     auto& host = *static_cast<GtkHost*>(data);
-    std::string text;
-    if (ReadMessageText(result, text))
-        host.session->OnPageMessage(ViewUri(host.view), Utf8ToWide(text));
+    gchar* text = jsc_value_to_string(value);
+    host.session->OnPageMessage(ViewUri(host.view), WideOrEmpty(text));
+    g_free(text);
 }
 
 void OnDocumentLoaded(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
@@ -346,13 +318,10 @@ void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     // The host outlives the loop only briefly: no source may call it later.
     for (guint* source : {&host.presentSource, &host.unloadTimer, &host.browserPoll,
-                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]}) {
-        if (*source) g_source_remove(*source);
-        *source = 0;
-    }
+                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
+        g_clear_handle_id(source, g_source_remove);
     // A loop ended by a failure never closed the browser.
-    if (host.context) g_object_unref(host.context);
-    host.context = nullptr;
+    g_clear_object(&host.context);
     host.window = nullptr;
     host.view = nullptr;
     gtk_main_quit();
@@ -367,8 +336,7 @@ WebKitWebContext* CreateWebContext(const GtkHostSetup& setup) {
     g_object_unref(data);
     // One app, one page: no cache of documents to keep around.
     webkit_web_context_set_cache_model(context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-    RegisterContentScheme(context, *setup.server,
-                          setup.requestObserver ? &setup.requestObserver : nullptr);
+    RegisterContentScheme(context, *setup.server, setup.requestObserver);
     return context;
 }
 
@@ -393,27 +361,64 @@ void ConfigureSettings(WebKitWebView* view, const GtkHostSettings& host) {
             nullptr);
 }
 
-void ConnectSignals(GtkHost& host, WebKitUserContentManager* content) {
-    WebKitWebView* view = host.view;
-    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), &host);
-    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), &host);
-    g_signal_connect(view, "create", G_CALLBACK(OnCreateWebView), &host);
-    g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), &host);
-    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnEnterFullscreen), &host);
-    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnLeaveFullscreen), &host);
-    g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
-    g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), &host);
-    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
-    g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
-    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
-    const std::pair<const char*, GCallback> bridgeHandlers[] = {
-        {PageMessageHandlerName, G_CALLBACK(OnPageMessage)},
-        {DocumentLoadedHandlerName, G_CALLBACK(OnDocumentLoaded)},
+// chrome.webview.postMessage for the app's pages. The page's own world gets
+// the function; it hands the text to a script of an isolated world, injected
+// into the top frame only, which alone can reach the host's message handlers.
+// So frames of other sites can't post, and the page can't reach or fake the
+// host's side of the channel. The page sees listener functions that do
+// nothing, as the host never posts to the page; strings cross worlds as they
+// are.
+constexpr char BridgeWorldName[] = "lanternshell";
+
+constexpr char PageWorldScript[] = R"js((() => {
+    const send = (message) => {
+        document.dispatchEvent(new CustomEvent('lanternshell-page-message', {detail: message}));
     };
-    for (const auto& [name, callback] : bridgeHandlers) {
+    window.chrome = window.chrome || {};
+    window.chrome.webview = {postMessage: send, addEventListener() {}, removeEventListener() {}};
+})();)js";
+
+constexpr char BridgeWorldScript[] = R"js((() => {
+    const handlers = window.webkit.messageHandlers;
+    document.addEventListener('lanternshell-page-message', (event) => {
+        // Only strings are messages; anything else is dropped here already.
+        if (typeof event.detail === 'string') handlers.lanternshellPageMessage.postMessage(event.detail);
+    }, true);
+    document.addEventListener('DOMContentLoaded', () => {
+        handlers.lanternshellDocumentLoaded.postMessage('');
+    }, {once: true});
+})();)js";
+
+void AddScript(WebKitUserContentManager* manager, const char* source, const char* world) {
+    WebKitUserScript* script =
+        world
+            ? webkit_user_script_new_for_world(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, world,
+                                               nullptr, nullptr)
+            : webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, script);
+    webkit_user_script_unref(script);
+}
+
+void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content) {
+    const std::pair<const char*, GCallback> handlers[] = {
+        {"lanternshellPageMessage", G_CALLBACK(OnPageMessage)},
+        {"lanternshellDocumentLoaded", G_CALLBACK(OnDocumentLoaded)},
+    };
+    for (const auto& [name, callback] : handlers) {
+        webkit_user_content_manager_register_script_message_handler_in_world(content, name,
+                                                                             BridgeWorldName);
         const std::string signal = std::string("script-message-received::") + name;
         g_signal_connect(content, signal.c_str(), callback, &host);
     }
+    AddScript(content, PageWorldScript, nullptr);
+    // window.close() of the app's own pages posts {"type":"close"} the same
+    // way: the engine lets a script close only a window that has shown a
+    // single document, so an app on its second page could never end itself.
+    // The host checks the sender again.
+    AddScript(content, WideToUtf8(CloseScript(GtkAppOrigin)).c_str(), nullptr);
+    AddScript(content, BridgeWorldScript, BridgeWorldName);
 }
 
 // GTK sizes in logical pixels and scales them itself: the manifest's size is
@@ -432,20 +437,19 @@ int DisplayScale() {
     return monitor ? std::max(1, gdk_monitor_get_scale_factor(monitor)) : 1;
 }
 
-GtkWindow* CreateWindow(const GtkHost& host, int width, int height) {
+GtkWindow* CreateWindow(const GtkHost& host) {
     const GtkHostSettings& settings = host.setup.settings;
     GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     gtk_window_set_title(window, WideToUtf8(settings.title).c_str());
-    gtk_window_set_default_size(window, width, height);
+    gtk_window_set_default_size(window, host.width, host.height);
     gtk_window_set_resizable(window, settings.resizable);
     // A file that doesn't load leaves the default icon.
     GError* error = nullptr;
     if (!settings.iconPath.empty() &&
-        !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error)) {
-        if (host.setup.log)
-            LogIconNotLoaded(*host.setup.log, PathForDisplay(settings.iconPath),
-                             error && error->message ? error->message : "no image");
-    }
+        !gtk_window_set_icon_from_file(window, ToNativePath(settings.iconPath).c_str(), &error) &&
+        host.setup.log)
+        LogIconNotLoaded(*host.setup.log, PathForDisplay(settings.iconPath),
+                         error && error->message ? error->message : "no image");
     if (error) g_error_free(error);
     return window;
 }
@@ -462,18 +466,6 @@ void PlaceWindow(GtkHost& host) {
     host.height = placement.clientHeight;
     if (placement.fullscreen) host.session->SetFullscreen(true);
 }
-
-}  // namespace
-
-void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
-                                               GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
-    gtk_dialog_run(GTK_DIALOG(dialog));
-    gtk_widget_destroy(dialog);
-}
-
-namespace {
 
 class GtkEngine final : public Engine {
 public:
@@ -495,11 +487,14 @@ public:
 
     void SetFullscreen(bool fullscreen) override {
         if (!host_.window || !host_.view) return;
-        NoteFullscreen(host_, fullscreen);
-        if (fullscreen)
-            gtk_window_fullscreen(host_.window);
-        else
-            gtk_window_unfullscreen(host_.window);
+        // A window of fixed size carries size hints that window managers keep
+        // even in fullscreen, so it is resizable without hints from the request
+        // to enter fullscreen until the window has left it (OnWindowState).
+        if (fullscreen && !host_.setup.settings.resizable) {
+            gtk_window_set_resizable(host_.window, TRUE);
+            gtk_window_set_geometry_hints(host_.window, nullptr, nullptr, GdkWindowHints(0));
+        }
+        (fullscreen ? gtk_window_fullscreen : gtk_window_unfullscreen)(host_.window);
     }
 
     void SetCaption(const std::wstring& caption) override {
@@ -529,31 +524,25 @@ public:
     }
 
     void OpenOutside(const std::wstring& uri) override {
-        GError* error = nullptr;
         // The user's program gets the user's environment, not the one
         // exported for the engine's processes.
         GAppLaunchContext* context = CreateUserLaunchContext();
         // A link the desktop has no program for is lost silently, as on Windows.
-        g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, &error);
+        g_app_info_launch_default_for_uri(WideToUtf8(uri).c_str(), context, nullptr);
         g_object_unref(context);
-        if (error) g_error_free(error);
     }
 
     void Quit() override {
         // Destroying the window ends the loop.
-        GtkHost* host = &host_;
-        Later([host] {
-            if (host->window) gtk_widget_destroy(GTK_WIDGET(host->window));
+        Later([&host = host_] {
+            if (host.window) gtk_widget_destroy(GTK_WIDGET(host.window));
         });
     }
 
-    // The page is left for about:blank, as a tab is closed: beforeunload,
-    // pagehide, visibilitychange and unload run, and the blank page's commit
-    // ends the page (OnLoadChanged). The engine's try_close runs beforeunload
-    // only, and the page's other handlers then ran as the view was
-    // destroyed, where their saves were lost in one run of four; leaving the
-    // page after try_close ran beforeunload twice. A beforeunload that asks
-    // goes to the player (OnScriptDialog).
+    // The page is left for about:blank, as a tab is closed, so that all its
+    // unload handlers run; the blank page's commit ends it (OnLoadChanged).
+    // The engine's try_close runs beforeunload only: the other handlers then
+    // ran as the view was destroyed and lost their saves in one run of four.
     void UnloadPage(int timeoutMs) override {
         if (!host_.view) return host_.session->OnPageUnloaded(UnloadOutcome::Unloaded);
         host_.unloading = true;
@@ -566,8 +555,7 @@ public:
         host_.browserTimeoutUs = std::int64_t{timeoutMs} * 1000;
         host_.browserDeadlineUs = g_get_monotonic_time() + host_.browserTimeoutUs;
         // Not in a signal handler of the view: the engine still uses it then.
-        GtkHost* host = &host_;
-        Later([host] { EndBrowser(*host); });
+        Later([&host = host_] { EndBrowser(host); });
     }
 
     void ExitElementFullscreen() override {
@@ -588,6 +576,14 @@ private:
 
 }  // namespace
 
+void ShowErrorDialog(const std::wstring& text, const std::wstring& caption) {
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                               GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+
 std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host) {
     return std::make_unique<GtkEngine>(host);
 }
@@ -596,7 +592,7 @@ void StartGtkHost(GtkHost& host) {
     const GtkHostSettings& settings = host.setup.settings;
     WebKitWebContext* context = CreateWebContext(host.setup);
     WebKitUserContentManager* content = webkit_user_content_manager_new();
-    InstallPageBridge(content);
+    InstallPageBridge(host, content);
     // Media with sound starts without a click only when the manifest says so;
     // otherwise the engine's default, as on Windows: only silent media starts
     // on its own, and play() with sound is refused with NotAllowedError.
@@ -615,7 +611,7 @@ void StartGtkHost(GtkHost& host) {
     const int scale = DisplayScale();
     host.width = ClientSize(settings.width, scale);
     host.height = ClientSize(settings.height, scale);
-    host.window = CreateWindow(host, host.width, host.height);
+    host.window = CreateWindow(host);
     TrackWindowState(host.window, host.tracker);
     PlaceWindow(host);
     g_signal_connect(host.window, "destroy", G_CALLBACK(OnWindowDestroyed), &host);
@@ -633,7 +629,18 @@ void StartGtkHost(GtkHost& host) {
     // Windows, though the window is shown only once the document has loaded.
     GtkAllocation allocation{0, 0, host.width, host.height};
     gtk_widget_size_allocate(GTK_WIDGET(host.view), &allocation);
-    ConnectSignals(host, content);
+    WebKitWebView* view = host.view;
+    g_signal_connect(view, "notify::title", G_CALLBACK(OnTitleChanged), &host);
+    g_signal_connect(view, "decide-policy", G_CALLBACK(OnDecidePolicy), &host);
+    g_signal_connect(view, "create", G_CALLBACK(OnCreateWebView), &host);
+    g_signal_connect(view, "permission-request", G_CALLBACK(OnPermissionRequest), &host);
+    g_signal_connect(view, "enter-fullscreen", G_CALLBACK(OnElementFullscreen<true>), &host);
+    g_signal_connect(view, "leave-fullscreen", G_CALLBACK(OnElementFullscreen<false>), &host);
+    g_signal_connect(view, "close", G_CALLBACK(OnCloseRequested), &host);
+    g_signal_connect(view, "script-dialog", G_CALLBACK(OnScriptDialog), &host);
+    g_signal_connect(view, "load-changed", G_CALLBACK(OnLoadChanged), &host);
+    g_signal_connect(view, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), &host);
+    g_signal_connect(view, "load-failed", G_CALLBACK(OnLoadFailed), &host);
     // The view holds the content manager from here on.
     g_object_unref(content);
 

@@ -27,9 +27,6 @@ struct GtkHostSettings {
     std::wstring iconPath;  // the window icon's file; empty for the desktop's default
     bool resizable = true;
     bool enableDevtools = true;
-    // The browser's own shortcuts. WebKitGTK binds none to keys (no reload,
-    // zoom, find, print, caret browsing or history key): nothing to stop.
-    bool browserKeys = true;
     bool contextMenu = true;  // the engine's context menu
     bool autoplay = false;    // media with sound may start without a click
 };
@@ -39,10 +36,8 @@ struct GtkHostSetup {
     GtkHostSettings settings;
     ContentServer* server = nullptr;  // serves www beside the executable
     std::string dataFolder;           // native path of the browser's data folder
-    // Hears every failure and what was done about it; may be null.
-    DiagnosticsLog* log = nullptr;
-    // Told of every answered request; may be empty.
-    RequestObserver requestObserver;
+    DiagnosticsLog* log = nullptr;    // hears every failure and what was done; may be null
+    RequestObserver requestObserver;  // told of every answered request; may be empty
     // Runs once the view exists, before the start page loads; may be empty.
     // Test builds add their result channel here, the shipped one nothing.
     std::function<void(WebKitWebView*, WebKitUserContentManager*)> extend;
@@ -72,10 +67,9 @@ struct GtkHost {
     guint presentSource = 0;    // hears a second start's present requests
 
     // The quit sequence, while it waits for the engine.
-    bool unloading = false;      // the page is left for about:blank, whose load ends it
-    bool askingToLeave = false;  // the page's before-unload question is up
-    bool pageHung = false;       // the page did not unload within its bound
-    guint unloadTimer = 0;       // the page's bound, not counted while it asks
+    bool unloading = false;  // the page is left for about:blank, whose load ends it
+    bool pageHung = false;   // the page did not unload within its bound
+    guint unloadTimer = 0;   // the page's bound, not counted while it asks
     int unloadTimeoutMs = 0;
     guint browserPoll = 0;  // watches the engine's processes end
     std::int64_t browserTimeoutUs = 0;

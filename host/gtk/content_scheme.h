@@ -19,14 +19,6 @@ using RequestObserver = std::function<void(
 // Registers the scheme on context as secure and CORS-enabled, so that the
 // page gets storage, modules, workers, wasm and media as from https, and
 // makes the content folder readable in the engine's sandbox. The server and
-// the observer (when set) must outlive the context.
+// the observer (which may be empty) must outlive the context.
 void RegisterContentScheme(WebKitWebContext* context, ContentServer& server,
-                           const RequestObserver* observer);
-
-// The stream the engine reads an answer's body from, or null for no body:
-// the file itself for whole files, the cached mapping for ranges (the bytes
-// are not copied; the stream holds the mapping), the 404 text otherwise.
-GInputStream* CreateBodyInputStream(const AnswerBody& body);
-
-// The answer as the scheme response: status, reason, headers and body.
-WebKitURISchemeResponse* CreateSchemeResponse(const Answer& answer);
+                           const RequestObserver& observer);

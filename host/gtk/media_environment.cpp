@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr char AllowedProtocolsVariable[] = "WEBKIT_GST_ALLOWED_URI_PROTOCOLS";
-
 struct SavedVariable {
     const char* name;
     std::optional<std::string> value;  // nothing: it was unset
@@ -22,18 +20,18 @@ struct SavedVariable {
 // The user's values, read once before any thread starts and only read after.
 std::vector<SavedVariable> userValues;
 
-std::optional<std::string> ReadVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
+// Sets the variable for the engine's processes, keeping the user's value.
+void Export(const char* name, const std::string& value) {
+    const char* old = std::getenv(name);
+    userValues.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    setenv(name, value.c_str(), 1);
 }
 
 // Puts value in front of (or, with append, after) the user's list.
 void ExtendList(const char* name, const std::string& value, char separator, bool append) {
-    const std::optional<std::string> old = ReadVariable(name);
-    userValues.push_back({name, old});
-    std::string list = value;
-    if (old && !old->empty()) list = append ? *old + separator + value : value + separator + *old;
-    setenv(name, list.c_str(), 1);
+    const char* old = std::getenv(name);
+    if (!old || !*old) return Export(name, value);
+    Export(name, append ? old + std::string(1, separator) + value : value + separator + old);
 }
 
 }  // namespace
@@ -44,9 +42,8 @@ void ExportMediaEnvironment(const std::wstring& exeFolder, const std::wstring& c
     const char* pluginPath =
         std::getenv("GST_PLUGIN_PATH_1_0") ? "GST_PLUGIN_PATH_1_0" : "GST_PLUGIN_PATH";
     ExtendList(pluginPath, ToNativePath(exeFolder + MediaPluginFolderName), ':', false);
-    ExtendList(AllowedProtocolsVariable, GtkAppScheme, ',', true);
-    userValues.push_back({MediaRootVariable, ReadVariable(MediaRootVariable)});
-    setenv(MediaRootVariable, ToNativePath(contentFolder).c_str(), 1);
+    ExtendList("WEBKIT_GST_ALLOWED_URI_PROTOCOLS", GtkAppScheme, ',', true);
+    Export(MediaRootVariable, ToNativePath(contentFolder));
 }
 
 GAppLaunchContext* CreateUserLaunchContext() {

@@ -1,8 +1,7 @@
-// The GStreamer plugin that plays app-origin media in the engine's web
-// process: a seekable source for "lanternshell:" URIs whose every read is a
-// byte-range request to a content server of its own over the app's content
-// folder. Answers come from the cached mapping and go downstream as memory
-// wrapped around the mapped view, so no range is copied.
+// The media plugin (see media_plugin.h): a seekable source for
+// "lanternshell:" URIs with a content server of its own over the app's
+// content folder. Ranges go downstream as memory wrapped around the cached
+// mapping, so none is copied.
 #include <gst/base/gstbasesrc.h>
 #include <gst/gst.h>
 
@@ -28,6 +27,8 @@ namespace {
 // Reads of the push mode; pull-mode readers ask for their own sizes.
 constexpr guint PushBlockSize = 64 * 1024;
 
+const gchar* const Protocols[] = {GtkAppScheme, nullptr};
+
 struct SourceState {
     std::mutex lock;  // the URI and the server, which the streaming thread reads
     std::string uri;
@@ -35,30 +36,24 @@ struct SourceState {
     uint64_t size = 0;  // the file's size, as the router answered at the start
 };
 
-#ifdef LS_MEDIA_TEST_LOG
-// Test builds only: one "media: <status> <range or -> <uri>" line per answer
-// on standard output, which the web process shares with the host. One write
-// per line keeps the lines of the two processes apart.
-void LogAnswer(const Answer& answer, const std::optional<std::wstring>& range,
-               const std::string& uri) {
-    const std::string line = "media: " + std::to_string(answer.status) + " " +
-                             (range ? WideToUtf8(*range) : std::string("-")) + " " + uri + "\n";
-    if (write(1, line.data(), line.size()) < 0) return;
-}
-#else
-void LogAnswer(const Answer&, const std::optional<std::wstring>&, const std::string&) {}
-#endif
-
 // With state.lock held.
 Answer Route(SourceState& state, const std::optional<std::wstring>& range) {
     const std::wstring uri = Utf8ToWide(state.uri);
     const Answer answer = RouteRequest(*state.server, PathUnderOrigin(uri, GtkAppOrigin), range);
-    LogAnswer(answer, range, state.uri);
+#ifdef LS_MEDIA_TEST_LOG
+    // Test builds only: one "media: <status> <range or -> <uri>" line per
+    // answer on standard output, which the web process shares with the host.
+    // One write per line keeps the lines of the two processes apart.
+    const std::string line = "media: " + std::to_string(answer.status) + " " +
+                             (range ? WideToUtf8(*range) : std::string("-")) + " " + state.uri +
+                             "\n";
+    [[maybe_unused]] const ssize_t written = write(1, line.data(), line.size());
+#endif
     return answer;
 }
 
-// The answer's bytes as read-only memory over the mapped view; the memory
-// holds the mapping until the last buffer that shares it is gone.
+// The answer's bytes as read-only memory over the mapped view, which it holds
+// until the last buffer that shares it is gone.
 GstMemory* WrapRange(const AnswerBody& body) {
     return gst_memory_new_wrapped(
         GST_MEMORY_FLAG_READONLY, const_cast<unsigned char*>(body.view->view),
@@ -149,10 +144,6 @@ gboolean GetSize(GstBaseSrc* base, guint64* size) {
     return TRUE;
 }
 
-gboolean IsSeekable(GstBaseSrc*) {
-    return TRUE;
-}
-
 GstFlowReturn Create(GstBaseSrc* base, guint64 offset, guint length, GstBuffer** buffer) {
     SourceState& state = StateOf(base);
     Answer answer;
@@ -187,15 +178,6 @@ GstFlowReturn Create(GstBaseSrc* base, guint64 offset, guint length, GstBuffer**
     GST_BUFFER_OFFSET_END(result) = offset + answer.body.length;
     *buffer = result;
     return GST_FLOW_OK;
-}
-
-GstURIType GetUriType(GType) {
-    return GST_URI_SRC;
-}
-
-const gchar* const* GetProtocols(GType) {
-    static const gchar* const protocols[] = {GtkAppScheme, nullptr};
-    return protocols;
 }
 
 gchar* GetUri(GstURIHandler* handler) {
@@ -239,7 +221,7 @@ static void ls_media_source_class_init(LsMediaSourceClass* klass) {
     base->start = Start;
     base->stop = Stop;
     base->get_size = GetSize;
-    base->is_seekable = IsSeekable;
+    base->is_seekable = [](GstBaseSrc*) -> gboolean { return TRUE; };
     base->create = Create;
 }
 
@@ -250,8 +232,8 @@ static void ls_media_source_init(LsMediaSource* source) {
 
 static void ls_media_source_uri_handler_init(gpointer iface, gpointer) {
     auto* handler = static_cast<GstURIHandlerInterface*>(iface);
-    handler->get_type = GetUriType;
-    handler->get_protocols = GetProtocols;
+    handler->get_type = [](GType) { return GST_URI_SRC; };
+    handler->get_protocols = [](GType) -> const gchar* const* { return Protocols; };
     handler->get_uri = GetUri;
     handler->set_uri = SetUri;
 }

@@ -1,5 +1,10 @@
 #include "host/gtk/window_placement.h"
 
+#include <glib-unix.h>
+
+#include "platform/posix/single_instance.h"
+#include "platform/single_instance.h"
+
 namespace {
 
 GdkWindowState StateOf(GtkWindow* window) {
@@ -25,6 +30,13 @@ gboolean OnConfigure(GtkWidget* widget, GdkEvent*, gpointer data) {
         tracker->seen = true;
     }
     return FALSE;
+}
+
+gboolean OnPresentRequest(gint listener, GIOCondition, gpointer data) {
+    GtkWindow* window = GTK_WINDOW(data);
+    if (TakePresentRequest(listener) && gtk_widget_get_visible(GTK_WIDGET(window)))
+        gtk_window_present(window);
+    return G_SOURCE_CONTINUE;
 }
 
 }  // namespace
@@ -69,4 +81,10 @@ void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
     gtk_window_resize(window, decision.clientWidth, decision.clientHeight);
     gtk_window_move(window, decision.x, decision.y);
     if (decision.maximized) gtk_window_maximize(window);
+}
+
+guint PresentOnRequest(const InstanceLock& lock, GtkWindow* window) {
+    if (lock.PresentListener() < 0) return 0;
+    return g_unix_fd_add(static_cast<gint>(lock.PresentListener()), G_IO_IN, OnPresentRequest,
+                         window);
 }

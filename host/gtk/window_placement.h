@@ -12,6 +12,8 @@
 
 #include "host/window_state.h"
 
+class InstanceLock;
+
 // Owned by the host beside its window, for the window's life.
 struct GtkWindowTracker {
     WindowRecord normal;  // x, y, width, height of the normal window
@@ -35,7 +37,13 @@ WindowRecord ReadWindowRecord(GtkWindow* window, const GtkWindowTracker& tracker
 // The tracker starts from that rectangle: a window that starts maximized or
 // fullscreen is never measured normal before it is left. The position is a
 // request the window system may overrule (Wayland always does). Fullscreen
-// is the host's own mode: when decision.fullscreen, call
-// SetFullscreen(host, true) as well.
+// is the session's mode, left to it.
 void ApplyPlacement(GtkWindow* window, const PlacementDecision& decision,
                     GtkWindowTracker& tracker);
+
+// A second start's present request (see platform/single_instance.h): watches
+// the lock's listening socket and presents window on each request, restored
+// if minimized and raised, once it is shown (while the first page loads it
+// stays hidden). The lock and the window must outlive the main loop. Returns
+// the GLib source, 0 when the lock has no listener.
+guint PresentOnRequest(const InstanceLock& lock, GtkWindow* window);

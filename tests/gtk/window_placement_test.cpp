@@ -1,6 +1,5 @@
 // The Linux window's remembered state and the present request on real GTK
 // windows, on a display of the test's own with a window manager.
-#include "host/gtk/instance_requests.h"
 #include "host/gtk/window_placement.h"
 #include "platform/single_instance.h"
 #include "platform/text.h"
