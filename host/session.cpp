@@ -13,12 +13,39 @@ const wchar_t* const StoppedMessage =
     L"The app stopped unexpectedly and could not be restarted. Run it again.";
 const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
 
+// Any minute: reloads and restarts older than this no longer count, and the
+// question is asked again only this long after its answer.
+constexpr std::int64_t RecoveryWindowMs = 60000;
+constexpr std::size_t ReloadsPerWindow = 3;
+constexpr std::size_t RestartsPerWindow = 1;
+
+// Drops the times that have left the window and says whether another one
+// fits; when it does, now is counted.
+bool TakeSlot(std::deque<std::int64_t>& times, std::size_t limit, std::int64_t now) {
+    while (!times.empty() && now - times.front() >= RecoveryWindowMs) times.pop_front();
+    if (times.size() >= limit) return false;
+    times.push_back(now);
+    return true;
+}
+
 // Frames may hold an empty document of their parent's; it loads nothing.
 bool IsEmptyFrameDocument(std::wstring_view uri) {
     return uri == L"about:blank" || uri == L"about:srcdoc";
 }
 
 }  // namespace
+
+std::string DescribeProcessFailure(int kind) {
+    static const char* const names[] = {
+        "browser process exited",      "render process exited",
+        "render process unresponsive", "frame render process exited",
+        "utility process exited",      "sandbox helper process exited",
+        "GPU process exited",          "PPAPI plugin process exited",
+        "PPAPI broker process exited", "unknown process exited",
+    };
+    if (kind >= 0 && kind < static_cast<int>(sizeof names / sizeof names[0])) return names[kind];
+    return "process kind " + std::to_string(kind) + " exited";
+}
 
 std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings) {
     if (!settings.rememberWindow) return std::nullopt;
@@ -210,8 +237,10 @@ void Session::Reload() {
 // reload nobody asked for. The question runs a loop of its own, in which
 // the engine may report more failures.
 void Session::AskToReload() {
+    asking_ = true;
     const bool reload = engine_.AskYesNo(NotRespondingMessage, settings_.caption);
-    recovery_.Answered(settings_.clock());
+    asking_ = false;
+    answeredAt_ = settings_.clock();
     if (ending_) return;
     if (reload) {
         Log("the player chose to reload the page");
@@ -227,27 +256,25 @@ void Session::OnProcessFailed(int kind, const std::string& what) {
     if (ending_ || Quitting()) return;
     const std::string failure =
         "process failure: " + (what.empty() ? DescribeProcessFailure(kind) : what);
-    switch (recovery_.OnProcessFailed(kind, settings_.clock())) {
-        case RecoveryAction::Reload:
-            Log(failure + ": reloading the page");
-            Reload();
-            break;
-        case RecoveryAction::AskToReload:
-            Log(failure + ": asking the player whether to reload");
-            AskToReload();
-            break;
-        case RecoveryAction::RestartBrowser:
-            Log(failure + ": starting the browser again");
-            engine_.RestartBrowser();
-            break;
-        case RecoveryAction::GiveUp:
-            Log(failure);
-            GiveUp("too many failures in one minute");
-            break;
-        case RecoveryAction::Ignore:
-            Log(failure + (kind == RenderProcessUnresponsive
-                               ? ": the player is asked at most once a minute"
-                               : ": left to the browser control"));
-            break;
+    const std::int64_t now = settings_.clock();
+    if (kind == RenderProcessExited && TakeSlot(reloads_, ReloadsPerWindow, now)) {
+        Log(failure + ": reloading the page");
+        Reload();
+    } else if (kind == BrowserProcessExited && TakeSlot(restarts_, RestartsPerWindow, now)) {
+        Log(failure + ": starting the browser again");
+        engine_.RestartBrowser();
+    } else if (kind == RenderProcessExited || kind == BrowserProcessExited) {
+        Log(failure);
+        GiveUp("too many failures in one minute");
+    } else if (kind == RenderProcessUnresponsive && !asking_ &&
+               !(answeredAt_ && now - *answeredAt_ < RecoveryWindowMs)) {
+        // The control says so again and again while the page hangs: one
+        // question at a time, and none within a minute of the last answer.
+        Log(failure + ": asking the player whether to reload");
+        AskToReload();
+    } else {
+        Log(failure + (kind == RenderProcessUnresponsive
+                           ? ": the player is asked at most once a minute"
+                           : ": left to the browser control"));
     }
 }
