@@ -81,9 +81,8 @@ constexpr int BrowserProcessExited = 0;
 constexpr int RenderProcessExited = 1;
 constexpr int RenderProcessUnresponsive = 2;
 
-// "render process exited" and the like, for the log; "process kind N exited"
-// for a kind this host does not know, so a newer control's kind can still be
-// looked up.
+// "render process exited" and the like, for the log; a kind this host does
+// not know keeps its number ("process kind 12 exited").
 std::string DescribeProcessFailure(int kind);
 
 // Milliseconds of a steady clock, for the recovery bounds.

@@ -210,10 +210,7 @@ Answer RouteRequest(ContentServer& server, std::wstring_view relative,
         AnswerRangeRequest(server, *range, status, type, std::move(filePath), answer);
         return answer;
     }
-    constexpr std::wstring_view lengthLine = L"\nContent-Length: ";
-    StartFoundHeaders(answer.headers, type, lengthLine.size() + DecimalLength(status.size));
-    answer.headers.append(lengthLine);
-    AppendDecimal(answer.headers, status.size);
+    FoundHeaders(answer.headers, type, {{L"\nContent-Length: ", status.size}});
     answer.status = 200;
     answer.reasonPhrase = L"OK";
     answer.body.kind = BodyKind::WholeFile;
