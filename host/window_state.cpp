@@ -106,20 +106,20 @@ std::optional<WindowRecord> ParseWindowRecord(const std::string& text, std::stri
 std::optional<WindowRecord> LoadWindowRecord(const std::wstring& dataFolder, std::string& reason) {
     reason.clear();
     std::string text;
+    std::optional<WindowRecord> record;
     switch (ReadWholeFile(FileIn(dataFolder), WindowStateMaxBytes, text)) {
-        case FileReadResult::Read:
-            break;
         case FileReadResult::Missing:
             return std::nullopt;
         case FileReadResult::TooLarge:
-            reason = "window.json ignored: larger than " + std::to_string(WindowStateMaxBytes) +
-                     " bytes";
-            return std::nullopt;
+            reason = "larger than " + std::to_string(WindowStateMaxBytes) + " bytes";
+            break;
         case FileReadResult::Unreadable:
-            reason = "window.json ignored: it can't be read";
-            return std::nullopt;
+            reason = "it can't be read";
+            break;
+        case FileReadResult::Read:
+            record = ParseWindowRecord(text, reason);
+            break;
     }
-    std::optional<WindowRecord> record = ParseWindowRecord(text, reason);
     if (!record) reason = "window.json ignored: " + reason;
     return record;
 }
