@@ -87,14 +87,9 @@ void Session::OnEngineReady() {
 
 void Session::FailEngineStart(const std::string& operation, const std::string& detail) {
     if (ending_) return;
-    ending_ = true;
-    exitCode_ = 1;
-    Log("failed: " + operation + " (" + detail + "): the " + WideToUtf8(settings_.engineName) +
-        " could not be started");
-    engine_.ShowError(
-        L"Failed to start the " + settings_.engineName + L" (" + Utf8ToWide(detail) + L").",
-        settings_.caption);
-    engine_.Quit();
+    Stop("failed: " + operation + " (" + detail + "): the " + WideToUtf8(settings_.engineName) +
+             " could not be started",
+         L"Failed to start the " + settings_.engineName + L" (" + Utf8ToWide(detail) + L").");
 }
 
 void Session::OnShowEventsUnavailable() {
@@ -221,16 +216,16 @@ void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
     if (!shown_) Show();
 }
 
-void Session::GiveUp(const char* reason) {
+void Session::Stop(const std::string& line, const std::wstring& text) {
     ending_ = true;
     exitCode_ = 1;
-    Log(std::string("the app stops: ") + reason);
-    engine_.ShowError(StoppedMessage, settings_.caption);
+    Log(line);
+    engine_.ShowError(text, settings_.caption);
     engine_.Quit();
 }
 
 void Session::Reload() {
-    if (!engine_.Reload()) GiveUp("the page could not be reloaded");
+    if (!engine_.Reload()) Stop("the app stops: the page could not be reloaded", StoppedMessage);
 }
 
 // The player decides: a long level load must not lose its progress to a
@@ -265,7 +260,7 @@ void Session::OnProcessFailed(int kind, const std::string& what) {
         engine_.RestartBrowser();
     } else if (kind == RenderProcessExited || kind == BrowserProcessExited) {
         Log(failure);
-        GiveUp("too many failures in one minute");
+        Stop("the app stops: too many failures in one minute", StoppedMessage);
     } else if (kind == RenderProcessUnresponsive && !asking_ &&
                !(answeredAt_ && now - *answeredAt_ < RecoveryWindowMs)) {
         // The control says so again and again while the page hangs: one

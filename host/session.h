@@ -183,8 +183,8 @@ public:
 private:
     void Log(const std::string& text) const;
     void Show();
-    // Past the bounds: the player is told, and the loop ends with exit code 1.
-    void GiveUp(const char* reason);
+    // The box the player dismisses, then the loop ends with exit code 1.
+    void Stop(const std::string& line, const std::wstring& text);
     void Reload();
     void AskToReload();
     std::int64_t QuitElapsedMs() const;
