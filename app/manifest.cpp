@@ -5,13 +5,6 @@
 #include "platform/folder_name.h"
 #include "platform/json_lookup.h"
 
-const wchar_t* const DefaultInstallMessage =
-    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and "
-    L"installed for you now.";
-const wchar_t* const DefaultInstallFailedMessage =
-    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
-    L"install it, and that your Internet connection is working. Run the app again to try again.";
-
 ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     // The text ends at its first NUL, as a C string would. Not only syntax
     // fails: a number too large for a double (1e400) is out of range.
