@@ -87,7 +87,9 @@ bool IsDotSegment(std::wstring_view segment, int count) {
     return segment.empty();
 }
 
-Answer NotFound() {
+// The 404, which the log hears by path.
+Answer NotFound(const ContentServer& server, std::wstring_view path) {
+    if (server.Log()) server.Log()->NotFound(path);
     Answer answer;
     answer.headers.assign(CacheControlLine);
     answer.body.kind = BodyKind::NotFoundText;
@@ -190,19 +192,14 @@ Answer RouteRequest(ContentServer& server, std::wstring_view relative,
                     std::optional<std::wstring_view> range) {
     std::wstring decoded;
     std::wstring filePath;
-    if (!ResolveContentPath(server, relative, decoded, filePath)) {
-        // An escape that does not decode is told as it came.
-        if (server.Log()) server.Log()->NotFound(relative.substr(0, relative.find_first_of(L"?#")));
-        return NotFound();
-    }
+    // An escape that does not decode is told as it came.
+    if (!ResolveContentPath(server, relative, decoded, filePath))
+        return NotFound(server, relative.substr(0, relative.find_first_of(L"?#")));
 
     // Folders are not served: they have no content, and an empty 200 would
     // hide a broken link.
     const FileStatus status = QueryFileStatus(filePath);
-    if (!status.exists || !status.regularFile) {
-        if (server.Log()) server.Log()->NotFound(decoded);
-        return NotFound();
-    }
+    if (!status.exists || !status.regularFile) return NotFound(server, decoded);
 
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
