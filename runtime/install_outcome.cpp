@@ -79,6 +79,39 @@ std::wstring PlayerMeaning(const Meaning* meaning) {
     return L": " + (meaning->player ? std::wstring(meaning->player) : Utf8ToWide(meaning->log));
 }
 
+// The player's line added to the failure box (empty for kind None).
+std::wstring PlayerReason(const InstallFailure& failure) {
+    switch (failure.kind) {
+        case InstallFailureKind::None:
+            return L"";
+        case InstallFailureKind::DownloadFailed:
+            return L"The installer could not be downloaded" +
+                   PlayerMeaning(Find(DownloadMeanings, failure.code)) + L".";
+        case InstallFailureKind::HttpStatus:
+            return L"The download server refused the download (HTTP " +
+                   std::to_wstring(failure.code) + L").";
+        case InstallFailureKind::NotAProgram:
+            return L"What was downloaded is not the installer: the network may want you to sign in "
+                   L"first.";
+        case InstallFailureKind::Unsigned:
+            return L"The installer is not signed, so it was not run.";
+        case InstallFailureKind::Tampered:
+            return L"The installer was changed after it was signed, so it was not run.";
+        case InstallFailureKind::UntrustedSignature:
+            return L"The installer's signature is not trusted on this computer, so it was not run.";
+        case InstallFailureKind::ForeignSigner:
+            return L"The installer is not signed by Microsoft, so it was not run.";
+        case InstallFailureKind::NotStarted:
+            return L"The installer could not be started.";
+        case InstallFailureKind::InstallerFailed:
+            return L"The installer failed (error " + Utf8ToWide(HexCode(failure.code)) + L")" +
+                   PlayerMeaning(Find(ExitMeanings, failure.code)) + L".";
+        case InstallFailureKind::NothingInstalled:
+            return L"The installer ended without installing the runtime.";
+    }
+    return L"";
+}
+
 }  // namespace
 
 InstallFailure JudgeSignature(std::uint32_t trustResult, const std::wstring& signerOrganisation) {
@@ -150,38 +183,6 @@ std::string LogReason(const InstallFailure& failure) {
             return "the runtime installer ended with exit code 0 but installed no runtime";
     }
     return "";
-}
-
-std::wstring PlayerReason(const InstallFailure& failure) {
-    switch (failure.kind) {
-        case InstallFailureKind::None:
-            return L"";
-        case InstallFailureKind::DownloadFailed:
-            return L"The installer could not be downloaded" +
-                   PlayerMeaning(Find(DownloadMeanings, failure.code)) + L".";
-        case InstallFailureKind::HttpStatus:
-            return L"The download server refused the download (HTTP " +
-                   std::to_wstring(failure.code) + L").";
-        case InstallFailureKind::NotAProgram:
-            return L"What was downloaded is not the installer: the network may want you to sign in "
-                   L"first.";
-        case InstallFailureKind::Unsigned:
-            return L"The installer is not signed, so it was not run.";
-        case InstallFailureKind::Tampered:
-            return L"The installer was changed after it was signed, so it was not run.";
-        case InstallFailureKind::UntrustedSignature:
-            return L"The installer's signature is not trusted on this computer, so it was not run.";
-        case InstallFailureKind::ForeignSigner:
-            return L"The installer is not signed by Microsoft, so it was not run.";
-        case InstallFailureKind::NotStarted:
-            return L"The installer could not be started.";
-        case InstallFailureKind::InstallerFailed:
-            return L"The installer failed (error " + Utf8ToWide(HexCode(failure.code)) + L")" +
-                   PlayerMeaning(Find(ExitMeanings, failure.code)) + L".";
-        case InstallFailureKind::NothingInstalled:
-            return L"The installer ended without installing the runtime.";
-    }
-    return L"";
 }
 
 std::wstring FailureBoxText(const std::wstring& manifestText, const InstallFailure& failure) {

@@ -96,6 +96,20 @@ Answer NotFound(const ContentServer& server, std::wstring_view path) {
     return answer;
 }
 
+// Where a path relative to the app origin leads: its decoded path, and the
+// file that names inside server.Root(). False when it names nothing the
+// router would serve. Does not look at the disk.
+bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
+                        std::wstring& decoded, std::wstring& filePath) {
+    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
+    const std::wstring& root = server.Root();
+    filePath.clear();
+    filePath.reserve(root.size() + decoded.size());
+    filePath.append(root);
+    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+    return true;
+}
+
 }  // namespace
 
 bool DecodeRequestPath(std::wstring_view relativePath, std::wstring& decoded) {
@@ -144,17 +158,6 @@ bool IsServablePath(std::wstring_view decodedPath) {
         return false;
     return ForEachSegment(
         decodedPath, [](std::wstring_view segment, bool) { return IsServableSegment(segment); });
-}
-
-bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
-                        std::wstring& decoded, std::wstring& filePath) {
-    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
-    const std::wstring& root = server.Root();
-    filePath.clear();
-    filePath.reserve(root.size() + decoded.size());
-    filePath.append(root);
-    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
-    return true;
 }
 
 std::wstring ResolveDotSegments(std::wstring_view relative) {
