@@ -30,16 +30,10 @@ bool ReadInteger(const nlohmann::json& object, const char* key, int low, int hig
         reason = std::string("\"") + key + "\" is not an integer";
         return false;
     }
-    bool inRange = false;
-    if (member->is_number_unsigned()) {
-        const auto number = member->get<std::uint64_t>();
-        inRange = high >= 0 && number <= static_cast<std::uint64_t>(high) &&
-                  static_cast<std::int64_t>(number) >= low;
-    } else {
-        const auto number = member->get<std::int64_t>();
-        inRange = number >= low && number <= high;
-    }
-    if (!inRange) {
+    // An unsigned number past the signed 64-bit range would read as negative.
+    const bool huge = member->is_number_unsigned() && member->get<std::uint64_t>() > INT64_MAX;
+    const auto number = member->get<std::int64_t>();
+    if (huge || number < low || number > high) {
         reason = std::string("\"") + key + "\" is out of bounds";
         return false;
     }
