@@ -161,7 +161,7 @@ public:
     void OnTitleChanged(const std::wstring& title);
     // A document of the top-level page has loaded its content.
     void OnDocumentLoaded();
-    // failure: the engine's words for a failed one ("web error status 6").
+    // failure: the engine's words when the navigation failed ("web error status 6").
     void OnNavigationCompleted(const std::optional<std::string>& failure = std::nullopt);
     // kind is the control's number for the process; what, when given, says
     // it in the engine's words. In any minute a crashed page is reloaded
