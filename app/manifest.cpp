@@ -1,35 +1,9 @@
 #include "app/manifest.h"
 
-#include <optional>
-
 #include <nlohmann/json.hpp>
 
 #include "platform/folder_name.h"
 #include "platform/json_lookup.h"
-
-const wchar_t* const DefaultInstallMessage =
-    L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and "
-    L"installed for you now.";
-const wchar_t* const DefaultInstallFailedMessage =
-    L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
-    L"install it, and that your Internet connection is working. Run the app again to try again.";
-
-namespace {
-
-// The mode the settings name; fallback when they name none, that is when
-// there is no text under "distribution-mode". Any other text names none.
-std::optional<DistributionMode> DistributionModeOr(const nlohmann::json& settings,
-                                                   DistributionMode fallback) {
-    if (!settings.is_object()) return fallback;
-    const auto mode = settings.find("distribution-mode");
-    if (mode == settings.end() || !mode->is_string()) return fallback;
-    const std::string& text = mode->get_ref<const std::string&>();
-    if (text == "evergreen") return DistributionMode::Evergreen;
-    if (text == "fixed") return DistributionMode::Fixed;
-    return std::nullopt;
-}
-
-}  // namespace
 
 ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     // The text ends at its first NUL, as a C string would. Not only syntax
@@ -63,9 +37,11 @@ ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     config.chromiumArgs = GetStringOr(document, "chromium-args", defaults.chromiumArgs);
 
     const nlohmann::json& settings = section("settings");
-    const auto mode = DistributionModeOr(settings, defaults.distributionMode);
-    if (!mode) return ManifestError::InvalidDistributionMode;
-    config.distributionMode = *mode;
+    // No text there is the default mode; a text naming neither refuses the manifest.
+    const std::wstring mode = GetStringOr(settings, "distribution-mode", L"evergreen");
+    if (mode != L"evergreen" && mode != L"fixed") return ManifestError::InvalidDistributionMode;
+    config.distributionMode =
+        mode == L"fixed" ? DistributionMode::Fixed : DistributionMode::Evergreen;
     config.enableDevtools = GetBoolOr(settings, "enable-devtools", defaults.enableDevtools);
     config.singleInstance = GetBoolOr(settings, "single-instance", defaults.singleInstance);
     config.browserKeys = GetBoolOr(settings, "browser-keys", defaults.browserKeys);

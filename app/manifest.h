@@ -7,10 +7,6 @@
 #include "platform/text.h"
 #include "runtime/distribution_mode.h"
 
-// The runtime texts of a manifest that gives none.
-extern const wchar_t* const DefaultInstallMessage;
-extern const wchar_t* const DefaultInstallFailedMessage;
-
 // What the manifest says; a value-initialised AppConfig holds the defaults of
 // a manifest that gives nothing but its name.
 struct AppConfig {
@@ -31,9 +27,14 @@ struct AppConfig {
     bool contextMenu = true;     // the browser's context menu
     bool autoplay = false;       // media with sound may start without a click
     bool fullscreenKeys = true;  // F11 and Alt+Enter switch fullscreen
-    std::wstring installWebView2Message = DefaultInstallMessage;
+    std::wstring installWebView2Message =
+        L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and "
+        L"installed for you now.";
     std::wstring downloadingMessage = L"Downloading...";
-    std::wstring installWebView2FailedMessage = DefaultInstallFailedMessage;
+    std::wstring installWebView2FailedMessage =
+        L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission "
+        L"to install it, and that your Internet connection is working. Run the app again to try "
+        L"again.";
 };
 
 // Which rule a manifest breaks.

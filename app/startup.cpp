@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
 #include "app/manifest.h"
-#include "app/startup_messages.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/single_instance.h"
@@ -11,6 +10,12 @@
 #include "version.h"
 
 namespace {
+
+const wchar_t* const LoadFailedMessage =
+    L"Failed to load package.json. Check the file is in the same folder as the app.";
+const wchar_t* const ParseFailedMessage =
+    L"Failed to parse package.json. Check the file has valid JSON and that all parameters are "
+    L"correct.";
 
 void LogStart(DiagnosticsLog& log, const StartupPlatform& platform, const AppConfig& config) {
     log.Write(
@@ -82,9 +87,12 @@ int RunStartup(const StartupPlatform& platform) {
 
     int exitCode = 1;
     ContentServer content(platform.exeFolder + ContentFolderName, &log);
+    // A start page outside www would only ever show "File not found".
     if (!NamesServedFile(content, config.main)) {
         log.Write("failed: the start page " + Quoted(config.main) + " is not in the www folder");
-        fail(MissingStartPageMessage(config.main), config.title);
+        fail(L"The start page \"" + config.main +
+                 L"\" named in package.json is not in the www folder.",
+             config.title);
     } else {
         exitCode =
             platform.run({config, platform.exeFolder, userDataFolder, content, log, instance});

@@ -2,15 +2,6 @@
 
 #include "platform/text.h"
 
-namespace {
-
-// Whether text begins with prefix, ASCII letters compared in any case.
-bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-    return EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
-}  // namespace
-
 bool IsAppOriginUri(std::wstring_view uri, std::wstring_view origin) {
     return uri.substr(0, origin.size()) == origin;
 }
@@ -18,7 +9,7 @@ bool IsAppOriginUri(std::wstring_view uri, std::wstring_view origin) {
 bool OpensInShell(std::wstring_view uri, std::wstring_view origin) {
     // Scheme and host are case-insensitive, so any spelling of the app
     // origin is still the app origin here.
-    if (StartsWithIgnoringCase(uri, origin)) return false;
+    if (EqualsIgnoringAsciiCase(uri.substr(0, origin.size()), origin)) return false;
     for (const wchar_t unit : uri)
         if (unit < 0x20 || unit == 0x7F || unit == L'"') return false;
     const size_t colon = uri.find(L':');

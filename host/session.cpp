@@ -13,12 +13,39 @@ const wchar_t* const StoppedMessage =
     L"The app stopped unexpectedly and could not be restarted. Run it again.";
 const wchar_t* const NotRespondingMessage = L"The app is not responding. Reload it?";
 
+// Any minute: reloads and restarts older than this no longer count, and the
+// question is asked again only this long after its answer.
+constexpr std::int64_t RecoveryWindowMs = 60000;
+constexpr std::size_t ReloadsPerWindow = 3;
+constexpr std::size_t RestartsPerWindow = 1;
+
+// Drops the times that have left the window and says whether another one
+// fits; when it does, now is counted.
+bool TakeSlot(std::deque<std::int64_t>& times, std::size_t limit, std::int64_t now) {
+    while (!times.empty() && now - times.front() >= RecoveryWindowMs) times.pop_front();
+    if (times.size() >= limit) return false;
+    times.push_back(now);
+    return true;
+}
+
 // Frames may hold an empty document of their parent's; it loads nothing.
 bool IsEmptyFrameDocument(std::wstring_view uri) {
     return uri == L"about:blank" || uri == L"about:srcdoc";
 }
 
 }  // namespace
+
+std::string DescribeProcessFailure(int kind) {
+    static const char* const names[] = {
+        "browser process exited",      "render process exited",
+        "render process unresponsive", "frame render process exited",
+        "utility process exited",      "sandbox helper process exited",
+        "GPU process exited",          "PPAPI plugin process exited",
+        "PPAPI broker process exited", "unknown process exited",
+    };
+    if (kind >= 0 && kind < static_cast<int>(sizeof names / sizeof names[0])) return names[kind];
+    return "process kind " + std::to_string(kind) + " exited";
+}
 
 std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings) {
     if (!settings.rememberWindow) return std::nullopt;
@@ -60,14 +87,9 @@ void Session::OnEngineReady() {
 
 void Session::FailEngineStart(const std::string& operation, const std::string& detail) {
     if (ending_) return;
-    ending_ = true;
-    exitCode_ = 1;
-    Log("failed: " + operation + " (" + detail + "): the " + WideToUtf8(settings_.engineName) +
-        " could not be started");
-    engine_.ShowError(
-        L"Failed to start the " + settings_.engineName + L" (" + Utf8ToWide(detail) + L").",
-        settings_.caption);
-    engine_.Quit();
+    Stop("failed: " + operation + " (" + detail + "): the " + WideToUtf8(settings_.engineName) +
+             " could not be started",
+         L"Failed to start the " + settings_.engineName + L" (" + Utf8ToWide(detail) + L").");
 }
 
 void Session::OnShowEventsUnavailable() {
@@ -194,24 +216,26 @@ void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
     if (!shown_) Show();
 }
 
-void Session::GiveUp(const char* reason) {
+void Session::Stop(const std::string& line, const std::wstring& text) {
     ending_ = true;
     exitCode_ = 1;
-    Log(std::string("the app stops: ") + reason);
-    engine_.ShowError(StoppedMessage, settings_.caption);
+    Log(line);
+    engine_.ShowError(text, settings_.caption);
     engine_.Quit();
 }
 
 void Session::Reload() {
-    if (!engine_.Reload()) GiveUp("the page could not be reloaded");
+    if (!engine_.Reload()) Stop("the app stops: the page could not be reloaded", StoppedMessage);
 }
 
 // The player decides: a long level load must not lose its progress to a
 // reload nobody asked for. The question runs a loop of its own, in which
 // the engine may report more failures.
 void Session::AskToReload() {
+    asking_ = true;
     const bool reload = engine_.AskYesNo(NotRespondingMessage, settings_.caption);
-    recovery_.Answered(settings_.clock());
+    asking_ = false;
+    answeredAt_ = settings_.clock();
     if (ending_) return;
     if (reload) {
         Log("the player chose to reload the page");
@@ -227,27 +251,25 @@ void Session::OnProcessFailed(int kind, const std::string& what) {
     if (ending_ || Quitting()) return;
     const std::string failure =
         "process failure: " + (what.empty() ? DescribeProcessFailure(kind) : what);
-    switch (recovery_.OnProcessFailed(kind, settings_.clock())) {
-        case RecoveryAction::Reload:
-            Log(failure + ": reloading the page");
-            Reload();
-            break;
-        case RecoveryAction::AskToReload:
-            Log(failure + ": asking the player whether to reload");
-            AskToReload();
-            break;
-        case RecoveryAction::RestartBrowser:
-            Log(failure + ": starting the browser again");
-            engine_.RestartBrowser();
-            break;
-        case RecoveryAction::GiveUp:
-            Log(failure);
-            GiveUp("too many failures in one minute");
-            break;
-        case RecoveryAction::Ignore:
-            Log(failure + (kind == RenderProcessUnresponsive
-                               ? ": the player is asked at most once a minute"
-                               : ": left to the browser control"));
-            break;
+    const std::int64_t now = settings_.clock();
+    if (kind == RenderProcessExited && TakeSlot(reloads_, ReloadsPerWindow, now)) {
+        Log(failure + ": reloading the page");
+        Reload();
+    } else if (kind == BrowserProcessExited && TakeSlot(restarts_, RestartsPerWindow, now)) {
+        Log(failure + ": starting the browser again");
+        engine_.RestartBrowser();
+    } else if (kind == RenderProcessExited || kind == BrowserProcessExited) {
+        Log(failure);
+        Stop("the app stops: too many failures in one minute", StoppedMessage);
+    } else if (kind == RenderProcessUnresponsive && !asking_ &&
+               !(answeredAt_ && now - *answeredAt_ < RecoveryWindowMs)) {
+        // The control says so again and again while the page hangs: one
+        // question at a time, and none within a minute of the last answer.
+        Log(failure + ": asking the player whether to reload");
+        AskToReload();
+    } else {
+        Log(failure + (kind == RenderProcessUnresponsive
+                           ? ": the player is asked at most once a minute"
+                           : ": left to the browser control"));
     }
 }

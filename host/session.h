@@ -1,18 +1,18 @@
 // What a running app does, whatever the browser engine: which navigations,
 // new windows, permissions and page messages are accepted and what follows,
-// what is done when a browser process fails, when the window is first shown,
-// the fullscreen mode, every text the player sees and every line the log
-// gets, and the exit code. Each host implements Engine over its browser
+// the recovery from failed browser processes and its bounds, when the window
+// is first shown, the fullscreen mode, every text the player sees and every
+// line the log gets, and the exit code. Each host implements Engine over its
 // engine and turns the engine's events into calls of the session; the
 // session answers or calls the engine back. UI thread only.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "host/process_recovery.h"
 #include "host/window_state.h"
 
 class DiagnosticsLog;
@@ -76,22 +76,27 @@ enum class UnloadOutcome { Unloaded, Stayed, TimedOut };
 constexpr int PageUnloadTimeoutMs = 2000;
 constexpr int BrowserExitTimeoutMs = 5000;
 
+// The browser's processes as the control numbers them.
+constexpr int BrowserProcessExited = 0;
+constexpr int RenderProcessExited = 1;
+constexpr int RenderProcessUnresponsive = 2;
+
+// "render process exited" and the like, for the log; a kind this host does
+// not know keeps its number ("process kind 12 exited").
+std::string DescribeProcessFailure(int kind);
+
 // Milliseconds of a steady clock, for the recovery bounds.
 using SteadyClock = std::int64_t (*)();
 
 struct SessionSettings {
-    std::wstring origin;     // the engine's app origin, with its final slash
-    std::wstring startPage;  // relative to the origin, query included
-    std::wstring caption;    // of every box: the manifest's title
-    // How the player knows the engine: "WebView2 browser control".
-    std::wstring engineName;
-    // Hears every failure and what was done about it; may be null.
-    DiagnosticsLog* log = nullptr;
+    std::wstring origin;            // the engine's app origin, with its final slash
+    std::wstring startPage;         // relative to the origin, query included
+    std::wstring caption;           // of every box: the manifest's title
+    std::wstring engineName;        // as the player knows it: "WebView2 browser control"
+    DiagnosticsLog* log = nullptr;  // may be null
     SteadyClock clock = nullptr;
-    // Where window.json is kept, and whether the window's place is saved
-    // there on quitting.
-    std::wstring dataFolder;
-    bool rememberWindow = false;
+    std::wstring dataFolder;       // holds window.json
+    bool rememberWindow = false;   // the window's place is saved there on quitting
     bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
     bool startFullscreen = false;  // the first frame shown is fullscreen
 };
@@ -100,9 +105,7 @@ struct SessionSettings {
 // be remembered; a file that is not believed is logged and ignored.
 std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings);
 
-// Where the window opens: the saved place where it still fits one of the
-// monitors (DecidePlacement), else nothing; the log says why a saved place
-// is not restored.
+// DecidePlacement, and the log told why a saved place is not restored.
 PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
                               const std::vector<MonitorArea>& monitors, int width, int height,
                               bool resizable, DiagnosticsLog* log);
@@ -120,30 +123,26 @@ public:
     // The engine can load pages (at first, and after a restart): the start
     // page is loaded. A refusal ends the app as a failed start.
     void OnEngineReady();
-    // The engine could not be brought up: the box naming it with detail,
-    // then the loop ends with exit code 1. Only the first failure counts.
-    // operation names the failed step for the log.
+    // The box naming the engine and detail, then the loop ends with exit
+    // code 1; only the first failure counts. operation is for the log.
     void FailEngineStart(const std::string& operation, const std::string& detail);
     // The engine can't report the events that show the window: it is shown
     // at once, so there is always a window to close.
     void OnShowEventsUnavailable();
 
-    // Whether a navigation of the view to uri may go on. withFrames: the
-    // engine does not tell the view's own navigations from its frames', so
-    // frames' empty documents (about:blank, about:srcdoc) are let through.
+    // withFrames: the engine does not tell the view's own navigations from
+    // its frames', so frames' empty documents (about:blank, about:srcdoc)
+    // are let through.
     bool OnNavigationStarting(std::wstring_view uri, bool withFrames = false);
-    // A new window: web and mail links outside the app go to the user's
-    // programs; nothing ever opens inside the host.
+    // Web and mail links outside the app go to the user's programs; nothing
+    // ever opens inside the host.
     void OnNewWindowRequested(std::wstring_view uri);
-    // Whether the host grants a permission asked by requester (a page's
-    // address). Not granting leaves the decision to the engine where it has
-    // one, and refuses where it has none.
+    // requester is a page's address. Not granting leaves the decision to the
+    // engine where it has one, and refuses where it has none.
     bool OnPermissionRequested(std::wstring_view requester) const;
-    // A text the page posted; topPage is the address of the top-level page
-    // that posted it, as the engine knows it. Only the app's own page is
-    // heard.
+    // topPage: the top-level page that posted text, as the engine knows it.
+    // Only the app's own page is heard.
     void OnPageMessage(std::wstring_view topPage, const std::wstring& text);
-    // The page entered or left element fullscreen.
     void OnFullscreenElementChanged(bool containsFullscreenElement);
     // The page asked to close its window: the quit sequence.
     void OnCloseRequested();
@@ -157,17 +156,17 @@ public:
     // F11 or Alt+Enter: switches fullscreen, leaving element fullscreen too.
     // False when the manifest turned the keys off (the page gets them then).
     bool OnFullscreenKey();
-    // The document's title changed; the caption follows, an empty title
-    // included. An engine that can't tell an empty title from none reports
-    // neither.
+    // The caption follows, an empty title included. An engine that can't
+    // tell an empty title from none reports neither.
     void OnTitleChanged(const std::wstring& title);
     // A document of the top-level page has loaded its content.
     void OnDocumentLoaded();
-    // A navigation ended, successfully or not; failure holds the engine's
-    // words for a failed one ("web error status 6").
+    // failure: the engine's words when the navigation failed ("web error status 6").
     void OnNavigationCompleted(const std::optional<std::string>& failure = std::nullopt);
-    // A browser process failed. kind is the control's number for it (see
-    // process_recovery.h); what, when given, says it in the engine's words.
+    // kind is the control's number for the process; what, when given, says
+    // it in the engine's words. In any minute a crashed page is reloaded
+    // three times and a browser that exited is started again once, past that
+    // the app stops; a hanging page asks the player, at most once a minute.
     void OnProcessFailed(int kind, const std::string& what = {});
 
     void SetFullscreen(bool fullscreen);
@@ -184,20 +183,23 @@ public:
 private:
     void Log(const std::string& text) const;
     void Show();
-    // Past the bounds: the player is told, and the loop ends with exit code 1.
-    void GiveUp(const char* reason);
+    // The box the player dismisses, then the loop ends with exit code 1.
+    void Stop(const std::string& line, const std::wstring& text);
     void Reload();
     void AskToReload();
     std::int64_t QuitElapsedMs() const;
 
     const SessionSettings settings_;
     Engine& engine_;
-    ProcessRecovery recovery_;
     bool fullscreen_ = false;
     bool shown_ = false;
     bool documentLoaded_ = false;
     bool ending_ = false;
     int exitCode_ = 0;
     std::optional<std::int64_t> quitStartMs_;
-    bool unloaded_ = false;  // the quit sequence is past the page
+    bool unloaded_ = false;              // the quit sequence is past the page
+    std::deque<std::int64_t> reloads_;   // of the last minute
+    std::deque<std::int64_t> restarts_;  // of the last minute
+    bool asking_ = false;                // whether to reload a hanging page
+    std::optional<std::int64_t> answeredAt_;
 };

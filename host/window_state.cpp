@@ -30,16 +30,10 @@ bool ReadInteger(const nlohmann::json& object, const char* key, int low, int hig
         reason = std::string("\"") + key + "\" is not an integer";
         return false;
     }
-    bool inRange = false;
-    if (member->is_number_unsigned()) {
-        const auto number = member->get<std::uint64_t>();
-        inRange = high >= 0 && number <= static_cast<std::uint64_t>(high) &&
-                  static_cast<std::int64_t>(number) >= low;
-    } else {
-        const auto number = member->get<std::int64_t>();
-        inRange = number >= low && number <= high;
-    }
-    if (!inRange) {
+    // An unsigned number past the signed 64-bit range would read as negative.
+    const bool huge = member->is_number_unsigned() && member->get<std::uint64_t>() > INT64_MAX;
+    const auto number = member->get<std::int64_t>();
+    if (huge || number < low || number > high) {
         reason = std::string("\"") + key + "\" is out of bounds";
         return false;
     }
@@ -106,20 +100,20 @@ std::optional<WindowRecord> ParseWindowRecord(const std::string& text, std::stri
 std::optional<WindowRecord> LoadWindowRecord(const std::wstring& dataFolder, std::string& reason) {
     reason.clear();
     std::string text;
+    std::optional<WindowRecord> record;
     switch (ReadWholeFile(FileIn(dataFolder), WindowStateMaxBytes, text)) {
-        case FileReadResult::Read:
-            break;
         case FileReadResult::Missing:
             return std::nullopt;
         case FileReadResult::TooLarge:
-            reason = "window.json ignored: larger than " + std::to_string(WindowStateMaxBytes) +
-                     " bytes";
-            return std::nullopt;
+            reason = "larger than " + std::to_string(WindowStateMaxBytes) + " bytes";
+            break;
         case FileReadResult::Unreadable:
-            reason = "window.json ignored: it can't be read";
-            return std::nullopt;
+            reason = "it can't be read";
+            break;
+        case FileReadResult::Read:
+            record = ParseWindowRecord(text, reason);
+            break;
     }
-    std::optional<WindowRecord> record = ParseWindowRecord(text, reason);
     if (!record) reason = "window.json ignored: " + reason;
     return record;
 }

@@ -1,8 +1,7 @@
 // The main window's place between runs: what is remembered, "window.json" in
-// the user data folder that holds it, and the decision of what of it still
-// fits the monitors of the next start. Portable; each host reads and applies
-// the window's own state (host/win32/window_placement.h,
-// host/gtk/window_placement.h).
+// the user data folder that holds it, and what of it still fits the monitors
+// of the next start. Each host reads and applies the window's own state
+// (host/win32/window_placement.h, host/gtk/window_placement.h).
 #pragma once
 
 #include <optional>
@@ -10,14 +9,11 @@
 #include <vector>
 
 // The window in its normal state (neither maximized nor fullscreen), and
-// whether it was maximized or fullscreen. Units:
-// - x, y: the top-left corner of the window's outer frame in the window
-//   system's screen coordinates: physical pixels of the virtual screen on
-//   Windows, GTK's logical root-window pixels on Linux.
-// - width, height: the client area in logical pixels, like the manifest's
-//   window.width and window.height: pixels at 96 DPI on Windows, GTK's
-//   logical pixels on Linux. A window that comes back on a monitor of another
-//   DPI so keeps its apparent size.
+// whether it was maximized or fullscreen. x, y: the outer frame's top-left
+// corner in screen coordinates (physical pixels of the virtual screen on
+// Windows, GTK's logical root-window pixels on Linux). width, height: the
+// client area in logical pixels, as the manifest's, so a window that comes
+// back on a monitor of another DPI keeps its apparent size.
 struct WindowRecord {
     int x = 0;
     int y = 0;
@@ -45,9 +41,8 @@ std::string FormatWindowRecord(const WindowRecord& record);
 std::optional<WindowRecord> ParseWindowRecord(const std::string& text, std::string& reason);
 
 // The record saved in dataFolder (with or without its trailing separator).
-// Nothing when there is none (reason left empty: a first start is no
-// problem) or when the file can't be read, is too large or is refused
-// (reason says why).
+// Nothing when there is none (reason empty: a first start is no problem) or
+// when the file can't be read, is too large or is refused (reason says why).
 std::optional<WindowRecord> LoadWindowRecord(const std::wstring& dataFolder, std::string& reason);
 
 // Writes the record to dataFolder through a temporary file and a rename, so a
@@ -67,14 +62,12 @@ struct MonitorArea {
 
 // What to give the window before it is first shown.
 struct PlacementDecision {
-    // False: nothing is restored; the window gets the manifest's size and the
-    // window system places it, as on a first start.
+    // False: the manifest's size, placed by the window system as on a first start.
     bool restore = false;
     int x = 0;  // the outer frame's top-left corner, as in WindowRecord
     int y = 0;
     // The client area in the chosen monitor's physical pixels (GTK: logical
-    // pixels): scaled by that monitor's scale, kept within the work area
-    // when resizable.
+    // pixels), kept within the work area when resizable.
     int clientWidth = 0;
     int clientHeight = 0;
     bool maximized = false;

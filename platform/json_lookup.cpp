@@ -27,10 +27,9 @@ std::wstring GetStringOr(const nlohmann::json& container, const char* key,
 std::int32_t GetIntOr(const nlohmann::json& container, const char* key, std::int32_t fallback) {
     const auto* member = FindMember(container, key);
     if (!member) return fallback;
-    if (member->is_number_unsigned())
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(member->get<std::uint64_t>()));
+    // Integers keep their low 32 bits, signed or not.
     if (member->is_number_integer())
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(member->get<std::int64_t>()));
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(member->get<std::uint64_t>()));
     if (member->is_number_float()) {
         // Truncation toward zero; anything outside the 32-bit range (or NaN)
         // gives the integer indefinite value, as the processor's conversion does.

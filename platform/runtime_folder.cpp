@@ -43,8 +43,7 @@ std::wstring BrowserVersionText(const BrowserVersion& version) {
     std::wstring text;
     for (size_t i = 0; i < version.size(); ++i) {
         if (i) text += L'.';
-        const std::string number = std::to_string(version[i]);
-        text.append(number.begin(), number.end());
+        text += std::to_wstring(version[i]);
     }
     return text;
 }

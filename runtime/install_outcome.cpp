@@ -20,7 +20,7 @@ const Meaning DownloadMeanings[] = {
     {0x800C0005, "server or address not found", L"the download server was not found"},
     {0x800C0007, "no data arrived", nullptr},
     {0x800C0008, "the download broke off", L"the connection broke off"},
-    {0x800C000B, "the connection timed out", L"the connection timed out"},
+    {0x800C000B, "the connection timed out", nullptr},
     {0x800C0002, "invalid address", nullptr},
     {0x800C0003, "no session: no network connection", L"there is no network connection"},
     {0x80004004, "aborted", L"the download was aborted"},
@@ -29,13 +29,12 @@ const Meaning DownloadMeanings[] = {
 // The vendor installer's common exit codes: its own network errors are
 // 0x80042000 plus the HTTP status, the rest the system's.
 const Meaning ExitMeanings[] = {
-    {0x80042193, "the download server refused the runtime (HTTP 403)",
-     L"the download server refused the runtime (HTTP 403)"},
+    {0x80042193, "the download server refused the runtime (HTTP 403)", nullptr},
     {0x80042191, "the download server wants authorisation (HTTP 401)",
      L"the download server asked for authorisation"},
     {0x80042197, "the proxy wants authentication (HTTP 407)",
      L"the network's proxy asked for a sign-in"},
-    {0x80072EE2, "the connection timed out", L"the connection timed out"},
+    {0x80072EE2, "the connection timed out", nullptr},
     {0x80072EE7, "the server's name could not be resolved", L"the download server was not found"},
     {0x80072EFD, "cannot connect to the server", L"no connection to the download server"},
     {0x80072EFE, "the connection was aborted", L"the connection broke off"},
@@ -43,7 +42,7 @@ const Meaning ExitMeanings[] = {
      L"the secure connection failed; check the computer's date and time"},
     {0x80070005, "access denied", L"no permission to install it"},
     {0x800704C7, "cancelled by the user", L"the installation was cancelled"},
-    {0x80070652, "another installation is in progress", L"another installation is in progress"},
+    {0x80070652, "another installation is in progress", nullptr},
 };
 
 const Meaning TrustMeanings[] = {
@@ -69,39 +68,66 @@ const Meaning* Find(const Meaning (&table)[N], std::uint32_t code) {
     return nullptr;
 }
 
-std::wstring Wide(const std::string& text) {
-    return Utf8ToWide(text);
+// ": " and what the code found means, in the log's or the player's words;
+// nothing for a code the table does not know.
+std::string LogMeaning(const Meaning* meaning) {
+    return meaning ? std::string(": ") + meaning->log : "";
 }
 
 std::wstring PlayerMeaning(const Meaning* meaning) {
     if (!meaning) return L"";
-    return meaning->player ? meaning->player : Wide(meaning->log);
+    return L": " + (meaning->player ? std::wstring(meaning->player) : Utf8ToWide(meaning->log));
+}
+
+// The player's line added to the failure box (empty for kind None).
+std::wstring PlayerReason(const InstallFailure& failure) {
+    switch (failure.kind) {
+        case InstallFailureKind::None:
+            return L"";
+        case InstallFailureKind::DownloadFailed:
+            return L"The installer could not be downloaded" +
+                   PlayerMeaning(Find(DownloadMeanings, failure.code)) + L".";
+        case InstallFailureKind::HttpStatus:
+            return L"The download server refused the download (HTTP " +
+                   std::to_wstring(failure.code) + L").";
+        case InstallFailureKind::NotAProgram:
+            return L"What was downloaded is not the installer: the network may want you to sign in "
+                   L"first.";
+        case InstallFailureKind::Unsigned:
+            return L"The installer is not signed, so it was not run.";
+        case InstallFailureKind::Tampered:
+            return L"The installer was changed after it was signed, so it was not run.";
+        case InstallFailureKind::UntrustedSignature:
+            return L"The installer's signature is not trusted on this computer, so it was not run.";
+        case InstallFailureKind::ForeignSigner:
+            return L"The installer is not signed by Microsoft, so it was not run.";
+        case InstallFailureKind::NotStarted:
+            return L"The installer could not be started.";
+        case InstallFailureKind::InstallerFailed:
+            return L"The installer failed (error " + Utf8ToWide(HexCode(failure.code)) + L")" +
+                   PlayerMeaning(Find(ExitMeanings, failure.code)) + L".";
+        case InstallFailureKind::NothingInstalled:
+            return L"The installer ended without installing the runtime.";
+    }
+    return L"";
 }
 
 }  // namespace
 
 InstallFailure JudgeSignature(std::uint32_t trustResult, const std::wstring& signerOrganisation) {
-    InstallFailure failure;
-    failure.code = trustResult;
-    failure.signer = signerOrganisation;
-    switch (trustResult) {
-        case TrustResult::Trusted:
-            // Exactly the name: organisations differing in case or spacing are
-            // other organisations to a certificate authority too.
-            if (signerOrganisation != InstallerPublisher)
-                failure.kind = InstallFailureKind::ForeignSigner;
-            return failure;
-        case TrustResult::NoSignature:
-        case TrustResult::SubjectFormUnknown:
-            failure.kind = InstallFailureKind::Unsigned;
-            return failure;
-        case TrustResult::BadDigest:
-            failure.kind = InstallFailureKind::Tampered;
-            return failure;
-        default:
-            failure.kind = InstallFailureKind::UntrustedSignature;
-            return failure;
+    InstallFailure failure{InstallFailureKind::UntrustedSignature, trustResult, signerOrganisation};
+    if (trustResult == TrustResult::Trusted) {
+        // Exactly the name: organisations differing in case or spacing are
+        // other organisations to a certificate authority too.
+        failure.kind = signerOrganisation == InstallerPublisher ? InstallFailureKind::None
+                                                                : InstallFailureKind::ForeignSigner;
+    } else if (trustResult == TrustResult::NoSignature ||
+               trustResult == TrustResult::SubjectFormUnknown) {
+        failure.kind = InstallFailureKind::Unsigned;
+    } else if (trustResult == TrustResult::BadDigest) {
+        failure.kind = InstallFailureKind::Tampered;
     }
+    return failure;
 }
 
 InstallFailure JudgeDownload(std::uint32_t result, std::uint32_t httpStatus) {
@@ -117,14 +143,11 @@ InstallFailure JudgeDownload(std::uint32_t result, std::uint32_t httpStatus) {
 }
 
 std::string DescribeTrustResult(std::uint32_t result) {
-    const Meaning* meaning = Find(TrustMeanings, result);
-    return "trust result " + HexCode(result) + (meaning ? std::string(": ") + meaning->log : "");
+    return "trust result " + HexCode(result) + LogMeaning(Find(TrustMeanings, result));
 }
 
 std::string DescribeExitCode(std::uint32_t code) {
-    const Meaning* meaning = Find(ExitMeanings, code);
-    return std::to_string(code) + " (" + HexCode(code) +
-           (meaning ? std::string(": ") + meaning->log : "") + ")";
+    return std::to_string(code) + " (" + HexCode(code) + LogMeaning(Find(ExitMeanings, code)) + ")";
 }
 
 std::string LogReason(const InstallFailure& failure) {
@@ -132,11 +155,9 @@ std::string LogReason(const InstallFailure& failure) {
     switch (failure.kind) {
         case InstallFailureKind::None:
             return "";
-        case InstallFailureKind::DownloadFailed: {
-            const Meaning* meaning = Find(DownloadMeanings, failure.code);
+        case InstallFailureKind::DownloadFailed:
             return "the download (error " + HexCode(failure.code) +
-                   (meaning ? std::string(": ") + meaning->log : "") + ")";
-        }
+                   LogMeaning(Find(DownloadMeanings, failure.code)) + ")";
         case InstallFailureKind::HttpStatus:
             return "the download: the server answered HTTP " + std::to_string(failure.code);
         case InstallFailureKind::NotAProgram:
@@ -162,42 +183,6 @@ std::string LogReason(const InstallFailure& failure) {
             return "the runtime installer ended with exit code 0 but installed no runtime";
     }
     return "";
-}
-
-std::wstring PlayerReason(const InstallFailure& failure) {
-    switch (failure.kind) {
-        case InstallFailureKind::None:
-            return L"";
-        case InstallFailureKind::DownloadFailed: {
-            const std::wstring meaning = PlayerMeaning(Find(DownloadMeanings, failure.code));
-            return L"The installer could not be downloaded" +
-                   (meaning.empty() ? std::wstring() : L": " + meaning) + L".";
-        }
-        case InstallFailureKind::HttpStatus:
-            return L"The download server refused the download (HTTP " +
-                   std::to_wstring(failure.code) + L").";
-        case InstallFailureKind::NotAProgram:
-            return L"What was downloaded is not the installer: the network may want you to sign in "
-                   L"first.";
-        case InstallFailureKind::Unsigned:
-            return L"The installer is not signed, so it was not run.";
-        case InstallFailureKind::Tampered:
-            return L"The installer was changed after it was signed, so it was not run.";
-        case InstallFailureKind::UntrustedSignature:
-            return L"The installer's signature is not trusted on this computer, so it was not run.";
-        case InstallFailureKind::ForeignSigner:
-            return L"The installer is not signed by Microsoft, so it was not run.";
-        case InstallFailureKind::NotStarted:
-            return L"The installer could not be started.";
-        case InstallFailureKind::InstallerFailed: {
-            const std::wstring meaning = PlayerMeaning(Find(ExitMeanings, failure.code));
-            return L"The installer failed (error " + Wide(HexCode(failure.code)) + L")" +
-                   (meaning.empty() ? std::wstring() : L": " + meaning) + L".";
-        }
-        case InstallFailureKind::NothingInstalled:
-            return L"The installer ended without installing the runtime.";
-    }
-    return L"";
 }
 
 std::wstring FailureBoxText(const std::wstring& manifestText, const InstallFailure& failure) {

@@ -65,8 +65,6 @@ InstallFailure JudgeDownload(std::uint32_t result, std::uint32_t httpStatus);
 
 // The log's words for a failure, after "failed: " (none for kind None).
 std::string LogReason(const InstallFailure& failure);
-// The player's line added to the failure box (empty for kind None).
-std::wstring PlayerReason(const InstallFailure& failure);
 // The failure box: the manifest's text, and the reason on a line of its own.
 std::wstring FailureBoxText(const std::wstring& manifestText, const InstallFailure& failure);
 

@@ -1,13 +1,6 @@
 #include "server/answer.h"
 
-void StartFoundHeaders(std::wstring& headers, std::wstring_view type, size_t extraUnits) {
-    constexpr std::wstring_view typeLine = L"\nContent-Type: ";
-    constexpr std::wstring_view rangesLine = L"\nAccept-Ranges: bytes";
-    headers.clear();
-    headers.reserve(CacheControlLine.size() + typeLine.size() + type.size() + rangesLine.size() +
-                    extraUnits);
-    headers.append(CacheControlLine).append(typeLine).append(type).append(rangesLine);
-}
+namespace {
 
 void AppendDecimal(std::wstring& text, uint64_t value) {
     wchar_t digits[20];
@@ -26,4 +19,22 @@ size_t DecimalLength(uint64_t value) {
         ++count;
     }
     return count;
+}
+
+}  // namespace
+
+void FoundHeaders(std::wstring& headers, std::wstring_view type,
+                  std::initializer_list<HeaderNumber> numbers) {
+    constexpr std::wstring_view typeLine = L"\nContent-Type: ";
+    constexpr std::wstring_view rangesLine = L"\nAccept-Ranges: bytes";
+    size_t units = CacheControlLine.size() + typeLine.size() + type.size() + rangesLine.size();
+    for (const HeaderNumber& number : numbers)
+        units += number.before.size() + DecimalLength(number.value);
+    headers.clear();
+    headers.reserve(units);
+    headers.append(CacheControlLine).append(typeLine).append(type).append(rangesLine);
+    for (const HeaderNumber& number : numbers) {
+        headers.append(number.before);
+        AppendDecimal(headers, number.value);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,11 +60,17 @@ void ForEachHeaderLine(std::wstring_view headers, Visit&& visit) {
     }
 }
 
-// The header lines every found file's answer starts with (Cache-Control,
-// Content-Type, Accept-Ranges), the text reserved once at its final length
-// with extraUnits more for the caller's lines, so building it allocates once.
-void StartFoundHeaders(std::wstring& headers, std::wstring_view type, size_t extraUnits);
 // The header line that keeps answers out of the browser's cache.
 constexpr std::wstring_view CacheControlLine = L"Cache-Control: no-store";
-void AppendDecimal(std::wstring& text, uint64_t value);
-size_t DecimalLength(uint64_t value);
+
+// A text and the number written after it in a header line.
+struct HeaderNumber {
+    std::wstring_view before;
+    uint64_t value;
+};
+
+// A found file's header text: the lines every one starts with (Cache-Control,
+// Content-Type, Accept-Ranges), then the numbers in order. The text is
+// reserved once at its final length, so building it allocates once.
+void FoundHeaders(std::wstring& headers, std::wstring_view type,
+                  std::initializer_list<HeaderNumber> numbers);

@@ -75,30 +75,18 @@ void AnswerRangeRequest(ContentServer& server, std::wstring_view rangeValue,
     answer.body = {};
     if (!range.present) {
         // The size tells the client what it may ask for instead.
-        constexpr std::wstring_view unsatisfiedLine = L"\nContent-Range: bytes */";
-        StartFoundHeaders(answer.headers, type, unsatisfiedLine.size() + DecimalLength(size));
-        answer.headers.append(unsatisfiedLine);
-        AppendDecimal(answer.headers, size);
+        FoundHeaders(answer.headers, type, {{L"\nContent-Range: bytes */", size}});
         answer.status = 416;
         answer.reasonPhrase = L"Range Not Satisfiable";
         return;
     }
 
     const uint64_t length = range.last - range.first + 1;
-    constexpr std::wstring_view rangeLine = L"\nContent-Range: bytes ";
-    constexpr std::wstring_view lengthLine = L"\nContent-Length: ";
-    StartFoundHeaders(answer.headers, type,
-                      rangeLine.size() + DecimalLength(range.first) + 1 +
-                          DecimalLength(range.last) + 1 + DecimalLength(size) + lengthLine.size() +
-                          DecimalLength(length));
-    answer.headers.append(rangeLine);
-    AppendDecimal(answer.headers, range.first);
-    answer.headers.push_back(L'-');
-    AppendDecimal(answer.headers, range.last);
-    answer.headers.push_back(L'/');
-    AppendDecimal(answer.headers, size);
-    answer.headers.append(lengthLine);
-    AppendDecimal(answer.headers, length);
+    FoundHeaders(answer.headers, type,
+                 {{L"\nContent-Range: bytes ", range.first},
+                  {L"-", range.last},
+                  {L"/", size},
+                  {L"\nContent-Length: ", length}});
     answer.status = 206;
     answer.reasonPhrase = L"Partial Content";
 

@@ -35,10 +35,9 @@ ByteRange ParseByteRange(std::wstring_view value, uint64_t size,
 // The value without leading and trailing white space (U+0009..U+000D, U+0020).
 std::wstring_view TrimRangeValue(std::wstring_view value);
 
-// Finishes a found file's answer from its Range value: 206, 416 or 500, the
-// header text starting with the three lines every found file gets.
-// A partial answer's mapping comes from the server's cache, and an
-// open-ended range covers at most the server's cap.
+// Finishes a found file's answer from its Range value: 206, 416 or 500. A
+// partial answer's mapping comes from the server's cache, and an open-ended
+// range covers at most the server's cap.
 void AnswerRangeRequest(ContentServer& server, std::wstring_view rangeValue,
                         const FileStatus& status, std::wstring_view type, std::wstring&& filePath,
                         Answer& answer);

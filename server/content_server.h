@@ -64,7 +64,6 @@ public:
     DiagnosticsLog* Log() const { return log_; }
     uint64_t OpenRangeCapacity() const { return openRangeCap_; }
     MappedFileCache& Mappings() { return mappings_; }
-    const MappedFileCache& Mappings() const { return mappings_; }
 
 private:
     const std::wstring root_;

@@ -87,11 +87,27 @@ bool IsDotSegment(std::wstring_view segment, int count) {
     return segment.empty();
 }
 
-Answer NotFound() {
+// The 404, which the log hears by path.
+Answer NotFound(const ContentServer& server, std::wstring_view path) {
+    if (server.Log()) server.Log()->NotFound(path);
     Answer answer;
     answer.headers.assign(CacheControlLine);
     answer.body.kind = BodyKind::NotFoundText;
     return answer;
+}
+
+// Where a path relative to the app origin leads: its decoded path, and the
+// file that names inside server.Root(). False when it names nothing the
+// router would serve. Does not look at the disk.
+bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
+                        std::wstring& decoded, std::wstring& filePath) {
+    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
+    const std::wstring& root = server.Root();
+    filePath.clear();
+    filePath.reserve(root.size() + decoded.size());
+    filePath.append(root);
+    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
+    return true;
 }
 
 }  // namespace
@@ -144,17 +160,6 @@ bool IsServablePath(std::wstring_view decodedPath) {
         decodedPath, [](std::wstring_view segment, bool) { return IsServableSegment(segment); });
 }
 
-bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
-                        std::wstring& decoded, std::wstring& filePath) {
-    if (!DecodeRequestPath(relative, decoded) || !IsServablePath(decoded)) return false;
-    const std::wstring& root = server.Root();
-    filePath.clear();
-    filePath.reserve(root.size() + decoded.size());
-    filePath.append(root);
-    for (const wchar_t unit : decoded) filePath.push_back(unit == L'/' ? L'\\' : unit);
-    return true;
-}
-
 std::wstring ResolveDotSegments(std::wstring_view relative) {
     const size_t pathEnd = std::min(relative.find_first_of(L"?#"), relative.size());
     const std::wstring_view path = relative.substr(0, pathEnd);
@@ -190,19 +195,14 @@ Answer RouteRequest(ContentServer& server, std::wstring_view relative,
                     std::optional<std::wstring_view> range) {
     std::wstring decoded;
     std::wstring filePath;
-    if (!ResolveContentPath(server, relative, decoded, filePath)) {
-        // An escape that does not decode is told as it came.
-        if (server.Log()) server.Log()->NotFound(relative.substr(0, relative.find_first_of(L"?#")));
-        return NotFound();
-    }
+    // An escape that does not decode is told as it came.
+    if (!ResolveContentPath(server, relative, decoded, filePath))
+        return NotFound(server, relative.substr(0, relative.find_first_of(L"?#")));
 
     // Folders are not served: they have no content, and an empty 200 would
     // hide a broken link.
     const FileStatus status = QueryFileStatus(filePath);
-    if (!status.exists || !status.regularFile) {
-        if (server.Log()) server.Log()->NotFound(decoded);
-        return NotFound();
-    }
+    if (!status.exists || !status.regularFile) return NotFound(server, decoded);
 
     const std::wstring& type = LookupMimeType(decoded);
     Answer answer;
@@ -210,10 +210,7 @@ Answer RouteRequest(ContentServer& server, std::wstring_view relative,
         AnswerRangeRequest(server, *range, status, type, std::move(filePath), answer);
         return answer;
     }
-    constexpr std::wstring_view lengthLine = L"\nContent-Length: ";
-    StartFoundHeaders(answer.headers, type, lengthLine.size() + DecimalLength(status.size));
-    answer.headers.append(lengthLine);
-    AppendDecimal(answer.headers, status.size);
+    FoundHeaders(answer.headers, type, {{L"\nContent-Length: ", status.size}});
     answer.status = 200;
     answer.reasonPhrase = L"OK";
     answer.body.kind = BodyKind::WholeFile;

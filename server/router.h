@@ -17,13 +17,6 @@
 Answer RouteRequest(ContentServer& server, std::wstring_view relative,
                     std::optional<std::wstring_view> range);
 
-// Where a path relative to the app origin leads by the router's rules: its
-// decoded path, and the file that names inside server.Root(). False when it
-// names nothing the router would serve (an ill-formed escape, a path that
-// climbs out, a device...). Does not look at the disk.
-bool ResolveContentPath(const ContentServer& server, std::wstring_view relative,
-                        std::wstring& decoded, std::wstring& filePath);
-
 // The path a browser asks for when it is sent to the app origin followed by
 // relative: "\\" read as "/", and "." and ".." segments (also escaped as
 // "%2e") resolved, never above the origin. Query and fragment are kept.

@@ -87,6 +87,116 @@ public:
     std::optional<WindowRecord> window;
 };
 
+// The recovery's rules, step by step: each failure's first engine call says
+// what was done. The steps up to an answer run inside the question's loop.
+enum class A { Ignore, Reload, AskToReload, RestartBrowser, GiveUp };
+constexpr int Answer = -1;  // not a kind: the player answers "No"
+
+struct Step {
+    int kind;
+    std::int64_t atMs;
+    A expected;  // ignored for an answer
+};
+
+A ActionOf(const std::vector<std::string>& calls, size_t from) {
+    if (from == calls.size()) return A::Ignore;
+    const std::string& call = calls[from];
+    if (call == "Reload") return A::Reload;
+    if (call == "RestartBrowser") return A::RestartBrowser;
+    if (call.rfind("Ask ", 0) == 0) return A::AskToReload;
+    return call.rfind("Error ", 0) == 0 ? A::GiveUp : A::Ignore;
+}
+
+void Replay(const char* name, const std::vector<Step>& steps) {
+    SCOPED_TRACE(name);
+    RecordingEngine engine;
+    Session session(SettingsOf(L"", L"T", L"E", nullptr), engine);
+    size_t next = 0;
+    engine.whileAsking = [&] {
+        while (next < steps.size()) {
+            const Step& step = steps[next++];
+            nowMs = step.atMs;
+            if (step.kind == Answer) return;
+            const size_t from = engine.calls.size();
+            session.OnProcessFailed(step.kind);
+            EXPECT_EQ(ActionOf(engine.calls, from), step.expected)
+                << "step " << next - 1 << ": kind " << step.kind << " at " << step.atMs << " ms";
+        }
+    };
+    engine.whileAsking();
+}
+
+constexpr int Browser = BrowserProcessExited;
+constexpr int Render = RenderProcessExited;
+constexpr int Hang = RenderProcessUnresponsive;
+
+TEST(ProcessRecovery, ReloadsThreeTimesInAnySixtySecondsThenGivesUp) {
+    Replay("a fourth crash within the minute", {{Render, 0, A::Reload},
+                                                {Render, 1000, A::Reload},
+                                                {Render, 2000, A::Reload},
+                                                {Render, 59999, A::GiveUp},
+                                                {Render, 200000, A::Ignore},
+                                                {Browser, 200000, A::Ignore}});
+    // The window slides: a reload leaves it exactly sixty seconds later.
+    Replay("spread out", {{Render, 0, A::Reload},
+                          {Render, 30000, A::Reload},
+                          {Render, 59000, A::Reload},
+                          {Render, 60000, A::Reload},
+                          {Render, 89999, A::GiveUp}});
+    Replay("far apart", {{Render, 0, A::Reload},
+                         {Render, 60000, A::Reload},
+                         {Render, 120000, A::Reload},
+                         {Render, 180000, A::Reload},
+                         {Render, 240000, A::Reload}});
+}
+
+TEST(ProcessRecovery, RestartsTheBrowserOnceInAnySixtySeconds) {
+    Replay("twice within the minute",
+           {{Browser, 5000, A::RestartBrowser}, {Browser, 64999, A::GiveUp}});
+    Replay("a minute apart", {{Browser, 5000, A::RestartBrowser},
+                              {Browser, 65000, A::RestartBrowser},
+                              {Browser, 125000, A::RestartBrowser}});
+    // Reloads and restarts are counted apart.
+    Replay("mixed", {{Render, 0, A::Reload},
+                     {Render, 1, A::Reload},
+                     {Render, 2, A::Reload},
+                     {Browser, 3, A::RestartBrowser},
+                     {Render, 4, A::GiveUp}});
+}
+
+TEST(ProcessRecovery, AsksAboutAHangOneQuestionAtATimeAndNotAgainWithinAMinute) {
+    Replay("repeated while the question is open, then within a minute of the answer",
+           {{Hang, 0, A::AskToReload},
+            {Hang, 5000, A::Ignore},
+            {Hang, 90000, A::Ignore},
+            {Answer, 100000, A::Ignore},
+            {Hang, 100001, A::Ignore},
+            {Hang, 159999, A::Ignore},
+            {Hang, 160000, A::AskToReload}});
+    // A hang never counts against the reloads, nor ends the app.
+    Replay("hangs and crashes", {{Hang, 0, A::AskToReload},
+                                 {Answer, 10, A::Ignore},
+                                 {Render, 20, A::Reload},
+                                 {Render, 30, A::Reload},
+                                 {Render, 40, A::Reload},
+                                 {Hang, 70000, A::AskToReload}});
+}
+
+TEST(ProcessRecovery, OtherProcessesAreLeftToTheControl) {
+    for (int kind : {3, 4, 5, 6, 7, 8, 9, 42, -7})
+        Replay(DescribeProcessFailure(kind).c_str(), {{kind, 0, A::Ignore},
+                                                      {kind, 1, A::Ignore},
+                                                      {kind, 2, A::Ignore},
+                                                      {kind, 3, A::Ignore},
+                                                      {Render, 4, A::Reload}});
+    EXPECT_EQ(DescribeProcessFailure(6), "GPU process exited");
+    EXPECT_EQ(DescribeProcessFailure(9), "unknown process exited");
+    // A kind this host does not know keeps its number for the log.
+    EXPECT_EQ(DescribeProcessFailure(10), "process kind 10 exited");
+    EXPECT_EQ(DescribeProcessFailure(42), "process kind 42 exited");
+    EXPECT_EQ(DescribeProcessFailure(-7), "process kind -7 exited");
+}
+
 class SessionTest : public ::testing::Test {
 protected:
     SessionTest() {
