@@ -117,17 +117,17 @@ std::vector<std::wstring> RandomRanges(uint64_t length, bool openEnded) {
 }
 
 void SmallFile(benchmark::State& state) {
-    Route(state, std::wstring(L"small.js", {}, 200, state.range(0) != 0);
+    Route(state, L"small.js", {}, 200, state.range(0) != 0);
 }
 void NotFound(benchmark::State& state) {
-    Route(state, std::wstring(L"missing.png", {}, 404, state.range(0) != 0);
+    Route(state, L"missing.png", {}, 404, state.range(0) != 0);
 }
 void Range(benchmark::State& state) {
-    Route(state, std::wstring(L"big.webm",
+    Route(state, L"big.webm",
           RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206, state.range(1) != 0);
 }
 void OpenEndedSeek(benchmark::State& state) {
-    Route(state, std::wstring(L"big.webm", RandomRanges(0, true), 206);
+    Route(state, L"big.webm", RandomRanges(0, true), 206);
 }
 
 }  // namespace
