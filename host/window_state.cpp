@@ -114,7 +114,6 @@ std::optional<WindowRecord> LoadWindowRecord(const std::wstring& dataFolder, std
             record = ParseWindowRecord(text, reason);
             break;
     }
-    if (!record) reason = "window.json ignored: " + reason;
     return record;
 }
 

@@ -351,6 +351,13 @@ TEST_F(SessionTest, EveryQuitUnloadsThePageSavesTheWindowAndLetsTheBrowserEnd) {
             EXPECT_EQ(FormatWindowRecord(*saved), FormatWindowRecord(placed));
         }
         EXPECT_EQ(LogLinesOf(log), c.log);
+        // A saved place not believed is said once, with its reason.
+        if (!c.remember) continue;
+        folder.Write(L"../data/window.json", "{");
+        EXPECT_FALSE(RememberedWindow(settings));
+        EXPECT_EQ(LogLinesOf(log).back(),
+                  "window.json is ignored: not valid JSON (cut short or corrupt): the manifest's "
+                  "size is used");
     }
 }
 
