@@ -123,8 +123,8 @@ void NotFound(benchmark::State& state) {
     Route(state, L"missing.png", {}, 404, state.range(0) != 0);
 }
 void Range(benchmark::State& state) {
-    Route(state, L"big.webm",
-          RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206, state.range(1) != 0);
+    Route(state, L"big.webm", RandomRanges(static_cast<uint64_t>(state.range(0)), false), 206,
+          state.range(1) != 0);
 }
 void OpenEndedSeek(benchmark::State& state) {
     Route(state, L"big.webm", RandomRanges(0, true), 206);
