@@ -1,5 +1,5 @@
-// Scripts the hosts add to every document before the page's own run, kept
-// in one place so the browser suite can run the very text a host adds.
+// Scripts the hosts run in the page, kept in one place so both hosts run the
+// same text and the browser suite can run the very text a host adds.
 #pragma once
 
 #include <string>
@@ -11,3 +11,8 @@
 // request: the browser refuses window.close() once the page has navigated.
 // Frames and pages of other origins keep the browser's own window.close.
 std::wstring CloseScript(std::wstring_view origin);
+
+// Leaves the page's element fullscreen, when it has one: a fullscreen key
+// that leaves the window's fullscreen leaves the element's too.
+constexpr const wchar_t* ExitElementFullscreenScript =
+    L"document.fullscreenElement && document.exitFullscreen()";

@@ -560,9 +560,9 @@ public:
 
     void ExitElementFullscreen() override {
         if (host_.view)
-            webkit_web_view_evaluate_javascript(
-                host_.view, "if (document.fullscreenElement) document.exitFullscreen();", -1,
-                nullptr, nullptr, nullptr, nullptr, nullptr);
+            webkit_web_view_evaluate_javascript(host_.view,
+                                                WideToUtf8(ExitElementFullscreenScript).c_str(), -1,
+                                                nullptr, nullptr, nullptr, nullptr, nullptr);
     }
 
     std::optional<WindowRecord> CurrentWindowRecord() override {

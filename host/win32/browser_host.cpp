@@ -627,8 +627,7 @@ public:
     void ExitElementFullscreen() override {
         if (!BrowserHost.webview) return;
         LogIfFailed(HostLog(), "ExecuteScript",
-                    BrowserHost.webview->ExecuteScript(
-                        L"document.fullscreenElement && document.exitFullscreen()", nullptr));
+                    BrowserHost.webview->ExecuteScript(ExitElementFullscreenScript, nullptr));
     }
 
     std::optional<WindowRecord> CurrentWindowRecord() override {
