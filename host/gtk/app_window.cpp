@@ -278,7 +278,8 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
     if (event == WEBKIT_LOAD_FINISHED) host.session->OnNavigationCompleted();
 }
 
-// Before the first document has loaded, the engine failed to start.
+// A web process that ends before the first document has loaded is a failed
+// start; after it, a crashed page the session recovers from.
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
     Session& session = SessionOf(data);
