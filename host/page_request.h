@@ -1,0 +1,43 @@
+// The page's requests to the host and their replies. The page posts
+// {"type":"<service>.<call>","id":ID,...} as a string, like every page
+// message; the host answers each with exactly one reply object, posted to
+// the page as JSON:
+//   {"type":"lanternshell-reply","id":ID,"ok":true,"value":VALUE}
+//   {"type":"lanternshell-reply","id":ID,"ok":false,"error":"why"}
+// and tells the page of its own events as
+//   {"type":"lanternshell-event","name":NAME,"detail":DETAIL}
+// which the page's script raises as the window event "lanternshell-NAME".
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+// What a request is answered with: the value its promise resolves to, or the
+// reason it is refused, which becomes the message of the Error it rejects with.
+struct PageAnswer {
+    bool ok = true;
+    nlohmann::json value;
+    std::string error;
+
+    static PageAnswer Value(nlohmann::json value) { return {true, std::move(value), {}}; }
+    static PageAnswer Refused(std::string why) { return {false, nullptr, std::move(why)}; }
+};
+
+// The reply to the request with this id, as the text the host posts.
+inline std::string PageReplyJson(const nlohmann::json& id, const PageAnswer& answer) {
+    nlohmann::json reply = {{"type", "lanternshell-reply"}, {"id", id}, {"ok", answer.ok}};
+    if (answer.ok)
+        reply["value"] = answer.value;
+    else
+        reply["error"] = answer.error;
+    // Replaced, never thrown: a save's text may hold what is not UTF-8.
+    return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// An event of the host's for the page, as the text the host posts.
+inline std::string PageEventJson(const std::string& name, const nlohmann::json& detail) {
+    return nlohmann::json{{"type", "lanternshell-event"}, {"name", name}, {"detail", detail}}.dump(
+        -1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
