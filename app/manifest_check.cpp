@@ -22,14 +22,14 @@ std::string Join(std::initializer_list<std::string_view> parts) {
 }
 
 // A text as a finding quotes it, cut short when long.
-std::string Quoted(const std::string& text) {
+std::string ShortQuoted(const std::string& text) {
     return Join({"\"", text.size() > 40 ? text.substr(0, 37) + "..." : text, "\""});
 }
 
 // What a value is, with the value itself when it is short to tell:
 // "\"800\" is a text", "a list".
 std::string Described(const Json& value) {
-    if (value.is_string()) return Quoted(value.get_ref<const std::string&>()) + " is a text";
+    if (value.is_string()) return ShortQuoted(value.get_ref<const std::string&>()) + " is a text";
     if (value.is_number_unsigned())
         return std::to_string(value.get<std::uint64_t>()) + " is a number";
     if (value.is_number_integer())
@@ -49,9 +49,9 @@ std::string Described(const Json& value) {
 }
 
 std::string DefaultOf(const ManifestKey& key) {
-    static const AppConfig defaults;
+    const AppConfig defaults;
     if (const auto* text = std::get_if<std::wstring AppConfig::*>(&key.target))
-        return Quoted(WideToUtf8(defaults.*(*text)));
+        return ShortQuoted(WideToUtf8(defaults.*(*text)));
     if (const auto* number = std::get_if<std::int32_t AppConfig::*>(&key.target))
         return std::to_string(defaults.*(*number));
     if (const auto* flag = std::get_if<bool AppConfig::*>(&key.target))
@@ -151,7 +151,7 @@ std::string RuleBroken(const ManifestKey& key, const std::string& text) {
             " can't be a file or folder name: it must not be blank, hold \\ / : * ? \" < > | "
             "or control characters, end in a dot or space, or be a device name such as CON, "
             "and has at most 255 characters";
-    return why ? Quoted(text) + why : std::string();
+    return why ? ShortQuoted(text) + why : std::string();
 }
 
 }  // namespace
