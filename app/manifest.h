@@ -3,6 +3,10 @@
 
 #include <cstdint>
 #include <string>
+#include <cstddef>
+#include <variant>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include "platform/text.h"
 #include "runtime/distribution_mode.h"
@@ -35,7 +39,61 @@ struct AppConfig {
         L"Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission "
         L"to install it, and that your Internet connection is working. Run the app again to try "
         L"again.";
+    // What the pack tool brands a copy of the executable with; the host
+    // itself reads none of them.
+    std::wstring version;         // up to four numbers separated by dots
+    std::wstring packExecutable;  // pack.executable: the packed executable's file name
+    std::wstring packCompany;     // pack.company
+    std::wstring packCopyright;   // pack.copyright
 };
+
+// Where a key's value goes; which member type it names is the value's type:
+// a text, an integer (any JSON number, truncated), a flag, or a text that
+// must name a distribution mode.
+using ManifestTarget = std::variant<std::wstring AppConfig::*, std::int32_t AppConfig::*,
+                                    bool AppConfig::*, DistributionMode AppConfig::*>;
+
+// What a key's value must be beyond its type.
+enum class ManifestRule {
+    None,
+    FolderName,  // required: it names the data folder, so NamesOneFolder
+    Version,     // VersionNumbers reads it; only the check says when it doesn't
+    FileName,    // one file name (the folder-name rules); only the check says when it isn't
+};
+
+// One key of the manifest. Every key is one row of ManifestKeys, from which
+// both ParseAppConfig and the check are made, so they can't disagree; its
+// default is the value of a default AppConfig.
+struct ManifestKey {
+    const char* path;  // "name", or a section's key after the section: "window.title"
+    ManifestTarget target;
+    ManifestRule rule = ManifestRule::None;
+};
+
+// The rows, in the order the host reads them.
+struct ManifestKeyTable {
+    const ManifestKey* first;
+    std::size_t count;
+    const ManifestKey* begin() const { return first; }
+    const ManifestKey* end() const { return first + count; }
+};
+ManifestKeyTable ManifestKeys();
+
+// The value at key.path in a parsed manifest, or null when it (or its
+// section) is missing or its section is not an object.
+const nlohmann::json* FindManifestValue(const nlohmann::json& document, const ManifestKey& key);
+
+// The manifest text as JSON, read as the host reads it (to its first NUL);
+// a discarded value when it is not JSON.
+nlohmann::json ReadManifestJson(const std::string& text);
+
+// Whether value has the key's type, so the host reads it rather than
+// taking the default.
+bool FitsManifestType(const nlohmann::json& value, const ManifestKey& key);
+
+// "1.2.3" as {1, 2, 3, 0}: one to four decimal numbers from 0 to 65535
+// separated by dots, nothing else. False for any other text.
+bool VersionNumbers(const std::wstring& text, std::uint16_t (&numbers)[4]);
 
 // Which rule a manifest breaks.
 enum class ManifestError {

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/manifest.h"
+#include "app/manifest_check.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/single_instance.h"
@@ -84,6 +85,10 @@ int RunStartup(const StartupPlatform& platform) {
     log.Open(userDataFolder);
     LogStart(log, platform, config);
     if (!instanceProblem.empty()) log.Write(instanceProblem);
+    // The manifest's mistakes the host survives by taking a default, so a
+    // player's log shows them to the author.
+    for (const ManifestFinding& finding : CheckManifestKeys(manifest))
+        log.Write("manifest: " + DescribeFinding(finding));
 
     int exitCode = 1;
     ContentServer content(platform.exeFolder + ContentFolderName, &log);

@@ -26,19 +26,19 @@ std::wstring GetStringOr(const nlohmann::json& container, const char* key,
 
 std::int32_t GetIntOr(const nlohmann::json& container, const char* key, std::int32_t fallback) {
     const auto* member = FindMember(container, key);
-    if (!member) return fallback;
+    return member && member->is_number() ? NumberToInt32(*member) : fallback;
+}
+
+std::int32_t NumberToInt32(const nlohmann::json& value) {
     // Integers keep their low 32 bits, signed or not.
-    if (member->is_number_integer())
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(member->get<std::uint64_t>()));
-    if (member->is_number_float()) {
-        // Truncation toward zero; anything outside the 32-bit range (or NaN)
-        // gives the integer indefinite value, as the processor's conversion does.
-        const double value = std::trunc(member->get<double>());
-        if (!(value >= -2147483648.0 && value <= 2147483647.0))
-            return std::numeric_limits<std::int32_t>::min();
-        return static_cast<std::int32_t>(value);
-    }
-    return fallback;
+    if (value.is_number_integer())
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value.get<std::uint64_t>()));
+    // Truncation toward zero; anything outside the 32-bit range (or NaN)
+    // gives the integer indefinite value, as the processor's conversion does.
+    const double number = std::trunc(value.get<double>());
+    if (!(number >= -2147483648.0 && number <= 2147483647.0))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(number);
 }
 
 bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback) {

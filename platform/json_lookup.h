@@ -13,3 +13,6 @@ std::wstring GetStringOr(const nlohmann::json& container, const char* key,
                          const std::wstring& fallback);
 std::int32_t GetIntOr(const nlohmann::json& container, const char* key, std::int32_t fallback);
 bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback);
+
+// A JSON number as GetIntOr reads it; value must be a number.
+std::int32_t NumberToInt32(const nlohmann::json& value);

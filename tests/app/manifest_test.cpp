@@ -78,6 +78,10 @@ void ExpectSameConfig(const AppConfig& seen, const AppConfig& expected) {
     EXPECT_EQ(seen.installWebView2Message, expected.installWebView2Message);
     EXPECT_EQ(seen.downloadingMessage, expected.downloadingMessage);
     EXPECT_EQ(seen.installWebView2FailedMessage, expected.installWebView2FailedMessage);
+    EXPECT_EQ(seen.version, expected.version);
+    EXPECT_EQ(seen.packExecutable, expected.packExecutable);
+    EXPECT_EQ(seen.packCompany, expected.packCompany);
+    EXPECT_EQ(seen.packCopyright, expected.packCopyright);
 }
 
 TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
@@ -92,6 +96,7 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
         R"({"name":"game","window":{"remember":1},"settings":{"single-instance":"no"}})",
         R"({"name":"game","window":{"fullscreen":1},"settings":{"browser-keys":"no",)"
         R"("context-menu":0,"autoplay":"yes","fullscreen-keys":null}})",
+        R"({"name":"game","version":1.2,"pack":{"executable":1,"company":[],"copyright":{}}})",
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);
@@ -102,6 +107,7 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
         config.resizable = false;
         config.distributionMode = DistributionMode::Fixed;
         config.downloadingMessage = L"old";
+        config.version = L"9";
         ParseAppConfig(text, config);
         ExpectSameConfig(config, expected);
     }
@@ -114,7 +120,8 @@ TEST(Manifest, EveryKeyIsRead) {
         "chromium-args":"--mute-audio","settings":{"distribution-mode":"fixed","enable-devtools":false,
             "single-instance":false,"browser-keys":false,"context-menu":false,"autoplay":true,
             "fullscreen-keys":false},
-        "messages":{"install-webview2":"I","downloading":"D","install-webview2-failed":"F"}})");
+        "messages":{"install-webview2":"I","downloading":"D","install-webview2-failed":"F"},
+        "version":"1.2","pack":{"executable":"E","company":"C","copyright":"R"}})");
     EXPECT_EQ(c.main, L"game/start.html?level=2");
     EXPECT_EQ(c.title, L"T");
     EXPECT_EQ(c.width, 800);
@@ -134,6 +141,10 @@ TEST(Manifest, EveryKeyIsRead) {
     EXPECT_EQ(c.installWebView2Message, L"I");
     EXPECT_EQ(c.downloadingMessage, L"D");
     EXPECT_EQ(c.installWebView2FailedMessage, L"F");
+    EXPECT_EQ(c.version, L"1.2");
+    EXPECT_EQ(c.packExecutable, L"E");
+    EXPECT_EQ(c.packCompany, L"C");
+    EXPECT_EQ(c.packCopyright, L"R");
 }
 
 struct FailureCase {
