@@ -10,7 +10,7 @@
 #include "host/window_state.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
-#include "platform/win32/session.h"
+#include "platform/win32/com_and_gdiplus.h"
 #include "platform/win32/single_instance.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"

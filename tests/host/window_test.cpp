@@ -13,7 +13,7 @@
 #include "host/win32/main_window.h"
 #include "host/win32/window_placement.h"
 #include "platform/text.h"
-#include "platform/win32/session.h"
+#include "platform/win32/com_and_gdiplus.h"
 #include "platform/win32/window.h"
 #include "tests/support/com_object.h"
 #include "tests/support/harness.h"
