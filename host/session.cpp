@@ -47,24 +47,6 @@ std::string DescribeProcessFailure(int kind) {
     return "process kind " + std::to_string(kind) + " exited";
 }
 
-std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings) {
-    if (!settings.rememberWindow) return std::nullopt;
-    std::string reason;
-    auto record = LoadWindowRecord(settings.dataFolder, reason);
-    if (!reason.empty() && settings.log)
-        settings.log->Write("window.json is ignored: " + reason + ": the manifest's size is used");
-    return record;
-}
-
-PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
-                              const std::vector<MonitorArea>& monitors, int width, int height,
-                              bool resizable, DiagnosticsLog* log) {
-    const PlacementDecision placement = DecidePlacement(saved, monitors, width, height, resizable);
-    if (saved && !placement.restore && log)
-        log->Write("the window's saved place is not restored: " + placement.note);
-    return placement;
-}
-
 void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why) {
     log.Write("failed: loading the window icon " + Quoted(icon) + (why.empty() ? "" : ": " + why) +
               ": the standard icon is used");

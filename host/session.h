@@ -101,15 +101,6 @@ struct SessionSettings {
     bool startFullscreen = false;  // the first frame shown is fullscreen
 };
 
-// The window's place saved by the last run, when the manifest asks for it to
-// be remembered; a file that is not believed is logged and ignored.
-std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings);
-
-// DecidePlacement, and the log told why a saved place is not restored.
-PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
-                              const std::vector<MonitorArea>& monitors, int width, int height,
-                              bool resizable, DiagnosticsLog* log);
-
 // The manifest's window icon did not load and the standard one is used; why
 // is the platform's reason when it gives one.
 void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why);

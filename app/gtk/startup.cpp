@@ -54,7 +54,7 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     host.setup.instance = &app.instance;
     SessionSettings rules =
         SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds);
-    host.setup.remembered = RememberedWindow(rules);
+    host.setup.remembered = RememberedWindow(config.rememberWindow, app.userDataFolder, &app.log);
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
     Session session(std::move(rules), *engine);

@@ -71,7 +71,8 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
         SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds);
     // Where the last run left the window, while it is still hidden; the
     // engine shows it so the first time.
-    const std::optional<WindowRecord> saved = RememberedWindow(sessionSettings);
+    const std::optional<WindowRecord> saved =
+        RememberedWindow(config.rememberWindow, app.userDataFolder, &app.log);
     const PlacementDecision placement = PlacementOf(saved, ListMonitorAreas(), config.width,
                                                     config.height, config.resizable, &app.log);
     ApplyPlacement(MainWindow.windowHandle, placement);

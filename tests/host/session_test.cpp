@@ -354,7 +354,7 @@ TEST_F(SessionTest, EveryQuitUnloadsThePageSavesTheWindowAndLetsTheBrowserEnd) {
         // A saved place not believed is said once, with its reason.
         if (!c.remember) continue;
         folder.Write(L"../data/window.json", "{");
-        EXPECT_FALSE(RememberedWindow(settings));
+        EXPECT_FALSE(RememberedWindow(true, settings.dataFolder, &log));
         EXPECT_EQ(LogLinesOf(log).back(),
                   "window.json is ignored: not valid JSON (cut short or corrupt): the manifest's "
                   "size is used");
