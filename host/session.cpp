@@ -35,36 +35,6 @@ bool IsEmptyFrameDocument(std::wstring_view uri) {
 
 }  // namespace
 
-std::string DescribeProcessFailure(int kind) {
-    static const char* const names[] = {
-        "browser process exited",      "render process exited",
-        "render process unresponsive", "frame render process exited",
-        "utility process exited",      "sandbox helper process exited",
-        "GPU process exited",          "PPAPI plugin process exited",
-        "PPAPI broker process exited", "unknown process exited",
-    };
-    if (kind >= 0 && kind < static_cast<int>(sizeof names / sizeof names[0])) return names[kind];
-    return "process kind " + std::to_string(kind) + " exited";
-}
-
-std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings) {
-    if (!settings.rememberWindow) return std::nullopt;
-    std::string reason;
-    auto record = LoadWindowRecord(settings.dataFolder, reason);
-    if (!reason.empty() && settings.log)
-        settings.log->Write("window.json is ignored: " + reason + ": the manifest's size is used");
-    return record;
-}
-
-PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
-                              const std::vector<MonitorArea>& monitors, int width, int height,
-                              bool resizable, DiagnosticsLog* log) {
-    const PlacementDecision placement = DecidePlacement(saved, monitors, width, height, resizable);
-    if (saved && !placement.restore && log)
-        log->Write("the window's saved place is not restored: " + placement.note);
-    return placement;
-}
-
 void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::string& why) {
     log.Write("failed: loading the window icon " + Quoted(icon) + (why.empty() ? "" : ": " + why) +
               ": the standard icon is used");
@@ -99,7 +69,7 @@ void Session::OnShowEventsUnavailable() {
 
 bool Session::OnNavigationStarting(std::wstring_view uri, bool withFrames) {
     // The quit sequence's own navigation, which ends the page.
-    if (Quitting() && !unloaded_ && uri == L"about:blank") return true;
+    if (quitStep_ == QuitStep::Unloading && uri == L"about:blank") return true;
     return IsAppOriginUri(uri, settings_.origin) || (withFrames && IsEmptyFrameDocument(uri));
 }
 
@@ -132,8 +102,8 @@ void Session::OnCloseRequested() {
     OnQuitRequested(QuitCause::Page);
 }
 
-std::int64_t Session::QuitElapsedMs() const {
-    return quitStartMs_ ? settings_.clock() - *quitStartMs_ : 0;
+std::string Session::QuitElapsed() const {
+    return std::to_string(settings_.clock() - quitStartMs_) + " ms";
 }
 
 void Session::OnQuitRequested(QuitCause cause) {
@@ -146,36 +116,60 @@ void Session::OnQuitRequested(QuitCause cause) {
     };
     Log(std::string("quitting: ") + causes[static_cast<int>(cause)]);
     quitStartMs_ = settings_.clock();
-    unloaded_ = false;
-    engine_.UnloadPage(PageUnloadTimeoutMs);
+    quitStep_ = QuitStep::Unloading;
+    // Started first: the engine may answer before it returns.
+    engine_.StartTimer(PageUnloadTimeoutMs);
+    // A page that can't be left is not waited for.
+    if (!engine_.UnloadPage()) OnQuitEvent(QuitEvent::TimerRanOut);
 }
 
-void Session::OnPageUnloaded(UnloadOutcome outcome) {
-    if (ending_ || !Quitting() || unloaded_) return;
-    const std::string elapsed = std::to_string(QuitElapsedMs()) + " ms";
-    if (outcome == UnloadOutcome::Stayed) {
-        Log("the player chose to stay: the app keeps running (after " + elapsed + ")");
-        quitStartMs_.reset();
-        return;
+void Session::OnQuitEvent(QuitEvent event) {
+    if (ending_) return;
+    if (quitStep_ == QuitStep::Unloading) {
+        switch (event) {
+            case QuitEvent::PageUnloaded:
+                return LeavePage("the page unloaded in " + QuitElapsed());
+            case QuitEvent::TimerRanOut:
+                return LeavePage("the page did not unload within " +
+                                 std::to_string(PageUnloadTimeoutMs) +
+                                 " ms: the app quits without it");
+            case QuitEvent::PlayerStayed:
+                engine_.StopTimer();
+                Log("the player chose to stay: the app keeps running (after " + QuitElapsed() +
+                    ")");
+                quitStep_ = QuitStep::None;
+                return;
+            case QuitEvent::QuestionOpened:
+                return engine_.StopTimer();
+            case QuitEvent::QuestionAnswered:
+                return engine_.StartTimer(PageUnloadTimeoutMs);
+            case QuitEvent::BrowserExited:
+                return;
+        }
     }
-    unloaded_ = true;
-    Log(outcome == UnloadOutcome::Unloaded
-            ? "the page unloaded in " + elapsed
-            : "the page did not unload within " + std::to_string(PageUnloadTimeoutMs) +
-                  " ms: the app quits without it");
+    if (quitStep_ != QuitStep::ClosingBrowser) return;
+    if (event == QuitEvent::BrowserExited)
+        EndQuit("the browser exited in " + QuitElapsed());
+    else if (event == QuitEvent::TimerRanOut)
+        EndQuit("the browser did not exit within " + std::to_string(BrowserExitTimeoutMs) +
+                " ms: its profile may not be written");
+}
+
+void Session::LeavePage(const std::string& line) {
+    quitStep_ = QuitStep::ClosingBrowser;
+    Log(line);
     if (settings_.rememberWindow) {
         if (const auto record = engine_.CurrentWindowRecord())
             if (!SaveWindowRecord(settings_.dataFolder, *record))
                 Log("failed: saving the window's place to window.json");
     }
-    engine_.CloseBrowser(BrowserExitTimeoutMs);
+    engine_.StartTimer(BrowserExitTimeoutMs);
+    engine_.CloseBrowser();
 }
 
-void Session::OnBrowserClosed(bool exited) {
-    if (ending_ || !unloaded_) return;
-    Log(exited ? "the browser exited in " + std::to_string(QuitElapsedMs()) + " ms"
-               : "the browser did not exit within " + std::to_string(BrowserExitTimeoutMs) +
-                     " ms: its profile may not be written");
+void Session::EndQuit(const std::string& line) {
+    engine_.StopTimer();
+    Log(line);
     ending_ = true;
     engine_.Quit();
 }
@@ -245,30 +239,34 @@ void Session::AskToReload() {
     }
 }
 
-void Session::OnProcessFailed(int kind, const std::string& what) {
+void Session::OnProcessFailed(ProcessFailure kind, const std::string& what) {
     // Quitting, the page is ending and the browser's processes end on
     // purpose: nothing is reloaded or started again.
     if (ending_ || Quitting()) return;
-    const std::string failure =
-        "process failure: " + (what.empty() ? DescribeProcessFailure(kind) : what);
+    // Before the first page the engine itself can't run: reloading would
+    // only fail again.
+    if (kind == ProcessFailure::RendererGone && !documentLoaded_)
+        return FailEngineStart("loading the first page", what);
+    const std::string failure = "process failure: " + what;
     const std::int64_t now = settings_.clock();
-    if (kind == RenderProcessExited && TakeSlot(reloads_, ReloadsPerWindow, now)) {
+    const bool gone = kind == ProcessFailure::RendererGone || kind == ProcessFailure::BrowserGone;
+    if (kind == ProcessFailure::RendererGone && TakeSlot(reloads_, ReloadsPerWindow, now)) {
         Log(failure + ": reloading the page");
         Reload();
-    } else if (kind == BrowserProcessExited && TakeSlot(restarts_, RestartsPerWindow, now)) {
+    } else if (kind == ProcessFailure::BrowserGone && TakeSlot(restarts_, RestartsPerWindow, now)) {
         Log(failure + ": starting the browser again");
         engine_.RestartBrowser();
-    } else if (kind == RenderProcessExited || kind == BrowserProcessExited) {
+    } else if (gone) {
         Log(failure);
         Stop("the app stops: too many failures in one minute", StoppedMessage);
-    } else if (kind == RenderProcessUnresponsive && !asking_ &&
+    } else if (kind == ProcessFailure::RendererUnresponsive && !asking_ &&
                !(answeredAt_ && now - *answeredAt_ < RecoveryWindowMs)) {
-        // The control says so again and again while the page hangs: one
+        // The engine says so again and again while the page hangs: one
         // question at a time, and none within a minute of the last answer.
         Log(failure + ": asking the player whether to reload");
         AskToReload();
     } else {
-        Log(failure + (kind == RenderProcessUnresponsive
+        Log(failure + (kind == ProcessFailure::RendererUnresponsive
                            ? ": the player is asked at most once a minute"
                            : ": left to the browser control"));
     }

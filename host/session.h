@@ -47,13 +47,15 @@ public:
 
     // Lets the page end as a browser tab does: beforeunload, pagehide,
     // visibilitychange (hidden) and unload run. Answered with
-    // Session::OnPageUnloaded once the page has ended, the player chose to
-    // stay, or timeoutMs have passed.
-    virtual void UnloadPage(int timeoutMs) = 0;
+    // Session::OnQuitEvent as it goes; false when the page can't be left.
+    virtual bool UnloadPage() = 0;
     // Closes the browser so that it writes the profile and its processes
-    // end; answered with Session::OnBrowserClosed once they have ended, or
-    // timeoutMs have passed.
-    virtual void CloseBrowser(int timeoutMs) = 0;
+    // end; answered with QuitEvent::BrowserExited once they have ended.
+    virtual void CloseBrowser() = 0;
+    // Answers QuitEvent::TimerRanOut once, after ms; a timer started again
+    // replaces the one pending. The quit sequence's bounds are timed so.
+    virtual void StartTimer(int ms) = 0;
+    virtual void StopTimer() = 0;
     // Leaves the page's element fullscreen, when it has one.
     virtual void ExitElementFullscreen() = 0;
     // The window's place and size now, for window.json; nothing without a
@@ -69,21 +71,31 @@ enum class QuitCause {
     Signal,      // the process was asked to end (SIGTERM, SIGINT, SIGHUP)
 };
 
-enum class UnloadOutcome { Unloaded, Stayed, TimedOut };
+// What the engine reports in the quit sequence.
+enum class QuitEvent {
+    PageUnloaded,      // the blank page committed: the page has ended
+    PlayerStayed,      // the page's beforeunload asked, and the player stayed
+    QuestionOpened,    // that question is up: the player is never hurried
+    QuestionAnswered,  // and answered: the page's bound starts afresh
+    BrowserExited,     // the browser's processes have ended
+    TimerRanOut,       // the engine's timer (Engine::StartTimer)
+};
 
 // The quit sequence's bounds: a hung page or browser never keeps the app
 // open longer than their sum.
 constexpr int PageUnloadTimeoutMs = 2000;
 constexpr int BrowserExitTimeoutMs = 5000;
+// How long the user's session end is held at most: both bounds, while a
+// page's question that nobody answers stops neither.
+constexpr int SessionEndTimeoutMs = PageUnloadTimeoutMs + BrowserExitTimeoutMs + 500;
 
-// The browser's processes as the control numbers them.
-constexpr int BrowserProcessExited = 0;
-constexpr int RenderProcessExited = 1;
-constexpr int RenderProcessUnresponsive = 2;
-
-// "render process exited" and the like, for the log; a kind this host does
-// not know keeps its number ("process kind 12 exited").
-std::string DescribeProcessFailure(int kind);
+// A browser process that failed, as each engine maps its own.
+enum class ProcessFailure {
+    RendererGone,          // the page's render process crashed or was ended
+    RendererUnresponsive,  // the page stopped responding
+    BrowserGone,           // the browser process exited
+    Other,                 // any other process: the engine recovers by itself
+};
 
 // Milliseconds of a steady clock, for the recovery bounds.
 using SteadyClock = std::int64_t (*)();
@@ -100,15 +112,6 @@ struct SessionSettings {
     bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
     bool startFullscreen = false;  // the first frame shown is fullscreen
 };
-
-// The window's place saved by the last run, when the manifest asks for it to
-// be remembered; a file that is not believed is logged and ignored.
-std::optional<WindowRecord> RememberedWindow(const SessionSettings& settings);
-
-// DecidePlacement, and the log told why a saved place is not restored.
-PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
-                              const std::vector<MonitorArea>& monitors, int width, int height,
-                              bool resizable, DiagnosticsLog* log);
 
 // The manifest's window icon did not load and the standard one is used; why
 // is the platform's reason when it gives one.
@@ -148,11 +151,10 @@ public:
     void OnCloseRequested();
     // Starts the quit sequence: the page unloads, the window's place is
     // saved, the browser writes its profile and ends, then the loop ends.
-    // Asked again while it runs, it goes on as it is.
+    // Each step has its bound. Asked again while it runs, it goes on as it is.
     void OnQuitRequested(QuitCause cause);
-    void OnPageUnloaded(UnloadOutcome outcome);
-    // exited: the browser's processes ended; false when the wait ran out.
-    void OnBrowserClosed(bool exited);
+    // What happened in the quit sequence; nothing when it does not run.
+    void OnQuitEvent(QuitEvent event);
     // F11 or Alt+Enter: switches fullscreen, leaving element fullscreen too.
     // False when the manifest turned the keys off (the page gets them then).
     bool OnFullscreenKey();
@@ -163,21 +165,20 @@ public:
     void OnDocumentLoaded();
     // failure: the engine's words when the navigation failed ("web error status 6").
     void OnNavigationCompleted(const std::optional<std::string>& failure = std::nullopt);
-    // kind is the control's number for the process; what, when given, says
-    // it in the engine's words. In any minute a crashed page is reloaded
-    // three times and a browser that exited is started again once, past that
-    // the app stops; a hanging page asks the player, at most once a minute.
-    void OnProcessFailed(int kind, const std::string& what = {});
+    // what says it in the engine's words, for the log. Before the first
+    // document a renderer gone is a failed start. Later, in any minute a
+    // crashed page is reloaded three times and a browser that exited is
+    // started again once, past that the app stops; a hanging page asks the
+    // player, at most once a minute.
+    void OnProcessFailed(ProcessFailure kind, const std::string& what);
 
     void SetFullscreen(bool fullscreen);
     bool IsFullscreen() const { return fullscreen_; }
-    // A document has loaded since the start (the window is shown).
-    bool DocumentLoaded() const { return documentLoaded_; }
     // The app is ending after a failure or quitting; engine events change
     // nothing now.
     bool Ending() const { return ending_; }
     // The quit sequence runs: the page unloads or the browser closes.
-    bool Quitting() const { return quitStartMs_.has_value(); }
+    bool Quitting() const { return quitStep_ != QuitStep::None; }
     int ExitCode() const { return exitCode_; }
 
 private:
@@ -187,7 +188,10 @@ private:
     void Stop(const std::string& line, const std::wstring& text);
     void Reload();
     void AskToReload();
-    std::int64_t QuitElapsedMs() const;
+    std::string QuitElapsed() const;
+    // The page has ended, or its bound ran out: on to the browser.
+    void LeavePage(const std::string& line);
+    void EndQuit(const std::string& line);
 
     const SessionSettings settings_;
     Engine& engine_;
@@ -196,8 +200,8 @@ private:
     bool documentLoaded_ = false;
     bool ending_ = false;
     int exitCode_ = 0;
-    std::optional<std::int64_t> quitStartMs_;
-    bool unloaded_ = false;              // the quit sequence is past the page
+    enum class QuitStep { None, Unloading, ClosingBrowser } quitStep_ = QuitStep::None;
+    std::int64_t quitStartMs_ = 0;
     std::deque<std::int64_t> reloads_;   // of the last minute
     std::deque<std::int64_t> restarts_;  // of the last minute
     bool asking_ = false;                // whether to reload a hanging page

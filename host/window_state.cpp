@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
 #include "platform/files.h"
 
@@ -176,4 +177,23 @@ int LogicalFromPhysical(int physicalPixels, float scale) {
     // logical length it came from; the small bias absorbs float error.
     const double logical = std::floor(static_cast<double>(physicalPixels) / scale + 1e-4);
     return static_cast<int>(std::clamp(logical, 1.0, static_cast<double>(MaxClientSize)));
+}
+
+std::optional<WindowRecord> RememberedWindow(bool remember, const std::wstring& dataFolder,
+                                             DiagnosticsLog* log) {
+    if (!remember) return std::nullopt;
+    std::string reason;
+    auto record = LoadWindowRecord(dataFolder, reason);
+    if (!reason.empty() && log)
+        log->Write("window.json is ignored: " + reason + ": the manifest's size is used");
+    return record;
+}
+
+PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
+                              const std::vector<MonitorArea>& monitors, int width, int height,
+                              bool resizable, DiagnosticsLog* log) {
+    const PlacementDecision placement = DecidePlacement(saved, monitors, width, height, resizable);
+    if (saved && !placement.restore && log)
+        log->Write("the window's saved place is not restored: " + placement.note);
+    return placement;
 }

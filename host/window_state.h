@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class DiagnosticsLog;
+
 // The window in its normal state (neither maximized nor fullscreen), and
 // whether it was maximized or fullscreen. x, y: the outer frame's top-left
 // corner in screen coordinates (physical pixels of the virtual screen on
@@ -49,6 +51,12 @@ std::optional<WindowRecord> LoadWindowRecord(const std::wstring& dataFolder, std
 // crash never leaves half a file. False when it could not be written.
 bool SaveWindowRecord(const std::wstring& dataFolder, const WindowRecord& record);
 
+// The window's place saved by the last run in dataFolder, when the manifest
+// asks for it to be remembered; a file that is not believed is logged (log
+// may be null) and ignored.
+std::optional<WindowRecord> RememberedWindow(bool remember, const std::wstring& dataFolder,
+                                             DiagnosticsLog* log);
+
 // A monitor's work area (the screen less the taskbar and docks), in the
 // coordinates of WindowRecord::x and y, and its scale: physical pixels per
 // logical pixel there (1.25 at 120 DPI; 1 on Linux, where GTK scales).
@@ -85,6 +93,12 @@ struct PlacementDecision {
 PlacementDecision DecidePlacement(const std::optional<WindowRecord>& saved,
                                   const std::vector<MonitorArea>& monitors, int manifestWidth,
                                   int manifestHeight, bool resizable);
+
+// DecidePlacement, and the log (may be null) told why a saved place is not
+// restored.
+PlacementDecision PlacementOf(const std::optional<WindowRecord>& saved,
+                              const std::vector<MonitorArea>& monitors, int width, int height,
+                              bool resizable, DiagnosticsLog* log);
 
 // A client length measured in physical pixels at scale, in logical pixels:
 // the inverse of ScaleLogicalPixels, so a size saved and restored on the same

@@ -123,10 +123,13 @@ void DiagnosticsLog::Append(const std::string& line) {
     size_ += line.size();
 }
 
+std::string ErrorText(std::int32_t code) {
+    return "error " + HexCode(static_cast<std::uint32_t>(code));
+}
+
 void LogIfFailed(DiagnosticsLog* log, const char* call, std::int32_t result) {
     if (result >= 0 || !log) return;
-    log->Write(std::string("failed: ") + call + " (error " +
-               HexCode(static_cast<std::uint32_t>(result)) + ")");
+    log->Write(std::string("failed: ") + call + " (" + ErrorText(result) + ")");
 }
 
 std::string Quoted(const std::wstring& text) {

@@ -24,6 +24,8 @@ std::string FormatUtcTimestamp(std::int64_t millisecondsSinceEpoch);
 
 // An HRESULT or other 32-bit code as "0x8007000E".
 std::string HexCode(std::uint32_t code);
+// A failure code as the log and the boxes give it: "error 0x80070005".
+std::string ErrorText(std::int32_t code);
 
 class DiagnosticsLog {
 public:

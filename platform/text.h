@@ -16,6 +16,20 @@ std::wstring Utf8ToWide(const std::string& text);
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string WideToUtf8(const std::wstring& text);
 
+// The UTF-8 sequence at the start of bytes (not empty), by the Unicode rules
+// (table 3-7: no overlong forms, no surrogates, nothing past U+10FFFF): its
+// code point and length when well formed; else the length of its maximal
+// ill-formed subpart, at least 1, which a reader replaces with one U+FFFD.
+struct Utf8Sequence {
+    bool valid = false;
+    char32_t codePoint = 0;
+    size_t length = 1;
+};
+Utf8Sequence ReadUtf8Sequence(std::string_view bytes);
+
+// Appends a code point as UTF-16: one unit, or a surrogate pair past U+FFFF.
+void AppendUtf16(std::wstring& text, char32_t codePoint);
+
 // The canonical full path of the running executable, read whole however long
 // it is, with "." and ".." segments removed. Cached after the first call.
 std::wstring GetExecutablePath();

@@ -18,19 +18,11 @@ struct ByteRange {
     uint64_t last = 0;
 };
 
-// The most an open-ended range ("bytes=A-") is answered with. The browser
-// control reads a response stream to its end before it hands any of it to
-// the page, and fails on streams of some tens of megabytes, so promising a
-// large video's whole tail would stall or break playback; browsers simply ask
-// for the next range when an answer ends early.
-constexpr uint64_t OpenRangeCap = 4ull << 20;
-
 // Reads a Range value (already trimmed) against a file size. The unit is
 // matched in any case. An end past the file is clamped to its last byte, and
 // so is a suffix longer than the file; an open-ended range covers at most
 // openRangeCap bytes. Anything unreadable or unsatisfiable gives no range.
-ByteRange ParseByteRange(std::wstring_view value, uint64_t size,
-                         uint64_t openRangeCap = OpenRangeCap);
+ByteRange ParseByteRange(std::wstring_view value, uint64_t size, uint64_t openRangeCap);
 
 // The value without leading and trailing white space (U+0009..U+000D, U+0020).
 std::wstring_view TrimRangeValue(std::wstring_view value);

@@ -4,6 +4,7 @@
 // control raises every request event there.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -11,10 +12,16 @@
 
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
-#include "server/byte_range.h"
 
 // The content folder's name beside the executable, with its backslash.
 constexpr wchar_t ContentFolderName[] = L"www\\";
+
+// The most an open-ended range ("bytes=A-") is answered with. The browser
+// control reads a response stream to its end before it hands any of it to
+// the page, and fails on streams of some tens of megabytes, so promising a
+// large video's whole tail would stall or break playback; browsers simply ask
+// for the next range when an answer ends early.
+constexpr uint64_t OpenRangeCap = 4ull << 20;
 
 // How many files keep a mapping at once. A game plays a few media files at a
 // time; the bound keeps a page that asks for many files (or one file under

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include <gtk/gtk.h>
 
@@ -52,12 +51,11 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;
     host.setup.instance = &app.instance;
-    SessionSettings rules =
-        SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds);
-    host.setup.remembered = RememberedWindow(rules);
+    host.setup.remembered = RememberedWindow(config.rememberWindow, app.userDataFolder, &app.log);
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
-    Session session(std::move(rules), *engine);
+    Session session(
+        SessionSettingsOf(app, GtkAppOrigin, WebKitGtkEngineName, &MonotonicMilliseconds), *engine);
     host.session = &session;
     StartGtkHost(host);
     gtk_main();

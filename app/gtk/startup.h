@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "host/gtk/app_window.h"
+#include "host/gtk/gtk_host.h"
 
 // Runs the app beside the executable and returns the process's exit code.
 // customize, when set, adjusts the host's setup before the host starts; the

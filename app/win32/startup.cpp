@@ -4,13 +4,13 @@
 
 #include "app/manifest.h"
 #include "app/startup.h"
-#include "host/win32/browser_host.h"
+#include "host/win32/browser_setup.h"
 #include "host/win32/main_window.h"
 #include "host/win32/window_placement.h"
 #include "host/window_state.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
-#include "platform/win32/session.h"
+#include "platform/win32/com_and_gdiplus.h"
 #include "platform/win32/single_instance.h"
 #include "platform/win32/webview2_loader.h"
 #include "platform/win32/window.h"
@@ -28,17 +28,6 @@ RuntimeSettings RuntimeSettingsOf(const AppConfig& config, HICON icon, Diagnosti
     settings.downloadingMessage = config.downloadingMessage;
     settings.installFailedMessage = config.installWebView2FailedMessage;
     settings.icon = icon;
-    settings.log = &log;
-    return settings;
-}
-
-BrowserSettings BrowserSettingsOf(const AppConfig& config, DiagnosticsLog& log) {
-    BrowserSettings settings;
-    settings.additionalArguments = config.chromiumArgs;
-    settings.enableDevtools = config.enableDevtools;
-    settings.browserKeys = config.browserKeys;
-    settings.contextMenu = config.contextMenu;
-    settings.autoplay = config.autoplay;
     settings.log = &log;
     return settings;
 }
@@ -61,27 +50,30 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
                                                       app.userDataFolder, inputs.installerUrl);
     if (!runtime.usable) return 1;
 
-    MainWindowSettings window = MainWindowSettingsOf(config, icon);
-    window.log = &app.log;
-    if (!CreateMainWindow(inputs.instance, window)) return 1;
+    // Ends after the session and the engine, letting go of the window and
+    // the control's objects before COM ends.
+    Win32Host host;
+    host.settings = HostSettingsOf(config, icon, &app.log);
+    host.content = &app.content;
+    if (!CreateMainWindow(inputs.instance, host)) return 1;
     // A second start finds this window by its mark.
-    MarkInstanceWindow(MainWindow.windowHandle, app.userDataFolder);
+    MarkInstanceWindow(host.window, app.userDataFolder);
 
-    SessionSettings sessionSettings =
-        SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds);
     // Where the last run left the window, while it is still hidden; the
     // engine shows it so the first time.
-    const std::optional<WindowRecord> saved = RememberedWindow(sessionSettings);
+    const std::optional<WindowRecord> saved =
+        RememberedWindow(config.rememberWindow, app.userDataFolder, &app.log);
     const PlacementDecision placement = PlacementOf(saved, ListMonitorAreas(), config.width,
                                                     config.height, config.resizable, &app.log);
-    ApplyPlacement(MainWindow.windowHandle, placement);
-    const std::unique_ptr<Engine> engine = MakeWebView2Engine(placement);
-    Session session(std::move(sessionSettings), *engine);
+    ApplyPlacement(host.window, placement);
+    const std::unique_ptr<Engine> engine = MakeWebView2Engine(host, placement);
+    Session session(SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds),
+                    *engine);
+    host.session = &session;
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed
     // one, or the relative "webview2" that the loader resolves itself.
-    StartBrowserEnvironment(runtime.browserExecutableFolder, app.userDataFolder,
-                            BrowserSettingsOf(config, app.log), app.content, session);
+    StartBrowser(host, runtime.browserExecutableFolder, app.userDataFolder);
 
     // The main window posts the quit message when it is destroyed.
     MSG message{};
@@ -89,22 +81,24 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-
-    ReleaseBrowserHost();
     return session.ExitCode();
 }
 
 }  // namespace
 
-MainWindowSettings MainWindowSettingsOf(const AppConfig& config, HICON icon) {
-    MainWindowSettings settings;
+Win32HostSettings HostSettingsOf(const AppConfig& config, HICON icon, DiagnosticsLog* log) {
+    Win32HostSettings settings;
     settings.title = config.title;
     settings.width = config.width;
     settings.height = config.height;
     settings.resizable = config.resizable;
     settings.icon = icon;
-    // The window's own failures are told before its title is trusted.
-    settings.failureCaption = DefaultTitle;
+    settings.additionalArguments = config.chromiumArgs;
+    settings.enableDevtools = config.enableDevtools;
+    settings.browserKeys = config.browserKeys;
+    settings.contextMenu = config.contextMenu;
+    settings.autoplay = config.autoplay;
+    settings.log = log;
     return settings;
 }
 

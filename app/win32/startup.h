@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "host/win32/main_window.h"
+#include "host/win32/win32_host.h"
 
 struct AppConfig;
 
@@ -27,6 +27,5 @@ struct StartupInputs {
 // failure that has been shown in a message box.
 int RunApp(const StartupInputs& inputs);
 
-// The main window's settings from the manifest and the loaded icon; its
-// failure boxes carry the default title, not the manifest's.
-MainWindowSettings MainWindowSettingsOf(const AppConfig& config, HICON icon);
+// The host's settings from the manifest and the loaded icon.
+Win32HostSettings HostSettingsOf(const AppConfig& config, HICON icon, DiagnosticsLog* log);

@@ -1,9 +1,5 @@
 #include "host/win32/fullscreen.h"
 
-#include "host/win32/main_window.h"
-
-FullscreenStateRecord FullscreenState;
-
 namespace {
 
 // No caption and no sizing frame; every other bit stays.
@@ -14,8 +10,8 @@ const LONG FullscreenExStyleMask = ~static_cast<LONG>(WS_EX_DLGMODALFRAME | WS_E
 
 // The taskbar list, created and initialised on first use; null when either
 // step fails, in which case the next call tries again.
-ITaskbarList2* ReadyTaskbarList() {
-    ComPtr<ITaskbarList2>& list = FullscreenState.taskbarList;
+ITaskbarList2* ReadyTaskbarList(FullscreenState& state) {
+    ComPtr<ITaskbarList2>& list = state.taskbarList;
     if (!list) {
         if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_PPV_ARGS(list.ReleaseAndGetAddressOf()))))
@@ -28,31 +24,30 @@ ITaskbarList2* ReadyTaskbarList() {
 
 }  // namespace
 
-void SetFullscreen(bool fullscreen) {
-    if (fullscreen == FullscreenState.isFullscreen) return;
-    FullscreenState.isFullscreen = fullscreen;
-
-    const HWND window = MainWindow.windowHandle;
+void SetFullscreen(HWND window, FullscreenState& state, bool fullscreen) {
+    if (fullscreen == state.isFullscreen) return;
+    state.isFullscreen = fullscreen;
     RECT target{};
     if (fullscreen) {
-        FullscreenState.savedStyle = GetWindowLongW(window, GWL_STYLE);
-        FullscreenState.savedExStyle = GetWindowLongW(window, GWL_EXSTYLE);
-        GetWindowRect(window, &FullscreenState.savedWindowRect);
-        SetWindowLongW(window, GWL_STYLE, FullscreenState.savedStyle & FullscreenStyleMask);
-        SetWindowLongW(window, GWL_EXSTYLE, FullscreenState.savedExStyle & FullscreenExStyleMask);
+        state.savedStyle = GetWindowLongW(window, GWL_STYLE);
+        state.savedExStyle = GetWindowLongW(window, GWL_EXSTYLE);
+        GetWindowRect(window, &state.savedWindowRect);
+        SetWindowLongW(window, GWL_STYLE, state.savedStyle & FullscreenStyleMask);
+        SetWindowLongW(window, GWL_EXSTYLE, state.savedExStyle & FullscreenExStyleMask);
         // The whole monitor, taskbar area included.
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
         target = monitor.rcMonitor;
     } else {
-        SetWindowLongW(window, GWL_STYLE, FullscreenState.savedStyle);
-        SetWindowLongW(window, GWL_EXSTYLE, FullscreenState.savedExStyle);
-        target = FullscreenState.savedWindowRect;
+        SetWindowLongW(window, GWL_STYLE, state.savedStyle);
+        SetWindowLongW(window, GWL_EXSTYLE, state.savedExStyle);
+        target = state.savedWindowRect;
     }
     // The size change reaches the browser control through WM_SIZE.
     SetWindowPos(window, nullptr, target.left, target.top, target.right - target.left,
                  target.bottom - target.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 
-    if (ITaskbarList2* list = ReadyTaskbarList()) list->MarkFullscreenWindow(window, fullscreen);
+    if (ITaskbarList2* list = ReadyTaskbarList(state))
+        list->MarkFullscreenWindow(window, fullscreen);
 }

@@ -1,5 +1,5 @@
-// Fullscreen mode of the main window: the whole nearest monitor, no caption
-// or sizing frame, and the taskbar told that the window is fullscreen.
+// Fullscreen mode of a window: the whole nearest monitor, no caption or
+// sizing frame, and the taskbar told that the window is fullscreen.
 #pragma once
 
 #include <windows.h>
@@ -7,9 +7,10 @@
 
 #include "platform/win32/com.h"
 
-// UI thread only, touched only by SetFullscreen. The saved fields are written on entering
+// One window's mode, touched only by SetFullscreen; the host keeps its main
+// window's. UI thread only. The saved fields are written on entering
 // fullscreen and read on leaving it.
-struct FullscreenStateRecord {
+struct FullscreenState {
     bool isFullscreen = false;
     LONG savedStyle = 0;
     LONG savedExStyle = 0;
@@ -19,8 +20,6 @@ struct FullscreenStateRecord {
     ComPtr<ITaskbarList2> taskbarList;
 };
 
-extern FullscreenStateRecord FullscreenState;
-
-// Puts MainWindow into the requested mode; a request for the current mode
-// does nothing. Needs COM on the calling thread.
-void SetFullscreen(bool fullscreen);
+// Puts window into the requested mode; a request for the current mode does
+// nothing. Needs COM on the calling thread.
+void SetFullscreen(HWND window, FullscreenState& state, bool fullscreen);

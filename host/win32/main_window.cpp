@@ -4,15 +4,13 @@
 // GDI+ needs the COM declarations that the lean Windows header leaves out.
 #include <gdiplus.h>
 
-#include "host/win32/browser_host.h"
-#include "host/win32/fullscreen.h"
+#include "host/win32/win32_host.h"
 #include "platform/diagnostics_log.h"
 #include "platform/dpi.h"
+#include "platform/text.h"
 #include "platform/win32/single_instance.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/window.h"
-
-MainWindowState MainWindow;
 
 const wchar_t* const MainWindowClassName = L"WindowsLanternshell";
 
@@ -44,17 +42,18 @@ HICON LoadWindowIcon(const std::wstring& exeFolder, const std::wstring& icon) {
 
 namespace {
 
-void LogWin32Failure(const MainWindowSettings& settings, const char* operation) {
+void LogWin32Failure(const Win32HostSettings& settings, const char* operation) {
     if (settings.log) settings.log->Write(Win32Failure(operation));
 }
 
 }  // namespace
 
-bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
+bool CreateMainWindow(HINSTANCE instance, Win32Host& host) {
+    const Win32HostSettings& settings = host.settings;
     if (!RegisterHostWindowClass(instance, MainWindowClassName, MainWindowProc, COLOR_WINDOW,
                                  settings.icon)) {
         LogWin32Failure(settings, "RegisterClassExW of the main window");
-        ShowMessageBox(RegisterClassFailedMessage, settings.failureCaption.c_str(), MB_ICONERROR);
+        ShowMessageBox(RegisterClassFailedMessage, DefaultTitle, MB_ICONERROR);
         return false;
     }
 
@@ -68,27 +67,73 @@ bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings) {
     // first page has loaded.
     const UINT primaryDpi = DpiOfMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
     SIZE outer = outerFor(primaryDpi);
-    MainWindow.windowHandle =
+    host.window =
         CreateWindowExW(0, MainWindowClassName, settings.title.c_str(), style, CW_USEDEFAULT,
-                        CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, nullptr);
-    if (!MainWindow.windowHandle) {
+                        CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, &host);
+    if (!host.window) {
         LogWin32Failure(settings, "CreateWindowExW of the main window");
-        ShowMessageBox(CreateWindowFailedMessage, settings.failureCaption.c_str(), MB_ICONERROR);
+        ShowMessageBox(CreateWindowFailedMessage, DefaultTitle, MB_ICONERROR);
         return false;
     }
     // Scaled again when it opened on a monitor of another DPI.
-    const UINT dpi = DpiOfWindow(MainWindow.windowHandle);
+    const UINT dpi = DpiOfWindow(host.window);
     if (dpi != primaryDpi) {
         outer = outerFor(dpi);
-        if (!SetWindowPos(MainWindow.windowHandle, nullptr, 0, 0, outer.cx, outer.cy,
+        if (!SetWindowPos(host.window, nullptr, 0, 0, outer.cx, outer.cy,
                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
             LogWin32Failure(settings, "SetWindowPos of the main window");
     }
     return true;
 }
 
+namespace {
+
+// The user's session ends, and the process with it once WM_ENDSESSION is
+// answered: the whole quit sequence runs in here, its timers and the
+// control's answers pumped as messages. A player who stays ends it too; a
+// page's question that nobody answers holds the system's end no longer
+// than SessionEndTimeoutMs. A quit message seen meanwhile is posted again.
+void QuitForSessionEnd(Session& session) {
+    session.OnQuitRequested(QuitCause::SessionEnd);
+    const ULONGLONG start = GetTickCount64();
+    bool quit = false;
+    WPARAM quitCode = 0;
+    while (!session.Ending() && session.Quitting()) {
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= SessionEndTimeoutMs) break;
+        // Wakes for messages already queued too, not only for new ones.
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(SessionEndTimeoutMs - elapsed),
+                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                quitCode = message.wParam;
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
+}  // namespace
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(
+                              reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
+    auto* host = reinterpret_cast<Win32Host*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    // Before its first messages are through, and once the host has ended,
+    // the window has nobody to tell.
+    if (!host) return DefWindowProcW(window, message, wParam, lParam);
+    Session* session = host->session;
     switch (message) {
+        case WM_NCDESTROY:
+            host->window = nullptr;
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -96,39 +141,50 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             // The caption's button, Alt+F4, the system menu and the taskbar:
             // the page ends and the browser writes its profile first; the
             // session destroys the window at the end of it.
-            if (!BrowserHost.session) return DefWindowProcW(window, message, wParam, lParam);
-            BrowserHost.session->OnQuitRequested(QuitCause::Window);
+            if (!session) return DefWindowProcW(window, message, wParam, lParam);
+            session->OnQuitRequested(QuitCause::Window);
             return 0;
         case WM_QUERYENDSESSION:
             // Agreed at once; quitting starts when the end is certain.
             return TRUE;
         case WM_ENDSESSION:
-            if (wParam) QuitForSessionEnd();
+            if (wParam && session) QuitForSessionEnd(*session);
+            return 0;
+        case WM_ENABLE:
+            // The page's beforeunload question disables the window while it
+            // waits for the player.
+            if (session)
+                session->OnQuitEvent(wParam ? QuitEvent::QuestionAnswered
+                                            : QuitEvent::QuestionOpened);
             return 0;
         case WM_TIMER:
-            if (wParam == UnloadTimerId) {
-                OnUnloadTimer();
-                return 0;
+            if (wParam == SessionTimerId) {
+                KillTimer(window, SessionTimerId);
+                if (session) session->OnQuitEvent(QuitEvent::TimerRanOut);
+            } else if (wParam == BrowserWatchTimerId) {
+                if (WaitForSingleObject(host->browserProcess, 0) != WAIT_OBJECT_0) return 0;
+                KillTimer(window, BrowserWatchTimerId);
+                if (session) session->OnQuitEvent(QuitEvent::BrowserExited);
             }
-            return DefWindowProcW(window, message, wParam, lParam);
-        case PageUnloadedMessage:
-            OnPageUnloadedMessage(wParam);
+            return 0;
+        case QuitEventMessage:
+            if (session) session->OnQuitEvent(static_cast<QuitEvent>(wParam));
             return 0;
         case WM_ACTIVATE: {
             // Activated again (Alt+Tab, the taskbar, a click on the caption),
             // the focus comes back to this window: the page's keys go dead
             // until it is moved on into the control.
             const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
-            if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) FocusPage();
+            if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) host->FocusPage();
             return result;
         }
         case WM_SETFOCUS:
-            FocusPage();
+            host->FocusPage();
             return 0;
         case WM_MOVE:
         case WM_MOVING:
             // Until the controller exists there is nothing to tell.
-            if (BrowserHost.controller) BrowserHost.controller->NotifyParentWindowPositionChanged();
+            if (host->controller) host->controller->NotifyParentWindowPositionChanged();
             return 0;
         case WM_DPICHANGED: {
             // Moved to a monitor of another scale: the system's rectangle
@@ -140,7 +196,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             RECT target = *suggested;
             MONITORINFO monitor{};
             monitor.cbSize = sizeof monitor;
-            if (FullscreenState.isFullscreen &&
+            if (host->fullscreen.isFullscreen &&
                 GetMonitorInfoW(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST), &monitor))
                 target = monitor.rcMonitor;
             SetWindowPos(window, nullptr, target.left, target.top, target.right - target.left,
@@ -149,11 +205,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         case WM_SIZE:
             // The view always fills the client area; minimised, that is empty.
-            if (BrowserHost.controller) {
+            if (host->controller) {
                 RECT client{};
                 GetClientRect(window, &client);
-                LogIfFailed(BrowserHost.settings.log, "put_Bounds",
-                            BrowserHost.controller->put_Bounds(client));
+                LogIfFailed(host->Log(), "put_Bounds", host->controller->put_Bounds(client));
             }
             return 0;
         default:

@@ -1,34 +1,14 @@
-// The one top-level window of the host.
+// The one top-level window of the host, and its window procedure, which
+// turns the window's messages into calls of the host's session.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-class DiagnosticsLog;
-
-// UI thread only. Set by CreateMainWindow, read by the browser host, the
-// fullscreen switch and the page's handlers.
-struct MainWindowState {
-    HWND windowHandle = nullptr;
-};
-
-extern MainWindowState MainWindow;
+struct Win32Host;
 
 extern const wchar_t* const MainWindowClassName;
-
-// What the main window is made from: the manifest's window settings, already
-// with the icon loaded.
-struct MainWindowSettings {
-    std::wstring title;
-    int width = 0;   // of the client area, at 96 DPI
-    int height = 0;  // likewise
-    bool resizable = true;
-    HICON icon = nullptr;
-    // Of the boxes for a class or window that can't be made.
-    std::wstring failureCaption;
-    DiagnosticsLog* log = nullptr;  // hears those failures; may be null
-};
 
 // An icon of the image's own size made from any file GDI+ decodes, or null.
 // GDI+ must be running.
@@ -40,8 +20,10 @@ HICON LoadIconFromImageFile(const std::wstring& path);
 // be running.
 HICON LoadWindowIcon(const std::wstring& exeFolder, const std::wstring& icon);
 
-// Registers the class and creates the hidden main window from settings.
-// On failure it has shown its message box and returns false.
-bool CreateMainWindow(HINSTANCE instance, const MainWindowSettings& settings);
+// Registers the class and creates the hidden main window of host from its
+// settings (host.window); the window finds the host through its
+// GWLP_USERDATA. On failure it has shown its message box, captioned with the
+// default title (the manifest's is not trusted yet), and returns false.
+bool CreateMainWindow(HINSTANCE instance, Win32Host& host);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

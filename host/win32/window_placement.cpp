@@ -1,6 +1,5 @@
 #include "host/win32/window_placement.h"
 
-#include "host/win32/fullscreen.h"
 #include "platform/win32/window.h"
 
 namespace {
@@ -48,7 +47,7 @@ std::vector<MonitorArea> ListMonitorAreas() {
     return monitors;
 }
 
-WindowRecord ReadWindowRecord(HWND window, const FullscreenStateRecord& fullscreen) {
+WindowRecord ReadWindowRecord(HWND window, const FullscreenState& fullscreen) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     GetWindowPlacement(window, &placement);
@@ -97,7 +96,7 @@ void ApplyPlacement(HWND window, const PlacementDecision& decision) {
                  decision.clientHeight + (frame.bottom - frame.top), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ShowPlacedWindow(HWND window, const PlacementDecision& decision) {
+void ShowPlacedWindow(HWND window, FullscreenState& fullscreen, const PlacementDecision& decision) {
     ShowWindow(window, decision.restore && decision.maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
-    if (decision.restore && decision.fullscreen) SetFullscreen(true);
+    if (decision.restore && decision.fullscreen) SetFullscreen(window, fullscreen, true);
 }

@@ -6,9 +6,8 @@
 
 #include <vector>
 
+#include "host/win32/fullscreen.h"
 #include "host/window_state.h"
-
-struct FullscreenStateRecord;
 
 // Every monitor's work area in virtual-screen pixels, with its own scale
 // (GetDpiForMonitor; the system DPI where that is missing).
@@ -16,10 +15,10 @@ std::vector<MonitorArea> ListMonitorAreas();
 
 // The window's state for window.json: its normal rectangle whether it is
 // maximized, minimized or fullscreen now (fullscreen holds the rectangle and
-// style it had before, in FullscreenStateRecord), and whether it is
+// style it had before, in FullscreenState), and whether it is
 // maximized (or minimized from maximized) and fullscreen. The client size is
 // in logical pixels at the scale of the monitor the rectangle lies on.
-WindowRecord ReadWindowRecord(HWND window, const FullscreenStateRecord& fullscreen);
+WindowRecord ReadWindowRecord(HWND window, const FullscreenState& fullscreen);
 
 // Gives the hidden window the decided position and client size, so that is
 // its normal rectangle; nothing when the decision restores nothing.
@@ -27,5 +26,5 @@ void ApplyPlacement(HWND window, const PlacementDecision& decision);
 
 // Shows the window as decided, in place of the host's ShowWindow(SW_SHOW):
 // maximized when it was, and then fullscreen through SetFullscreen when it
-// was (MainWindow must be this window).
-void ShowPlacedWindow(HWND window, const PlacementDecision& decision);
+// was.
+void ShowPlacedWindow(HWND window, FullscreenState& fullscreen, const PlacementDecision& decision);

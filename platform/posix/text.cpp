@@ -16,33 +16,6 @@ namespace {
 
 constexpr wchar_t Replacement = 0xFFFD;
 
-// Valid range of the second byte after a given lead byte (Unicode table 3-7).
-bool SecondByteFits(unsigned char lead, unsigned char second) {
-    if (lead == 0xE0) return second >= 0xA0 && second <= 0xBF;
-    if (lead == 0xED) return second >= 0x80 && second <= 0x9F;
-    if (lead == 0xF0) return second >= 0x90 && second <= 0xBF;
-    if (lead == 0xF4) return second >= 0x80 && second <= 0x8F;
-    return second >= 0x80 && second <= 0xBF;
-}
-
-int SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
-void AppendCodePoint(std::wstring& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out.push_back(static_cast<wchar_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 std::wstring FromNativePath(const std::string& path) {
     std::wstring wide = Utf8ToWide(path);
     for (auto& unit : wide)
@@ -55,39 +28,13 @@ std::wstring FromNativePath(const std::string& path) {
 std::wstring Utf8ToWide(const std::string& text) {
     std::wstring out;
     out.reserve(text.size());
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size();
-    size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = bytes[i];
-        const int length = SequenceLength(lead);
-        if (length == 1) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        if (length == 0) {
-            out.push_back(Replacement);
-            ++i;
-            continue;
-        }
-        char32_t cp = lead & (0xFF >> (length + 1));
-        size_t j = i + 1;
-        bool complete = true;
-        for (int k = 1; k < length; ++k, ++j) {
-            const bool fits =
-                j < size && (k == 1 ? SecondByteFits(lead, bytes[j]) : (bytes[j] & 0xC0) == 0x80);
-            if (!fits) {
-                complete = false;
-                break;
-            }
-            cp = (cp << 6) | (bytes[j] & 0x3F);
-        }
-        if (complete)
-            AppendCodePoint(out, cp);
+    for (std::string_view rest = text; !rest.empty();) {
+        const Utf8Sequence sequence = ReadUtf8Sequence(rest);
+        if (sequence.valid)
+            AppendUtf16(out, sequence.codePoint);
         else
             out.push_back(Replacement);
-        i = j;
+        rest.remove_prefix(sequence.length);
     }
     return out;
 }

@@ -8,7 +8,9 @@
 
 #include <wrl/client.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 // mingw's ComPtr::Attach adds a reference, so it is never used here: fill
 // out-parameters through GetAddressOf / ReleaseAndGetAddressOf instead.
@@ -74,30 +76,37 @@ ComPtr<Interface> MakeCallback(HRESULT (*operation)(Arguments...)) {
     return callback;
 }
 
-// A handler object whose Invoke forwards to a plain function, handing it the
-// context it was made with first. The context must outlive the object.
-template <class Interface, class Context, class... Arguments>
-class ContextCallbackObject final : public ComObjectBase<Interface> {
-public:
-    using Operation = HRESULT (*)(Context*, Arguments...);
+// What handler objects reach their owner through: the owner clears it as it
+// ends, so a callback that arrives later (a late completion) finds nothing.
+template <class Context>
+using ContextLink = std::shared_ptr<Context*>;
 
-    ContextCallbackObject(Context* context, Operation operation)
-        : context_(context), operation_(operation) {}
+// A handler object whose Invoke forwards to a plain function, handing it the
+// linked context first; with the context gone it does nothing.
+template <class Interface, class Context, class... Arguments>
+class LinkedCallbackObject final : public ComObjectBase<Interface> {
+public:
+    using Operation = HRESULT (*)(Context&, Arguments...);
+
+    LinkedCallbackObject(ContextLink<Context> link, Operation operation)
+        : link_(std::move(link)), operation_(operation) {}
 
     HRESULT STDMETHODCALLTYPE Invoke(Arguments... arguments) override {
-        return operation_(context_, arguments...);
+        Context* context = *link_;
+        return context ? operation_(*context, arguments...) : S_OK;
     }
 
 private:
-    Context* context_;
+    const ContextLink<Context> link_;
     Operation operation_;
 };
 
 template <class Interface, class Context, class... Arguments>
-ComPtr<Interface> MakeCallback(Context* context, HRESULT (*operation)(Context*, Arguments...)) {
+ComPtr<Interface> MakeCallback(const ContextLink<Context>& link,
+                               HRESULT (*operation)(Context&, Arguments...)) {
     ComPtr<Interface> callback;
     *callback.ReleaseAndGetAddressOf() =
-        new ContextCallbackObject<Interface, Context, Arguments...>(context, operation);
+        new LinkedCallbackObject<Interface, Context, Arguments...>(link, operation);
     return callback;
 }
 

@@ -1,9 +1,11 @@
-// The browser host's state from one run to the next, and handlers that get
-// nothing to work with.
-#include "host/win32/browser_host.h"
-
+// The Windows host object: completions that arrive after the session or the
+// host ended, handlers that get nothing to work with, and the control's
+// process failures as the session knows them.
 #include <gtest/gtest.h>
 
+#include "host/win32/browser_events.h"
+#include "host/win32/browser_setup.h"
+#include "host/win32/win32_host.h"
 #include "tests/host/fakes.h"
 
 namespace {
@@ -26,47 +28,71 @@ SessionSettings Settings() {
     return settings;
 }
 
-TEST(BrowserHost, CompletionsAfterTheSessionEndedAreDroppedAndReleasingForgetsTheRun) {
-    const auto engine = MakeWebView2Engine();
-    Session ended(Settings(), *engine);
-    BrowserHost.session = &ended;
-    // Without a view or a window the quit sequence has nothing to wait for,
-    // and the engine quits by posting the quit message.
-    ended.OnCloseRequested();
-    MSG quit{};
-    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_TRUE(ended.Ending());
+TEST(Win32Host, CompletionsAfterTheSessionOrTheHostEndedDoNothing) {
     Environment environment;
-    EXPECT_EQ(OnEnvironmentCreated(&BrowserHost, S_OK, &environment), S_OK);
-    EXPECT_EQ(environment.controllersAsked, 0);
-    ReleaseBrowserHost();
-    EXPECT_EQ(BrowserHost.session, nullptr);
-
-    // The next run's completion is acted on.
-    Session next(Settings(), *engine);
-    BrowserHost.session = &next;
-    EXPECT_EQ(OnEnvironmentCreated(&BrowserHost, S_OK, &environment), S_OK);
+    ComPtr<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> completion;
+    {
+        Win32Host host;
+        const auto engine = MakeWebView2Engine(host);
+        Session session(Settings(), *engine);
+        host.session = &session;
+        completion = MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+            host.link, &OnEnvironmentCreated);
+        EXPECT_EQ(completion->Invoke(S_OK, &environment), S_OK);
+        EXPECT_EQ(environment.controllersAsked, 1);
+        // Without a view or a window the quit sequence has nothing to wait
+        // for, and the engine quits by posting the quit message.
+        session.OnCloseRequested();
+        MSG quit{};
+        EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_TRUE(session.Ending());
+        EXPECT_EQ(completion->Invoke(S_OK, &environment), S_OK);
+        EXPECT_EQ(environment.controllersAsked, 1);
+    }
+    // A late completion: the host is gone, and nothing is touched.
+    EXPECT_EQ(completion->Invoke(S_OK, &environment), S_OK);
     EXPECT_EQ(environment.controllersAsked, 1);
-    ReleaseBrowserHost();
     EXPECT_EQ(environment.references, 1u);
 }
 
-TEST(BrowserHost, HandlersWithoutArgumentsOrSessionDoNothing) {
-    const auto engine = MakeWebView2Engine();
+TEST(Win32Host, HandlersWithoutArgumentsDoNothing) {
+    Win32Host host;
+    const auto engine = MakeWebView2Engine(host);
     Session session(Settings(), *engine);
-    for (BrowserHostState* host : {static_cast<BrowserHostState*>(nullptr), &BrowserHost}) {
-        BrowserHost.session = host ? &session : nullptr;
-        EXPECT_EQ(OnNavigationStarting(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnPermissionRequested(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnNewWindowRequested(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnWebMessageReceived(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnWebResourceRequested(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnDocumentTitleChanged(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnContainsFullScreenElementChanged(host, nullptr, nullptr), S_OK);
-        EXPECT_EQ(OnProcessFailed(host, nullptr, nullptr), S_OK);
-    }
+    host.session = &session;
+    EXPECT_EQ(OnNavigationStarting(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnPermissionRequested(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnNewWindowRequested(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnWebMessageReceived(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnWebResourceRequested(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnDocumentTitleChanged(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnContainsFullScreenElementChanged(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnProcessFailed(host, nullptr, nullptr), S_OK);
+    EXPECT_EQ(OnAcceleratorKeyPressed(host, nullptr, nullptr), S_OK);
     EXPECT_FALSE(session.Ending());
-    ReleaseBrowserHost();
+}
+
+TEST(Win32Host, ProcessFailuresReachTheSessionAsItsKindsInTheControlsWords) {
+    const struct {
+        int kind;
+        ProcessFailure failure;
+        const char* what;
+    } cases[] = {
+        {0, ProcessFailure::BrowserGone, "browser process exited"},
+        {1, ProcessFailure::RendererGone, "render process exited"},
+        {2, ProcessFailure::RendererUnresponsive, "render process unresponsive"},
+        {3, ProcessFailure::Other, "frame render process exited"},
+        {6, ProcessFailure::Other, "GPU process exited"},
+        {9, ProcessFailure::Other, "unknown process exited"},
+        // A kind this host does not know keeps its number for the log.
+        {10, ProcessFailure::Other, "process kind 10 exited"},
+        {-7, ProcessFailure::Other, "process kind -7 exited"},
+    };
+    for (const auto& c : cases) {
+        std::string what;
+        EXPECT_EQ(ProcessFailureOf(c.kind, what), c.failure) << c.kind;
+        EXPECT_EQ(what, c.what);
+    }
 }
 
 }  // namespace

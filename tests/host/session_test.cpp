@@ -45,6 +45,7 @@ public:
     std::optional<std::string> navigateRefusal;
     bool reloadWorks = true;
     bool answerYes = false;
+    bool unloadWorks = true;
     std::function<void()> whileAsking;  // runs inside the question's own loop
 
     std::optional<std::string> Navigate(const std::wstring& uri) override {
@@ -73,12 +74,13 @@ public:
         calls.push_back("Open " + WideToUtf8(uri));
     }
     void Quit() override { calls.push_back("Quit"); }
-    void UnloadPage(int timeoutMs) override {
-        calls.push_back("UnloadPage " + std::to_string(timeoutMs));
+    bool UnloadPage() override {
+        calls.push_back("UnloadPage");
+        return unloadWorks;
     }
-    void CloseBrowser(int timeoutMs) override {
-        calls.push_back("CloseBrowser " + std::to_string(timeoutMs));
-    }
+    void CloseBrowser() override { calls.push_back("CloseBrowser"); }
+    void StartTimer(int ms) override { calls.push_back("Timer " + std::to_string(ms)); }
+    void StopTimer() override { calls.push_back("StopTimer"); }
     void ExitElementFullscreen() override { calls.push_back("ExitElementFullscreen"); }
     std::optional<WindowRecord> CurrentWindowRecord() override {
         calls.push_back("CurrentWindowRecord");
@@ -90,10 +92,14 @@ public:
 // The recovery's rules, step by step: each failure's first engine call says
 // what was done. The steps up to an answer run inside the question's loop.
 enum class A { Ignore, Reload, AskToReload, RestartBrowser, GiveUp };
-constexpr int Answer = -1;  // not a kind: the player answers "No"
+constexpr auto Browser = ProcessFailure::BrowserGone;
+constexpr auto Render = ProcessFailure::RendererGone;
+constexpr auto Hang = ProcessFailure::RendererUnresponsive;
+constexpr auto Other = ProcessFailure::Other;
+constexpr auto Answer = static_cast<ProcessFailure>(-1);  // not a kind: the player answers "No"
 
 struct Step {
-    int kind;
+    ProcessFailure kind;
     std::int64_t atMs;
     A expected;  // ignored for an answer
 };
@@ -111,6 +117,7 @@ void Replay(const char* name, const std::vector<Step>& steps) {
     SCOPED_TRACE(name);
     RecordingEngine engine;
     Session session(SettingsOf(L"", L"T", L"E", nullptr), engine);
+    session.OnDocumentLoaded();
     size_t next = 0;
     engine.whileAsking = [&] {
         while (next < steps.size()) {
@@ -118,17 +125,14 @@ void Replay(const char* name, const std::vector<Step>& steps) {
             nowMs = step.atMs;
             if (step.kind == Answer) return;
             const size_t from = engine.calls.size();
-            session.OnProcessFailed(step.kind);
+            session.OnProcessFailed(step.kind, "what failed");
             EXPECT_EQ(ActionOf(engine.calls, from), step.expected)
-                << "step " << next - 1 << ": kind " << step.kind << " at " << step.atMs << " ms";
+                << "step " << next - 1 << ": kind " << static_cast<int>(step.kind) << " at "
+                << step.atMs << " ms";
         }
     };
     engine.whileAsking();
 }
-
-constexpr int Browser = BrowserProcessExited;
-constexpr int Render = RenderProcessExited;
-constexpr int Hang = RenderProcessUnresponsive;
 
 TEST(ProcessRecovery, ReloadsThreeTimesInAnySixtySecondsThenGivesUp) {
     Replay("a fourth crash within the minute", {{Render, 0, A::Reload},
@@ -182,19 +186,12 @@ TEST(ProcessRecovery, AsksAboutAHangOneQuestionAtATimeAndNotAgainWithinAMinute) 
                                  {Hang, 70000, A::AskToReload}});
 }
 
-TEST(ProcessRecovery, OtherProcessesAreLeftToTheControl) {
-    for (int kind : {3, 4, 5, 6, 7, 8, 9, 42, -7})
-        Replay(DescribeProcessFailure(kind).c_str(), {{kind, 0, A::Ignore},
-                                                      {kind, 1, A::Ignore},
-                                                      {kind, 2, A::Ignore},
-                                                      {kind, 3, A::Ignore},
-                                                      {Render, 4, A::Reload}});
-    EXPECT_EQ(DescribeProcessFailure(6), "GPU process exited");
-    EXPECT_EQ(DescribeProcessFailure(9), "unknown process exited");
-    // A kind this host does not know keeps its number for the log.
-    EXPECT_EQ(DescribeProcessFailure(10), "process kind 10 exited");
-    EXPECT_EQ(DescribeProcessFailure(42), "process kind 42 exited");
-    EXPECT_EQ(DescribeProcessFailure(-7), "process kind -7 exited");
+TEST(ProcessRecovery, OtherProcessesAreLeftToTheEngine) {
+    Replay("other processes", {{Other, 0, A::Ignore},
+                               {Other, 1, A::Ignore},
+                               {Other, 2, A::Ignore},
+                               {Other, 3, A::Ignore},
+                               {Render, 4, A::Reload}});
 }
 
 class SessionTest : public ::testing::Test {
@@ -279,82 +276,120 @@ TEST_F(SessionTest, PageMessagesAreHeardFromTheAppsTopPageAndShareTheModeWithEle
     EXPECT_EQ(TakeCalls(), Calls{});
     session.OnPageMessage(AppPage, L"{\"type\":\"close\"}");
     session.OnCloseRequested();  // once is enough
-    EXPECT_EQ(TakeCalls(), Calls{"UnloadPage 2000"});
+    EXPECT_EQ(TakeCalls(), (Calls{"Timer 2000", "UnloadPage"}));
     EXPECT_EQ(LogLines(), std::vector<std::string>{"quitting: the page closed the window"});
 }
 
-TEST_F(SessionTest, EveryQuitUnloadsThePageSavesTheWindowAndLetsTheBrowserEnd) {
+// What the engine reports in the quit sequence, each at its time.
+struct QuitStep {
+    std::int64_t atMs;
+    QuitEvent event;
+};
+
+TEST_F(SessionTest, EveryQuitUnloadsThePageSavesTheWindowAndLetsTheBrowserEndWithinBounds) {
     const WindowRecord placed{40, 30, 800, 600, true, false};
+    const std::string quitting = "quitting: the player closed the window";
+    const std::string pageHung = "the page did not unload within 2000 ms: the app quits without it";
+    const std::string browserHung =
+        "the browser did not exit within 5000 ms: its profile may not be written";
+    const Calls unload = {"Timer 2000", "UnloadPage"};
+    const Calls close = {"Timer 5000", "CloseBrowser", "StopTimer", "Quit"};
+    const QuitEvent unloaded = QuitEvent::PageUnloaded, stayed = QuitEvent::PlayerStayed,
+                    asked = QuitEvent::QuestionOpened, answered = QuitEvent::QuestionAnswered,
+                    exited = QuitEvent::BrowserExited, timer = QuitEvent::TimerRanOut;
+    const auto then = [](Calls first, const Calls& more) {
+        first.insert(first.end(), more.begin(), more.end());
+        return first;
+    };
     const struct {
-        QuitCause cause;
-        bool remember;
-        UnloadOutcome unload;
-        bool exited;
+        const char* name;
+        struct {
+            QuitCause cause;
+            bool remember, unloadWorks;
+        } start;
+        std::vector<QuitStep> steps;  // from the quit request at 0 ms
         Calls calls;
         std::vector<std::string> log;
     } cases[] = {
-        {QuitCause::Window,
-         true,
-         UnloadOutcome::Unloaded,
-         true,
-         {"UnloadPage 2000", "CurrentWindowRecord", "CloseBrowser 5000", "Quit"},
-         {"quitting: the player closed the window", "the page unloaded in 30 ms",
-          "the browser exited in 80 ms"}},
-        {QuitCause::SessionEnd,
-         false,
-         UnloadOutcome::TimedOut,
-         false,
-         {"UnloadPage 2000", "CloseBrowser 5000", "Quit"},
-         {"quitting: the user's session ends",
-          "the page did not unload within 2000 ms: the app quits without it",
-          "the browser did not exit within 5000 ms: its profile may not be written"}},
-        {QuitCause::Signal,
-         true,
-         UnloadOutcome::Stayed,
-         true,
-         {"UnloadPage 2000"},
+        {"unloaded, exited",
+         {QuitCause::Window, true, true},
+         {{30, unloaded}, {80, exited}, {90, timer}},
+         then(then(unload, {"CurrentWindowRecord"}), close),
+         {quitting, "the page unloaded in 30 ms", "the browser exited in 80 ms"}},
+        // Both bounds: late answers change nothing.
+        {"a hung page and a browser that never exits",
+         {QuitCause::SessionEnd, false, true},
+         {{2000, timer}, {2500, unloaded}, {7000, timer}, {7100, exited}},
+         then(unload, close),
+         {"quitting: the user's session ends", pageHung, browserHung}},
+        {"the player stays",
+         {QuitCause::Signal, true, true},
+         {{30, stayed}, {2000, timer}, {2100, unloaded}},
+         then(unload, {"StopTimer"}),
          {"quitting: the process was asked to end",
           "the player chose to stay: the app keeps running (after 30 ms)"}},
+        // The player is never hurried: the bound waits while the page asks.
+        {"a question that outlasts the bound",
+         {QuitCause::Window, false, true},
+         {{10, asked}, {3000, answered}, {3010, unloaded}, {3050, exited}},
+         then(then(unload, {"StopTimer", "Timer 2000"}), close),
+         {quitting, "the page unloaded in 3010 ms", "the browser exited in 3050 ms"}},
+        // Answered, the page gets its whole bound afresh.
+        {"a question answered, then a page that hangs",
+         {QuitCause::Window, false, true},
+         {{500, asked}, {1000, answered}, {3000, timer}, {3100, exited}},
+         then(then(unload, {"StopTimer", "Timer 2000"}), close),
+         {quitting, pageHung, "the browser exited in 3100 ms"}},
+        {"a page that can't be left",
+         {QuitCause::Window, false, false},
+         {{40, exited}},
+         then(unload, close),
+         {quitting, pageHung, "the browser exited in 40 ms"}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         ContentFolder folder;
         DiagnosticsLog log;
         log.Open(folder.HostPath(L"../data"));
         RecordingEngine engine;
         engine.window = placed;
+        engine.unloadWorks = c.start.unloadWorks;
         SessionSettings settings = SettingsOf(L"", L"My Game", L"E", &log);
         settings.dataFolder = folder.HostPath(L"../data");
-        settings.rememberWindow = c.remember;
-        Session quitting(settings, engine);
-        nowMs = 1000;
-        quitting.OnQuitRequested(c.cause);
-        quitting.OnQuitRequested(QuitCause::Window);  // goes on as it is
-        EXPECT_TRUE(quitting.OnNavigationStarting(L"about:blank"));
+        settings.rememberWindow = c.start.remember;
+        Session session(settings, engine);
+        session.OnDocumentLoaded();
+        engine.calls.clear();
+        nowMs = 0;
+        session.OnQuitRequested(c.start.cause);
+        session.OnQuitRequested(QuitCause::Window);  // goes on as it is
+        EXPECT_EQ(session.OnNavigationStarting(L"about:blank"), c.start.unloadWorks);
         // The blank page's load shows nothing, and a crash now reloads nothing.
-        quitting.OnDocumentLoaded();
-        quitting.OnNavigationCompleted();
-        quitting.OnProcessFailed(RenderProcessExited);
-        nowMs = 1030;
-        quitting.OnPageUnloaded(c.unload);
-        EXPECT_FALSE(quitting.OnNavigationStarting(L"about:blank"));
-        // Past the page the browser ends on purpose: no restart.
-        if (c.unload != UnloadOutcome::Stayed) quitting.OnProcessFailed(BrowserProcessExited);
-        nowMs = 1080;
-        quitting.OnBrowserClosed(c.exited);
+        session.OnDocumentLoaded();
+        session.OnNavigationCompleted();
+        session.OnProcessFailed(ProcessFailure::RendererGone, "crashed");
+        for (const QuitStep& step : c.steps) {
+            nowMs = step.atMs;
+            session.OnQuitEvent(step.event);
+            // Quitting, the browser ends on purpose: no restart.
+            if (session.Quitting()) session.OnProcessFailed(ProcessFailure::BrowserGone, "exited");
+        }
+        EXPECT_FALSE(session.OnNavigationStarting(L"about:blank"));
         EXPECT_EQ(engine.calls, c.calls);
-        EXPECT_EQ(quitting.ExitCode(), 0);
-        EXPECT_EQ(quitting.Quitting(), c.unload != UnloadOutcome::Stayed);
+        EXPECT_EQ(session.ExitCode(), 0);
+        const bool quit = c.calls.back() == "Quit";
+        EXPECT_EQ(session.Ending(), quit);
         std::string reason;
         const auto saved = LoadWindowRecord(settings.dataFolder, reason);
-        EXPECT_EQ(saved.has_value(), c.remember && c.unload != UnloadOutcome::Stayed);
+        EXPECT_EQ(saved.has_value(), c.start.remember && quit);
         if (saved) {
             EXPECT_EQ(FormatWindowRecord(*saved), FormatWindowRecord(placed));
         }
         EXPECT_EQ(LogLinesOf(log), c.log);
         // A saved place not believed is said once, with its reason.
-        if (!c.remember) continue;
+        if (!c.start.remember) continue;
         folder.Write(L"../data/window.json", "{");
-        EXPECT_FALSE(RememberedWindow(settings));
+        EXPECT_FALSE(RememberedWindow(true, settings.dataFolder, &log));
         EXPECT_EQ(LogLinesOf(log).back(),
                   "window.json is ignored: not valid JSON (cut short or corrupt): the manifest's "
                   "size is used");
@@ -388,7 +423,6 @@ TEST_F(SessionTest, TheWindowShowsOnEachDocumentOrOnceANavigationEndsWithoutOne)
     session.OnTitleChanged(L"");
     session.OnTitleChanged(L"Score 3");
     EXPECT_EQ(TakeCalls(), (Calls{"Show", "Show", "Show", "Caption ", "Caption Score 3"}));
-    EXPECT_TRUE(session.DocumentLoaded());
 
     Session early(SettingsOf(L"", L"T", L"E", &log_), engine);
     early.OnShowEventsUnavailable();
@@ -404,7 +438,7 @@ TEST_F(SessionTest, AFailedStartIsToldOnceAndEndsWithOne) {
     engine.navigateRefusal = "error 0x80070005";
     session.OnEngineReady();
     session.FailEngineStart("controller creation", "error 0x80004005");
-    session.OnProcessFailed(RenderProcessExited);
+    session.OnProcessFailed(ProcessFailure::RendererGone, "crashed");
     session.OnPageMessage(AppPage, L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}");
     EXPECT_EQ(
         TakeCalls(),
@@ -414,20 +448,34 @@ TEST_F(SessionTest, AFailedStartIsToldOnceAndEndsWithOne) {
     EXPECT_EQ(session.ExitCode(), 1);
     EXPECT_EQ(LogLines(), std::vector<std::string>{"failed: Navigate (error 0x80070005): the Test "
                                                    "engine could not be started"});
+
+    // Before the first document, a renderer gone is the engine failing to start.
+    RecordingEngine first;
+    Session early(SettingsOf(L"", L"My Game", L"Test engine", &log_), first);
+    early.OnProcessFailed(ProcessFailure::RendererGone, "the web process crashed");
+    EXPECT_EQ(first.calls,
+              (Calls{"Error [My Game] Failed to start the Test engine (the web process crashed).",
+                     "Quit"}));
+    EXPECT_EQ(LogLines().back(),
+              "failed: loading the first page (the web process crashed): the Test engine could not "
+              "be started");
 }
 
 TEST_F(SessionTest, CrashedPagesAreReloadedThreeTimesAMinuteThenTheAppStops) {
     const Calls stopped{
         "Error [My Game] The app stopped unexpectedly and could not be restarted. Run it again.",
         "Quit"};
+    session.OnDocumentLoaded();
+    TakeCalls();
+    const std::string crashed = "render process exited";
     for (const std::int64_t at : {0, 1000, 59999, 60000}) {
         nowMs = at;
-        session.OnProcessFailed(RenderProcessExited);
+        session.OnProcessFailed(ProcessFailure::RendererGone, crashed);
     }
     EXPECT_EQ(TakeCalls(), Calls(4, "Reload"));
     nowMs = 60500;
-    session.OnProcessFailed(RenderProcessExited, "the web process crashed");
-    session.OnProcessFailed(RenderProcessExited);
+    session.OnProcessFailed(ProcessFailure::RendererGone, "the web process crashed");
+    session.OnProcessFailed(ProcessFailure::RendererGone, crashed);
     EXPECT_EQ(TakeCalls(), stopped);
     EXPECT_EQ(session.ExitCode(), 1);
     const auto log = LogLines();
@@ -440,21 +488,26 @@ TEST_F(SessionTest, CrashedPagesAreReloadedThreeTimesAMinuteThenTheAppStops) {
     RecordingEngine refusing;
     refusing.reloadWorks = false;
     Session other(SettingsOf(L"", L"My Game", L"E", &log_), refusing);
-    other.OnProcessFailed(RenderProcessExited);
-    EXPECT_EQ(refusing.calls, (Calls{"Reload", stopped[0], "Quit"}));
+    other.OnDocumentLoaded();
+    other.OnProcessFailed(ProcessFailure::RendererGone, crashed);
+    EXPECT_EQ(refusing.calls, (Calls{"Show", "Reload", stopped[0], "Quit"}));
     EXPECT_EQ(LogLines().back(), "the app stops: the page could not be reloaded");
 }
 
 TEST_F(SessionTest, AHangingPageIsReloadedOnlyWhenThePlayerSaysSoAndAskedOnceAMinute) {
     const std::string question = "Ask [My Game] The app is not responding. Reload it?";
     // More reports while the question is open ask nothing more.
-    engine.whileAsking = [this] { session.OnProcessFailed(RenderProcessUnresponsive); };
-    session.OnProcessFailed(RenderProcessUnresponsive);
+    const auto hang = [this] {
+        session.OnProcessFailed(ProcessFailure::RendererUnresponsive,
+                                "render process unresponsive");
+    };
+    engine.whileAsking = hang;
+    hang();
     nowMs = 59000;
-    session.OnProcessFailed(RenderProcessUnresponsive);
+    hang();
     engine.answerYes = true;
     nowMs = 60000;
-    session.OnProcessFailed(RenderProcessUnresponsive);
+    hang();
     EXPECT_EQ(TakeCalls(), (Calls{question, question, "Reload"}));
     const auto log = LogLines();
     EXPECT_EQ(log, (std::vector<std::string>{
@@ -473,24 +526,26 @@ TEST_F(SessionTest, AHangingPageIsReloadedOnlyWhenThePlayerSaysSoAndAskedOnceAMi
 }
 
 TEST_F(SessionTest, ABrowserThatExitedIsStartedAgainOnceAMinuteAndOtherProcessesAreLeft) {
-    session.OnProcessFailed(BrowserProcessExited);
+    const std::string exited = "browser process exited";
+    session.OnProcessFailed(ProcessFailure::BrowserGone, exited);
     session.OnEngineReady();  // the new browser loads the start page
-    session.OnProcessFailed(6);
-    session.OnProcessFailed(42);
+    session.OnProcessFailed(ProcessFailure::Other, "GPU process exited");
+    session.OnProcessFailed(ProcessFailure::Other, "process kind 42 exited");
     nowMs = 59999;
-    session.OnProcessFailed(BrowserProcessExited);
-    session.OnProcessFailed(BrowserProcessExited);
+    session.OnProcessFailed(ProcessFailure::BrowserGone, exited);
+    session.OnProcessFailed(ProcessFailure::BrowserGone, exited);
     EXPECT_EQ(TakeCalls(),
               (Calls{"RestartBrowser", "Navigate app://game/index.html?from=manifest",
                      "Error [My Game] The app stopped unexpectedly and could not be restarted. "
                      "Run it again.",
                      "Quit"}));
-    const auto log = LogLines();
-    ASSERT_EQ(log.size(), 5u);
-    EXPECT_EQ(log[0], "process failure: browser process exited: starting the browser again");
-    EXPECT_EQ(log[1], "process failure: GPU process exited: left to the browser control");
-    EXPECT_EQ(log[2], "process failure: process kind 42 exited: left to the browser control");
-    EXPECT_EQ(log[3], "process failure: browser process exited");
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  "process failure: browser process exited: starting the browser again",
+                  "process failure: GPU process exited: left to the browser control",
+                  "process failure: process kind 42 exited: left to the browser control",
+                  "process failure: browser process exited",
+                  "the app stops: too many failures in one minute"}));
 }
 
 }  // namespace

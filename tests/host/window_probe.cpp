@@ -14,6 +14,7 @@
 #include "app/manifest.h"
 #include "app/win32/startup.h"
 #include "host/win32/main_window.h"
+#include "host/win32/win32_host.h"
 #include "platform/win32/window.h"
 
 namespace {
@@ -38,9 +39,9 @@ int main(int argc, char** argv) {
     config.width = 320;
     config.height = 200;
     config.resizable = true;
-    const MainWindowSettings settings =
-        MainWindowSettingsOf(config, LoadIconW(nullptr, IDI_APPLICATION));
     const HINSTANCE instance = GetModuleHandleW(nullptr);
+    Win32Host host;
+    host.settings = HostSettingsOf(config, LoadIconW(nullptr, IDI_APPLICATION), nullptr);
 
     if (std::strcmp(argv[1], "register") == 0) {
         WNDCLASSEXW taken{};
@@ -52,10 +53,10 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[1], "create") == 0) {
         if (!SetWindowsHookExW(WH_CBT, RefuseCreation, nullptr, GetCurrentThreadId())) return 3;
     } else if (std::strcmp(argv[1], "ask") == 0) {
-        if (!CreateMainWindow(instance, settings)) return 1;
-        return AskYesNo(MainWindow.windowHandle, L"Go on?", L"A title of the manifest") ? 0 : 4;
+        if (!CreateMainWindow(instance, host)) return 1;
+        return AskYesNo(host.window, L"Go on?", L"A title of the manifest") ? 0 : 4;
     } else {
         return 2;
     }
-    return CreateMainWindow(instance, settings) ? 0 : 1;
+    return CreateMainWindow(instance, host) ? 0 : 1;
 }

@@ -8,12 +8,12 @@
 #include <iostream>
 #include <string>
 
-#include "host/win32/browser_host.h"
 #include "host/win32/fullscreen.h"
 #include "host/win32/main_window.h"
+#include "host/win32/win32_host.h"
 #include "host/win32/window_placement.h"
 #include "platform/text.h"
-#include "platform/win32/session.h"
+#include "platform/win32/com_and_gdiplus.h"
 #include "platform/win32/window.h"
 #include "tests/support/com_object.h"
 #include "tests/support/harness.h"
@@ -107,19 +107,15 @@ void ExpectSamePlacement(const Placement& seen, const Placement& expected) {
         << Show(seen.rect) << " instead of " << Show(expected.rect);
 }
 
-// Defined first: nothing else in this program has switched modes yet.
 TEST(Fullscreen, WindowedRequestWhileWindowedTouchesNothing) {
-    ASSERT_FALSE(FullscreenState.isFullscreen);
-    ASSERT_FALSE(FullscreenState.taskbarList);
+    FullscreenState state;
     HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 40, 50, 400, 300);
-    MainWindow.windowHandle = window;
     const Placement before = PlacementOf(window);
-    SetFullscreen(false);
+    SetFullscreen(window, state, false);
     ExpectSamePlacement(PlacementOf(window), before);
     // No taskbar call either: the list is made on the first real change.
-    EXPECT_FALSE(FullscreenState.taskbarList);
+    EXPECT_FALSE(state.taskbarList);
     DestroyWindow(window);
-    MainWindow.windowHandle = nullptr;
 }
 
 // COM is left uninitialised on a fresh thread, so creating the taskbar list
@@ -127,30 +123,28 @@ TEST(Fullscreen, WindowedRequestWhileWindowedTouchesNothing) {
 DWORD WINAPI TaskbarRetryThread(void* parameter) {
     auto* seen = static_cast<int*>(parameter);
     HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 20, 20, 300, 200);
-    MainWindow.windowHandle = window;
+    FullscreenState state;
     RECT windowed{};
     GetWindowRect(window, &windowed);
-    SetFullscreen(true);
-    seen[0] = FullscreenState.isFullscreen && !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
-    seen[1] = FullscreenState.taskbarList ? 1 : 0;
-    SetFullscreen(false);
+    SetFullscreen(window, state, true);
+    seen[0] = state.isFullscreen && !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
+    seen[1] = state.taskbarList ? 1 : 0;
+    SetFullscreen(window, state, false);
     RECT back{};
     GetWindowRect(window, &back);
-    seen[2] = !FullscreenState.isFullscreen && SameRect(back, windowed);
-    seen[3] = FullscreenState.taskbarList ? 1 : 0;
+    seen[2] = !state.isFullscreen && SameRect(back, windowed);
+    seen[3] = state.taskbarList ? 1 : 0;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    SetFullscreen(true);
-    seen[4] = FullscreenState.taskbarList ? 1 : 0;
-    SetFullscreen(false);
-    FullscreenState.taskbarList.Reset();
+    SetFullscreen(window, state, true);
+    seen[4] = state.taskbarList ? 1 : 0;
+    SetFullscreen(window, state, false);
+    state.taskbarList.Reset();
     DestroyWindow(window);
-    MainWindow.windowHandle = nullptr;
     CoUninitialize();
     return 0;
 }
 
 TEST(Fullscreen, WithoutTaskbarListTheWindowStillSwitchesAndLaterChangesRetry) {
-    ASSERT_FALSE(FullscreenState.taskbarList);
     int seen[5] = {-1, -1, -1, -1, -1};
     HANDLE thread = CreateThread(nullptr, 0, TaskbarRetryThread, seen, 0, nullptr);
     ASSERT_NE(thread, nullptr);
@@ -196,15 +190,15 @@ TEST(Fullscreen, EnterCoversTheMonitorAndLeaveRestoresExactly) {
             KeepBelowOthers(window);
         }
         settle();
-        MainWindow.windowHandle = window;
+        FullscreenState state;
         const Placement windowed = PlacementOf(window);
         if (c.maximise) {
             ASSERT_TRUE(windowed.style & WS_MAXIMIZE);
         }
 
-        SetFullscreen(true);
+        SetFullscreen(window, state, true);
         settle();
-        EXPECT_TRUE(FullscreenState.isFullscreen);
+        EXPECT_TRUE(state.isFullscreen);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
@@ -224,81 +218,80 @@ TEST(Fullscreen, EnterCoversTheMonitorAndLeaveRestoresExactly) {
         EXPECT_EQ(client.bottom, monitor.rcMonitor.bottom - monitor.rcMonitor.top);
 
         // Asked again: nothing moves, and the windowed placement stays saved.
-        SetFullscreen(true);
+        SetFullscreen(window, state, true);
         settle();
         ExpectSamePlacement(PlacementOf(window), full);
 
-        SetFullscreen(false);
+        SetFullscreen(window, state, false);
         settle();
-        EXPECT_FALSE(FullscreenState.isFullscreen);
+        EXPECT_FALSE(state.isFullscreen);
         ExpectSamePlacement(PlacementOf(window), windowed);
         std::cout << c.name << ": windowed " << Show(windowed.rect) << ", fullscreen "
                   << Show(full.rect) << ", taskbar list "
-                  << (FullscreenState.taskbarList ? "made" : "unavailable") << "\n";
+                  << (state.taskbarList ? "made" : "unavailable") << "\n";
 
         // Windowed again: a later windowed request must not move it back.
         SetWindowPos(window, nullptr, 10, 20, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
         if (c.maximise) ShowWindow(window, SW_RESTORE);
         SetWindowPos(window, nullptr, 10, 20, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
         const Placement moved = PlacementOf(window);
-        SetFullscreen(false);
+        SetFullscreen(window, state, false);
         ExpectSamePlacement(PlacementOf(window), moved);
 
         DestroyWindow(window);
-        MainWindow.windowHandle = nullptr;
     }
 }
 
-TEST(Fullscreen, PageMessagesSwitchThroughTheSameState) {
-    HWND window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 30, 30, 420, 260);
-    MainWindow.windowHandle = window;
-    const Placement windowed = PlacementOf(window);
-    const auto engine = MakeWebView2Engine();
+// The session's mode reaches the host's window; which messages count is the
+// session's to decide, and tested there.
+TEST(Fullscreen, PageMessagesSwitchTheHostsWindow) {
+    Win32Host host;
+    host.window = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 30, 30, 420, 260);
+    const Placement windowed = PlacementOf(host.window);
+    const auto engine = MakeWebView2Engine(host);
     SessionSettings settings;
     settings.origin = L"https://lanternshell.localhost/";
     Session session(settings, *engine);
-    const auto post = [&session](const wchar_t* text) {
-        session.OnPageMessage(L"https://lanternshell.localhost/index.html", text);
+    const auto post = [&session](bool fullscreen) {
+        session.OnPageMessage(L"https://lanternshell.localhost/index.html",
+                              fullscreen ? L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}"
+                                         : L"{\"type\":\"set-fullscreen\"}");
     };
-    post(L"{\"type\":\"set-fullscreen\",\"fullscreen\":true}");
-    EXPECT_TRUE(FullscreenState.isFullscreen);
-    EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
-    // Dropped messages change nothing, and never throw out.
-    for (const wchar_t* ignored : {L"", L"{", L"[]", L"{\"type\":\"set-fullscreen \"}",
-                                   L"{\"type\":\"Set-Fullscreen\",\"fullscreen\":false}"})
-        post(ignored);
-    EXPECT_TRUE(FullscreenState.isFullscreen);
-    // A non-boolean "fullscreen" counts as false.
-    post(L"{\"type\":\"set-fullscreen\",\"fullscreen\":\"true\"}");
-    EXPECT_FALSE(FullscreenState.isFullscreen);
-    ExpectSamePlacement(PlacementOf(window), windowed);
-    DestroyWindow(window);
-    MainWindow.windowHandle = nullptr;
+    post(true);
+    EXPECT_TRUE(host.fullscreen.isFullscreen);
+    EXPECT_FALSE(GetWindowLongW(host.window, GWL_STYLE) & WS_CAPTION);
+    post(false);
+    EXPECT_FALSE(host.fullscreen.isFullscreen);
+    ExpectSamePlacement(PlacementOf(host.window), windowed);
 }
 
 // --------------------------------------------------------------- main window
 
 // The configuration the next MainWindowScope creates its window from.
-MainWindowSettings windowSettings;
+Win32HostSettings windowSettings;
 
 // CreateMainWindow for one configuration, undone afterwards so the next case
 // can register the class again.
 class MainWindowScope {
 public:
-    MainWindowScope() : created_(CreateMainWindow(GetModuleHandleW(nullptr), windowSettings)) {}
+    MainWindowScope() {
+        host.settings = windowSettings;
+        created_ = CreateMainWindow(GetModuleHandleW(nullptr), host);
+    }
     ~MainWindowScope() {
-        if (MainWindow.windowHandle) DestroyWindow(MainWindow.windowHandle);
+        if (host.window) DestroyWindow(host.window);
         WPARAM code = 1;
         TakeQuitMessage(&code);
-        MainWindow.windowHandle = nullptr;
         UnregisterClassW(L"WindowsLanternshell", GetModuleHandleW(nullptr));
     }
     MainWindowScope(const MainWindowScope&) = delete;
     MainWindowScope& operator=(const MainWindowScope&) = delete;
     bool created() const { return created_; }
 
+    Win32Host host;
+
 private:
-    bool created_;
+    bool created_ = false;
 };
 
 void Configure(int width, int height, bool resizable) {
@@ -344,7 +337,7 @@ TEST(MainWindow, HiddenWithScaledClientAreaAndChosenStyle) {
         Configure(c.width, c.height, c.resizable);
         MainWindowScope scope;
         ASSERT_TRUE(scope.created());
-        HWND window = MainWindow.windowHandle;
+        HWND window = scope.host.window;
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(ClassOf(window), L"WindowsLanternshell");
@@ -506,17 +499,17 @@ TEST(MainWindow, ControllerFollowsSizeAndPositionOnceItExists) {
     Configure(400, 300, true);
     MainWindowScope scope;
     ASSERT_TRUE(scope.created());
-    HWND window = MainWindow.windowHandle;
+    HWND window = scope.host.window;
 
     // Before the controller exists the messages are answered and do nothing.
-    ASSERT_FALSE(BrowserHost.controller);
+    ASSERT_FALSE(scope.host.controller);
     EXPECT_EQ(SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(10, 10)), 0);
     EXPECT_EQ(SendMessageW(window, WM_MOVE, 0, MAKELPARAM(5, 5)), 0);
     RECT moving{1, 2, 3, 4};
     EXPECT_EQ(SendMessageW(window, WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving)), 0);
 
     RecordingController controller;
-    *BrowserHost.controller.ReleaseAndGetAddressOf() = &controller;
+    *scope.host.controller.ReleaseAndGetAddressOf() = &controller;
 
     ShowWindow(window, SW_SHOWNOACTIVATE);
     SetWindowPos(window, nullptr, 0, 0, 500, 350, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
@@ -547,14 +540,14 @@ TEST(MainWindow, ControllerFollowsSizeAndPositionOnceItExists) {
     EXPECT_TRUE(SameRect(controller.lastBounds, client))
         << Show(controller.lastBounds) << " instead of " << Show(client);
     // Fullscreen keeps covering the monitor.
-    SetFullscreen(true);
+    SetFullscreen(window, scope.host.fullscreen, true);
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
     GetWindowRect(window, &outer);
     EXPECT_TRUE(SameRect(outer, monitor.rcMonitor)) << Show(outer);
-    SetFullscreen(false);
+    SetFullscreen(window, scope.host.fullscreen, false);
 
     // Minimised, the client area and so the bounds are empty.
     ShowWindow(window, SW_SHOWMINNOACTIVE);
@@ -568,9 +561,8 @@ TEST(MainWindow, ControllerFollowsSizeAndPositionOnceItExists) {
     WPARAM code = 1;
     EXPECT_TRUE(TakeQuitMessage(&code));
     EXPECT_EQ(code, 0u);
-    MainWindow.windowHandle = nullptr;
 
-    BrowserHost.controller.Reset();
+    scope.host.controller.Reset();
     EXPECT_EQ(controller.references, 0u);
 }
 
@@ -636,26 +628,26 @@ TEST(MainWindow, RestoresNormalMaximizedAndFullscreenAsSaved) {
         Configure(640, 480, true);
         MainWindowScope scope;
         ASSERT_TRUE(scope.created());
-        HWND window = MainWindow.windowHandle;
+        HWND window = scope.host.window;
         const WindowRecord saved{area.left + 50, area.top + 40, 501, 301,
                                  c.maximized,    c.fullscreen};
         const PlacementDecision decision = DecidePlacement(saved, monitors, 640, 480, true);
         ASSERT_TRUE(decision.restore) << decision.note;
         ApplyPlacement(window, decision);
-        ShowPlacedWindow(window, decision);
+        FullscreenState& state = scope.host.fullscreen;
+        ShowPlacedWindow(window, state, decision);
         KeepBelowOthers(window);
         EXPECT_EQ(IsZoomed(window) != FALSE, c.maximized);
-        EXPECT_EQ(FullscreenState.isFullscreen, c.fullscreen);
+        EXPECT_EQ(state.isFullscreen, c.fullscreen);
         // Read before Wine's driver pulls a maximised window back (see above).
-        EXPECT_EQ(FormatWindowRecord(ReadWindowRecord(window, FullscreenState)),
-                  FormatWindowRecord(saved));
+        EXPECT_EQ(FormatWindowRecord(ReadWindowRecord(window, state)), FormatWindowRecord(saved));
         if (!c.maximized && !c.fullscreen) {
             RECT client{};
             GetClientRect(window, &client);
             EXPECT_EQ(client.right, ScaleForDpi(501, DpiOfWindow(window)));
             EXPECT_EQ(client.bottom, ScaleForDpi(301, DpiOfWindow(window)));
         }
-        SetFullscreen(false);
+        SetFullscreen(window, state, false);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/byte_range.h"
+#include "server/request_path.h"
 #include "tests/server/content_folder.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "server/byte_range.h"
+#include "server/request_path.h"
 #include "tests/server/content_folder.h"
 
 #ifdef _WIN32

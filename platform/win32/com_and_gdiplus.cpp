@@ -1,4 +1,4 @@
-#include "platform/win32/session.h"
+#include "platform/win32/com_and_gdiplus.h"
 
 #include <objbase.h>
 // GDI+ needs the COM declarations that the lean Windows header leaves out.

@@ -1,5 +1,6 @@
 // The Linux host: one GTK window holding one web view, and the page's policy
-// towards the desktop, decided by the same portable rules as on Windows.
+// towards the desktop, decided by the same portable rules as on Windows. Its
+// state, and its parts, each in a file by job.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -14,6 +15,7 @@
 #include "host/gtk/content_scheme.h"
 #include "host/gtk/window_placement.h"
 #include "host/session.h"
+#include "platform/text.h"
 
 class DiagnosticsLog;
 class InstanceLock;
@@ -50,7 +52,7 @@ struct GtkHostSetup {
 };
 
 // How the player knows this engine, in the session's texts.
-extern const wchar_t* const WebKitGtkEngineName;
+constexpr wchar_t WebKitGtkEngineName[] = L"WebKitGTK browser engine";
 
 // The window and the view. Owned by the startup sequence for the life of the
 // main loop; touched on the UI thread only.
@@ -65,29 +67,48 @@ struct GtkHost {
     GtkWindowTracker tracker;   // the window's normal place, for window.json
     guint quitSignals[3] = {};  // SIGTERM, SIGINT, SIGHUP
     guint presentSource = 0;    // hears a second start's present requests
+    guint sessionTimer = 0;     // the session's (Engine::StartTimer)
 
     // The quit sequence, while it waits for the engine.
-    bool unloading = false;  // the page is left for about:blank, whose load ends it
+    bool unloading = false;  // the page is left for about:blank, whose commit ends it
     bool pageHung = false;   // the page did not unload within its bound
-    guint unloadTimer = 0;   // the page's bound, not counted while it asks
-    int unloadTimeoutMs = 0;
-    guint browserPoll = 0;  // watches the engine's processes end
-    std::int64_t browserTimeoutUs = 0;
-    std::int64_t browserDeadlineUs = 0;
+    guint browserPoll = 0;   // watches the engine's processes end
+    std::int64_t browserClosedUs = 0;
     WebKitWebContext* context = nullptr;  // held until the page's web process ends
 };
 
-// The session's engine: the view in the window. Boxes and the end of the
-// loop wait for the main loop: the engine goes on using the view once a
-// signal's handlers return, so it must not be destroyed in one (that crashed
-// the process).
-std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host);
+inline std::wstring WideOrEmpty(const char* utf8) {
+    return utf8 ? Utf8ToWide(utf8) : std::wstring();
+}
 
-// Creates the hidden window and the view, places the window where the last
-// run left it, hears the quit signals (SIGTERM, SIGINT, SIGHUP) and a second
-// start's present requests, and tells the session the engine is ready; the
-// main loop then runs until the window is gone.
+// The top frame's address: the source of the page's messages and requests.
+// The bridge reaches the host from the top frame only.
+inline std::wstring ViewUri(WebKitWebView* view) {
+    return WideOrEmpty(webkit_web_view_get_uri(view));
+}
+
+// host_setup.cpp. Creates the hidden window and the view, places the window
+// where the last run left it, hears the window's, the view's and the quit
+// signals (SIGTERM, SIGINT, SIGHUP) and a second start's present requests,
+// and tells the session the engine is ready; the main loop then runs until
+// the window is gone.
 void StartGtkHost(GtkHost& host);
+
+// host_events.cpp. Connects the window's, the view's and the quit signals,
+// each turned into a call of the session; the window and view exist.
+void ConnectHostEvents(GtkHost& host);
+
+// page_bridge.cpp. The page's channel to the host: chrome.webview.postMessage
+// for the app's pages, and the document's load reported from inside it. Adds
+// its scripts and message handlers to content, the view's content manager,
+// before the first page loads.
+void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content);
+
+// gtk_engine.cpp. The session's engine: the view in the host's window, which
+// must outlive it. Boxes and the end of the loop wait for the main loop: the
+// engine goes on using the view once a signal's handlers return, so it must
+// not be destroyed in one (that crashed the process).
+std::unique_ptr<Engine> MakeGtkEngine(GtkHost& host);
 
 // A modal error dialog with no parent, for startup failures.
 void ShowErrorDialog(const std::wstring& text, const std::wstring& caption);
