@@ -9,6 +9,7 @@
 #include "platform/folder_name.h"
 #include "platform/text.h"
 #include "server/content_server.h"
+#include "server/request_path.h"
 #include "server/router.h"
 
 namespace fs = std::filesystem;
