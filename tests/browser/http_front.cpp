@@ -25,6 +25,7 @@
 #include <string>
 #include <thread>
 
+#include "host/browser_arguments.h"
 #include "host/page_scripts.h"
 #include "platform/posix/native_path.h"
 #include "platform/text.h"
@@ -196,16 +197,34 @@ const char* Option(int argc, char** argv, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The hosts' close script for an origin, so the suite runs that very text.
-    if (const char* origin = Option(argc, argv, "--close-script")) {
-        std::fputs(WideToUtf8(CloseScript(Utf8ToWide(origin))).c_str(), stdout);
+    // The hosts' scripts, so the suite runs that very text: the close script
+    // for an origin, the error script in a mode with a window short enough
+    // to wait for; and the Windows host's arguments for settings.background.
+    const char* mode = Option(argc, argv, "--mode");
+    const char* window = Option(argc, argv, "--window-ms");
+    std::optional<std::wstring> text;
+    if (const char* origin = Option(argc, argv, "--close-script"))
+        text = CloseScript(Utf8ToWide(origin));
+    else if (const char* origin = Option(argc, argv, "--page-log-script"))
+        text = PageLogScript(
+            Utf8ToWide(origin),
+            PageLogModeNamed(Utf8ToWide(mode ? mode : "")).value_or(PageLogMode::Errors),
+            window ? std::atoi(window) : PageLogWindowMs);
+    else if (const char* background = Option(argc, argv, "--browser-arguments"))
+        text = BrowserArguments(
+            {L"", false, GpuPreference::SystemDefault,
+             BackgroundModeNamed(Utf8ToWide(background)).value_or(BackgroundMode::Throttle)});
+    if (text) {
+        std::fputs(WideToUtf8(*text).c_str(), stdout);
         return 0;
     }
     const char* root = Option(argc, argv, "--root");
     if (!root) {
         std::fprintf(stderr,
                      "usage: http_front --root DIR [--port N] [--log FILE] [--cap BYTES]\n"
-                     "       http_front --close-script ORIGIN\n");
+                     "       http_front --close-script ORIGIN\n"
+                     "       http_front --page-log-script ORIGIN [--mode MODE] [--window-ms N]\n"
+                     "       http_front --browser-arguments BACKGROUND\n");
         return 2;
     }
     const char* port = Option(argc, argv, "--port");

@@ -127,6 +127,10 @@ function startFront() {
     });
 }
 
+const chromiumArgs = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync",
+    "--autoplay-policy=no-user-gesture-required", "--mute-audio"];
+
 async function startBrowser() {
     if (!fs.existsSync(chromiumPath))
         throw new Error(`Chromium is not installed at ${chromiumPath}: run scripts/setup`);
@@ -135,9 +139,7 @@ async function startBrowser() {
             executablePath: chromiumPath,
             headless: true,
             userDataDir: fs.mkdtempSync(path.join(work, "profile-")),
-            args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                   "--autoplay-policy=no-user-gesture-required", "--mute-audio"],
+            args: chromiumArgs,
             protocolTimeout: 120000,
         });
     } catch (error) {
@@ -292,17 +294,18 @@ describe("ranges of a file past 4 GiB", () => {
     });
 });
 
+// Every document records what it posts, as chrome.webview would carry it.
+const webviewStub = `window.chrome = window.chrome || {};
+    window.chrome.webview = { postMessage: (text) => { (window.posted ??= []).push(text); } };`;
+
 describe("the close script", () => {
-    // Every document records what it posts, as chrome.webview would carry it.
-    const stub = `window.chrome = window.chrome || {};
-        window.chrome.webview = { postMessage: (text) => { (window.posted ??= []).push(text); } };`;
     const closeScript = (forOrigin) =>
         execFileSync(frontPath, ["--close-script", forOrigin]).toString();
 
     async function withScript(forOrigin, check) {
         const tab = await browser.newPage();
         try {
-            await tab.evaluateOnNewDocument(stub);
+            await tab.evaluateOnNewDocument(webviewStub);
             await tab.evaluateOnNewDocument(closeScript(forOrigin));
             await tab.goto(origin + "close.html", { waitUntil: "load", timeout: 30000 });
             return await tab.evaluate(check);
@@ -327,4 +330,99 @@ describe("the close script", () => {
                                         () => /native code/.test(String(window.close)));
         assert.equal(native, true);
     });
+});
+
+describe("the page's error script", () => {
+    // What the script posts in a mode and window, after act has run in the page.
+    async function postedBy(mode, windowMs, page, act) {
+        const script = execFileSync(frontPath, ["--page-log-script", origin, "--mode", mode,
+                                                "--window-ms", String(windowMs)]).toString();
+        const tab = await browser.newPage();
+        try {
+            await tab.evaluateOnNewDocument(webviewStub);
+            await tab.evaluateOnNewDocument(script);
+            await tab.goto(origin + page, { waitUntil: "load", timeout: 30000 });
+            await tab.evaluate(act);
+            await tab.waitForFunction(() => window.posted?.at(-1).includes("the end"), { timeout: 60000 });
+            return await tab.evaluate(() => window.posted.map((text) => JSON.parse(text)));
+        } finally {
+            await tab.close();
+        }
+    }
+
+    it("posts each kind of fault with its text and place", async () => {
+        const other = origin.replace("127.0.0.1", "localhost");
+        // The video's failure comes last, after the page's load.
+        const posted = await postedBy("all", 60000, "page-log.html", () => new Promise((resolve) => {
+            const video = document.querySelector("video");
+            if (video.error) resolve(); else video.addEventListener("error", resolve);
+        }).then(() => setTimeout(() => console.info("the end"))));
+        assert.deepEqual(posted.map(({ level, text }) => `${level} ${text}`).sort(), [
+            "error failed to load style /css/missing.css", "error failed to load script /js/missing.js",
+            "error failed to load image /img/missing.png",
+            "error failed to load video /media/missing.webm (MEDIA_ELEMENT_ERROR: Format error)",
+            `error failed to load script ${other}js/gone.js`, `error failed to load image ${other}img/gone.png`,
+            "error uncaught Script error. (in a script of another origin, whose details the browser hides)",
+            "warning 2 warnings, styled", "error an error: Error: inside at /page-log.html:10:30",
+            "info logged", "info informed", "info the end",
+            "error unhandled rejection: TypeError: refused at /page-log.html:12:18",
+            "error uncaught RangeError: thrown at /page-log.html:13:28"].sort());
+    });
+
+    it("cuts long texts, keeps the line limit, then says how many it left out; frames post nothing", async () => {
+        const posted = await postedBy("errors", 1000, "close.html", async () => {
+            const frame = document.querySelector("iframe").contentWindow;
+            frame.console.error("from a frame");
+            console.error("x".repeat(5000));
+            for (let i = 1; i < 150; ++i) console.error(`line ${i}`);
+            console.log("not heard in this mode, or it would be left out too");
+            await new Promise((resolve) => setTimeout(resolve, 100));
+            while (!window.posted.at(-1).includes("dropped")) await new Promise((resolve) => setTimeout(resolve, 100));
+            console.warn(frame.posted === undefined ? "the end" : "the end, but a frame posted");
+        });
+        assert.deepEqual(posted.map((message) => message.text ?? message.dropped),
+            ["x".repeat(999) + "\u2026", ...Array.from({ length: 99 }, (_, i) => `line ${i + 1}`), 50, "the end"]);
+    });
+});
+
+describe("settings.background in the real browser", () => {
+    // The rate of a minimised window's setInterval(..., 100), with the
+    // Windows host's arguments for the mode in place of puppeteer's own.
+    async function minimisedRate(mode) {
+        const ours = execFileSync(frontPath, ["--browser-arguments", mode]).toString().split(" ").filter(Boolean);
+        const switches = /^--disable-(background-timer-throttling|renderer-backgrounding|backgrounding-occluded-windows)$/;
+        const args = puppeteer.defaultArgs({ headless: true, userDataDir: fs.mkdtempSync(path.join(work, "profile-")),
+                                             args: chromiumArgs }).filter((arg) => !switches.test(arg));
+        const hidden = await puppeteer.launch({ executablePath: chromiumPath, ignoreDefaultArgs: true,
+                                                args: [...args, ...ours] });
+        try {
+            const tab = await hidden.newPage();
+            await tab.goto(origin + "close-frame.html", { waitUntil: "load", timeout: 30000 });
+            const cdp = await tab.createCDPSession();
+            const { windowId } = await cdp.send("Browser.getWindowForTarget");
+            await cdp.send("Browser.setWindowBounds", { windowId, bounds: { windowState: "minimized" } });
+            await tab.waitForFunction(() => document.hidden, { timeout: 30000 });
+            return await tab.evaluate(() => new Promise((resolve) => {
+                const start = performance.now();
+                let ticks = 0;
+                const timer = setInterval(() => {
+                    const elapsed = performance.now() - start;
+                    if (++ticks, elapsed < 2000) return;
+                    clearInterval(timer);
+                    resolve((ticks * 1000) / elapsed);
+                }, 100);
+            }));
+        } finally {
+            await hidden.close();
+        }
+    }
+
+    for (const [mode, holds, name] of [["run", (hz) => hz > 5, "keeps about 10 Hz"],
+                                       ["throttle", (hz) => hz < 3, "falls to about 1 Hz"]]) {
+        it(`"${mode}" ${name}`, async (t) => {
+            const hz = await minimisedRate(mode);
+            t.diagnostic(`${hz.toFixed(1)} Hz`);
+            assert.ok(holds(hz), `${hz} Hz`);
+        });
+    }
 });

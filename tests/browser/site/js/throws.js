@@ -1,0 +1,1 @@
+throw new Error("hidden from other origins");

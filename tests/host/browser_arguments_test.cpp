@@ -1,0 +1,31 @@
+#include "host/browser_arguments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(BrowserArguments, OursFollowTheManifestsInOrder) {
+    constexpr auto High = GpuPreference::HighPerformance, SystemGpu = GpuPreference::SystemDefault;
+    const std::wstring run =
+        L"--disable-background-timer-throttling --disable-renderer-backgrounding "
+        L"--disable-backgrounding-occluded-windows";
+    const struct {
+        BrowserArgumentSettings settings;
+        std::wstring expected;
+    } cases[] = {
+        {{}, L"--force_high_performance_gpu"},
+        {{L"--lang=de", false, SystemGpu, BackgroundMode::Throttle}, L"--lang=de"},
+        {{L"", false, SystemGpu, BackgroundMode::Run}, run},
+        {{L"--a --b", true, High, BackgroundMode::Run},
+         L"--a --b --autoplay-policy=no-user-gesture-required --force_high_performance_gpu " + run},
+    };
+    for (const auto& c : cases) EXPECT_EQ(BrowserArguments(c.settings), c.expected);
+
+    EXPECT_EQ(GpuPreferenceNamed(L"high-performance"), High);
+    EXPECT_EQ(GpuPreferenceNamed(L"default"), SystemGpu);
+    EXPECT_EQ(BackgroundModeNamed(L"throttle"), BackgroundMode::Throttle);
+    EXPECT_EQ(BackgroundModeNamed(L"run"), BackgroundMode::Run);
+    EXPECT_FALSE(GpuPreferenceNamed(L"Default") || BackgroundModeNamed(L"run "));
+}
+
+}  // namespace
