@@ -9,6 +9,15 @@
 //
 // Prints "listening PORT" once it accepts connections; every answer is one
 // log line: method, target, Range, status, Content-Range, body length.
+//
+//   http_front --close-script ORIGIN
+//   http_front --page-script ORIGIN --saves DIR [--mirror QUIET,LONGEST,CHECK]
+//   http_front --answer --saves DIR [--mirror]
+//
+// print the hosts' script texts, so the suite runs those very texts (the
+// mirror restoring DIR's file, with its timing in milliseconds), or answer
+// page requests, one JSON text a line on standard input, with the host's
+// save store in DIR, one reply a line.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -20,12 +29,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "host/page_request.h"
 #include "host/page_scripts.h"
+#include "host/save_files.h"
 #include "platform/posix/native_path.h"
 #include "platform/text.h"
 #include "server/router.h"
@@ -193,28 +205,63 @@ const char* Option(int argc, char** argv, const char* name) {
     return nullptr;
 }
 
+bool Flag(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return true;
+    return false;
+}
+
+std::wstring HostPath(const char* native) {
+    std::wstring path = Utf8ToWide(native);
+    for (auto& unit : path)
+        if (unit == L'/') unit = L'\\';
+    return path;
+}
+
+// The page scripts and the save store, without an engine.
+int Pages(int argc, char** argv) {
+    const char* saves = Option(argc, argv, "--saves");
+    const char* mirror = Option(argc, argv, "--mirror");
+    SaveStore store(HostPath(saves ? saves : "."), Flag(argc, argv, "--mirror"), nullptr);
+    if (const char* origin = Option(argc, argv, "--close-script")) {
+        std::fputs(WideToUtf8(CloseScript(Utf8ToWide(origin))).c_str(), stdout);
+    } else if (const char* origin = Option(argc, argv, "--page-script")) {
+        std::vector<PageService> services{SavesService()};
+        MirrorTiming timing;
+        if (mirror && std::sscanf(mirror, "%d,%d,%d", &timing.quietMs, &timing.longestMs,
+                                  &timing.checkMs) == 3)
+            services.push_back(LocalStorageMirrorService(store.ReadMirror(), timing));
+        std::fputs(WideToUtf8(PageServicesScript(Utf8ToWide(origin), services)).c_str(), stdout);
+    } else {
+        for (std::string line; std::getline(std::cin, line);) {
+            const auto request = ReadPageRequest(Utf8ToWide(line));
+            std::cout << (request ? PageReplyJson(request->id, store.Answer(*request)) : "none")
+                      << std::endl;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The hosts' close script for an origin, so the suite runs that very text.
-    if (const char* origin = Option(argc, argv, "--close-script")) {
-        std::fputs(WideToUtf8(CloseScript(Utf8ToWide(origin))).c_str(), stdout);
-        return 0;
-    }
+    if (Flag(argc, argv, "--close-script") || Flag(argc, argv, "--page-script") ||
+        Flag(argc, argv, "--answer"))
+        return Pages(argc, argv);
     const char* root = Option(argc, argv, "--root");
     if (!root) {
         std::fprintf(stderr,
                      "usage: http_front --root DIR [--port N] [--log FILE] [--cap BYTES]\n"
-                     "       http_front --close-script ORIGIN\n");
+                     "       http_front --close-script ORIGIN\n"
+                     "       http_front --page-script ORIGIN --saves DIR [--mirror Q,L,C]\n"
+                     "       http_front --answer --saves DIR [--mirror]\n");
         return 2;
     }
     const char* port = Option(argc, argv, "--port");
     const char* logPath = Option(argc, argv, "--log");
     const char* cap = Option(argc, argv, "--cap");
 
-    std::wstring hostRoot = Utf8ToWide(root);
-    for (auto& unit : hostRoot)
-        if (unit == L'/') unit = L'\\';
+    std::wstring hostRoot = HostPath(root);
     if (hostRoot.empty() || hostRoot.back() != L'\\') hostRoot.push_back(L'\\');
     ContentServer server(hostRoot, nullptr, cap ? std::strtoull(cap, nullptr, 10) : OpenRangeCap);
     Front front;
