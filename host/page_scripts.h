@@ -24,14 +24,15 @@ constexpr const wchar_t* ExitElementFullscreenScript =
 // the request channel every service shares.
 struct PageService {
     // The member's name; empty for a service that adds none.
-    std::wstring name;
+    std::string name;
     // A script expression for a function of request(type, fields) that
     // returns the member's object (or nothing). request posts
     // {type, id, ...fields} and returns a Promise that the host's reply with
     // that id settles: resolved with its value, or rejected with an Error
     // whose message is its error. A string field that is not well-formed
-    // UTF-16 is rejected before it is posted: the host reads UTF-8.
-    std::wstring factory;
+    // UTF-16 is rejected before it is posted: the host reads UTF-8. Kept in
+    // UTF-8, as the scripts take half the bytes in the executable so.
+    std::string factory;
 };
 
 // Defines window.lanternshell, frozen, with a member per service, in the
@@ -49,7 +50,7 @@ PageService SavesService();
 
 // The local-storage key that holds the page's generation of the mirror; the
 // page can neither set nor remove it, and clear() keeps it.
-constexpr const wchar_t* MirrorGenerationKey = L"lanternshell-mirror-generation";
+constexpr const char* MirrorGenerationKey = "lanternshell-mirror-generation";
 
 struct MirrorTiming {
     int quietMs = 1000;     // a change is written once storage has been quiet this long...

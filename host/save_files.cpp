@@ -5,6 +5,7 @@
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/folder_name.h"
+#include "platform/json_lookup.h"
 #include "platform/text.h"
 
 namespace {
@@ -208,8 +209,10 @@ nlohmann::json SaveStore::ReadMirror() {
             problem = "it can't be read";
             break;
         case FileReadResult::Read:
-            mirror = nlohmann::json::parse(bytes, nullptr, false);
-            problem = mirror.is_discarded() ? "it is not valid JSON" : MirrorProblem(mirror);
+            mirror = ParseJson(bytes);  // up to a NUL, which is never JSON
+            problem = mirror.is_discarded() || bytes.find('\0') != std::string::npos
+                          ? "it is not valid JSON"
+                          : MirrorProblem(mirror);
             break;
     }
     if (!problem.empty()) {
