@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -213,8 +214,7 @@ bool Flag(int argc, char** argv, const char* name) {
 
 std::wstring HostPath(const char* native) {
     std::wstring path = Utf8ToWide(native);
-    for (auto& unit : path)
-        if (unit == L'/') unit = L'\\';
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 
@@ -223,21 +223,21 @@ int Pages(int argc, char** argv) {
     const char* saves = Option(argc, argv, "--saves");
     const char* mirror = Option(argc, argv, "--mirror");
     SaveStore store(HostPath(saves ? saves : "."), Flag(argc, argv, "--mirror"), nullptr);
+    std::wstring script;
     if (const char* origin = Option(argc, argv, "--close-script")) {
-        std::fputs(WideToUtf8(CloseScript(Utf8ToWide(origin))).c_str(), stdout);
+        script = CloseScript(Utf8ToWide(origin));
     } else if (const char* origin = Option(argc, argv, "--page-script")) {
         std::vector<PageService> services{SavesService()};
-        MirrorTiming timing;
-        if (mirror && std::sscanf(mirror, "%d,%d,%d", &timing.quietMs, &timing.longestMs,
-                                  &timing.checkMs) == 3)
-            services.push_back(LocalStorageMirrorService(store.ReadMirror(), timing));
-        std::fputs(WideToUtf8(PageServicesScript(Utf8ToWide(origin), services)).c_str(), stdout);
-    } else {
-        for (std::string line; std::getline(std::cin, line);) {
-            const auto request = ReadPageRequest(Utf8ToWide(line));
-            std::cout << (request ? PageReplyJson(request->id, store.Answer(*request)) : "none")
-                      << std::endl;
-        }
+        MirrorTiming t;
+        if (mirror && std::sscanf(mirror, "%d,%d,%d", &t.quietMs, &t.longestMs, &t.checkMs) == 3)
+            services.push_back(LocalStorageMirrorService(store.ReadMirror(), t));
+        script = PageServicesScript(Utf8ToWide(origin), services);
+    }
+    std::fputs(WideToUtf8(script).c_str(), stdout);
+    for (std::string line; script.empty() && std::getline(std::cin, line);) {
+        const auto request = ReadPageRequest(Utf8ToWide(line));
+        std::cout << (request ? PageReplyJson(request->id, store.Answer(*request)) : "none")
+                  << std::endl;
     }
     return 0;
 }

@@ -331,58 +331,54 @@ describe("the close script", () => {
 });
 
 describe("the page's services over the host's save store", () => {
-    const generationKey = "lanternshell-mirror-generation";
+    const key = "lanternshell-mirror-generation";
     let folders = 0;
-    const newFolder = () => fs.mkdtempSync(path.join(work, `saves-${folders++}-`));
+    const newFolder = (file) => {
+        const folder = fs.mkdtempSync(path.join(work, `saves-${folders++}-`));
+        if (file) fs.writeFileSync(path.join(folder, "local-storage.json"), JSON.stringify(file));
+        return folder;
+    };
+    const mirrored = (folder) => JSON.parse(fs.readFileSync(path.join(folder, "local-storage.json")));
     const pageScript = (folder, timing) => execFileSync(frontPath, ["--page-script", origin, "--saves", folder,
         ...(timing ? ["--mirror", timing] : [])]).toString();
-    const mirrorFile = (folder) => path.join(folder, "local-storage.json");
-    const readMirror = (folder) => fs.existsSync(mirrorFile(folder)) ? JSON.parse(fs.readFileSync(mirrorFile(folder))) : null;
     const until = async (condition) => {
         for (const end = Date.now() + 60000; !condition(); await new Promise((go) => setTimeout(go, 50)))
             assert.ok(Date.now() < end, "timed out");
     };
-    // The front answers each request with the store, one line each way; seen
-    // holds the types of the requests in order.
+    // The front's store answers each request, a line each way; seen holds the
+    // requests' types.
     function startHost(folder) {
         const child = spawn(frontPath, ["--answer", "--saves", folder, "--mirror"], { stdio: ["pipe", "pipe", "inherit"] });
-        const waiting = [];
-        const seen = [];
+        const waiting = [], seen = [];
         readline.createInterface({ input: child.stdout }).on("line", (line) => waiting.shift()(line));
-        const ask = (text) => new Promise((resolve) => {
+        return { seen, stop: () => child.kill(), ask: (text) => new Promise((resolve) => {
             seen.push(JSON.parse(text).type);
             waiting.push(resolve);
             child.stdin.write(text + "\n");
-        });
-        return { seen, ask, stop: () => child.kill() };
+        }) };
     }
-    // chrome.webview as a host gives it: posted texts go to the host through a
-    // binding, which also carries what a closing tab posts; replies come back
+    // chrome.webview as a host gives it: posted texts reach the host through a
+    // binding (which also carries what a closing tab posts), replies come back
     // as message events.
-    const webviewStub = `window.chrome = window.chrome || {};
-        (() => {
-            const listeners = [];
-            window.lanternshellReply = (text) => { for (const listener of listeners) listener({ data: JSON.parse(text) }); };
-            window.chrome.webview = {
-                postMessage: (text) => window.lanternshellPost(text),
-                addEventListener: (type, listener) => { if (type === "message") listeners.push(listener); },
-            };
-        })();`;
     async function servedTab(context, host, script) {
         const tab = await context.newPage();
         const cdp = await tab.createCDPSession();
         await cdp.send("Runtime.enable");
         await cdp.send("Runtime.addBinding", { name: "lanternshellPost" });
         cdp.on("Runtime.bindingCalled", async ({ name, payload }) => {
-            if (name !== "lanternshellPost") return;
-            const reply = await host.ask(payload);
-            if (reply !== "none") tab.evaluate((text) => window.lanternshellReply(text), reply).catch(() => {});
+            const reply = name === "lanternshellPost" && await host.ask(payload);
+            if (reply && reply !== "none") tab.evaluate((text) => window.lanternshellReply(text), reply).catch(() => {});
         });
-        await tab.evaluateOnNewDocument(webviewStub);
-        if (script) await tab.evaluateOnNewDocument(script);
+        await tab.evaluateOnNewDocument(() => {
+            const listeners = [];
+            window.lanternshellReply = (text) => listeners.forEach((listener) => listener({ data: JSON.parse(text) }));
+            window.chrome = { webview: { postMessage: (text) => window.lanternshellPost(text),
+                                         addEventListener: (type, listener) => listeners.push(listener) } };
+        });
+        await tab.evaluateOnNewDocument(script);
         return tab;
     }
-    // What local storage held for the page's first script, in a tab that
+    // What local storage held for the page's first script, in a new tab that
     // restores from the folder's file.
     async function firstSeen(context, folder, look = () => window.first) {
         const tab = await servedTab(context, { ask: async () => "none" }, pageScript(folder, "1000,60000,60000"));
@@ -391,9 +387,8 @@ describe("the page's services over the host's save store", () => {
     }
 
     it("saves: write, read, list and remove settle with the store's answers, refusals reject", async () => {
-        const folder = newFolder();
-        const host = startHost(folder);
-        const tab = await servedTab(browser, host, pageScript(folder));
+        const host = startHost(newFolder());
+        const tab = await servedTab(browser, host, pageScript(newFolder()));
         try {
             await tab.goto(origin + "close.html", { waitUntil: "load" });
             const seen = await tab.evaluate(async () => {
@@ -402,14 +397,10 @@ describe("the page's services over the host's save store", () => {
                 const written = await Promise.all(["1", "2", "3"].map((text) => saves.write("Slot 1", text)));
                 await saves.write("a", "\u4e2d\u{1F3EE}");
                 return {
-                    written: written.map((value) => typeof value),
-                    read: await saves.read("slot 1"),
-                    missing: await saves.read("none"),
-                    list: await saves.list(),
-                    text: await saves.read("A"),
+                    written: written.map((value) => typeof value), read: await saves.read("slot 1"),
+                    missing: await saves.read("none"), list: await saves.list(), text: await saves.read("A"),
                     removed: [await saves.remove("SLOT 1"), await saves.remove("slot 1"), await saves.list()],
-                    device: await rejection(saves.write("con", "x")),
-                    lone: await rejection(saves.write("b", "\ud800")),
+                    device: await rejection(saves.write("con", "x")), lone: await rejection(saves.write("b", "\ud800")),
                     frozen: Object.isFrozen(window.lanternshell) && Object.isFrozen(saves),
                     frame: "lanternshell" in document.querySelector("iframe").contentWindow,
                     event: await new Promise((resolve) => {
@@ -433,24 +424,17 @@ describe("the page's services over the host's save store", () => {
     });
 
     describe("the mirror restores the file before the page's scripts only when the profile is older", () => {
-        for (const c of [
-            { name: "a profile without a generation", profile: {}, restored: true },
-            { name: "an older profile", profile: { [generationKey]: "2" }, restored: true },
-            { name: "a profile as new", profile: { [generationKey]: "3" }, restored: false },
-            { name: "a newer profile", profile: { [generationKey]: "4" }, restored: false },
-        ]) {
-            it(c.name, async () => {
-                const folder = newFolder();
-                fs.writeFileSync(mirrorFile(folder), JSON.stringify({ generation: 3, items: { a: "file" } }));
+        for (const [name, generation, restored] of [["a profile without a generation", undefined, true],
+            ["an older profile", "2", true], ["a profile as new", "3", false], ["a newer profile", "4", false]]) {
+            it(name, async () => {
+                const folder = newFolder({ generation: 3, items: { a: "file" } });
                 const context = await browser.createBrowserContext();
                 try {
                     const plain = await context.newPage();
                     await plain.goto(origin + "storage.html", { waitUntil: "load" });
-                    const profile = { a: "profile", stale: "x", ...c.profile };
-                    await plain.evaluate((items) => Object.entries(items).forEach(([k, v]) => localStorage.setItem(k, v)), profile);
-                    await plain.close();
-                    assert.deepEqual(await firstSeen(context, folder),
-                                     c.restored ? { a: "file", [generationKey]: "3" } : profile);
+                    const profile = { a: "profile", stale: "x", ...(generation && { [key]: generation }) };
+                    await plain.evaluate((items) => Object.assign(localStorage, items), profile);
+                    assert.deepEqual(await firstSeen(context, folder), restored ? { a: "file", [key]: "3" } : profile);
                 } finally {
                     await context.close();
                 }
@@ -458,66 +442,43 @@ describe("the page's services over the host's save store", () => {
         }
     });
 
-    it("changes are written after a quiet moment, assignments at the next check, any UTF-16", async () => {
-        const folder = newFolder();
+    it("the mirror writes changes a quiet moment later, assignments at its check and pagehide's at once; " +
+       "clear() keeps the generation and a lost profile gets it all back", async () => {
+        const folder = newFolder({ generation: 3, items: { a: "file" } });
         const host = startHost(folder);
         const context = await browser.createBrowserContext();
         try {
             const tab = await servedTab(context, host, pageScript(folder, "200,60000,400"));
             await tab.goto(origin + "storage.html", { waitUntil: "load" });
-            await tab.evaluate(() => {
+            assert.deepEqual(await tab.evaluate((key) => {
                 for (let i = 0; i < 20; ++i) localStorage.setItem("n", String(i));
-                localStorage.setItem("odd", "\ud800x");
-            });
-            await until(() => readMirror(folder)?.items.n === "19");
-            assert.deepEqual(host.seen, ["saves.mirror"], "one write for the burst");
-            assert.deepEqual(readMirror(folder), { generation: 1, items: { n: "19", odd: { u16: "d8000078" } } });
-            await tab.evaluate(() => { localStorage.y = "assigned"; });
-            await until(() => readMirror(folder)?.items.y === "assigned");
-            assert.equal(readMirror(folder).generation, 2);
-            await tab.close();
-        } finally {
-            await context.close();
-            host.stop();
-        }
-        const fresh = await browser.createBrowserContext();
-        try {
-            const odd = await firstSeen(fresh, folder, () => Array.from(window.first.odd, (unit) => unit.charCodeAt(0)));
-            assert.deepEqual(odd, [0xd800, 0x78]);
-        } finally {
-            await fresh.close();
-        }
-    });
-
-    it("clear() keeps the generation, pagehide writes, and a lost profile comes back cleared", async () => {
-        const folder = newFolder();
-        fs.writeFileSync(mirrorFile(folder), JSON.stringify({ generation: 3, items: { a: "file" } }));
-        const host = startHost(folder);
-        const context = await browser.createBrowserContext();
-        try {
-            const tab = await servedTab(context, host, pageScript(folder, "60000,60000,60000"));
-            await tab.goto(origin + "storage.html", { waitUntil: "load" });
-            const kept = await tab.evaluate((key) => {
-                localStorage.setItem("b", "1");
                 localStorage.clear();
-                addEventListener("pagehide", () => localStorage.setItem("quit", "saved"));
+                localStorage.setItem("odd", "\ud800x");
                 return [window.first.a, localStorage.getItem(key)];
-            }, generationKey);
-            assert.deepEqual(kept, ["file", "4"]);
+            }, key), ["file", "4"]);
+            await until(() => mirrored(folder).generation === 4);
+            assert.deepEqual(mirrored(folder).items, { odd: { u16: "d8000078" } });
+            assert.deepEqual(host.seen, ["saves.mirror"], "one write for the burst");
+            await tab.evaluate(() => {
+                localStorage.y = "assigned";
+                addEventListener("pagehide", () => localStorage.setItem("quit", "saved"));
+            });
+            await until(() => mirrored(folder).items.y === "assigned");
             // Closed as the app quits. (The test's binding loses what a page
-            // posts while it navigates away, so the page is not left for
-            // about:blank here.)
+            // posts while it navigates away, so it is not left for about:blank.)
             await tab.close();
-            await until(() => readMirror(folder)?.items.quit === "saved");
-            assert.deepEqual(readMirror(folder), { generation: 5, items: { quit: "saved" } });
-            const expected = { quit: "saved", [generationKey]: "5" };
-            assert.deepEqual(await firstSeen(context, folder), expected, "the same profile");
-            const lost = await browser.createBrowserContext();
-            assert.deepEqual(await firstSeen(lost, folder), expected, "a lost profile");
-            await lost.close();
+            await until(() => mirrored(folder).items.quit === "saved");
+            assert.equal(mirrored(folder).generation, 6);
         } finally {
             await context.close();
             host.stop();
+        }
+        const lost = await browser.createBrowserContext();
+        try {
+            const first = await firstSeen(lost, folder, () => ({ ...window.first, odd: Array.from(window.first.odd, (unit) => unit.charCodeAt(0)) }));
+            assert.deepEqual(first, { odd: [0xd800, 0x78], y: "assigned", quit: "saved", [key]: "6" });
+        } finally {
+            await lost.close();
         }
     });
 });
