@@ -338,7 +338,9 @@ describe("the page's services over the host's save store", () => {
         if (file) fs.writeFileSync(path.join(folder, "local-storage.json"), JSON.stringify(file));
         return folder;
     };
-    const mirrored = (folder) => JSON.parse(fs.readFileSync(path.join(folder, "local-storage.json")));
+    // As the store reads it: between a write's two renames only the backup is there.
+    const mirrored = (folder) => JSON.parse([path.join(folder, "local-storage.json"), path.join(folder, "local-storage.json.bak")]
+        .map((file) => { try { return fs.readFileSync(file); } catch { return null; } }).find(Boolean));
     const pageScript = (folder, timing) => execFileSync(frontPath, ["--page-script", origin, "--saves", folder,
         ...(timing ? ["--mirror", timing] : [])]).toString();
     const until = async (condition) => {
