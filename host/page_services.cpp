@@ -31,6 +31,7 @@ std::string Filled(std::string_view text,
         const size_t open = text.find('@', at);
         if (open == std::string_view::npos) return out.append(text.substr(at));
         const size_t close = text.find('@', open + 1);
+        if (close == std::string_view::npos) return out.append(text.substr(at));
         out.append(text.substr(at, open - at));
         for (const auto& [name, value] : values)
             if (name == text.substr(open + 1, close - open - 1)) out += value;

@@ -35,9 +35,10 @@ bool IsHexText(const std::string& text) {
            text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
 }
 
-// What a log line shows of a value the page sent: short, and ASCII.
-std::string Shown(const nlohmann::json& value) {
-    std::string text = value.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+// What a log line shows of a value the page sent (null when none): short, and ASCII.
+std::string Shown(const nlohmann::json* value) {
+    if (!value) return "null";
+    std::string text = value->dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
     return text.size() > 100 ? text.substr(0, 100) + "..." : text;
 }
 
@@ -101,21 +102,20 @@ PageAnswer SaveStore::Answer(const PageRequest& request) {
         answer = Mirror(fields);
     } else if (type == "saves.write" || type == "saves.read" || type == "saves.remove") {
         const auto name = fields.find("name");
-        subject = " " + Shown(name == fields.end() ? nlohmann::json() : *name);
-        std::string problem = name != fields.end() && name->is_string()
-                                  ? SaveNameProblem(Utf8ToWide(name->get<std::string>()))
-                                  : "a save name is a string";
-        if (!problem.empty()) {
+        const auto text = fields.find("text");
+        const bool named = name != fields.end() && name->is_string();
+        subject = " " + Shown(name == fields.end() ? nullptr : &*name);
+        // Past the longest name nothing more is needed to refuse it.
+        const std::wstring given =
+            named ? Utf8ToWide(name->get_ref<const std::string&>().substr(0, SaveNameMaxLength + 1))
+                  : L"";
+        std::string problem = named ? SaveNameProblem(given) : "a save name is a string";
+        if (!problem.empty())
             answer = PageAnswer::Refused(std::move(problem));
-        } else {
-            const std::string lowered = Lowered(Utf8ToWide(name->get<std::string>()));
-            if (type == "saves.write") {
-                const auto text = fields.find("text");
-                answer = Write(lowered, text == fields.end() ? nlohmann::json() : *text);
-            } else {
-                answer = type == "saves.read" ? Read(lowered) : Remove(lowered);
-            }
-        }
+        else if (type == "saves.write")
+            answer = Write(Lowered(given), text == fields.end() ? nullptr : &*text);
+        else
+            answer = type == "saves.read" ? Read(Lowered(given)) : Remove(Lowered(given));
     } else {
         answer = PageAnswer::Refused("there is no request \"" + type + "\"");
     }
@@ -123,9 +123,9 @@ PageAnswer SaveStore::Answer(const PageRequest& request) {
     return answer;
 }
 
-PageAnswer SaveStore::Write(const std::string& name, const nlohmann::json& text) {
-    if (!text.is_string()) return PageAnswer::Refused("the text to save is a string");
-    const std::string& bytes = text.get_ref<const std::string&>();
+PageAnswer SaveStore::Write(const std::string& name, const nlohmann::json* text) {
+    if (!text || !text->is_string()) return PageAnswer::Refused("the text to save is a string");
+    const std::string& bytes = text->get_ref<const std::string&>();
     if (bytes.size() > SaveMaxBytes)
         return PageAnswer::Refused("a save is at most 16 MiB, and this text takes " +
                                    std::to_string(bytes.size()) + " bytes as UTF-8");
@@ -179,12 +179,15 @@ PageAnswer SaveStore::Remove(const std::string& name) {
 
 PageAnswer SaveStore::Mirror(const nlohmann::json& fields) {
     if (!mirror_) return PageAnswer::Refused("the local storage mirror is off");
-    nlohmann::json file = nlohmann::json::object();
-    for (const char* member : {"generation", "items"})
-        if (fields.contains(member)) file[member] = fields[member];
-    std::string problem = MirrorProblem(file);
-    const std::string bytes =
-        problem.empty() ? file.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) : "";
+    // The request's own members (type, id) stay out of the file.
+    std::string problem = MirrorProblem(fields);
+    std::string bytes;
+    if (problem.empty())
+        bytes =
+            "{\"generation\":" + std::to_string(fields.find("generation")->get<int64_t>()) +
+            ",\"items\":" +
+            fields.find("items")->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+            "}";
     if (bytes.size() > MirrorMaxBytes) problem = "it takes more than 64 MiB";
     if (problem.empty()) {
         const std::string failure = WriteDurably(WideToUtf8(MirrorFileName), bytes);

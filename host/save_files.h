@@ -77,7 +77,7 @@ public:
     const std::wstring& folder() const { return folder_; }
 
 private:
-    PageAnswer Write(const std::string& name, const nlohmann::json& text);
+    PageAnswer Write(const std::string& name, const nlohmann::json* text);
     PageAnswer Read(const std::string& name);
     PageAnswer List();
     PageAnswer Remove(const std::string& name);
