@@ -9,8 +9,7 @@ PageMessage ReadPageMessage(const std::wstring& text) {
     PageMessage message;
     // Parsed as a C string, so whatever follows an embedded NUL is never
     // seen; strict: no comments, nothing but white space after the value.
-    const std::string utf8 = WideToUtf8(text);
-    const nlohmann::json document = nlohmann::json::parse(utf8.c_str(), nullptr, false);
+    const nlohmann::json document = ParseJson(WideToUtf8(text));
     // A page message that can't be read is dropped without a trace.
     if (document.is_discarded()) return message;
     const std::wstring type = GetStringOr(document, "type", std::wstring());

@@ -9,10 +9,24 @@
 // which the page's script raises as the window event "lanternshell-NAME".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 
 #include <nlohmann/json.hpp>
+
+// A request the page posted: its type ("saves.write"), the id its reply
+// carries back, and the whole object, for the members of the service's own.
+struct PageRequest {
+    std::string type;
+    nlohmann::json id;
+    nlohmann::json fields;
+};
+
+// The request a page message holds: a JSON object whose type is a string
+// with a "." in it and whose id is a number or a string. Anything else is
+// no request (read up to the text's first U+0000, as every page message).
+std::optional<PageRequest> ReadPageRequest(const std::wstring& text);
 
 // What a request is answered with: the value its promise resolves to, or the
 // reason it is refused, which becomes the message of the Error it rejects with.

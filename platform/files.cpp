@@ -15,3 +15,8 @@ std::string ReadWholeFile(const std::wstring& path) {
     ReadWholeFile(path, UINT64_MAX, bytes);
     return bytes;
 }
+
+bool WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
+    std::string failure;
+    return WriteFileDurably(path, bytes, {}, failure);
+}

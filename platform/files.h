@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What tells one file from another whatever path names it (another case, a
 // short 8.3 name, a doubled separator, a link): on Windows the volume serial
@@ -82,8 +83,38 @@ enum class FileReadResult { Read, Missing, TooLarge, Unreadable };
 // read (a folder included). bytes is empty unless the result is Read.
 FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::string& bytes);
 
-// Replaces the file with bytes so that a reader, or a crash at any moment,
-// sees either the old file whole or the new one whole: the bytes go to
-// path + ".tmp", are flushed to the disk, and that file is renamed over path.
-// False, with the temporary file removed, when any step fails.
+struct DurableWriteOptions {
+    // Where the version being replaced is kept; empty keeps none.
+    std::wstring backupPath;
+    // Called after each step of the write (the temporary file made, each
+    // mebibyte written, the flush, the backup kept, the replacement, the
+    // folder flushed), so a test can stop a writer at every one of them.
+    void (*afterStep)(void* context) = nullptr;
+    void* stepContext = nullptr;
+};
+
+// Replaces the file with bytes so that a reader, or a crash or power cut at
+// any moment, finds the old version whole or the new one whole, never a torn
+// or empty file: the bytes go to path + ".tmp" in the same folder and are
+// flushed to the disk; then the old file is renamed to the backup path (when
+// one is given) and the temporary file to path, each rename written through,
+// and the folder is flushed. Between those two renames path is missing while
+// the backup holds the old version, so a reader that falls back to the backup
+// when path is missing always finds one. When a step fails, failure says why
+// ("the disk is full (writing save.tmp)"), the temporary file is removed and
+// the old version is back at path.
+bool WriteFileDurably(const std::wstring& path, const std::string& bytes,
+                      const DurableWriteOptions& options, std::string& failure);
+
+// WriteFileDurably without a backup or a reason.
 bool WriteFileReplacing(const std::wstring& path, const std::string& bytes);
+
+// Deletes the file. True when it is gone afterwards, also when there was
+// none; otherwise failure says why.
+bool RemoveFile(const std::wstring& path, std::string& failure);
+
+// The names of the files directly in folder (folders and devices left out),
+// in no particular order. A missing folder has none; a folder that can't be
+// read gives false, and failure says why.
+bool ListFolderFiles(const std::wstring& folder, std::vector<std::wstring>& names,
+                     std::string& failure);

@@ -17,6 +17,10 @@ const nlohmann::json* FindMember(const nlohmann::json& container, const char* ke
 
 }  // namespace
 
+nlohmann::json ParseJson(const std::string& text) {
+    return nlohmann::json::parse(text.c_str(), nullptr, false);
+}
+
 std::wstring GetStringOr(const nlohmann::json& container, const char* key,
                          const std::wstring& fallback) {
     const auto* member = FindMember(container, key);

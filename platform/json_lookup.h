@@ -7,6 +7,12 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+// Strict JSON (no comments, nothing but white space after the value), read up
+// to the text's first NUL: discarded (is_discarded()) unless it is one value.
+// Never throws. Readers share this one: every file that instantiates the
+// parser adds some KiB of its own to the executable.
+nlohmann::json ParseJson(const std::string& text);
+
 // Lookups with a fallback: they never fail; a missing member, a member of the
 // wrong type or a container that is not an object yields the fallback.
 std::wstring GetStringOr(const nlohmann::json& container, const char* key,

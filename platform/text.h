@@ -40,6 +40,10 @@ std::wstring GetExecutablePath();
 // first call.
 std::wstring GetUserDataHome();
 
+// The Windows "Saved Games" known folder, without a trailing backslash.
+// Empty where there is none: on Linux, or when Windows can't say.
+std::wstring GetSavedGamesHome();
+
 // A path as the platform writes it (on POSIX with slashes), for the log.
 std::wstring PathForDisplay(const std::wstring& path);
 

@@ -1,10 +1,14 @@
 // File status and whole-file mappings on POSIX.
 #include "platform/files.h"
 #include "platform/posix/native_path.h"
+#include "platform/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -114,23 +118,120 @@ FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::s
     return result;
 }
 
-bool WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
+namespace {
+
+// The reason a file call failed, worded alike on both platforms for the
+// causes a player can act on.
+std::string Describe(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return "the disk is full";
+        case EACCES:
+        case EPERM:
+            return "access is denied";
+        case EROFS:
+            return "the file system is read-only";
+        default:
+            return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
+    }
+}
+
+std::string LastComponent(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// "the disk is full (writing save.tmp)", from errno as the failed call left it.
+bool Failed(std::string& failure, const char* doing, const std::string& path) {
+    failure = Describe(errno) + " (" + doing + " " + LastComponent(path) + ")";
+    return false;
+}
+
+}  // namespace
+
+bool WriteFileDurably(const std::wstring& path, const std::string& bytes,
+                      const DurableWriteOptions& options, std::string& failure) {
     const std::string target = ToNativePath(path);
     const std::string temporary = target + ".tmp";
+    const std::string backup = ToNativePath(options.backupPath);
+    const auto step = [&options] {
+        if (options.afterStep) options.afterStep(options.stepContext);
+    };
+    // Removes the temporary file without losing the reason.
+    const auto abandon = [&](const char* doing, const std::string& file) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+        return Failed(failure, doing, file);
+    };
+
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+    if (fd < 0) return Failed(failure, "creating", temporary);
+    step();
+    constexpr size_t Part = 1 << 20;
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t written = write(fd, bytes.data() + done, std::min(Part, bytes.size() - done));
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) break;
+        if (written <= 0) {
+            if (written == 0) errno = ENOSPC;
+            close(fd);
+            return abandon("writing", temporary);
+        }
         done += static_cast<size_t>(written);
+        if (done % Part == 0 || done == bytes.size()) step();
     }
-    // Flushed before the rename: otherwise a power cut can leave the new name
+    // Flushed before any rename: otherwise a power cut can leave the new name
     // on an empty file.
-    const bool whole = done == bytes.size() && fsync(fd) == 0;
-    const bool closed = close(fd) == 0;
-    if (whole && closed && rename(temporary.c_str(), target.c_str()) == 0) return true;
-    unlink(temporary.c_str());
-    return false;
+    if (fsync(fd) != 0) {
+        close(fd);
+        return abandon("flushing", temporary);
+    }
+    if (close(fd) != 0) return abandon("closing", temporary);
+    step();
+    bool keptOld = false;
+    if (!backup.empty()) {
+        keptOld = rename(target.c_str(), backup.c_str()) == 0;
+        if (!keptOld && errno != ENOENT) return abandon("keeping the old version as", backup);
+        step();
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        if (keptOld) rename(backup.c_str(), target.c_str());
+        errno = error;
+        return abandon("replacing", target);
+    }
+    step();
+    // The renames reach the disk with the folder. The new version is in place
+    // either way, so a folder that can't be flushed is no failure of the write.
+    const int folder =
+        open(target.substr(0, target.rfind('/') + 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        close(folder);
+    }
+    step();
+    return true;
+}
+
+bool RemoveFile(const std::wstring& path, std::string& failure) {
+    const std::string native = ToNativePath(path);
+    if (unlink(native.c_str()) == 0 || errno == ENOENT) return true;
+    return Failed(failure, "removing", native);
+}
+
+bool ListFolderFiles(const std::wstring& folder, std::vector<std::wstring>& names,
+                     std::string& failure) {
+    names.clear();
+    std::string native = ToNativePath(folder);
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    DIR* listing = opendir(native.c_str());
+    if (!listing) return errno == ENOENT || Failed(failure, "listing", native);
+    while (const dirent* entry = readdir(listing)) {
+        // Links count as what they lead to, as the file calls follow them.
+        struct stat info {};
+        if (fstatat(dirfd(listing), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
+            names.push_back(Utf8ToWide(entry->d_name));
+    }
+    closedir(listing);
+    return true;
 }

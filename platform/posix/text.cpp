@@ -121,6 +121,10 @@ std::wstring GetUserDataHome() {
     return dataHome;
 }
 
+std::wstring GetSavedGamesHome() {
+    return {};
+}
+
 std::wstring PathForDisplay(const std::wstring& path) {
     std::wstring display = path;
     for (auto& unit : display)

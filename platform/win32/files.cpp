@@ -1,10 +1,12 @@
 // File status, whole-file mappings and file streams on Win32.
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/win32/file_stream.h"
 
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -176,21 +178,122 @@ FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::s
     return result;
 }
 
-bool WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
+namespace {
+
+// The reason a file call failed, worded alike on both platforms for the
+// causes a player can act on.
+std::string Describe(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return "the disk is full";
+        case ERROR_ACCESS_DENIED:
+            return "access is denied";
+        case ERROR_WRITE_PROTECT:
+            return "the disk is write-protected";
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return "another program is using the file";
+        default:
+            return "Win32 error " + std::to_string(error);
+    }
+}
+
+// "the disk is full (writing save.tmp)".
+bool Failed(std::string& failure, const char* doing, const std::wstring& path,
+            DWORD error = GetLastError()) {
+    failure = Describe(error) + " (" + doing + " " +
+              WideToUtf8(path.substr(path.find_last_of(L"\\/") + 1)) + ")";
+    return false;
+}
+
+}  // namespace
+
+bool WriteFileDurably(const std::wstring& path, const std::string& bytes,
+                      const DurableWriteOptions& options, std::string& failure) {
     const std::wstring temporary = path + L".tmp";
+    const auto step = [&options] {
+        if (options.afterStep) options.afterStep(options.stepContext);
+    };
+    // Removes the temporary file without losing the reason.
+    const auto abandon = [&](const char* doing, const std::wstring& file) {
+        const DWORD error = GetLastError();
+        DeleteFileW(temporary.c_str());
+        return Failed(failure, doing, file, error);
+    };
+    constexpr DWORD MoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    // Flushed before the rename: otherwise a power cut can leave the new name
+    if (file == INVALID_HANDLE_VALUE) return Failed(failure, "creating", temporary);
+    step();
+    constexpr size_t Part = 1 << 20;
+    for (size_t done = 0; done < bytes.size();) {
+        const DWORD size = static_cast<DWORD>(std::min(Part, bytes.size() - done));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, size, &written, nullptr) || written != size) {
+            const DWORD error = written != size ? ERROR_DISK_FULL : GetLastError();
+            CloseHandle(file);
+            SetLastError(error);
+            return abandon("writing", temporary);
+        }
+        done += size;
+        step();
+    }
+    // Flushed before any rename: otherwise a power cut can leave the new name
     // on an empty file.
-    const bool whole =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size() && FlushFileBuffers(file);
+    if (!FlushFileBuffers(file)) {
+        const DWORD error = GetLastError();
+        CloseHandle(file);
+        SetLastError(error);
+        return abandon("flushing", temporary);
+    }
     CloseHandle(file);
-    if (whole && MoveFileExW(temporary.c_str(), path.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileW(temporary.c_str());
-    return false;
+    step();
+    bool keptOld = false;
+    if (!options.backupPath.empty()) {
+        keptOld = MoveFileExW(path.c_str(), options.backupPath.c_str(), MoveFlags) != 0;
+        const DWORD error = GetLastError();
+        if (!keptOld && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return abandon("keeping the old version as", options.backupPath);
+        step();
+    }
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MoveFlags)) {
+        const DWORD error = GetLastError();
+        if (keptOld) MoveFileExW(options.backupPath.c_str(), path.c_str(), MoveFlags);
+        SetLastError(error);
+        return abandon("replacing", path);
+    }
+    // Written through, the renames are on the disk already: nothing of the
+    // folder's is left to flush.
+    step();
+    return true;
+}
+
+bool RemoveFile(const std::wstring& path, std::string& failure) {
+    if (DeleteFileW(path.c_str())) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           Failed(failure, "removing", path, error);
+}
+
+bool ListFolderFiles(const std::wstring& folder, std::vector<std::wstring>& names,
+                     std::string& failure) {
+    names.clear();
+    std::wstring trimmed = folder;
+    while (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
+    WIN32_FIND_DATAW found{};
+    HANDLE listing = FindFirstFileExW((trimmed + L"\\*").c_str(), FindExInfoBasic, &found,
+                                      FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+               Failed(failure, "listing", trimmed, error);
+    }
+    do {
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+    return true;
 }

@@ -78,6 +78,15 @@ std::wstring GetUserDataHome() {
     return localAppDataFolder;
 }
 
+std::wstring GetSavedGamesHome() {
+    std::wstring home;
+    PWSTR folder = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SavedGames, 0, nullptr, &folder)) && folder)
+        home = folder;
+    CoTaskMemFree(folder);
+    return home;
+}
+
 std::wstring PathForDisplay(const std::wstring& path) {
     return path;
 }

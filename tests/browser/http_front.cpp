@@ -9,6 +9,15 @@
 //
 // Prints "listening PORT" once it accepts connections; every answer is one
 // log line: method, target, Range, status, Content-Range, body length.
+//
+//   http_front --close-script ORIGIN
+//   http_front --page-script ORIGIN --saves DIR [--mirror QUIET,LONGEST,CHECK]
+//   http_front --answer --saves DIR [--mirror]
+//
+// print the hosts' script texts, so the suite runs those very texts (the
+// mirror restoring DIR's file, with its timing in milliseconds), or answer
+// page requests, one JSON text a line on standard input, with the host's
+// save store in DIR, one reply a line.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -16,17 +25,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "host/browser_arguments.h"
+#include "host/page_request.h"
 #include "host/page_scripts.h"
+#include "host/save_files.h"
 #include "platform/posix/native_path.h"
 #include "platform/text.h"
 #include "server/router.h"
@@ -194,18 +207,54 @@ const char* Option(int argc, char** argv, const char* name) {
     return nullptr;
 }
 
+bool Flag(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return true;
+    return false;
+}
+
+std::wstring HostPath(const char* native) {
+    std::wstring path = Utf8ToWide(native);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+// The page scripts and the save store, without an engine.
+int Pages(int argc, char** argv) {
+    const char* saves = Option(argc, argv, "--saves");
+    const char* mirror = Option(argc, argv, "--mirror");
+    SaveStore store(HostPath(saves ? saves : "."), Flag(argc, argv, "--mirror"), nullptr);
+    std::wstring script;
+    if (const char* origin = Option(argc, argv, "--close-script")) {
+        script = CloseScript(Utf8ToWide(origin));
+    } else if (const char* origin = Option(argc, argv, "--page-script")) {
+        std::vector<PageService> services{SavesService()};
+        MirrorTiming t;
+        if (mirror && std::sscanf(mirror, "%d,%d,%d", &t.quietMs, &t.longestMs, &t.checkMs) == 3)
+            services.push_back(LocalStorageMirrorService(store.ReadMirror(), t));
+        script = PageServicesScript(Utf8ToWide(origin), services);
+    }
+    std::fputs(WideToUtf8(script).c_str(), stdout);
+    for (std::string line; script.empty() && std::getline(std::cin, line);) {
+        const auto request = ReadPageRequest(Utf8ToWide(line));
+        std::cout << (request ? PageReplyJson(request->id, store.Answer(*request)) : "none")
+                  << std::endl;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The hosts' scripts, so the suite runs that very text: the close script
-    // for an origin, the error script in a mode with a window short enough
-    // to wait for; and the Windows host's arguments for settings.background.
+    if (Flag(argc, argv, "--close-script") || Flag(argc, argv, "--page-script") ||
+        Flag(argc, argv, "--answer"))
+        return Pages(argc, argv);
+    // The error script in a mode with a window short enough to wait for, and
+    // the Windows host's arguments for settings.background.
     const char* mode = Option(argc, argv, "--mode");
     const char* window = Option(argc, argv, "--window-ms");
     std::optional<std::wstring> text;
-    if (const char* origin = Option(argc, argv, "--close-script"))
-        text = CloseScript(Utf8ToWide(origin));
-    else if (const char* origin = Option(argc, argv, "--page-log-script"))
+    if (const char* origin = Option(argc, argv, "--page-log-script"))
         text = PageLogScript(
             Utf8ToWide(origin),
             PageLogModeNamed(Utf8ToWide(mode ? mode : "")).value_or(PageLogMode::Errors),
@@ -224,16 +273,16 @@ int main(int argc, char** argv) {
                      "usage: http_front --root DIR [--port N] [--log FILE] [--cap BYTES]\n"
                      "       http_front --close-script ORIGIN\n"
                      "       http_front --page-log-script ORIGIN [--mode MODE] [--window-ms N]\n"
-                     "       http_front --browser-arguments BACKGROUND\n");
+                     "       http_front --browser-arguments BACKGROUND\n"
+                     "       http_front --page-script ORIGIN --saves DIR [--mirror Q,L,C]\n"
+                     "       http_front --answer --saves DIR [--mirror]\n");
         return 2;
     }
     const char* port = Option(argc, argv, "--port");
     const char* logPath = Option(argc, argv, "--log");
     const char* cap = Option(argc, argv, "--cap");
 
-    std::wstring hostRoot = Utf8ToWide(root);
-    for (auto& unit : hostRoot)
-        if (unit == L'/') unit = L'\\';
+    std::wstring hostRoot = HostPath(root);
     if (hostRoot.empty() || hostRoot.back() != L'\\') hostRoot.push_back(L'\\');
     ContentServer server(hostRoot, nullptr, cap ? std::strtoull(cap, nullptr, 10) : OpenRangeCap);
     Front front;

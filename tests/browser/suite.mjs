@@ -8,6 +8,7 @@ import assert from "node:assert/strict";
 import { spawn, execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
+import readline from "node:readline";
 import { fileURLToPath } from "node:url";
 
 let puppeteer;
@@ -425,4 +426,156 @@ describe("settings.background in the real browser", () => {
             assert.ok(holds(hz), `${hz} Hz`);
         });
     }
+});
+
+describe("the page's services over the host's save store", () => {
+    const key = "lanternshell-mirror-generation";
+    let folders = 0;
+    const newFolder = (file) => {
+        const folder = fs.mkdtempSync(path.join(work, `saves-${folders++}-`));
+        if (file) fs.writeFileSync(path.join(folder, "local-storage.json"), JSON.stringify(file));
+        return folder;
+    };
+    // As the store reads it: between a write's two renames only the backup is there.
+    const mirrored = (folder) => JSON.parse([path.join(folder, "local-storage.json"), path.join(folder, "local-storage.json.bak")]
+        .map((file) => { try { return fs.readFileSync(file); } catch { return null; } }).find(Boolean));
+    const pageScript = (folder, timing) => execFileSync(frontPath, ["--page-script", origin, "--saves", folder,
+        ...(timing ? ["--mirror", timing] : [])]).toString();
+    const until = async (condition) => {
+        for (const end = Date.now() + 60000; !condition(); await new Promise((go) => setTimeout(go, 50)))
+            assert.ok(Date.now() < end, "timed out");
+    };
+    // The front's store answers each request, a line each way; seen holds the
+    // requests' types.
+    function startHost(folder) {
+        const child = spawn(frontPath, ["--answer", "--saves", folder, "--mirror"], { stdio: ["pipe", "pipe", "inherit"] });
+        const waiting = [], seen = [];
+        readline.createInterface({ input: child.stdout }).on("line", (line) => waiting.shift()(line));
+        return { seen, stop: () => child.kill(), ask: (text) => new Promise((resolve) => {
+            seen.push(JSON.parse(text).type);
+            waiting.push(resolve);
+            child.stdin.write(text + "\n");
+        }) };
+    }
+    // chrome.webview as a host gives it: posted texts reach the host through a
+    // binding (which also carries what a closing tab posts), replies come back
+    // as message events.
+    async function servedTab(context, host, script) {
+        const tab = await context.newPage();
+        const cdp = await tab.createCDPSession();
+        await cdp.send("Runtime.enable");
+        await cdp.send("Runtime.addBinding", { name: "lanternshellPost" });
+        cdp.on("Runtime.bindingCalled", async ({ name, payload }) => {
+            const reply = name === "lanternshellPost" && await host.ask(payload);
+            if (reply && reply !== "none") tab.evaluate((text) => window.lanternshellReply(text), reply).catch(() => {});
+        });
+        await tab.evaluateOnNewDocument(() => {
+            const listeners = [];
+            window.lanternshellReply = (text) => listeners.forEach((listener) => listener({ data: JSON.parse(text) }));
+            window.chrome = { webview: { postMessage: (text) => window.lanternshellPost(text),
+                                         addEventListener: (type, listener) => listeners.push(listener) } };
+        });
+        await tab.evaluateOnNewDocument(script);
+        return tab;
+    }
+    // What local storage held for the page's first script, in a new tab that
+    // restores from the folder's file.
+    async function firstSeen(context, folder, look = () => window.first) {
+        const tab = await servedTab(context, { ask: async () => "none" }, pageScript(folder, "1000,60000,60000"));
+        await tab.goto(origin + "storage.html", { waitUntil: "load" });
+        return tab.evaluate(look);
+    }
+
+    it("saves: requests settle with the host's replies in order, refusals reject with an Error", async () => {
+        const host = startHost(newFolder());
+        const tab = await servedTab(browser, host, pageScript(newFolder()));
+        try {
+            await tab.goto(origin + "close.html", { waitUntil: "load" });
+            const seen = await tab.evaluate(async () => {
+                const saves = window.lanternshell.saves;
+                const rejection = (promise) => promise.then(() => "resolved", (error) => [error instanceof Error, error.message]);
+                const written = await Promise.all(["1", "2", "3"].map((text) => saves.write("Slot 1", text)));
+                return {
+                    written: written.map((value) => typeof value), read: await saves.read("slot 1"),
+                    missing: await saves.read("none"), list: await saves.list(), removed: await saves.remove("SLOT 1"),
+                    device: await rejection(saves.write("con", "x")), lone: await rejection(saves.write("b", "\ud800")),
+                    frozen: Object.isFrozen(window.lanternshell) && Object.isFrozen(saves),
+                    frame: "lanternshell" in document.querySelector("iframe").contentWindow,
+                    event: await new Promise((resolve) => {
+                        addEventListener("lanternshell-ping", (event) => resolve(event.detail));
+                        window.lanternshellReply('{"type":"lanternshell-event","name":"ping","detail":[5]}');
+                    }),
+                };
+            });
+            assert.deepEqual(seen, {
+                written: ["undefined", "undefined", "undefined"], read: "3", missing: null, list: ["slot 1"], removed: true,
+                device: [true, `a save name can't be a device name ("con", "nul.txt", "COM1"...)`],
+                lone: [true, "the text holds a lone surrogate, which UTF-8 can't store"],
+                frozen: true, frame: false, event: [5],
+            });
+            assert.equal(host.seen.length, 8, "the lone surrogate is refused before it is posted");
+        } finally {
+            await tab.close();
+            host.stop();
+        }
+    });
+
+    describe("the mirror restores the file before the page's scripts only when the profile is older", () => {
+        for (const [name, generation, restored] of [["a profile without a generation", undefined, true],
+            ["an older profile", "2", true], ["a profile as new", "3", false], ["a newer profile", "4", false]]) {
+            it(name, async () => {
+                const folder = newFolder({ generation: 3, items: { a: "file" } });
+                const context = await browser.createBrowserContext();
+                try {
+                    const plain = await context.newPage();
+                    await plain.goto(origin + "storage.html", { waitUntil: "load" });
+                    const profile = { a: "profile", stale: "x", ...(generation && { [key]: generation }) };
+                    await plain.evaluate((items) => Object.assign(localStorage, items), profile);
+                    assert.deepEqual(await firstSeen(context, folder), restored ? { a: "file", [key]: "3" } : profile);
+                } finally {
+                    await context.close();
+                }
+            });
+        }
+    });
+
+    it("the mirror writes changes a quiet moment later, assignments at its check and pagehide's at once; " +
+       "clear() keeps the generation and a lost profile gets it all back", async () => {
+        const folder = newFolder({ generation: 3, items: { a: "file" } });
+        const host = startHost(folder);
+        const context = await browser.createBrowserContext();
+        try {
+            const tab = await servedTab(context, host, pageScript(folder, "200,60000,400"));
+            await tab.goto(origin + "storage.html", { waitUntil: "load" });
+            assert.deepEqual(await tab.evaluate((key) => {
+                for (let i = 0; i < 20; ++i) localStorage.setItem("n", String(i));
+                localStorage.clear();
+                localStorage.setItem("odd", "\ud800x");
+                return [window.first.a, localStorage.getItem(key)];
+            }, key), ["file", "4"]);
+            await until(() => mirrored(folder).generation === 4);
+            assert.deepEqual(mirrored(folder).items, { odd: { u16: "d8000078" } });
+            assert.deepEqual(host.seen, ["saves.mirror"], "one write for the burst");
+            await tab.evaluate(() => {
+                localStorage.y = "assigned";
+                addEventListener("pagehide", () => localStorage.setItem("quit", "saved"));
+            });
+            await until(() => mirrored(folder).items.y === "assigned");
+            // Closed as the app quits. (The test's binding loses what a page
+            // posts while it navigates away, so it is not left for about:blank.)
+            await tab.close();
+            await until(() => mirrored(folder).items.quit === "saved");
+            assert.equal(mirrored(folder).generation, 6);
+        } finally {
+            await context.close();
+            host.stop();
+        }
+        const lost = await browser.createBrowserContext();
+        try {
+            const first = await firstSeen(lost, folder, () => ({ ...window.first, odd: Array.from(window.first.odd, (unit) => unit.charCodeAt(0)) }));
+            assert.deepEqual(first, { odd: [0xd800, 0x78], y: "assigned", quit: "saved", [key]: "6" });
+        } finally {
+            await lost.close();
+        }
+    });
 });

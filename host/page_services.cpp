@@ -1,0 +1,258 @@
+// The scripts of window.lanternshell (declared in page_scripts.h), in a file
+// of their own: once one function of a file is used, the executable keeps all
+// of the file's constant data, so a host with the close script alone carries
+// none of these.
+#include "host/page_scripts.h"
+
+#include <initializer_list>
+#include <utility>
+
+#include "platform/text.h"
+
+namespace {
+
+// Text as a script's string literal, as in page_scripts.cpp; the texts never
+// hold a line break (JSON is written in ASCII).
+std::string ScriptString(std::string_view text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\'' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "'";
+}
+
+// The template with each @NAME@ replaced by its value, in one pass, so a
+// value is never searched for further names.
+std::string Filled(std::string_view text,
+                   std::initializer_list<std::pair<std::string_view, std::string>> values) {
+    std::string out;
+    for (size_t at = 0;;) {
+        const size_t open = text.find('@', at);
+        if (open == std::string_view::npos) return out.append(text.substr(at));
+        const size_t close = text.find('@', open + 1);
+        if (close == std::string_view::npos) return out.append(text.substr(at));
+        out.append(text.substr(at, open - at));
+        for (const auto& [name, value] : values)
+            if (name == text.substr(open + 1, close - open - 1)) out += value;
+        at = close + 1;
+    }
+}
+
+}  // namespace
+
+std::wstring PageServicesScript(std::wstring_view origin,
+                                const std::vector<PageService>& services) {
+    std::string built;
+    for (const PageService& service : services)
+        built += "[" + ScriptString(service.name) + ", " + service.factory + "],\n";
+    return Utf8ToWide(Filled(
+        R"js((() => {
+    if (window !== window.top || location.origin + '/' !== @ORIGIN@) return;
+    const webview = window.chrome && window.chrome.webview;
+    if (!webview) return;
+    const post = webview.postMessage.bind(webview);
+    const pending = new Map();  // the requests waiting for their reply, by id
+    let lastId = 0;
+    webview.addEventListener('message', (event) => {
+        const message = event.data;
+        if (!message || typeof message !== 'object') return;
+        if (message.type === 'lanternshell-reply') {
+            const waiting = pending.get(message.id);
+            if (!waiting) return;
+            pending.delete(message.id);
+            if (message.ok) waiting.resolve(message.value);
+            else waiting.reject(new Error(String(message.error)));
+        } else if (message.type === 'lanternshell-event' && typeof message.name === 'string') {
+            window.dispatchEvent(new CustomEvent('lanternshell-' + message.name, {detail: message.detail}));
+        }
+    });
+    const wellFormed = (text) => (text.isWellFormed ? text.isWellFormed() : !/\p{Cs}/u.test(text));
+    const request = (type, fields = {}) => new Promise((resolve, reject) => {
+        for (const [name, value] of Object.entries(fields)) {
+            if (typeof value === 'string' && !wellFormed(value))
+                throw new Error(`the ${name} holds a lone surrogate, which UTF-8 can't store`);
+        }
+        const id = ++lastId;
+        pending.set(id, {resolve, reject});
+        try {
+            post(JSON.stringify({...fields, type, id}));
+        } catch (error) {
+            pending.delete(id);
+            throw error;
+        }
+    });
+    const lanternshell = {};
+    for (const [name, build] of [@SERVICES@]) {
+        const member = build(request);
+        if (name && member) lanternshell[name] = Object.freeze(member);
+    }
+    Object.defineProperty(window, 'lanternshell', {value: Object.freeze(lanternshell), configurable: true});
+})();)js",
+        {{"ORIGIN", ScriptString(WideToUtf8(std::wstring(origin)))}, {"SERVICES", built}}));
+}
+
+PageService SavesService() {
+    return {"saves",
+            R"js((request) => ({
+    write: (name, text) => request('saves.write', {name, text}).then(() => undefined),
+    read: (name) => request('saves.read', {name}),
+    list: () => request('saves.list'),
+    remove: (name) => request('saves.remove', {name}),
+}))js"};
+}
+
+PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTiming& timing) {
+    // Parsed rather than written as a literal: a literal's "__proto__" would
+    // set the object's prototype instead of making an item.
+    const std::string fileText = file.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    return {"", Filled(R"js((request) => {
+    const file = JSON.parse(@FILE@);
+    const key = @KEY@;
+    const quiet = @QUIET@, longest = @LONGEST@, check = @CHECK@;
+    let storage;
+    try {
+        storage = window.localStorage;
+    } catch (error) {
+        return;  // storage is off for this page
+    }
+    if (!storage) return;
+    const proto = Storage.prototype;
+    const native = {};
+    for (const method of ['getItem', 'setItem', 'removeItem', 'clear', 'key']) native[method] = proto[method];
+    const call = (method, ...args) => native[method].apply(storage, args);
+    const wellFormed = (text) => (text.isWellFormed ? text.isWellFormed() : !/\p{Cs}/u.test(text));
+    // Strings that are not well-formed UTF-16 (compressors make them) travel
+    // as their code units in hex: the host reads UTF-8.
+    const encode = (text) => {
+        if (wellFormed(text)) return text;
+        let hex = '';
+        for (let i = 0; i < text.length; ++i) hex += text.charCodeAt(i).toString(16).padStart(4, '0');
+        return {u16: hex};
+    };
+    const decode = (value) => {
+        if (typeof value === 'string') return value;
+        let text = '';
+        for (let i = 0; i < value.u16.length; i += 4) text += String.fromCharCode(parseInt(value.u16.slice(i, i + 4), 16));
+        return text;
+    };
+    let warned = false;
+    const snapshot = () => {
+        const names = [];
+        for (let i = 0, count = storage.length; i < count; ++i) {
+            const name = call('key', i);
+            if (name === null || name === key) continue;
+            if (wellFormed(name)) {
+                names.push(name);
+            } else if (!warned) {
+                warned = true;
+                console.warn('local storage mirror: a key that is not well-formed UTF-16 is left out');
+            }
+        }
+        const items = Object.create(null);
+        for (const name of names) items[name] = encode(call('getItem', name));
+        return items;
+    };
+    const restore = (items) => {
+        call('clear');
+        for (const name of Object.keys(items)) call('setItem', name, decode(items[name]));
+    };
+    const canonical = (items) => JSON.stringify(Object.keys(items).sort().map((name) => [name, items[name]]));
+    const stored = call('getItem', key);
+    let generation = /^[1-9][0-9]{0,15}$/.test(stored) ? Number(stored) : 0;
+    if (file && file.generation > generation) {
+        const before = snapshot();
+        try {
+            restore(file.items);
+            call('setItem', key, String(file.generation));
+            generation = file.generation;
+        } catch (error) {
+            // Half a copy must never overwrite the file: the mirror stays off this run.
+            try {
+                restore(before);
+            } catch (ignored) {}
+            console.warn(`local storage mirror: local-storage.json could not be restored (${error.message})`);
+            return;
+        }
+    }
+    // What the file holds, as far as this page knows; null when it is behind.
+    let written = file && file.generation === generation ? canonical(file.items)
+                : !file && !generation && !storage.length ? canonical({}) : null;
+    let dirty = false, firstChange = 0, lastWrite = -Infinity, timer = 0, unloading = false, queued = false;
+    const keep = () => {
+        try {
+            call('setItem', key, String(generation));
+        } catch (error) {}
+    };
+    const flush = () => {
+        clearTimeout(timer);
+        queued = false;
+        const items = snapshot();
+        const text = canonical(items);
+        if (!dirty && text === written) return;
+        if (!dirty) ++generation;
+        keep();  // also puts back a key the page deleted by assignment
+        dirty = false;
+        lastWrite = Date.now();
+        written = text;
+        request('saves.mirror', {generation, items}).catch((error) => {
+            written = null;  // tried again at the next check or quit
+            console.warn(`local storage mirror: ${error.message}`);
+        });
+    };
+    // The generation rises with the first change not yet written, so a
+    // profile that outlives a crash is never older than the file.
+    const changed = () => {
+        if (!dirty) {
+            dirty = true;
+            firstChange = Date.now();
+            ++generation;
+            keep();
+        }
+        if (unloading) {
+            if (!queued) queueMicrotask(flush);
+            queued = true;
+            return;
+        }
+        const now = Date.now();
+        clearTimeout(timer);
+        timer = setTimeout(flush, Math.max(Math.min(now + quiet, firstChange + longest), lastWrite + quiet) - now);
+    };
+    const own = (method, after) => function (...args) {
+        if (this !== storage) return native[method].apply(this, args);
+        if (method !== 'clear' && String(args[0]) === key) return undefined;
+        const result = native[method].apply(this, args);
+        after();
+        return result;
+    };
+    proto.setItem = own('setItem', changed);
+    proto.removeItem = own('removeItem', changed);
+    proto.clear = own('clear', () => {
+        changed();
+        keep();
+    });
+    window.addEventListener('storage', (event) => {
+        if (event.storageArea === storage) changed();
+    });
+    // Registered before the page's own handlers: what they save in pagehide
+    // is written by the microtask that follows each of them.
+    window.addEventListener('pagehide', () => {
+        unloading = true;
+        flush();
+    });
+    window.addEventListener('pageshow', (event) => {
+        if (event.persisted) unloading = false;
+    });
+    document.addEventListener('visibilitychange', () => {
+        if (unloading) flush();
+    });
+    setInterval(() => {
+        if (!dirty) flush();
+    }, check);
+})js",
+                       {{"FILE", ScriptString(fileText)},
+                        {"KEY", ScriptString(MirrorGenerationKey)},
+                        {"QUIET", std::to_string(timing.quietMs)},
+                        {"LONGEST", std::to_string(timing.longestMs)},
+                        {"CHECK", std::to_string(timing.checkMs)}})};
+}
