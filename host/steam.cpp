@@ -331,11 +331,10 @@ void SteamService::Request(const json& request) {
 
 std::optional<PageAnswer> SteamService::Answer(const json& request) {
     const std::string type = Text(request, "type");
-    const std::string name = type.rfind("steam.", 0) == 0 ? type.substr(6) : type;
     const Call* call = nullptr;
     for (const Call& candidate : Calls)
-        if (name == candidate.name) call = &candidate;
-    if (!call) return PageAnswer::Refused("Steam has no call \"" + name + "\"");
+        if (type == "steam." + std::string(candidate.name)) call = &candidate;
+    if (!call) return PageAnswer::Refused("Steam has no call \"" + type + "\"");
     if (auto problem = call->problem(request); !problem.empty())
         return PageAnswer::Refused(problem);
     if (!available_) return PageAnswer::Refused(reason_);

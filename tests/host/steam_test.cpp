@@ -202,7 +202,7 @@ TEST_F(SteamTest, RefusesBadCallsBeforeSteam) {
          "the keyboard mode must be \"single-line\", \"multi-line\", \"email\" or \"numeric\""},
         {"keyboard.show", {{"x", 0}, {"y", 0}, {"width", 10}}, box},
         {"keyboard.show", {{"x", -1}, {"y", 0}, {"width", 10}, {"height", 1}}, box},
-        {"wallet", json::object(), "Steam has no call \"wallet\""},
+        {"wallet", json::object(), "Steam has no call \"steam.wallet\""},
     };
     ASSERT_EQ(Start(165), SteamStart::Running);
     for (const auto& [call, request, why] : cases) {
