@@ -28,11 +28,9 @@ std::string Text(const json& request, const char* key) {
 
 std::optional<std::int64_t> IntegerIn(const json* value, std::int64_t low, std::int64_t high) {
     if (!value || !value->is_number_integer()) return std::nullopt;
-    if (value->is_number_unsigned()) {
-        const std::uint64_t number = value->get<std::uint64_t>();
-        if (number > static_cast<std::uint64_t>(high)) return std::nullopt;
-        return static_cast<std::int64_t>(number);
-    }
+    // Parsed, a number without a sign is unsigned: past INT64_MAX it has no
+    // signed value.
+    if (value->is_number_unsigned() && value->get<std::uint64_t>() > INT64_MAX) return std::nullopt;
     const std::int64_t number = value->get<std::int64_t>();
     if (number < low || number > high) return std::nullopt;
     return number;
