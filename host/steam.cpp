@@ -1,10 +1,11 @@
 #include "host/steam.h"
 
 #include <cfloat>
-#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 #include "platform/diagnostics_log.h"
@@ -20,7 +21,7 @@ const json* Member(const json& request, const char* key) {
     return found == request.end() ? nullptr : &*found;
 }
 
-// Only read once the call's check has passed.
+// The text at key; "" when there is none.
 std::string Text(const json& request, const char* key) {
     const json* value = Member(request, key);
     return value && value->is_string() ? value->get<std::string>() : std::string();
@@ -69,8 +70,8 @@ std::string NameProblem(const json* value, const std::string& what) {
 
 // "int" or "float", the stat types the page names.
 std::string TypeProblem(const json& request) {
-    const json* type = Member(request, "statType");
-    if (type && type->is_string() && (*type == "int" || *type == "float")) return {};
+    const std::string type = Text(request, "statType");
+    if (type == "int" || type == "float") return {};
     return "the stat type must be \"int\" or \"float\"";
 }
 
@@ -78,10 +79,10 @@ constexpr std::pair<const char*, std::int32_t> KeyboardModes[] = {
     {"single-line", 0}, {"multi-line", 1}, {"email", 2}, {"numeric", 3}};
 
 std::optional<std::int32_t> KeyboardMode(const json& request) {
-    const json* mode = Member(request, "mode");
-    if (!mode) return 0;
+    if (!Member(request, "mode")) return 0;
+    const std::string mode = Text(request, "mode");
     for (const auto& [name, value] : KeyboardModes)
-        if (*mode == name) return value;
+        if (mode == name) return value;
     return std::nullopt;
 }
 
@@ -124,9 +125,9 @@ std::string StatValueProblem(const json& request) {
 }
 
 std::string DialogProblem(const json& request) {
-    const json* dialog = Member(request, "dialog");
+    const std::string dialog = Text(request, "dialog");
     for (const char* name : SteamService::OverlayDialogs)
-        if (dialog && *dialog == name) return {};
+        if (dialog == name) return {};
     std::string names;
     for (const char* name : SteamService::OverlayDialogs)
         names += (names.empty() ? "" : ", ") + std::string(name);
@@ -162,26 +163,16 @@ std::string KeyboardProblem(const json& request) {
     return {};
 }
 
-// The functions a call needs, as the refusal that names those missing.
-template <class... F>
-std::optional<PageAnswer> Lacking(const F&... functions) {
-    std::string names;
-    ((functions ? void()
-                : void(names += (names.empty() ? "" : ", ") + std::string(functions.name))),
-     ...);
-    if (names.empty()) return std::nullopt;
-    return PageAnswer::Refused("the game's Steam library lacks " + names);
-}
-
-// The interface a call needs, as the refusal when Steam gave none.
-template <class I>
-std::optional<PageAnswer> Unreachable(const SteamAccessor<I>& accessor, I* object) {
-    if (object) return std::nullopt;
-    std::string names;
-    for (const char* name : accessor.versions)
-        names += (names.empty() ? "" : " or ") + std::string(name);
-    if (!accessor) return PageAnswer::Refused("the game's Steam library lacks " + names);
-    return PageAnswer::Refused(std::string("Steam gave no interface through ") + accessor.name);
+// Why a call can't be made: the interface it needs is missing, or Steam
+// gave none, or the library lacks one of its functions. "" when it can.
+std::string Lacks(const SteamAccessorExport& accessor, const void* object,
+                  std::initializer_list<const SteamExport*> functions) {
+    std::string names = accessor ? "" : JoinedVersions(accessor);
+    for (const SteamExport* function : functions)
+        if (!*function) names += (names.empty() ? "" : ", ") + std::string(function->name);
+    if (!names.empty()) return "the game's Steam library lacks " + names;
+    if (!object) return std::string("Steam gave no interface through ") + accessor.name;
+    return {};
 }
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -290,11 +281,11 @@ SteamStart SteamService::Start(const std::wstring& folder, std::uint32_t appId,
     started_ = true;
     api.dispatchInit();
     pipe_ = api.getPipe();
-    userStats_ = api.userStats ? api.userStats.call() : nullptr;
-    utils_ = api.utils ? api.utils.call() : nullptr;
-    friends_ = api.friends ? api.friends.call() : nullptr;
-    apps_ = api.apps ? api.apps.call() : nullptr;
-    user_ = api.user ? api.user.call() : nullptr;
+    userStats_ = api.userStats ? api.userStats() : nullptr;
+    utils_ = api.utils ? api.utils() : nullptr;
+    friends_ = api.friends ? api.friends() : nullptr;
+    apps_ = api.apps ? api.apps() : nullptr;
+    user_ = api.user ? api.user() : nullptr;
     if (log_) {
         std::string interfaces;
         for (const char* name :
@@ -419,20 +410,25 @@ void SteamService::Shutdown() {
     if (log_) log_->Write("Steam: shut down");
 }
 
+// Each call refuses first when it can't be made (see Lacks).
+#define LS_STEAM_NEEDS(accessor, object, ...)                                \
+    if (auto why = Lacks(api.accessor, object, {__VA_ARGS__}); !why.empty()) \
+        return PageAnswer::Refused(why);
+
 PageAnswer SteamService::User(const json&) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.getPersonaName, api.getSteamID)) return *refusal;
-    if (auto refusal = Unreachable(api.friends, friends_)) return *refusal;
-    if (auto refusal = Unreachable(api.user, user_)) return *refusal;
+    LS_STEAM_NEEDS(friends, friends_, &api.getPersonaName)
+    LS_STEAM_NEEDS(user, user_, &api.getSteamID)
     const char* name = api.getPersonaName(friends_);
-    return PageAnswer::Value(
-        {{"name", name ? name : ""}, {"steamId", std::to_string(api.getSteamID(user_))}});
+    json user = json::object();
+    user["name"] = name ? name : "";
+    user["steamId"] = std::to_string(api.getSteamID(user_));
+    return PageAnswer::Value(std::move(user));
 }
 
 PageAnswer SteamService::Language(const json&) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.getCurrentGameLanguage)) return *refusal;
-    if (auto refusal = Unreachable(api.apps, apps_)) return *refusal;
+    LS_STEAM_NEEDS(apps, apps_, &api.getCurrentGameLanguage)
     const char* language = api.getCurrentGameLanguage(apps_);
     return PageAnswer::Value(language ? language : "");
 }
@@ -444,8 +440,7 @@ static PageAnswer AchievementRefused(const std::string& name) {
 
 PageAnswer SteamService::Unlock(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.setAchievement, api.storeStats)) return *refusal;
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.setAchievement, &api.storeStats)
     const std::string name = Text(request, "name");
     if (!api.setAchievement(userStats_, name.c_str())) return AchievementRefused(name);
     // Stored at once: Steam shows its notification only then.
@@ -457,8 +452,7 @@ PageAnswer SteamService::Unlock(const json& request) {
 
 PageAnswer SteamService::Clear(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.clearAchievement, api.storeStats)) return *refusal;
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.clearAchievement, &api.storeStats)
     const std::string name = Text(request, "name");
     if (!api.clearAchievement(userStats_, name.c_str())) return AchievementRefused(name);
     if (!api.storeStats(userStats_))
@@ -469,8 +463,7 @@ PageAnswer SteamService::Clear(const json& request) {
 
 PageAnswer SteamService::IsUnlocked(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.getAchievement)) return *refusal;
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.getAchievement)
     const std::string name = Text(request, "name");
     bool unlocked = false;
     if (!api.getAchievement(userStats_, name.c_str(), &unlocked)) return AchievementRefused(name);
@@ -479,8 +472,7 @@ PageAnswer SteamService::IsUnlocked(const json& request) {
 
 PageAnswer SteamService::Names(const json&) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.getNumAchievements, api.getAchievementName)) return *refusal;
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.getNumAchievements, &api.getAchievementName)
     json names = json::array();
     const std::uint32_t count = api.getNumAchievements(userStats_);
     for (std::uint32_t i = 0; i < count; ++i)
@@ -490,8 +482,7 @@ PageAnswer SteamService::Names(const json&) {
 
 PageAnswer SteamService::Progress(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.indicateAchievementProgress)) return *refusal;
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.indicateAchievementProgress)
     const std::string name = Text(request, "name");
     if (!api.indicateAchievementProgress(userStats_, name.c_str(),
                                          static_cast<std::uint32_t>(Integer(request, "current")),
@@ -500,34 +491,34 @@ PageAnswer SteamService::Progress(const json& request) {
     return Done();
 }
 
-static std::string AsType(const std::string& type) {
-    return type == "int" ? "as an int" : "as a float";
-}
-
-static PageAnswer StatRefused(const std::string& type, const std::string& name) {
-    return PageAnswer::Refused("Steam refused the " + type + " stat \"" + name +
-                               "\" (is it defined for this app, " + AsType(type) + "?)");
+// "int stat "NAME" (is it defined for this app, as an int", for refusals.
+static std::string StatText(const std::string& type, const std::string& name) {
+    return type + " stat \"" + name + "\" (is it defined for this app, " +
+           (type == "int" ? "as an int" : "as a float");
 }
 
 PageAnswer SteamService::GetStat(const json& request) {
     const SteamFlatApi& api = *api_;
     const std::string name = Text(request, "name");
     const std::string type = Text(request, "statType");
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    const PageAnswer refused =
+        PageAnswer::Refused("Steam refused the " + StatText(type, name) + "?)");
     if (type == "int") {
-        if (auto refusal = Lacking(api.getStatInt32)) return *refusal;
+        LS_STEAM_NEEDS(userStats, userStats_, &api.getStatInt32)
         std::int32_t value = 0;
-        if (!api.getStatInt32(userStats_, name.c_str(), &value)) return StatRefused(type, name);
+        if (!api.getStatInt32(userStats_, name.c_str(), &value)) return refused;
         return PageAnswer::Value(value);
     }
-    if (auto refusal = Lacking(api.getStatFloat)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.getStatFloat)
     float value = 0;
-    if (!api.getStatFloat(userStats_, name.c_str(), &value)) return StatRefused(type, name);
+    if (!api.getStatFloat(userStats_, name.c_str(), &value)) return refused;
     // The float's shortest decimal form: a stat set to 1.1 reads 1.1, not
     // the double nearest to the float nearest to 1.1.
     char digits[32];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value);
-    *written.ptr = '\0';
+    for (int precision = 6; precision <= 9; ++precision) {
+        std::snprintf(digits, sizeof digits, "%.*g", precision, value);
+        if (std::strtof(digits, nullptr) == value) break;
+    }
     return PageAnswer::Value(std::strtod(digits, nullptr));
 }
 
@@ -535,52 +526,45 @@ PageAnswer SteamService::SetStat(const json& request) {
     const SteamFlatApi& api = *api_;
     const std::string name = Text(request, "name");
     const std::string type = Text(request, "statType");
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
     bool set = false;
     if (type == "int") {
-        if (auto refusal = Lacking(api.setStatInt32)) return *refusal;
+        LS_STEAM_NEEDS(userStats, userStats_, &api.setStatInt32)
         set = api.setStatInt32(userStats_, name.c_str(),
                                static_cast<std::int32_t>(Integer(request, "value")));
     } else {
-        if (auto refusal = Lacking(api.setStatFloat)) return *refusal;
-        const json* value = Member(request, "value");
-        set = api.setStatFloat(userStats_, name.c_str(), value->get<float>());
+        LS_STEAM_NEEDS(userStats, userStats_, &api.setStatFloat)
+        set = api.setStatFloat(userStats_, name.c_str(), Member(request, "value")->get<float>());
     }
     if (!set)
-        return PageAnswer::Refused("Steam refused to set the " + type + " stat \"" + name +
-                                   "\" (is it defined for this app, " + AsType(type) +
+        return PageAnswer::Refused("Steam refused to set the " + StatText(type, name) +
                                    ", and does the value keep its rules?)");
     return Done();
 }
 
 PageAnswer SteamService::StoreStats(const json&) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.storeStats)) return *refusal;
-    if (auto refusal = Unreachable(api.userStats, userStats_)) return *refusal;
+    LS_STEAM_NEEDS(userStats, userStats_, &api.storeStats)
     if (!api.storeStats(userStats_)) return PageAnswer::Refused("Steam could not store the stats");
     return Done();
 }
 
 PageAnswer SteamService::OpenDialog(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.activateGameOverlay)) return *refusal;
-    if (auto refusal = Unreachable(api.friends, friends_)) return *refusal;
+    LS_STEAM_NEEDS(friends, friends_, &api.activateGameOverlay)
     api.activateGameOverlay(friends_, Text(request, "dialog").c_str());
     return Done();
 }
 
 PageAnswer SteamService::OpenUrl(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.activateGameOverlayToWebPage)) return *refusal;
-    if (auto refusal = Unreachable(api.friends, friends_)) return *refusal;
+    LS_STEAM_NEEDS(friends, friends_, &api.activateGameOverlayToWebPage)
     api.activateGameOverlayToWebPage(friends_, Text(request, "url").c_str(), 0);
     return Done();
 }
 
 PageAnswer SteamService::OpenStore(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.activateGameOverlayToStore)) return *refusal;
-    if (auto refusal = Unreachable(api.friends, friends_)) return *refusal;
+    LS_STEAM_NEEDS(friends, friends_, &api.activateGameOverlayToStore)
     const std::int64_t appId = Member(request, "appId") ? Integer(request, "appId") : appId_;
     api.activateGameOverlayToStore(friends_, static_cast<std::uint32_t>(appId), 0);
     return Done();
@@ -588,21 +572,21 @@ PageAnswer SteamService::OpenStore(const json& request) {
 
 PageAnswer SteamService::Device(const json&) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.isSteamInBigPictureMode)) return *refusal;
-    if (!api.isSteamRunningOnSteamDeck && !api.isRunningOnSteamHardware)
-        return *Lacking(api.isSteamRunningOnSteamDeck, api.isRunningOnSteamHardware);
-    if (auto refusal = Unreachable(api.utils, utils_)) return *refusal;
     // Newer libraries tell the kinds of Steam hardware apart; 1 is the Deck.
-    const bool deck = api.isSteamRunningOnSteamDeck ? api.isSteamRunningOnSteamDeck(utils_)
-                                                    : api.isRunningOnSteamHardware(utils_) == 1;
-    return PageAnswer::Value(
-        {{"steamDeck", deck}, {"bigPicture", api.isSteamInBigPictureMode(utils_)}});
+    const bool old = bool(api.isSteamRunningOnSteamDeck);
+    const SteamExport* deck = old ? static_cast<const SteamExport*>(&api.isSteamRunningOnSteamDeck)
+                                  : &api.isRunningOnSteamHardware;
+    LS_STEAM_NEEDS(utils, utils_, &api.isSteamInBigPictureMode, deck)
+    json device = json::object();
+    device["steamDeck"] =
+        old ? api.isSteamRunningOnSteamDeck(utils_) : api.isRunningOnSteamHardware(utils_) == 1;
+    device["bigPicture"] = api.isSteamInBigPictureMode(utils_);
+    return PageAnswer::Value(std::move(device));
 }
 
 PageAnswer SteamService::ShowKeyboard(const json& request) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.showFloatingGamepadTextInput)) return *refusal;
-    if (auto refusal = Unreachable(api.utils, utils_)) return *refusal;
+    LS_STEAM_NEEDS(utils, utils_, &api.showFloatingGamepadTextInput)
     const auto coordinate = [&request](const char* key) {
         return static_cast<std::int32_t>(Integer(request, key));
     };
@@ -613,7 +597,6 @@ PageAnswer SteamService::ShowKeyboard(const json& request) {
 
 PageAnswer SteamService::HideKeyboard(const json&) {
     const SteamFlatApi& api = *api_;
-    if (auto refusal = Lacking(api.dismissFloatingGamepadTextInput)) return *refusal;
-    if (auto refusal = Unreachable(api.utils, utils_)) return *refusal;
+    LS_STEAM_NEEDS(utils, utils_, &api.dismissFloatingGamepadTextInput)
     return PageAnswer::Value(api.dismissFloatingGamepadTextInput(utils_));
 }

@@ -1,25 +1,24 @@
 #include "platform/steam_api.h"
 
+#include <initializer_list>
 #include <utility>
 
-template <class I>
-static void Probe(SteamAccessor<I>& accessor, const SteamSymbolFinder& find,
+static void Probe(SteamAccessorExport& accessor, const SteamSymbolFinder& find,
                   std::vector<const char*> versions) {
     accessor.versions = std::move(versions);
     for (const char* name : accessor.versions)
-        if (void* address = find(name)) {
-            accessor.call = reinterpret_cast<I* (*)()>(address);
+        if ((accessor.address = find(name))) {
             accessor.name = name;
             return;
         }
 }
 
+#define LS_STEAM_ADDRESS(field, exportName, R, P) &field,
+
 SteamFlatApi::SteamFlatApi(const SteamSymbolFinder& find) {
-#define LS_STEAM_BIND(field, exportName, R, P) \
-    field.call = reinterpret_cast<R(*) P>(find(exportName));
-    LS_STEAM_VERSIONED_FUNCTIONS(LS_STEAM_BIND)
-    LS_STEAM_FUNCTIONS(LS_STEAM_BIND)
-#undef LS_STEAM_BIND
+    for (SteamExport* function : std::initializer_list<SteamExport*>{
+             LS_STEAM_VERSIONED_FUNCTIONS(LS_STEAM_ADDRESS) LS_STEAM_FUNCTIONS(LS_STEAM_ADDRESS)})
+        function->address = find(function->name);
     // The versions of SDKs 1.57 to 1.65, newest first.
     Probe(userStats, find, {"SteamAPI_SteamUserStats_v013", "SteamAPI_SteamUserStats_v012"});
     Probe(utils, find, {"SteamAPI_SteamUtils_v011", "SteamAPI_SteamUtils_v010"});
@@ -60,37 +59,26 @@ SteamInitOutcome SteamFlatApi::Init() const {
 
 std::vector<std::string> SteamFlatApi::MissingEssentials() const {
     std::vector<std::string> missing;
-    const auto need = [&missing](const auto& function) {
-        if (!function) missing.push_back(function.name);
-    };
-    need(shutdown);
-    need(getPipe);
-    need(dispatchInit);
-    need(runFrame);
-    need(nextCallback);
-    need(freeCallback);
+    for (const SteamExport* function : std::initializer_list<const SteamExport*>{
+             &shutdown, &getPipe, &dispatchInit, &runFrame, &nextCallback, &freeCallback})
+        if (!*function) missing.push_back(function->name);
     return missing;
-}
-
-template <class I>
-static void NeedAccessor(const SteamAccessor<I>& accessor, std::vector<std::string>& missing) {
-    if (accessor) return;
-    std::string names;
-    for (const char* name : accessor.versions)
-        names += (names.empty() ? "" : " or ") + std::string(name);
-    missing.push_back(names);
 }
 
 std::vector<std::string> SteamFlatApi::MissingFunctions() const {
     std::vector<std::string> missing;
-#define LS_STEAM_NEED(field, exportName, R, P) \
-    if (!field) missing.push_back(exportName);
-    LS_STEAM_FUNCTIONS(LS_STEAM_NEED)
-#undef LS_STEAM_NEED
-    NeedAccessor(userStats, missing);
-    NeedAccessor(utils, missing);
-    NeedAccessor(friends, missing);
-    NeedAccessor(apps, missing);
-    NeedAccessor(user, missing);
+    for (const SteamExport* function :
+         std::initializer_list<const SteamExport*>{LS_STEAM_FUNCTIONS(LS_STEAM_ADDRESS)})
+        if (!*function) missing.push_back(function->name);
+    for (const SteamAccessorExport* accessor : std::initializer_list<const SteamAccessorExport*>{
+             &userStats, &utils, &friends, &apps, &user})
+        if (!*accessor) missing.push_back(JoinedVersions(*accessor));
     return missing;
+}
+
+std::string JoinedVersions(const SteamAccessorExport& accessor) {
+    std::string names;
+    for (const char* name : accessor.versions)
+        names += (names.empty() ? "" : " or ") + std::string(name);
+    return names;
 }

@@ -137,25 +137,33 @@ static_assert(sizeof(SteamOverlayActivated) == 12 && sizeof(bool) == 1);
     X(getSteamID, "SteamAPI_ISteamUser_GetSteamID", std::uint64_t, (ISteamUser*))
 
 // One export: its address, null when the library lacks it, and its name.
+struct SteamExport {
+    void* address = nullptr;
+    const char* name = nullptr;
+    explicit operator bool() const { return address != nullptr; }
+};
+
+// A function, called with its own signature.
 template <class F>
-struct SteamFunction {
-    F* call = nullptr;
-    const char* name;
-    explicit operator bool() const { return call != nullptr; }
+struct SteamFunction : SteamExport {
     template <class... A>
     auto operator()(A... arguments) const {
-        return call(arguments...);
+        return reinterpret_cast<F*>(address)(arguments...);
     }
 };
 
 // An interface accessor: of the versions this host knows, the newest the
-// library exports. A library exports exactly one version of each.
-template <class I>
-struct SteamAccessor {
-    I* (*call)() = nullptr;
-    const char* name = nullptr;         // the export found
+// library exports (name is the one found). A library exports exactly one
+// version of each.
+struct SteamAccessorExport : SteamExport {
     std::vector<const char*> versions;  // the exports probed, newest first
-    explicit operator bool() const { return call != nullptr; }
+};
+// The versions probed, joined by " or ", for naming what a library lacks.
+std::string JoinedVersions(const SteamAccessorExport& accessor);
+
+template <class I>
+struct SteamAccessor : SteamAccessorExport {
+    I* operator()() const { return reinterpret_cast<I* (*)()>(address)(); }
 };
 
 // Finds an export by name; null when there is none.
@@ -172,7 +180,7 @@ struct SteamInitOutcome {
 };
 
 struct SteamFlatApi {
-#define LS_STEAM_FIELD(field, exportName, R, P) SteamFunction<R P> field{nullptr, exportName};
+#define LS_STEAM_FIELD(field, exportName, R, P) SteamFunction<R P> field{{nullptr, exportName}};
     LS_STEAM_VERSIONED_FUNCTIONS(LS_STEAM_FIELD)
     LS_STEAM_FUNCTIONS(LS_STEAM_FIELD)
 #undef LS_STEAM_FIELD
