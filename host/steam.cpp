@@ -135,8 +135,7 @@ std::string DialogProblem(const json& request) {
 }
 
 std::string UrlProblem(const json& request) {
-    const json* url = Member(request, "url");
-    const std::string text = url && url->is_string() ? url->get<std::string>() : "";
+    const std::string text = Text(request, "url");
     const std::wstring scheme = Utf8ToWide(text.substr(0, 8));
     const bool hasHost = text.size() > 8 && text.find_first_of("/?#", 8) != 8;
     if (!EqualsIgnoringAsciiCase(scheme, L"https://") || !hasHost)
