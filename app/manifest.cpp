@@ -28,6 +28,13 @@ ManifestKeyTable ManifestKeys() {
         {"settings.context-menu", &A::contextMenu},
         {"settings.autoplay", &A::autoplay},
         {"settings.fullscreen-keys", &A::fullscreenKeys},
+        {"settings.page-log", &A::pageLog, ManifestRule::OneOf, "errors|all|off"},
+        {"settings.gpu", &A::gpu, ManifestRule::OneOf, "high-performance|default"},
+        {"settings.background", &A::background, ManifestRule::OneOf, "throttle|run"},
+        {"saves.folder", &A::savesFolder, ManifestRule::OneOf, "user-data|saved-games"},
+        {"saves.mirror-local-storage", &A::mirrorLocalStorage},
+        {"steam.app-id", &A::steamAppId},
+        {"steam.restart-through-steam", &A::restartThroughSteam},
         {"messages.install-webview2", &A::installWebView2Message},
         {"messages.downloading", &A::downloadingMessage},
         {"messages.install-webview2-failed", &A::installWebView2FailedMessage},
@@ -86,6 +93,16 @@ bool VersionNumbers(const std::wstring& text, std::uint16_t (&numbers)[4]) {
     return true;
 }
 
+bool IsManifestChoice(const ManifestKey& key, const std::string& text) {
+    for (const char* choice = key.choices; choice && *choice;) {
+        const char* end = std::strchr(choice, '|');
+        const size_t length = end ? static_cast<size_t>(end - choice) : std::strlen(choice);
+        if (text.size() == length && text.compare(0, length, choice, length) == 0) return true;
+        choice += length + (end ? 1 : 0);
+    }
+    return false;
+}
+
 nlohmann::json ReadManifestJson(const std::string& text) {
     // The text ends at its first NUL, as a C string would. Not only syntax
     // fails: a number too large for a double (1e400) is out of range.
@@ -101,6 +118,9 @@ ManifestError ParseAppConfig(const std::string& text, AppConfig& config) {
     for (const ManifestKey& key : ManifestKeys()) {
         const nlohmann::json* value = FindManifestValue(document, key);
         if (value && !FitsManifestType(*value, key)) value = nullptr;
+        if (value && key.rule == ManifestRule::OneOf &&
+            !IsManifestChoice(key, value->get_ref<const std::string&>()))
+            value = nullptr;
         if (const auto* text = std::get_if<std::wstring AppConfig::*>(&key.target)) {
             if (value) config.*(*text) = Utf8ToWide(value->get_ref<const std::string&>());
         } else if (const auto* number = std::get_if<std::int32_t AppConfig::*>(&key.target)) {

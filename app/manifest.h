@@ -26,11 +26,18 @@ struct AppConfig {
     std::wstring chromiumArgs;
     DistributionMode distributionMode = DistributionMode::Evergreen;
     bool enableDevtools = true;
-    bool singleInstance = true;  // settings.single-instance: a second start shows the first
-    bool browserKeys = true;     // the browser's own shortcuts (reload, find, zoom...)
-    bool contextMenu = true;     // the browser's context menu
-    bool autoplay = false;       // media with sound may start without a click
-    bool fullscreenKeys = true;  // F11 and Alt+Enter switch fullscreen
+    bool singleInstance = true;        // settings.single-instance: a second start shows the first
+    bool browserKeys = true;           // the browser's own shortcuts (reload, find, zoom...)
+    bool contextMenu = true;           // the browser's context menu
+    bool autoplay = false;             // media with sound may start without a click
+    bool fullscreenKeys = true;        // F11 and Alt+Enter switch fullscreen
+    std::wstring pageLog = L"errors";  // settings.page-log: errors, all or off
+    std::wstring gpu = L"high-performance";   // settings.gpu: high-performance or default
+    std::wstring background = L"throttle";    // settings.background: throttle or run
+    std::wstring savesFolder = L"user-data";  // saves.folder: user-data or saved-games
+    bool mirrorLocalStorage = false;          // saves.mirror-local-storage
+    std::int32_t steamAppId = 0;              // steam.app-id: Steam is on when positive
+    bool restartThroughSteam = true;          // steam.restart-through-steam
     std::wstring installWebView2Message =
         L"This app requires the Microsoft Edge WebView2 runtime. It will be downloaded and "
         L"installed for you now.";
@@ -59,6 +66,7 @@ enum class ManifestRule {
     FolderName,  // required: it names the data folder, so NamesOneFolder
     Version,     // VersionNumbers reads it; only the check says when it doesn't
     FileName,    // one file name (the folder-name rules); only the check says when it isn't
+    OneOf,       // one of the key's choices; any other text takes the default
 };
 
 // One key of the manifest. Every key is one row of ManifestKeys, from which
@@ -68,7 +76,11 @@ struct ManifestKey {
     const char* path;  // "name", or a section's key after the section: "window.title"
     ManifestTarget target;
     ManifestRule rule = ManifestRule::None;
+    const char* choices = nullptr;  // OneOf: the texts allowed, separated by "|"
 };
+
+// Whether text is one of a OneOf key's choices.
+bool IsManifestChoice(const ManifestKey& key, const std::string& text);
 
 // The rows, in the order the host reads them.
 struct ManifestKeyTable {

@@ -194,6 +194,14 @@ std::vector<ManifestFinding> CheckManifestKeys(const std::string& text) {
             Add(findings, required, key.path,
                 Join({Described(*value), ", expected ", expected,
                       required ? "" : "; the default " + DefaultOf(key) + " is used"}));
+        } else if (key.rule == ManifestRule::OneOf &&
+                   !IsManifestChoice(key, value->get_ref<const std::string&>())) {
+            std::string choices = key.choices;
+            for (size_t bar; (bar = choices.find('|')) != std::string::npos;)
+                choices.replace(bar, 1, "\", \"");
+            Add(findings, false, key.path,
+                Join({Described(*value), ", expected one of \"", choices, "\"; the default ",
+                      DefaultOf(key), " is used"}));
         } else if (value->is_string()) {
             std::string why = RuleBroken(key, value->get_ref<const std::string&>());
             if (!why.empty()) Add(findings, true, key.path, std::move(why));

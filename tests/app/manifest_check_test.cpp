@@ -28,9 +28,10 @@ TEST(ManifestCheck, EachKindOfFindingAndItsText) {
          R"("height":600,"icon":"i.png","resizable":true,"remember":false,"fullscreen":false},)"
          R"("chromium-args":"","settings":{"distribution-mode":"fixed","enable-devtools":false,)"
          R"("single-instance":true,"browser-keys":true,"context-menu":true,"autoplay":false,)"
-         R"("fullscreen-keys":true},"messages":{"install-webview2":"","downloading":"",)"
+         R"("fullscreen-keys":true,"page-log":"all","gpu":"default","background":"run"},"messages":{"install-webview2":"","downloading":"",)"
          R"("install-webview2-failed":""},"pack":{"executable":"Game","company":"C",)"
-         R"("copyright":"c 2026"}})",
+         R"("copyright":"c 2026"},"saves":{"folder":"user-data","mirror-local-storage":true},)"
+         R"("steam":{"app-id":480,"restart-through-steam":true}})",
          {}},
         {"{\"name\":\"g\",\n \"window\": {\"title\": }}",
          {"error: package.json: not valid JSON at line 2, column 22: syntax error while parsing "
@@ -73,6 +74,9 @@ TEST(ManifestCheck, EachKindOfFindingAndItsText) {
         {R"({"name":"g","settings":{"distribution-mode":1}})",
          {"warning: settings.distribution-mode: 1 is a number, expected a text; the default "
           "\"evergreen\" is used"}},
+        {R"({"name":"g","settings":{"gpu":"fast","page-log":"all"}})",
+         {"warning: settings.gpu: \"fast\" is a text, expected one of \"high-performance\", "
+          "\"default\"; the default \"high-performance\" is used"}},
         {R"({"name":"g","version":"1.2.x"})",
          {"error: version: \"1.2.x\" is not a version: one to four numbers from 0 to 65535 "
           "separated by dots, such as \"1.2.3\""}},

@@ -82,6 +82,13 @@ void ExpectSameConfig(const AppConfig& seen, const AppConfig& expected) {
     EXPECT_EQ(seen.packExecutable, expected.packExecutable);
     EXPECT_EQ(seen.packCompany, expected.packCompany);
     EXPECT_EQ(seen.packCopyright, expected.packCopyright);
+    EXPECT_EQ(seen.pageLog, expected.pageLog);
+    EXPECT_EQ(seen.gpu, expected.gpu);
+    EXPECT_EQ(seen.background, expected.background);
+    EXPECT_EQ(seen.savesFolder, expected.savesFolder);
+    EXPECT_EQ(seen.mirrorLocalStorage, expected.mirrorLocalStorage);
+    EXPECT_EQ(seen.steamAppId, expected.steamAppId);
+    EXPECT_EQ(seen.restartThroughSteam, expected.restartThroughSteam);
 }
 
 TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
@@ -97,6 +104,10 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
         R"({"name":"game","window":{"fullscreen":1},"settings":{"browser-keys":"no",)"
         R"("context-menu":0,"autoplay":"yes","fullscreen-keys":null}})",
         R"({"name":"game","version":1.2,"pack":{"executable":1,"company":[],"copyright":{}}})",
+        // A text that is none of a key's choices, in any case, takes the default too.
+        R"({"name":"game","settings":{"page-log":"Off","gpu":"","background":"running"},)"
+        R"("saves":{"folder":"saved games","mirror-local-storage":1},)"
+        R"("steam":{"app-id":"480","restart-through-steam":null}})",
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);
@@ -119,9 +130,11 @@ TEST(Manifest, EveryKeyIsRead) {
         "remember":true,"fullscreen":true},
         "chromium-args":"--mute-audio","settings":{"distribution-mode":"fixed","enable-devtools":false,
             "single-instance":false,"browser-keys":false,"context-menu":false,"autoplay":true,
-            "fullscreen-keys":false},
+            "fullscreen-keys":false,"page-log":"off","gpu":"default","background":"run"},
         "messages":{"install-webview2":"I","downloading":"D","install-webview2-failed":"F"},
-        "version":"1.2","pack":{"executable":"E","company":"C","copyright":"R"}})");
+        "version":"1.2","pack":{"executable":"E","company":"C","copyright":"R"},
+        "saves":{"folder":"saved-games","mirror-local-storage":true},
+        "steam":{"app-id":480,"restart-through-steam":false}})");
     EXPECT_EQ(c.main, L"game/start.html?level=2");
     EXPECT_EQ(c.title, L"T");
     EXPECT_EQ(c.width, 800);
@@ -145,6 +158,13 @@ TEST(Manifest, EveryKeyIsRead) {
     EXPECT_EQ(c.packExecutable, L"E");
     EXPECT_EQ(c.packCompany, L"C");
     EXPECT_EQ(c.packCopyright, L"R");
+    EXPECT_EQ(c.pageLog, L"off");
+    EXPECT_EQ(c.gpu, L"default");
+    EXPECT_EQ(c.background, L"run");
+    EXPECT_EQ(c.savesFolder, L"saved-games");
+    EXPECT_TRUE(c.mirrorLocalStorage);
+    EXPECT_EQ(c.steamAppId, 480);
+    EXPECT_FALSE(c.restartThroughSteam);
 }
 
 struct FailureCase {
