@@ -45,7 +45,13 @@ SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
     settings.rememberWindow = app.config.rememberWindow;
     settings.fullscreenKeys = app.config.fullscreenKeys;
     settings.startFullscreen = app.config.fullscreen;
+    settings.pageLog = PageLogModeOf(app.config);
     return settings;
+}
+
+PageLogMode PageLogModeOf(const AppConfig& config) {
+    // Any other text is the manifest check's warning and the default.
+    return PageLogModeNamed(config.pageLog).value_or(PageLogMode::Errors);
 }
 
 int RunStartup(const StartupPlatform& platform) {

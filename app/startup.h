@@ -55,3 +55,5 @@ int RunStartup(const StartupPlatform& platform);
 // The session's settings from the manifest, for an engine serving origin.
 SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
                                   const wchar_t* engineName, SteadyClock clock);
+// The manifest's settings.page-log, for the session and the host's script.
+PageLogMode PageLogModeOf(const AppConfig& config);

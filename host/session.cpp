@@ -41,7 +41,9 @@ void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::
 }
 
 Session::Session(SessionSettings settings, Engine& engine)
-    : settings_(std::move(settings)), engine_(engine) {}
+    : settings_(std::move(settings)),
+      engine_(engine),
+      pageLog_(settings_.pageLog, settings_.log, settings_.clock) {}
 
 void Session::Log(const std::string& text) const {
     if (settings_.log) settings_.log->Write(text);
@@ -83,6 +85,7 @@ bool Session::OnPermissionRequested(std::wstring_view requester) const {
 
 void Session::OnPageMessage(std::wstring_view topPage, const std::wstring& text) {
     if (ending_ || !IsAppOriginUri(topPage, settings_.origin)) return;
+    if (pageLog_.OnPageMessage(text)) return;
     const PageMessage message = ReadPageMessage(text);
     if (message.type == PageMessage::Type::SetFullscreen) SetFullscreen(message.fullscreen);
     if (message.type == PageMessage::Type::Close) OnCloseRequested();
@@ -169,6 +172,7 @@ void Session::LeavePage(const std::string& line) {
 
 void Session::EndQuit(const std::string& line) {
     engine_.StopTimer();
+    pageLog_.Flush();
     Log(line);
     ending_ = true;
     engine_.Quit();
@@ -213,6 +217,7 @@ void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
 void Session::Stop(const std::string& line, const std::wstring& text) {
     ending_ = true;
     exitCode_ = 1;
+    pageLog_.Flush();
     Log(line);
     engine_.ShowError(text, settings_.caption);
     engine_.Quit();

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/page_log.h"
 #include "host/window_state.h"
 
 class DiagnosticsLog;
@@ -107,10 +108,11 @@ struct SessionSettings {
     std::wstring engineName;        // as the player knows it: "WebView2 browser control"
     DiagnosticsLog* log = nullptr;  // may be null
     SteadyClock clock = nullptr;
-    std::wstring dataFolder;       // holds window.json
-    bool rememberWindow = false;   // the window's place is saved there on quitting
-    bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
-    bool startFullscreen = false;  // the first frame shown is fullscreen
+    std::wstring dataFolder;                    // holds window.json
+    bool rememberWindow = false;                // the window's place is saved there on quitting
+    bool fullscreenKeys = true;                 // F11 and Alt+Enter switch fullscreen
+    bool startFullscreen = false;               // the first frame shown is fullscreen
+    PageLogMode pageLog = PageLogMode::Errors;  // the page's own lines in the log
 };
 
 // The manifest's window icon did not load and the standard one is used; why
@@ -195,6 +197,7 @@ private:
 
     const SessionSettings settings_;
     Engine& engine_;
+    PageLog pageLog_;
     bool fullscreen_ = false;
     bool shown_ = false;
     bool documentLoaded_ = false;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/gtk/content_scheme.h"
 #include "host/gtk/window_placement.h"
@@ -29,8 +30,12 @@ struct GtkHostSettings {
     std::wstring iconPath;  // the window icon's file; empty for the desktop's default
     bool resizable = true;
     bool enableDevtools = true;
-    bool contextMenu = true;  // the engine's context menu
-    bool autoplay = false;    // media with sound may start without a click
+    // F12 and Ctrl+Shift+I open the inspector, with the developer tools on,
+    // as the browser's own shortcuts do on Windows.
+    bool browserKeys = true;
+    bool contextMenu = true;                    // the engine's context menu
+    bool autoplay = false;                      // media with sound may start without a click
+    PageLogMode pageLog = PageLogMode::Errors;  // which of the page's lines its script posts
 };
 
 // What startup hands to the host.
@@ -75,6 +80,10 @@ struct GtkHost {
     guint browserPoll = 0;   // watches the engine's processes end
     std::int64_t browserClosedUs = 0;
     WebKitWebContext* context = nullptr;  // held until the page's web process ends
+    // The engine's processes at the page's last load with the inspector
+    // closed: the page's, which the quit waits for. Empty when not known
+    // (the page's process ended since), and then every one is waited for.
+    std::vector<int> pageProcesses;
 };
 
 inline std::wstring WideOrEmpty(const char* utf8) {
