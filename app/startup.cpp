@@ -49,9 +49,13 @@ SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
     return settings;
 }
 
+// Any other text is the manifest check's warning and the default.
 PageLogMode PageLogModeOf(const AppConfig& config) {
-    // Any other text is the manifest check's warning and the default.
     return PageLogModeNamed(config.pageLog).value_or(PageLogMode::Errors);
+}
+
+BackgroundMode BackgroundModeOf(const AppConfig& config) {
+    return BackgroundModeNamed(config.background).value_or(BackgroundMode::Throttle);
 }
 
 int RunStartup(const StartupPlatform& platform) {

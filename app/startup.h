@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "host/browser_arguments.h"
 #include "host/session.h"
 
 struct AppConfig;
@@ -55,5 +56,7 @@ int RunStartup(const StartupPlatform& platform);
 // The session's settings from the manifest, for an engine serving origin.
 SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
                                   const wchar_t* engineName, SteadyClock clock);
-// The manifest's settings.page-log, for the session and the host's script.
+// The manifest's settings.page-log, for the session and the host's script,
+// and settings.background; a text they don't name takes the default.
 PageLogMode PageLogModeOf(const AppConfig& config);
+BackgroundMode BackgroundModeOf(const AppConfig& config);

@@ -49,6 +49,12 @@ void Session::Log(const std::string& text) const {
     if (settings_.log) settings_.log->Write(text);
 }
 
+void Session::OnWindowCreated() {
+    // Fullscreen before the first frame: a page can't ask for it before the
+    // player's first click.
+    if (settings_.startFullscreen) SetFullscreen(true);
+}
+
 void Session::OnEngineReady() {
     if (ending_) return;
     // The start page exactly as the manifest gives it, query included.
@@ -191,9 +197,6 @@ void Session::OnTitleChanged(const std::wstring& title) {
 }
 
 void Session::Show() {
-    // Fullscreen before the first frame: a page can't ask for it before the
-    // player's first click.
-    if (!shown_ && settings_.startFullscreen) SetFullscreen(true);
     shown_ = true;
     engine_.ShowWindow();
 }

@@ -125,6 +125,9 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    // The window exists, hidden, in the place it first shows in: a
+    // fullscreen start takes the screen now, before the page's first layout.
+    void OnWindowCreated();
     // The engine can load pages (at first, and after a restart): the start
     // page is loaded. A refusal ends the app as a failed start.
     void OnEngineReady();

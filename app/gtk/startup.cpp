@@ -48,6 +48,7 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     settings.enableDevtools = config.enableDevtools;
     settings.browserKeys = config.browserKeys;
     settings.pageLog = PageLogModeOf(config);
+    settings.background = BackgroundModeOf(config);
     host.setup.server = &app.content;
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;

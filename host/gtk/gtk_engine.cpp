@@ -102,6 +102,8 @@ public:
     void ShowWindow() override {
         if (!host_.window || !host_.view) return;
         gtk_widget_show(GTK_WIDGET(host_.window));
+        if (host_.mappedMinimized) gtk_window_deiconify(host_.window);
+        host_.mappedMinimized = false;
         gtk_widget_grab_focus(GTK_WIDGET(host_.view));
     }
 

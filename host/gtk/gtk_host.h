@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/browser_arguments.h"
 #include "host/gtk/content_scheme.h"
 #include "host/gtk/window_placement.h"
 #include "host/session.h"
@@ -36,6 +37,7 @@ struct GtkHostSettings {
     bool contextMenu = true;                    // the engine's context menu
     bool autoplay = false;                      // media with sound may start without a click
     PageLogMode pageLog = PageLogMode::Errors;  // which of the page's lines its script posts
+    BackgroundMode background = BackgroundMode::Throttle;  // a minimized page's timers
 };
 
 // What startup hands to the host.
@@ -67,12 +69,17 @@ struct GtkHost {
     Session* session = nullptr;
     GtkWindow* window = nullptr;
     WebKitWebView* view = nullptr;
-    int width = 1;              // the view's size in logical pixels, kept to
-    int height = 1;             // what the window system takes
-    GtkWindowTracker tracker;   // the window's normal place, for window.json
-    guint quitSignals[3] = {};  // SIGTERM, SIGINT, SIGHUP
-    guint presentSource = 0;    // hears a second start's present requests
-    guint sessionTimer = 0;     // the session's (Engine::StartTimer)
+    int width = 1;             // the view's size in logical pixels, kept to
+    int height = 1;            // what the window system takes
+    GtkWindowTracker tracker;  // the window's normal place, for window.json
+    // Maximized or fullscreen when it first shows: mapped minimized, so that
+    // the window manager sizes it before the page loads (LoadAtFirstSize).
+    bool mappedMinimized = false;
+    gulong firstSizeHandler = 0;  // hears the maximized size
+    guint firstSizeTimer = 0;     // the bound on the wait for it
+    guint quitSignals[3] = {};    // SIGTERM, SIGINT, SIGHUP
+    guint presentSource = 0;      // hears a second start's present requests
+    guint sessionTimer = 0;       // the session's (Engine::StartTimer)
 
     // The quit sequence, while it waits for the engine.
     bool unloading = false;  // the page is left for about:blank, whose commit ends it

@@ -9,20 +9,6 @@
 
 namespace {
 
-// The browser's command line: the manifest's arguments as they are, set even
-// when empty so the control never falls back to arguments of its own
-// choosing. The host's own switches come last, so they win over one the
-// manifest names.
-std::wstring BrowserArguments(const Win32HostSettings& settings) {
-    std::wstring arguments = settings.additionalArguments;
-    const auto add = [&arguments](const wchar_t* argument) {
-        if (!arguments.empty()) arguments += L' ';
-        arguments += argument;
-    };
-    if (settings.autoplay) add(L"--autoplay-policy=no-user-gesture-required");
-    return arguments;
-}
-
 // The browser control could not be brought up: the session's failed start.
 // The code is the failed call's or completion's own; operation names the
 // failed call for the log.
@@ -108,6 +94,12 @@ HRESULT OnCloseScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
     return S_OK;
 }
 
+// Refused, the page's errors stay in the page.
+HRESULT OnPageLogScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
+    LogIfFailed(host.Log(), "adding the page log script", errorCode);
+    return S_OK;
+}
+
 // The scripts every document of the app's view runs before its own.
 void AddDocumentScripts(Win32Host& host, ICoreWebView2* view) {
     // The browser refuses window.close() once the page has navigated, so
@@ -118,6 +110,13 @@ void AddDocumentScripts(Win32Host& host, ICoreWebView2* view) {
     LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
                 view->AddScriptToExecuteOnDocumentCreated(CloseScript(AppOrigin).c_str(),
                                                           closeAdded.Get()));
+    const std::wstring pageLog = PageLogScript(AppOrigin, host.settings.pageLog);
+    if (pageLog.empty()) return;
+    auto pageLogAdded =
+        MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
+            host.link, &OnPageLogScriptAdded);
+    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
+                view->AddScriptToExecuteOnDocumentCreated(pageLog.c_str(), pageLogAdded.Get()));
 }
 
 HRESULT OnControllerCreated(Win32Host& host, HRESULT result, ICoreWebView2Controller* controller) {
@@ -144,7 +143,8 @@ HRESULT OnControllerCreated(Win32Host& host, HRESULT result, ICoreWebView2Contro
 
     RECT bounds{};
     GetClientRect(host.window, &bounds);
-    LogIfFailed(host.Log(), "put_Bounds", controller->put_Bounds(bounds));
+    LogIfFailed(host.Log(), "put_Bounds",
+                controller->put_Bounds(host.firstBounds.value_or(bounds)));
 
     const bool showEvents = RegisterEventHandlers(host);
     // Before the first document.
@@ -181,9 +181,11 @@ void StartBrowser(Win32Host& host, const wchar_t* browserFolder,
     host.browserFolder = browserFolder;
     host.userDataFolder = userDataFolder;
     host.options = CreateEnvironmentOptions();
-    LogIfFailed(
-        host.Log(), "put_AdditionalBrowserArguments",
-        host.options->put_AdditionalBrowserArguments(BrowserArguments(host.settings).c_str()));
+    // Set even when empty, so the control never falls back to arguments of
+    // its own choosing.
+    LogIfFailed(host.Log(), "put_AdditionalBrowserArguments",
+                host.options->put_AdditionalBrowserArguments(
+                    BrowserArguments(host.settings.arguments).c_str()));
     const HRESULT result = CreateEnvironment(host);
     if (FAILED(result)) FailBrowserStart(host, "CreateCoreWebView2EnvironmentWithOptions", result);
 }
