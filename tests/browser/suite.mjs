@@ -28,6 +28,10 @@ const work = path.resolve(option("--work") ?? path.join(here, "..", "..", "build
 const www = path.join(work, "www");
 const logPath = path.join(work, "front.log");
 const chromiumPath = process.env.CHROMIUM ?? "/usr/bin/chromium";
+// Quiet-machine times, scaled as every deadline of the tests (scripts/test).
+const timeScale = /^[1-9]\d*$/.test(process.env.LANTERNSHELL_TEST_TIME_SCALE ?? "")
+    ? Number(process.env.LANTERNSHELL_TEST_TIME_SCALE) : 3;
+const scaled = (ms) => ms * timeScale;
 const cap = 4 * 1024 * 1024; // OpenRangeCap
 const hugeSize = 5 * 1024 ** 3 + 12345; // past 4 GiB, sparse
 
@@ -138,7 +142,7 @@ async function startBrowser() {
             args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
                    "--autoplay-policy=no-user-gesture-required", "--mute-audio"],
-            protocolTimeout: 120000,
+            protocolTimeout: scaled(40000),
         });
     } catch (error) {
         throw new Error(`Chromium (${chromiumPath}) could not start: ${error.message}`);
@@ -146,7 +150,7 @@ async function startBrowser() {
 }
 
 // Loads a page and returns what it recorded, with the page's own errors.
-async function load(page, timeout = 90000) {
+async function load(page, timeout = scaled(30000)) {
     const tab = await browser.newPage();
     const problems = [];
     tab.on("pageerror", (error) => problems.push(error.message));
@@ -175,7 +179,7 @@ before(async () => {
     makeSite();
     origin = await startFront();
     browser = await startBrowser();
-}, { timeout: 600000 });
+}, { timeout: scaled(200000) });
 
 after(async () => {
     await browser?.close();
@@ -304,7 +308,7 @@ describe("the close script", () => {
         try {
             await tab.evaluateOnNewDocument(stub);
             await tab.evaluateOnNewDocument(closeScript(forOrigin));
-            await tab.goto(origin + "close.html", { waitUntil: "load", timeout: 30000 });
+            await tab.goto(origin + "close.html", { waitUntil: "load", timeout: scaled(10000) });
             return await tab.evaluate(check);
         } finally {
             await tab.close();

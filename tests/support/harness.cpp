@@ -91,7 +91,7 @@ DWORD RunReg(const std::wstring& arguments) {
     DWORD exitCode = 0xFFFFFFFF;
     if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        system, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
+        WaitForSingleObject(process.hProcess, ScaledMs(20000));
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
@@ -415,10 +415,10 @@ RunResult RunProgram(const std::wstring& program, const RunOptions& options) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (WaitForSingleObject(process.hProcess, 30) == WAIT_OBJECT_0) break;
-        if (GetTickCount() - start > options.timeoutMs) {
+        if (GetTickCount() - start > ScaledMs(options.timeoutMs)) {
             result.timedOut = true;
             TerminateProcess(process.hProcess, 0xDEAD);
-            WaitForSingleObject(process.hProcess, 5000);
+            WaitForSingleObject(process.hProcess, ScaledMs(5000));
             break;
         }
         for (HWND window : WindowsOfProcess(process.dwProcessId, nullptr)) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_time.h"
 #include "tests/support/transcript.h"
 
 // Lanternshell.exe as built, given to every test program by scripts/wine-run.
@@ -61,7 +62,7 @@ struct BoxSeen {
 struct RunOptions {
     std::wstring currentDirectory;  // empty: the program's folder
     std::wstring commandLineTail;   // appended after the quoted program path
-    DWORD timeoutMs = 60000;
+    DWORD timeoutMs = 60000;        // on a quiet machine: RunProgram scales it
     // Extra environment variables, NAME=value.
     std::vector<std::wstring> environment;
     // Called every poll with the process's visible or hidden top-level windows
