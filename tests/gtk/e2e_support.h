@@ -34,7 +34,8 @@ public:
 
     // Runs an X tool on the display; its standard output.
     std::string Run(const std::vector<std::string>& argv) const;
-    // The first top-level window whose name is exactly title, or 0.
+    // The first visible window whose whole name matches title (a regular
+    // expression), or 0.
     unsigned long FindWindow(const std::string& title,
                              milliseconds wait = milliseconds(8000)) const;
     // The visible window of process pid, or 0.
