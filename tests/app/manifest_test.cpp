@@ -104,6 +104,7 @@ TEST(Manifest, ValuesLeftOutAreThoseOfADefaultConfig) {
         R"({"name":"game","window":{"fullscreen":1},"settings":{"browser-keys":"no",)"
         R"("context-menu":0,"autoplay":"yes","fullscreen-keys":null}})",
         R"({"name":"game","version":1.2,"pack":{"executable":1,"company":[],"copyright":{}}})",
+        R"({"name":"game","window":[800],"settings":"fixed"})",
         // A text that is none of a key's choices, in any case, takes the default too.
         R"({"name":"game","settings":{"page-log":"Off","gpu":"","background":"running"},)"
         R"("saves":{"folder":"saved games","mirror-local-storage":1},)"
@@ -279,22 +280,6 @@ TEST(Manifest, NameMustNameOneFolderInsideLocalAppData) {
 TEST(Manifest, TextEndsAtFirstNulAndByteOrderMarkIsSkipped) {
     EXPECT_EQ(Parse(std::string("{\"name\":\"g\"}\0garbage{", 22)).name, L"g");
     EXPECT_EQ(Parse("\xEF\xBB\xBF{\"name\":\"bom\"}").name, L"bom");
-}
-
-TEST(Manifest, WrongTypesTakeDefaults) {
-    const AppConfig c = Parse(R"({"name":"g","main":3,"window":"big",
-        "settings":{"distribution-mode":1,"enable-devtools":0},"messages":[1]})");
-    EXPECT_EQ(c.main, L"index.html");
-    EXPECT_EQ(c.width, 1024);
-    EXPECT_EQ(c.title, DefaultTitle);
-    EXPECT_EQ(c.distributionMode, DistributionMode::Evergreen);
-    EXPECT_TRUE(c.enableDevtools);
-    EXPECT_EQ(c.downloadingMessage, L"Downloading...");
-    EXPECT_EQ(Parse(R"({"name":"g","settings":"fixed"})").distributionMode,
-              DistributionMode::Evergreen);
-    EXPECT_EQ(Parse(R"({"name":"g","settings":{"distribution-mode":null}})").distributionMode,
-              DistributionMode::Evergreen);
-    EXPECT_EQ(Parse(R"({"name":"g","window":[800]})").width, 1024);
 }
 
 TEST(Manifest, NonAsciiTextArrivesAsUtf16) {

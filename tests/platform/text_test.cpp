@@ -86,13 +86,7 @@ TEST(TextConversion, WideToUtf8) {
 TEST(TextConversion, RoundTripOfEveryScalarValue) {
     std::wstring all;
     for (char32_t cp = 1; cp < 0x110000; cp += (cp < 0x800 ? 1 : 37)) {
-        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-        if (cp < 0x10000) {
-            all.push_back(static_cast<wchar_t>(cp));
-        } else {
-            all.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            all.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        }
+        if (cp < 0xD800 || cp > 0xDFFF) AppendUtf16(all, cp);
     }
     EXPECT_EQ(Utf8ToWide(WideToUtf8(all)), all);
 }

@@ -83,6 +83,16 @@ TEST_F(RouterTest, AnswersTheTable) {
     const wchar_t* webm = L"video/webm";
     const std::wstring notFound = Cache;
     const std::string nf = "File not found";
+    // A 206 of the clip: its headers and the bytes of the range.
+    const auto clip = [&](const wchar_t* range, size_t first, size_t last, BodyKind kind) {
+        return RouteCase{L"media/clip.webm",
+                         range,
+                         206,
+                         L"Partial Content",
+                         Part(webm, first, last, 1000),
+                         kind,
+                         Slice(Clip, first, last)};
+    };
     const RouteCase cases[] = {
         {L"index.html", nullptr, 200, L"OK", Whole(html, Index.size()), BodyKind::WholeFile, Index},
         {L"img/Hero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
@@ -118,35 +128,22 @@ TEST_F(RouterTest, AnswersTheTable) {
         {L"", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
         {L"", L"bytes=0-", 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
         {L"missing.webm", L"bytes=0-1", 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        // Ranges of a 1000-byte file.
-        {L"media/clip.webm", L"bytes=0-499", 206, L"Partial Content", Part(webm, 0, 499, 1000),
-         BodyKind::FileRange, Slice(Clip, 0, 499)},
-        {L"media/clip.webm", L"bytes=500-", 206, L"Partial Content", Part(webm, 500, 999, 1000),
-         BodyKind::FileRange, Slice(Clip, 500, 999)},
-        {L"media/clip.webm", L"bytes=-200", 206, L"Partial Content", Part(webm, 800, 999, 1000),
-         BodyKind::FileRange, Slice(Clip, 800, 999)},
-        {L"media/clip.webm", L"bytes=0-0", 206, L"Partial Content", Part(webm, 0, 0, 1000),
-         BodyKind::FileRange, Slice(Clip, 0, 0)},
-        {L"media/clip.webm", L"bytes=999-999", 206, L"Partial Content", Part(webm, 999, 999, 1000),
-         BodyKind::FileRange, Slice(Clip, 999, 999)},
-        {L"media/clip.webm", L"  bytes=10-19\t", 206, L"Partial Content", Part(webm, 10, 19, 1000),
-         BodyKind::FileRange, Slice(Clip, 10, 19)},
+        // Ranges of a 1000-byte file; whole-file ranges stream from the file.
+        clip(L"bytes=0-499", 0, 499, BodyKind::FileRange),
+        clip(L"bytes=500-", 500, 999, BodyKind::FileRange),
+        clip(L"bytes=-200", 800, 999, BodyKind::FileRange),
+        clip(L"bytes=0-0", 0, 0, BodyKind::FileRange),
+        clip(L"bytes=999-999", 999, 999, BodyKind::FileRange),
+        clip(L"  bytes=10-19\t", 10, 19, BodyKind::FileRange),
         {L"media/clip.webm?t=1", L"bytes=990-", 206, L"Partial Content", Part(webm, 990, 999, 1000),
          BodyKind::FileRange, Slice(Clip, 990, 999)},
-        // Whole-file ranges stream from the file.
-        {L"media/clip.webm", L"bytes=0-", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"bytes=-1000", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
+        clip(L"bytes=0-", 0, 999, BodyKind::WholeFile),
+        clip(L"bytes=-1000", 0, 999, BodyKind::WholeFile),
         // Ends past the file are clamped; so is a suffix longer than the file.
-        {L"media/clip.webm", L"bytes=0-1000", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"bytes=900-99999", 206, L"Partial Content",
-         Part(webm, 900, 999, 1000), BodyKind::FileRange, Slice(Clip, 900, 999)},
-        {L"media/clip.webm", L"bytes=-1001", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"Bytes=0-1", 206, L"Partial Content", Part(webm, 0, 1, 1000),
-         BodyKind::FileRange, Slice(Clip, 0, 1)},
+        clip(L"bytes=0-1000", 0, 999, BodyKind::WholeFile),
+        clip(L"bytes=900-99999", 900, 999, BodyKind::FileRange),
+        clip(L"bytes=-1001", 0, 999, BodyKind::WholeFile),
+        clip(L"Bytes=0-1", 0, 1, BodyKind::FileRange),
         {L"media/clip.webm", L"bytes=1000-", 416, L"Range Not Satisfiable",
          Unsatisfiable(webm, 1000), BodyKind::None, ""},
         {L"media/clip.webm", L"items=0-1", 416, L"Range Not Satisfiable", Unsatisfiable(webm, 1000),
