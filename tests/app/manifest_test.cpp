@@ -191,21 +191,19 @@ TEST(Manifest, FailuresAndTheirPayloads) {
         {"{\"name\":\"g\"} // note", L"invalid JSON"},
         {"/* note */ {\"name\":\"g\"}", L"invalid JSON"},
         {"{\"name\":\"g\xff\"}", L"invalid JSON"},
+        // Every error of the JSON library is a parse failure.
+        {R"({"name":"g","window":{"width":1e400}})", L"invalid JSON"},  // past the largest double
+        {R"({"name":"g","x":-1e400})", L"invalid JSON"},                // in a key nobody reads
+        {R"({"name":1e400})", L"invalid JSON"},                         // before the name is known
+        {R"({"name":"g","window":{"title":"\ud800"}})", L"invalid JSON"},  // a lone surrogate
     };
     for (const auto& c : cases) EXPECT_EQ(FailureOf(c.text), c.failure) << c.text;
     // The embedded NUL has to survive as far as the parser.
     EXPECT_EQ(FailureOf(std::string("{\"name\":\0\"g\"}", 13)), L"invalid JSON");
 }
 
-TEST(Manifest, EveryErrorOfTheJsonLibraryIsAParseFailure) {
-    const char* const texts[] = {
-        R"({"name":"g","window":{"width":1e400}})",     // past the largest double
-        R"({"name":"g","x":-1e400})",                   // in a key nobody reads
-        R"({"name":1e400})",                            // before the name is known
-        R"({"name":"g","window":{"title":"\ud800"}})",  // a lone surrogate escape
-    };
-    for (const char* text : texts) EXPECT_EQ(FailureOf(text), L"invalid JSON") << text;
-    // What a double holds is no error, however small or large.
+// What a double holds is no error, however small or large.
+TEST(Manifest, NumbersADoubleHoldsAreNoError) {
     const AppConfig c = Parse(R"({"name":"g","window":{"width":1e-400,"height":1e300}})");
     EXPECT_EQ(c.width, 0);
     EXPECT_EQ(c.height, -2147483647 - 1);

@@ -16,24 +16,23 @@ struct ScaleCase {
 
 }  // namespace
 
-TEST(ScaleLogicalPixels, RoundsUpNeverToNearest) {
-    const ScaleCase cases[] = {
-        {101, 1.25f, 127},  {1024, 1.0f, 1024}, {768, 1.25f, 960}, {300, 1.5f, 450},
-        {90, 1.5f, 135},    {10, 1.25f, 13},    {0, 2.0f, 0},      {1, 1.75f, 2},
-        {-10, 1.25f, -12},  // ceiling, toward positive infinity
-        {1023, 1.5f, 1535},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ScaleLogicalPixels(c.logical, c.scale), c.expected)
-            << c.logical << " at " << c.scale;
-}
-
-// Sizes near the 32-bit limits used to overflow the float-to-int conversion;
-// the native build checks every such conversion (float-cast-overflow).
-TEST(ScaleLogicalPixels, SaturatesInsteadOfOverflowing) {
+// Rounded up, never to nearest. Sizes near the 32-bit limits used to
+// overflow the float-to-int conversion; the native build checks every such
+// conversion (float-cast-overflow).
+TEST(ScaleLogicalPixels, RoundsUpAndSaturatesInsteadOfOverflowing) {
     const float nan = std::nanf("");
     const float infinity = HUGE_VALF;
     const ScaleCase cases[] = {
+        {101, 1.25f, 127},
+        {1024, 1.0f, 1024},
+        {768, 1.25f, 960},
+        {300, 1.5f, 450},
+        {90, 1.5f, 135},
+        {10, 1.25f, 13},
+        {0, 2.0f, 0},
+        {1, 1.75f, 2},
+        {-10, 1.25f, -12},  // ceiling, toward positive infinity
+        {1023, 1.5f, 1535},
         {INT_MAX, 1.0f, INT_MAX},
         {INT_MAX, 1.25f, INT_MAX},
         {INT_MIN, 1.0f, INT_MIN},
