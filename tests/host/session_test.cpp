@@ -86,6 +86,7 @@ public:
         calls.push_back("CurrentWindowRecord");
         return window;
     }
+    void PostToPage(const std::string& json) override { calls.push_back("Post " + json); }
     std::optional<WindowRecord> window;
 };
 
