@@ -29,6 +29,10 @@ const work = path.resolve(option("--work") ?? path.join(here, "..", "..", "build
 const www = path.join(work, "www");
 const logPath = path.join(work, "front.log");
 const chromiumPath = process.env.CHROMIUM ?? "/usr/bin/chromium";
+// Quiet-machine times, scaled as every deadline of the tests (scripts/test).
+const timeScale = /^[1-9]\d*$/.test(process.env.LANTERNSHELL_TEST_TIME_SCALE ?? "")
+    ? Number(process.env.LANTERNSHELL_TEST_TIME_SCALE) : 3;
+const scaled = (ms) => ms * timeScale;
 const cap = 4 * 1024 * 1024; // OpenRangeCap
 const hugeSize = 5 * 1024 ** 3 + 12345; // past 4 GiB, sparse
 
@@ -141,7 +145,7 @@ async function startBrowser() {
             headless: true,
             userDataDir: fs.mkdtempSync(path.join(work, "profile-")),
             args: chromiumArgs,
-            protocolTimeout: 120000,
+            protocolTimeout: scaled(40000),
         });
     } catch (error) {
         throw new Error(`Chromium (${chromiumPath}) could not start: ${error.message}`);
@@ -149,7 +153,7 @@ async function startBrowser() {
 }
 
 // Loads a page and returns what it recorded, with the page's own errors.
-async function load(page, timeout = 90000) {
+async function load(page, timeout = scaled(30000)) {
     const tab = await browser.newPage();
     const problems = [];
     tab.on("pageerror", (error) => problems.push(error.message));
@@ -178,7 +182,7 @@ before(async () => {
     makeSite();
     origin = await startFront();
     browser = await startBrowser();
-}, { timeout: 600000 });
+}, { timeout: scaled(200000) });
 
 after(async () => {
     await browser?.close();
@@ -308,7 +312,7 @@ describe("the close script", () => {
         try {
             await tab.evaluateOnNewDocument(webviewStub);
             await tab.evaluateOnNewDocument(closeScript(forOrigin));
-            await tab.goto(origin + "close.html", { waitUntil: "load", timeout: 30000 });
+            await tab.goto(origin + "close.html", { waitUntil: "load", timeout: scaled(10000) });
             return await tab.evaluate(check);
         } finally {
             await tab.close();
@@ -342,9 +346,9 @@ describe("the page's error script", () => {
         try {
             await tab.evaluateOnNewDocument(webviewStub);
             await tab.evaluateOnNewDocument(script);
-            await tab.goto(origin + page, { waitUntil: "load", timeout: 30000 });
+            await tab.goto(origin + page, { waitUntil: "load", timeout: scaled(10000) });
             await tab.evaluate(act);
-            await tab.waitForFunction(() => window.posted?.at(-1).includes("the end"), { timeout: 60000 });
+            await tab.waitForFunction(() => window.posted?.at(-1).includes("the end"), { timeout: scaled(20000) });
             return await tab.evaluate(() => window.posted.map((text) => JSON.parse(text)));
         } finally {
             await tab.close();
@@ -398,11 +402,11 @@ describe("settings.background in the real browser", () => {
                                                 args: [...args, ...ours] });
         try {
             const tab = await hidden.newPage();
-            await tab.goto(origin + "close-frame.html", { waitUntil: "load", timeout: 30000 });
+            await tab.goto(origin + "close-frame.html", { waitUntil: "load", timeout: scaled(10000) });
             const cdp = await tab.createCDPSession();
             const { windowId } = await cdp.send("Browser.getWindowForTarget");
             await cdp.send("Browser.setWindowBounds", { windowId, bounds: { windowState: "minimized" } });
-            await tab.waitForFunction(() => document.hidden, { timeout: 30000 });
+            await tab.waitForFunction(() => document.hidden, { timeout: scaled(10000) });
             return await tab.evaluate(() => new Promise((resolve) => {
                 const start = performance.now();
                 let ticks = 0;
@@ -442,7 +446,7 @@ describe("the page's services over the host's save store", () => {
     const pageScript = (folder, timing) => execFileSync(frontPath, ["--page-script", origin, "--saves", folder,
         ...(timing ? ["--mirror", timing] : [])]).toString();
     const until = async (condition) => {
-        for (const end = Date.now() + 60000; !condition(); await new Promise((go) => setTimeout(go, 50)))
+        for (const end = Date.now() + scaled(20000); !condition(); await new Promise((go) => setTimeout(go, 50)))
             assert.ok(Date.now() < end, "timed out");
     };
     // The front's store answers each request, a line each way; seen holds the

@@ -7,15 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
+#include <regex>
 #include <stdexcept>
 #include <thread>
-
-#include "tests/support/log_lines.h"
 
 extern char** environ;
 
@@ -110,12 +106,13 @@ Display::Display() {
         {"DISPLAY", name_}, {"PATH", std::getenv("PATH")}, {"HOME", fs::temp_directory_path()}};
     managerPid_ = Spawn({"openbox", "--sm-disable"}, environment, nullptr, nullptr);
     // The manager has taken the screen once it answers for it.
-    for (int i = 0; i < 100; ++i) {
-        const std::string root =
-            RunAndRead({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, environment);
-        if (root.find("window id") != std::string::npos) return;
+    const auto deadline = Clock::now() + Scaled(milliseconds(5000));
+    do {
+        if (Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
+            std::string::npos)
+            return;
         std::this_thread::sleep_for(milliseconds(50));
-    }
+    } while (Clock::now() < deadline);
     throw std::runtime_error("openbox did not start");
 }
 
@@ -125,6 +122,76 @@ Display::~Display() {
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
     }
+}
+
+std::string Display::Run(const std::vector<std::string>& argv) const {
+    return RunAndRead(argv, {{"DISPLAY", name_}, {"PATH", std::getenv("PATH")}});
+}
+
+namespace {
+
+// The first window an xdotool search finds, looking until the time runs out.
+unsigned long Search(const Display& display, const std::vector<std::string>& search,
+                     milliseconds wait) {
+    const auto deadline = Clock::now() + Scaled(wait);
+    std::vector<std::string> argv{"xdotool", "search", "--onlyvisible"};
+    argv.insert(argv.end(), search.begin(), search.end());
+    do {
+        const std::string found = display.Run(argv);
+        if (!found.empty()) return std::stoul(found);
+        std::this_thread::sleep_for(milliseconds(50));
+    } while (Clock::now() < deadline);
+    return 0;
+}
+
+}  // namespace
+
+unsigned long Display::FindWindow(const std::string& title, milliseconds wait) const {
+    return Search(*this, {"--name", "^" + title + "$"}, wait);
+}
+
+unsigned long Display::WindowOf(int pid, milliseconds wait) const {
+    return Search(*this, {"--pid", std::to_string(pid)}, wait);
+}
+
+bool Display::DismissDialog(const std::string& caption) const {
+    const unsigned long dialog = FindWindow(caption);
+    if (dialog)
+        Run({"xdotool", "windowactivate", "--sync", std::to_string(dialog), "key", "Return"});
+    return dialog != 0;
+}
+
+void Display::Press(unsigned long window, const std::string& key) const {
+    Run({"xdotool", "windowactivate", "--sync", std::to_string(window)});
+    // A key at once after the activation was lost now and then.
+    std::this_thread::sleep_for(milliseconds(200));
+    Run({"xdotool", "key", key});
+}
+
+void Display::Click(unsigned long window, int button) const {
+    Run({"xdotool", "windowactivate", "--sync", std::to_string(window), "mousemove", "--window",
+         std::to_string(window), "50", "50", "click", std::to_string(button)});
+}
+
+std::string Display::NetWmState(unsigned long window) const {
+    return Run({"xprop", "-id", std::to_string(window), "_NET_WM_STATE"});
+}
+
+bool Display::StateBecomes(unsigned long window, const std::string& what, bool present) const {
+    const auto deadline = Clock::now() + Scaled(milliseconds(4000));
+    do {
+        if ((NetWmState(window).find(what) != std::string::npos) == present) return true;
+        std::this_thread::sleep_for(milliseconds(50));
+    } while (Clock::now() < deadline);
+    return false;
+}
+
+std::string Display::ClientSize(unsigned long window) const {
+    const std::string shell =
+        Run({"xdotool", "getwindowgeometry", "--shell", std::to_string(window)});
+    std::smatch size;
+    std::regex_search(shell, size, std::regex("WIDTH=(\\d+)\\s+HEIGHT=(\\d+)"));
+    return size.size() == 3 ? size[1].str() + "x" + size[2].str() : shell;
 }
 
 Sandbox::Sandbox(const std::string& testName, const std::string& executable,
@@ -200,7 +267,7 @@ std::map<std::string, std::string> Sandbox::Environment(const std::string& displ
 }
 
 std::vector<std::string> Sandbox::Recorded(size_t count, milliseconds wait) const {
-    const auto deadline = Clock::now() + wait;
+    const auto deadline = Clock::now() + Scaled(wait);
     std::vector<std::string> uris;
     do {
         uris.clear();
@@ -258,7 +325,10 @@ bool Host::ReadMore(Clock::time_point deadline) {
 }
 
 std::optional<std::string> Host::NextLine(const std::string& prefix, milliseconds wait) {
-    const auto deadline = Clock::now() + wait;
+    return NextLineBy(prefix, Clock::now() + Scaled(wait));
+}
+
+std::optional<std::string> Host::NextLineBy(const std::string& prefix, Clock::time_point deadline) {
     for (;;) {
         while (next_ < lines_.size()) {
             const std::string& line = lines_[next_++];
@@ -269,10 +339,9 @@ std::optional<std::string> Host::NextLine(const std::string& prefix, millisecond
 }
 
 nlohmann::json Host::Result(const std::string& key, milliseconds wait) {
-    const auto deadline = Clock::now() + wait;
+    const auto deadline = Clock::now() + Scaled(wait);
     for (;;) {
-        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
-        const auto line = NextLine("page: ", left);
+        const auto line = NextLineBy("page: ", deadline);
         if (!line) return nlohmann::json("<no result '" + key + "'>");
         const auto result = nlohmann::json::parse(*line, nullptr, false);
         if (result.is_object() && result.value("key", "") == key) return result["value"];
@@ -280,7 +349,7 @@ nlohmann::json Host::Result(const std::string& key, milliseconds wait) {
 }
 
 int Host::Wait(milliseconds wait) {
-    const auto deadline = Clock::now() + wait;
+    const auto deadline = Clock::now() + Scaled(wait);
     while (!status_) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -326,24 +395,6 @@ std::vector<int> ChildProcesses(int parent, const std::string& name) {
             children.push_back(std::stoi(pid));
     }
     return children;
-}
-
-std::vector<std::string> LogLines(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return LogEventsOf(std::string(std::istreambuf_iterator<char>(file), {}));
-}
-
-unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait) {
-    const std::map<std::string, std::string> environment{{"DISPLAY", display},
-                                                         {"PATH", std::getenv("PATH")}};
-    const auto deadline = Clock::now() + wait;
-    do {
-        const std::string found = RunAndRead(
-            {"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, environment);
-        if (!found.empty()) return std::stoul(found);
-        std::this_thread::sleep_for(milliseconds(50));
-    } while (Clock::now() < deadline);
-    return 0;
 }
 
 }  // namespace e2e

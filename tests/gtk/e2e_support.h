@@ -1,7 +1,8 @@
 // What the Linux end-to-end tests drive the real executable with: a display
-// of their own (Xvfb and a window manager, which fullscreen needs), app
-// folders made from the test apps, and host processes whose output is read
-// line by line.
+// of their own (Xvfb and a window manager, which fullscreen needs) and the X
+// tools run on it, app folders made from the test apps, and host processes
+// whose output is read line by line. Every wait given here is a time on a
+// quiet machine, scaled by TestTimeScale() (tests/support/test_time.h).
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "tests/support/test_time.h"
 
 namespace e2e {
 
@@ -28,6 +31,27 @@ public:
     Display();
     ~Display();
     const std::string& name() const { return name_; }
+
+    // Runs an X tool on the display; its standard output.
+    std::string Run(const std::vector<std::string>& argv) const;
+    // The first visible window whose whole name matches title (a regular
+    // expression), or 0.
+    unsigned long FindWindow(const std::string& title,
+                             milliseconds wait = milliseconds(8000)) const;
+    // The visible window of process pid, or 0.
+    unsigned long WindowOf(int pid, milliseconds wait = milliseconds(5000)) const;
+    // Presses the default button of the dialog captioned caption; false when
+    // none showed.
+    bool DismissDialog(const std::string& caption) const;
+    // Activates window, then presses key (xdotool's names).
+    void Press(unsigned long window, const std::string& key) const;
+    void Click(unsigned long window, int button = 1) const;
+    // The window's _NET_WM_STATE as xprop prints it.
+    std::string NetWmState(unsigned long window) const;
+    // Whether what comes to be in, or with present false out of, the state.
+    bool StateBecomes(unsigned long window, const std::string& what, bool present) const;
+    // "WIDTHxHEIGHT" of the client area.
+    std::string ClientSize(unsigned long window) const;
 
 private:
     int serverPid_ = -1;
@@ -83,6 +107,7 @@ public:
 
 private:
     bool ReadMore(Clock::time_point deadline);
+    std::optional<std::string> NextLineBy(const std::string& prefix, Clock::time_point deadline);
     int pid_ = -1;
     int out_ = -1;
     int err_ = -1;
@@ -96,12 +121,5 @@ private:
 // Live processes whose parent is parent and whose name (as the kernel keeps
 // it, cut to 15 bytes) is name.
 std::vector<int> ChildProcesses(int parent, const std::string& name);
-
-// The lines of a diagnostics log without their timestamps; empty when the
-// file is missing.
-std::vector<std::string> LogLines(const std::string& path);
-
-// The first top-level window whose name is exactly title, or 0.
-unsigned long FindWindow(const std::string& display, const std::string& title, milliseconds wait);
 
 }  // namespace e2e

@@ -17,9 +17,9 @@
 
 namespace {
 
-// Runs the main loop until done or 3 seconds have passed; done's last answer.
+// Runs the main loop until done or the time ran out; done's last answer.
 bool SpinUntil(const std::function<bool()>& done) {
-    const gint64 end = g_get_monotonic_time() + 3 * G_USEC_PER_SEC;
+    const gint64 end = g_get_monotonic_time() + ScaledMs(3000) * 1000;
     while (!done() && g_get_monotonic_time() < end) {
         while (gtk_events_pending()) gtk_main_iteration();
         g_usleep(10000);

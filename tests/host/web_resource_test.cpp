@@ -210,11 +210,10 @@ TEST(WebResource, AResponseTheControlWontMakeOrTakeIsLogged) {
         EXPECT_EQ(args.responses.size(), 1u);
         EXPECT_EQ(environment.response.references, 1u);
     }
-    EXPECT_EQ(LogEventsOf(ReadFileBytes(log.path())),
-              (std::vector<std::string>{
-                  "failed: CreateWebResourceResponse (error 0x8007000E)",
-                  "failed: put_Response (error 0x80070057)",
-              }));
+    EXPECT_EQ(ReadLogEvents(log.path()), (std::vector<std::string>{
+                                             "failed: CreateWebResourceResponse (error 0x8007000E)",
+                                             "failed: put_Response (error 0x80070057)",
+                                         }));
     server.Mappings().ReleaseMappedViews();
 }
 

@@ -40,7 +40,7 @@ DWORD StartProbe(const wchar_t* mode, const std::wstring& folder,
         *keep = process;
         return 0;
     }
-    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 30000, QS_ALLINPUT) ==
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, ScaledMs(10000), QS_ALLINPUT) ==
            WAIT_OBJECT_0 + 1) {
         MSG message{};
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
@@ -97,13 +97,14 @@ TEST(SingleInstance, SecondStartPresentsTheFirstAndAKilledHolderNeverBlocks) {
 
     PROCESS_INFORMATION holder{};
     ASSERT_EQ(StartProbe(L"hold", folder, &holder), 0u);
-    for (int i = 0; i < 300 && !FileExists(folder + L"\\held"); ++i) Sleep(20);
+    for (DWORD waited = 0; waited < ScaledMs(6000) && !FileExists(folder + L"\\held"); waited += 20)
+        Sleep(20);
     ASSERT_TRUE(FileExists(folder + L"\\held"));
     InstanceLock blocked;
     std::string problem;
     EXPECT_FALSE(blocked.Claim(folder, problem));
     TerminateProcess(holder.hProcess, 1);
-    WaitForSingleObject(holder.hProcess, 10000);
+    WaitForSingleObject(holder.hProcess, ScaledMs(5000));
     CloseHandle(holder.hProcess);
     InstanceLock next;
     EXPECT_TRUE(next.Claim(folder, problem));

@@ -115,7 +115,7 @@ LoopbackServer::LoopbackServer(ServedFile file) : file_(std::move(file)) {
 LoopbackServer::~LoopbackServer() {
     SetEvent(release_);
     closesocket(static_cast<SOCKET>(listener_));
-    WaitForSingleObject(thread_, 30000);
+    WaitForSingleObject(thread_, ScaledMs(10000));
     CloseHandle(thread_);
     CloseHandle(release_);
 }
@@ -174,7 +174,7 @@ void LoopbackServer::Answer(unsigned long long connection) {
     const size_t chunk = file_.chunk ? file_.chunk : file_.body.size();
     size_t sent = 0;
     while (sent < file_.body.size()) {
-        if (sent >= file_.holdAt) WaitForSingleObject(release_, 60000);
+        if (sent >= file_.holdAt) WaitForSingleObject(release_, ScaledMs(20000));
         size_t size = std::min(chunk, file_.body.size() - sent);
         if (sent < file_.holdAt) size = std::min(size, file_.holdAt - sent);
         if (!SendAll(s, file_.body.data() + sent, size)) return;
@@ -238,7 +238,7 @@ std::vector<std::string> VersionQueries(const std::wstring& folder) {
 }
 
 std::vector<std::string> LogEvents(const std::wstring& userDataFolder) {
-    return LogEventsOf(ReadFileBytes(userDataFolder + L"\\Lanternshell.log"));
+    return ReadLogEvents(userDataFolder + L"\\Lanternshell.log");
 }
 
 void ExpectLinesInOrder(const std::vector<std::string>& lines,
@@ -263,7 +263,7 @@ FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions&
     RunOptions run;
     run.environment = options.environment;
     run.commandLineTail = L"\"" + flow.userDataFolder + L"\" \"" + url + L"\"";
-    run.timeoutMs = 120000;
+    run.timeoutMs = 60000;
     run.onBox = [&](HWND, const BoxSeen&) { result.events.push_back("box"); };
     run.onWindow = [&](HWND window) {
         const std::wstring windowClass = ClassOf(window);
@@ -294,8 +294,10 @@ FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions&
                 GetWindowRect(bar, &seen.bar);
                 MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&seen.bar), 2);
                 DWORD_PTR low = 0, high = 0;
-                SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, 2000, &low);
-                SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 2000, &high);
+                SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, ScaledMs(2000),
+                                    &low);
+                SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, ScaledMs(2000),
+                                    &high);
                 seen.rangeLow = static_cast<LRESULT>(low);
                 seen.rangeHigh = static_cast<LRESULT>(high);
             }
@@ -307,7 +309,8 @@ FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions&
         result.marginColors.push_back(GetPixel(screen, corner.x, corner.y) & 0xFFFFFF);
         ReleaseDC(nullptr, screen);
         DWORD_PTR position = 0;
-        if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &position)) {
+        if (SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, ScaledMs(2000),
+                                &position)) {
             const int value = static_cast<int>(position);
             if (result.positions.empty() || result.positions.back() != value)
                 result.positions.push_back(value);

@@ -72,7 +72,7 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     bool goneBeforeRelease = false;
     options.onProgressWindow = [&](HWND window) {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        for (int i = 0; i < 200 && IsWindow(window); ++i) Sleep(25);
+        for (DWORD waited = 0; waited < ScaledMs(5000) && IsWindow(window); waited += 25) Sleep(25);
         goneBeforeRelease = !IsWindow(window);
         // The download is still held; nothing may have been started yet.
         EXPECT_FALSE(FileExists(flow.installerLog));
@@ -113,7 +113,8 @@ TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
         const FlowRun flowRun = RunFlow(flow, server.Url(), options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
-        ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information},
+        ExpectBoxes(flowRun.run, L"Flow Test",
+                    {{DefaultNoticeText, BoxIcon::Information},
                      {L"No runtime, sorry.\n\n" + std::wstring(c.reason), BoxIcon::Error}});
         EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "box"}));
         EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
@@ -216,7 +217,8 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 1u);
-    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information},
+    ExpectBoxes(flowRun.run, L"Flow Test",
+                {{DefaultNoticeText, BoxIcon::Information},
                  {FailureBox(L"The installer could not be started."), BoxIcon::Error}});
     EXPECT_EQ(server.Requests(), 1);
     EXPECT_FALSE(FileExists(flow.installerLog));

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 
@@ -26,9 +28,8 @@ const std::wstring& LanternshellPath() {
     return path;
 }
 
-const std::wstring& LoaderDoublePath() {
-    static const std::wstring path = FromRunnerPath(LS_LOADER_DOUBLE);
-    return path;
+std::wstring LoaderDoublePath() {
+    return FromRunnerPath(LS_LOADER_DOUBLE);
 }
 
 void PlaceScenario(const std::wstring& folder, const std::string& scenario) {
@@ -52,14 +53,12 @@ void InstallLoaderDouble(const std::wstring& folder, const std::string& scenario
     PlaceDouble(LoaderDoublePath(), folder, L"WebView2Loader.dll", scenario);
 }
 
-const std::wstring& RuntimeDoublePath() {
-    static const std::wstring path = FromRunnerPath(LS_RUNTIME_DOUBLE);
-    return path;
+std::wstring RuntimeDoublePath() {
+    return FromRunnerPath(LS_RUNTIME_DOUBLE);
 }
 
-const std::wstring& OldRuntimeDoublePath() {
-    static const std::wstring path = FromRunnerPath(LS_OLD_RUNTIME_DOUBLE);
-    return path;
+std::wstring OldRuntimeDoublePath() {
+    return FromRunnerPath(LS_OLD_RUNTIME_DOUBLE);
 }
 
 std::wstring InstallRuntimeDouble(const std::wstring& runtimeFolder, const std::string& scenario,
@@ -91,7 +90,7 @@ DWORD RunReg(const std::wstring& arguments) {
     DWORD exitCode = 0xFFFFFFFF;
     if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        system, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
+        WaitForSingleObject(process.hProcess, ScaledMs(20000));
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
@@ -324,14 +323,21 @@ BoxIcon IconOf(HWND box) {
     RECT client{};
     GetClientRect(control, &client);
     if (client.right <= 0 || client.bottom <= 0) return BoxIcon::None;
-    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     // Another process's window surface is not readable through its own DC;
-    // the screen is.
-    POINT origin{0, 0};
-    ClientToScreen(control, &origin);
-    HDC screen = GetDC(nullptr);
-    const auto seen = CapturePixels(screen, client.right, client.bottom, origin.x, origin.y);
-    ReleaseDC(nullptr, screen);
+    // the screen is. A box just shown may not have drawn its icon yet (all
+    // its pixels one colour then), the later the busier the machine.
+    std::vector<DWORD> seen;
+    for (const ULONGLONG until = GetTickCount64() + ScaledMs(2000);; Sleep(30)) {
+        RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        POINT origin{0, 0};
+        ClientToScreen(control, &origin);
+        HDC screen = GetDC(nullptr);
+        seen = CapturePixels(screen, client.right, client.bottom, origin.x, origin.y);
+        ReleaseDC(nullptr, screen);
+        if (std::adjacent_find(seen.begin(), seen.end(), std::not_equal_to<>()) != seen.end() ||
+            GetTickCount64() > until)
+            break;
+    }
     const struct {
         LPCWSTR id;
         BoxIcon kind;
@@ -415,10 +421,10 @@ RunResult RunProgram(const std::wstring& program, const RunOptions& options) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (WaitForSingleObject(process.hProcess, 30) == WAIT_OBJECT_0) break;
-        if (GetTickCount() - start > options.timeoutMs) {
+        if (GetTickCount() - start > ScaledMs(options.timeoutMs)) {
             result.timedOut = true;
             TerminateProcess(process.hProcess, 0xDEAD);
-            WaitForSingleObject(process.hProcess, 5000);
+            WaitForSingleObject(process.hProcess, ScaledMs(5000));
             break;
         }
         for (HWND window : WindowsOfProcess(process.dwProcessId, nullptr)) {

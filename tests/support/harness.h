@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_time.h"
 #include "tests/support/transcript.h"
 
 // Lanternshell.exe as built, given to every test program by scripts/wine-run.
@@ -61,7 +62,7 @@ struct BoxSeen {
 struct RunOptions {
     std::wstring currentDirectory;  // empty: the program's folder
     std::wstring commandLineTail;   // appended after the quoted program path
-    DWORD timeoutMs = 60000;
+    DWORD timeoutMs = 60000;        // on a quiet machine: RunProgram scales it
     // Extra environment variables, NAME=value.
     std::vector<std::wstring> environment;
     // Called every poll with the process's visible or hidden top-level windows
@@ -87,7 +88,7 @@ void ExpectBoxes(const RunResult& run, const std::wstring& caption,
 RunResult RunProgram(const std::wstring& program, const RunOptions& options = {});
 
 // The loader test double as built (tests/support/loader_double).
-const std::wstring& LoaderDoublePath();
+std::wstring LoaderDoublePath();
 // Copies the double into folder (ending in a backslash) as
 // "WebView2Loader.dll", with scenario (JSON text) as "loader-scenario.json"
 // when not empty, and removes any earlier transcript and scenario.
@@ -107,8 +108,8 @@ std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines
 
 // The double built as a runtime's client library, at version 120.0.2210.91,
 // and the same at 113.0.1774.29, just older than the host accepts.
-const std::wstring& RuntimeDoublePath();
-const std::wstring& OldRuntimeDoublePath();
+std::wstring RuntimeDoublePath();
+std::wstring OldRuntimeDoublePath();
 // Places a runtime double (the old one when old) in runtimeFolder as
 // "EBWebView\x64\EmbeddedBrowserWebView.dll", with scenario beside it when
 // not empty, and returns that folder (ending in a backslash), where its

@@ -1,6 +1,7 @@
 #include "tests/support/loader_double/double.h"
 
 #include "platform/win32/module_path.h"
+#include "tests/support/test_time.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -66,6 +67,23 @@ HRESULT HresultOr(const nlohmann::json& object, const char* key, HRESULT fallbac
 
 HRESULT Refusal(const char* call) {
     return HresultOr(Section(Scenario(), "refuse"), call, S_OK);
+}
+
+HRESULT AddHandlerAnswer(const char* object, const std::string& event, const void* handler,
+                         const EventRegistrationToken* token) {
+    const std::string name = "add_" + event;
+    const HRESULT hr = handler ? Refusal(name.c_str()) : E_INVALIDARG;
+    Record(std::string(object) + "." + name + " handler=" + Object(handler) +
+           " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
+    return hr;
+}
+
+void RecordQuery(const char* object, REFIID iid, REFIID newest, const char* newestName, REFIID base,
+                 HRESULT hr) {
+    if (iid == newest)
+        Record(std::string(object) + ".QueryInterface iid=" + newestName + " -> " + Hex(hr));
+    else if (iid != __uuidof(IUnknown) && iid != base)
+        Record(std::string(object) + ".QueryInterface iid=other -> " + Hex(hr));
 }
 
 nlohmann::json Section(const nlohmann::json& object, const char* key) {
@@ -294,7 +312,7 @@ DWORD StartBrowserProcess() {
 void EndBrowserProcess() {
     if (!BrowserProcess()) return;
     TerminateProcess(BrowserProcess(), 0);
-    WaitForSingleObject(BrowserProcess(), 5000);
+    WaitForSingleObject(BrowserProcess(), ScaledMs(5000));
     CloseHandle(BrowserProcess());
     BrowserProcess() = nullptr;
     Record("Quit: browser process ended");

@@ -50,6 +50,14 @@ nlohmann::json Section(const nlohmann::json& object, const char* key);
 // "put_Bounds", "Navigate", ...) each with the HRESULT the call answers
 // instead of doing its work. S_OK for a call not named there.
 HRESULT Refusal(const char* call);
+// What an add_ slot of object answers, recorded: E_INVALIDARG without a
+// handler, else the scenario's refusal of "add_" + event.
+HRESULT AddHandlerAnswer(const char* object, const std::string& event, const void* handler,
+                         const EventRegistrationToken* token);
+// Records a QueryInterface of object that answered hr: by name for newest,
+// as "other" for anything but IUnknown and base.
+void RecordQuery(const char* object, REFIID iid, REFIID newest, const char* newestName, REFIID base,
+                 HRESULT hr);
 
 wchar_t* TaskMemCopy(const std::wstring& text);
 HRESULT CopyOut(const std::wstring& text, LPWSTR* out);

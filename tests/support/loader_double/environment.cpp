@@ -307,9 +307,7 @@ public:
     HRESULT STDMETHODCALLTYPE
     add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* handler,
                               EventRegistrationToken* token) override {
-        const HRESULT hr = handler ? Refusal("add_AcceleratorKeyPressed") : E_INVALIDARG;
-        Record("Controller.add_AcceleratorKeyPressed handler=" + Object(handler) +
-               " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
+        const HRESULT hr = AddHandlerAnswer("Controller", "AcceleratorKeyPressed", handler, token);
         if (SUCCEEDED(hr)) AddKeyHandler(this, handler);
         return hr;
     }
@@ -376,10 +374,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         const HRESULT hr = ComObject<ICoreWebView2Environment5>::QueryInterface(iid, out);
-        if (iid == __uuidof(ICoreWebView2Environment5))
-            Record("Environment.QueryInterface iid=ICoreWebView2Environment5 -> " + Hex(hr));
-        else if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2Environment))
-            Record("Environment.QueryInterface iid=other -> " + Hex(hr));
+        RecordQuery("Environment", iid, __uuidof(ICoreWebView2Environment5),
+                    "ICoreWebView2Environment5", __uuidof(ICoreWebView2Environment), hr);
         return hr;
     }
 
@@ -392,9 +388,7 @@ public:
     HRESULT STDMETHODCALLTYPE
     add_BrowserProcessExited(ICoreWebView2BrowserProcessExitedEventHandler* handler,
                              EventRegistrationToken* token) override {
-        const HRESULT hr = handler ? Refusal("add_BrowserProcessExited") : E_INVALIDARG;
-        Record("Environment.add_BrowserProcessExited handler=" + Object(handler) +
-               " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
+        const HRESULT hr = AddHandlerAnswer("Environment", "BrowserProcessExited", handler, token);
         if (SUCCEEDED(hr)) exitHandlers_.push_back(handler);
         return hr;
     }

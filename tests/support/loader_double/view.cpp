@@ -419,10 +419,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         const HRESULT hr = ComObject<ICoreWebView2_2>::QueryInterface(iid, out);
-        if (iid == __uuidof(ICoreWebView2_2))
-            Record("WebView.QueryInterface iid=ICoreWebView2_2 -> " + Hex(hr));
-        else if (iid != __uuidof(IUnknown) && iid != __uuidof(ICoreWebView2))
-            Record("WebView.QueryInterface iid=other -> " + Hex(hr));
+        RecordQuery("WebView", iid, __uuidof(ICoreWebView2_2), "ICoreWebView2_2",
+                    __uuidof(ICoreWebView2), hr);
         return hr;
     }
 
@@ -568,10 +566,7 @@ private:
 
     template <class Handler>
     HRESULT Add(const char* event, Handler* handler, EventRegistrationToken* token) {
-        const std::string name = std::string("add_") + event;
-        const HRESULT hr = handler ? Refusal(name.c_str()) : E_INVALIDARG;
-        Record("WebView." + name + " handler=" + Object(handler) +
-               " token=" + (token ? "pointer" : "null") + " -> " + Hex(hr));
+        const HRESULT hr = AddHandlerAnswer("WebView", event, handler, token);
         if (FAILED(hr)) return hr;
         registrations_.push_back({++lastToken_, event, ComPtr<IUnknown>(handler)});
         if (token) token->value = lastToken_;

@@ -1,0 +1,2 @@
+#include "host/scripts.h"
+#include "host/window.h"
