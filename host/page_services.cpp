@@ -44,8 +44,9 @@ std::string Filled(std::string_view text,
 
 // A script without its indentation, blank lines and comments (a line of
 // its own, or after two spaces), cut at compile time, so that only what runs
-// is in the executable. Writes the script to out, when given; its length.
-constexpr size_t CompactLength(std::string_view source, char* out = nullptr) {
+// is in the executable. Writes the script to out with Write; its length.
+template <bool Write>
+constexpr size_t Compact(std::string_view source, char* out) {
     size_t length = 0;
     while (!source.empty()) {
         const size_t end = std::min(source.find('\n'), source.size());
@@ -55,18 +56,22 @@ constexpr size_t CompactLength(std::string_view source, char* out = nullptr) {
         line = line.substr(0, line.substr(0, 2) == "//" ? 0 : line.find("  //"));
         if (line.empty()) continue;
         for (const char c : line) {
-            if (out) out[length] = c;
+            if constexpr (Write) out[length] = c;
             ++length;
         }
-        if (out) out[length] = '\n';
+        if constexpr (Write) out[length] = '\n';
         ++length;
     }
     return length;
 }
 
+constexpr size_t CompactLength(std::string_view source) {
+    return Compact<false>(source, nullptr);
+}
+
 template <size_t Length>
 struct CompactScript {
-    constexpr explicit CompactScript(std::string_view source) { CompactLength(source, text); }
+    constexpr explicit CompactScript(std::string_view source) { Compact<true>(source, text); }
     std::string_view view() const { return {text, Length}; }
     char text[Length + 1] = {};
 };
