@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/json_lookup.h"
+
 namespace {
 
 std::wstring Units(std::initializer_list<unsigned> units) {
@@ -95,6 +103,42 @@ TEST(TextConversion, RoundTripOfEveryScalarValue) {
         }
     }
     EXPECT_EQ(Utf8ToWide(WideToUtf8(all)), all);
+}
+
+// The writer of the host's replies and files: what the library reads back is
+// the value, strings as the UTF-8 reader decodes them; with ascii the text is
+// printable ASCII alone.
+TEST(JsonText, IsReadBackAsTheValueWithIllFormedTextReplaced) {
+    for (const auto& c : Utf8Cases)
+        for (const bool ascii : {false, true}) {
+            const std::string text = JsonText(c.bytes, ascii);
+            EXPECT_EQ(ParseJson(text), nlohmann::json(WideToUtf8(c.units))) << text;
+            const auto printable = [](char c) { return c >= 0x20 && c < 0x7F; };
+            if (ascii) {
+                EXPECT_TRUE(std::all_of(text.begin(), text.end(), printable)) << text;
+            }
+        }
+    using json = nlohmann::json;
+    const struct {
+        json value;
+        bool ascii;
+        const char* text;
+    } cases[] = {
+        {nullptr, false, "null"},
+        {false, false, "false"},
+        {-9007199254740991, false, "-9007199254740991"},
+        {18446744073709551615u, false, "18446744073709551615"},
+        {0.1, false, "0.10000000000000001"},
+        {std::numeric_limits<double>::infinity(), false, "null"},
+        {std::nan(""), false, "null"},
+        {json::array(), false, "[]"},
+        {json::object(), false, "{}"},
+        {{{"b", {1, "x"}}, {"a", json::object()}}, false, R"({"a":{},"b":[1,"x"]})"},
+        {"\"\\\b\f\n\r\t\x01\x1f/\x7f", false, "\"\\\"\\\\\\b\\f\\n\\r\\t\\u0001\\u001f/\x7f\""},
+        {"\xE2\x80\xA8\xF0\x9F\x98\x80", false, "\"\xE2\x80\xA8\xF0\x9F\x98\x80\""},
+        {"\xE2\x80\xA8\xF0\x9F\x98\x80", true, R"("\u2028\ud83d\ude00")"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(JsonText(c.value, c.ascii), c.text) << c.text;
 }
 
 TEST(Paths, FolderAndUserDataFolder) {
