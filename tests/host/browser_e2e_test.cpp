@@ -718,8 +718,8 @@ TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
         const std::vector<std::vector<std::string>> replies = {
             {reply(R"({"id":7,"ok":true,"type":"lanternshell-reply","value":null})")},
             {reply(R"({"id":"all","ok":true,"type":"lanternshell-reply","value":["slot 1"]})")},
-            {reply(R"({"error":"a save name can't be a device name (\"con\", \"nul.txt\", )"
-                   R"(\"COM1\"...)","id":8,"ok":false,"type":"lanternshell-reply"})")},
+            {reply(R"json({"error":"a save name can't be a device name (\"con\", \"nul.txt\", )json"
+                   R"json(\"COM1\"...)","id":8,"ok":false,"type":"lanternshell-reply"})json")},
             {}};
         for (size_t i = 0; i < replies.size(); ++i)
             EXPECT_EQ(LinesStartingWith(segments[i + 1], "WebView.PostWebMessageAsJson"),
