@@ -16,10 +16,10 @@ const nlohmann::json* FindMember(const nlohmann::json& container, const char* ke
     return found == container.end() ? nullptr : &*found;
 }
 
+// One UTF-16 unit as \uXXXX.
 void AppendEscape(std::string& out, unsigned unit) {
-    char escape[8];
-    std::snprintf(escape, sizeof escape, "\\u%04x", unit);
-    out += escape;
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += "0123456789abcdef"[(unit >> shift) & 0xF];
 }
 
 void AppendString(std::string& out, std::string_view text, bool ascii) {
