@@ -88,35 +88,37 @@ void ApplySettings(DiagnosticsLog* log, ICoreWebView2Settings* settings,
                     "put_IsSwipeNavigationEnabled", FALSE, "swipe navigation stays on");
 }
 
-// Refused, window.close() stays the browser's own.
-HRESULT OnCloseScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
-    LogIfFailed(host.Log(), "adding the close script", errorCode);
+// What the log names when the view refuses a script. Refused, the close
+// script leaves window.close() the browser's own, the page log leaves the
+// page's errors in the page, and the page has no window.lanternshell.
+constexpr char CloseScriptName[] = "adding the close script";
+constexpr char PageLogScriptName[] = "adding the page log script";
+constexpr char ServicesScriptName[] = "adding the window.lanternshell script";
+
+template <const char* What>
+HRESULT OnScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
+    LogIfFailed(host.Log(), What, errorCode);
     return S_OK;
 }
 
-// Refused, the page's errors stay in the page.
-HRESULT OnPageLogScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
-    LogIfFailed(host.Log(), "adding the page log script", errorCode);
-    return S_OK;
+template <const char* What>
+void AddDocumentScript(Win32Host& host, ICoreWebView2* view, const std::wstring& script) {
+    auto added = MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
+        host.link, &OnScriptAdded<What>);
+    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
+                view->AddScriptToExecuteOnDocumentCreated(script.c_str(), added.Get()));
 }
 
 // The scripts every document of the app's view runs before its own.
 void AddDocumentScripts(Win32Host& host, ICoreWebView2* view) {
     // The browser refuses window.close() once the page has navigated, so
     // the app's page posts the close message instead.
-    auto closeAdded =
-        MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
-            host.link, &OnCloseScriptAdded);
-    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
-                view->AddScriptToExecuteOnDocumentCreated(CloseScript(AppOrigin).c_str(),
-                                                          closeAdded.Get()));
+    AddDocumentScript<CloseScriptName>(host, view, CloseScript(AppOrigin));
     const std::wstring pageLog = PageLogScript(AppOrigin, host.settings.pageLog);
-    if (pageLog.empty()) return;
-    auto pageLogAdded =
-        MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
-            host.link, &OnPageLogScriptAdded);
-    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
-                view->AddScriptToExecuteOnDocumentCreated(pageLog.c_str(), pageLogAdded.Get()));
+    if (!pageLog.empty()) AddDocumentScript<PageLogScriptName>(host, view, pageLog);
+    if (host.settings.pageServices)
+        AddDocumentScript<ServicesScriptName>(
+            host, view, PageServicesScript(AppOrigin, *host.settings.pageServices));
 }
 
 HRESULT OnControllerCreated(Win32Host& host, HRESULT result, ICoreWebView2Controller* controller) {

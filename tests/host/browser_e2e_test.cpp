@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/page_scripts.h"
+#include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "tests/support/browser_scenario.h"
 #include "tests/support/log_lines.h"
@@ -146,6 +147,10 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
         "Controller.add_AcceleratorKeyPressed handler=object token=null -> 0x00000000",
         "WebView.AddScriptToExecuteOnDocumentCreated script=" +
             TranscriptQuote(CloseScript(L"https://lanternshell.localhost/")) +
+            " handler=object -> 0x00000000",
+        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+            TranscriptQuote(
+                PageServicesScript(L"https://lanternshell.localhost/", {SavesService()})) +
             " handler=object -> 0x00000000",
         "WebView.Navigate uri=\"" + std::string(Origin) + c.navigation +
             "\" -> 0x00000000 window.visible=0",
@@ -681,6 +686,72 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
                             "&& document.exitFullscreen()\" handler=null"),
                       switched && !steps[i].fullscreen ? 1u : 0u);
         }
+    }
+}
+
+// The page's save requests are answered by id once the file is on the disk,
+// in the folder the manifest chose; another origin is not heard. The mirror's
+// file, read at start, reaches the page in its script.
+TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    const auto request = [](const std::string& source, const nlohmann::json& fields) {
+        return nlohmann::json{
+            {"event", "WebMessageReceived"}, {"source", source}, {"text", fields.dump()}};
+    };
+    const auto reply = [](const std::string& json) {
+        return "WebView.PostWebMessageAsJson json=" + TranscriptQuote(Utf8ToWide(json)) +
+               " -> 0x00000000";
+    };
+    const std::string page = std::string(Origin) + "index.html";
+    const nlohmann::json mirror = {{"generation", 3}, {"items", {{"a", "b"}}}};
+    const struct {
+        const char* name;
+        nlohmann::json saves;
+        std::wstring folder;
+        std::vector<PageService> services;
+    } cases[] = {
+        {"user data",
+         nlohmann::json::object(),
+         GetUserDataHome() + L"\\e2e-game\\saves",
+         {SavesService()}},
+        {"saved games, mirrored",
+         {{"folder", "saved-games"}, {"mirror-local-storage", true}},
+         GetSavedGamesHome() + L"\\e2e-game",
+         {SavesService(), LocalStorageMirrorService(mirror)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(c.folder);
+        MakeFolders(c.folder);
+        WriteFileBytes(c.folder + L"\\local-storage.json", mirror.dump());
+        App app(Scenario({{{"event", "DOMContentLoaded"}},
+                          request(page, {{"type", "saves.write"},
+                                         {"id", 7},
+                                         {"name", "Slot 1"},
+                                         {"text", "h\xC3\xA9llo"}}),
+                          request(page, {{"type", "saves.list"}, {"id", "all"}}),
+                          request(page, {{"type", "saves.read"}, {"id", 8}, {"name", "nul.txt"}}),
+                          request("https://example.com/",
+                                  {{"type", "saves.remove"}, {"id", 9}, {"name", "slot 1"}})}),
+                Manifest({{"saves", c.saves}}));
+        const Outcome outcome = RunToTheEnd(app);
+        EXPECT_EQ(Count(SetupLines(outcome.transcript),
+                        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+                            TranscriptQuote(PageServicesScript(Utf8ToWide(Origin), c.services))),
+                  1u);
+        const auto segments = EventSegments(outcome.transcript);
+        ASSERT_EQ(segments.size(), 5u);
+        const std::vector<std::vector<std::string>> replies = {
+            {reply(R"({"id":7,"ok":true,"type":"lanternshell-reply","value":null})")},
+            {reply(R"({"id":"all","ok":true,"type":"lanternshell-reply","value":["slot 1"]})")},
+            {reply(R"json({"error":"a save name can't be a device name (\"con\", \"nul.txt\", )json"
+                   R"json(\"COM1\"...)","id":8,"ok":false,"type":"lanternshell-reply"})json")},
+            {}};
+        for (size_t i = 0; i < replies.size(); ++i)
+            EXPECT_EQ(LinesStartingWith(segments[i + 1], "WebView.PostWebMessageAsJson"),
+                      replies[i]);
+        EXPECT_EQ(ReadFileBytes(c.folder + L"\\slot 1"), "h\xC3\xA9llo");
+        EXPECT_EQ(Count(LogEvents(), "saves: " + Quoted(c.folder)), 1u);
     }
 }
 
