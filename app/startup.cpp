@@ -2,6 +2,7 @@
 
 #include "app/manifest.h"
 #include "app/manifest_check.h"
+#include "host/save_files.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/single_instance.h"
@@ -30,6 +31,21 @@ void LogStart(DiagnosticsLog& log, const StartupPlatform& platform, const AppCon
     if (!platform.engineLine.empty()) log.Write(platform.engineLine);
 }
 
+// The saves folder the manifest chose, named in the log.
+std::wstring ChooseSavesFolder(const StartupPlatform& platform, const AppConfig& config,
+                               const std::wstring& userDataFolder, DiagnosticsLog& log) {
+    const bool savedGames = config.savesFolder == L"saved-games";
+    const std::wstring home = savedGames ? GetSavedGamesHome() : std::wstring();
+    const std::wstring folder =
+        SavesFolder(userDataFolder, savedGames ? SavesPlace::SavedGames : SavesPlace::UserData,
+                    home, config.name);
+    if (savedGames && home.empty() && platform.savedGamesFolder)
+        log.Write("failed: finding the Saved Games folder: the saves stay in the user data folder");
+    log.Write("saves: " + Quoted(PathForDisplay(folder)) +
+              (config.mirrorLocalStorage ? ", local storage mirrored there" : ""));
+    return folder;
+}
+
 }  // namespace
 
 SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
@@ -45,6 +61,7 @@ SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
     settings.rememberWindow = app.config.rememberWindow;
     settings.fullscreenKeys = app.config.fullscreenKeys;
     settings.startFullscreen = app.config.fullscreen;
+    settings.saves = &app.saves;
     return settings;
 }
 
@@ -99,8 +116,14 @@ int RunStartup(const StartupPlatform& platform) {
                  L"\" named in package.json is not in the www folder.",
              config.title);
     } else {
-        exitCode =
-            platform.run({config, platform.exeFolder, userDataFolder, content, log, instance});
+        SaveStore saves(ChooseSavesFolder(platform, config, userDataFolder, log),
+                        config.mirrorLocalStorage, &log);
+        std::vector<PageService> pageServices{SavesService()};
+        // Read once, before the first page restores from it.
+        if (config.mirrorLocalStorage)
+            pageServices.push_back(LocalStorageMirrorService(saves.ReadMirror()));
+        exitCode = platform.run({config, platform.exeFolder, userDataFolder, content, log, instance,
+                                 saves, pageServices});
         // Streams the engine still holds keep their own mappings alive.
         content.Mappings().ReleaseMappedViews();
     }

@@ -5,13 +5,16 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "host/page_scripts.h"
 #include "host/session.h"
 
 struct AppConfig;
 class ContentServer;
 class DiagnosticsLog;
 class InstanceLock;
+class SaveStore;
 
 // What the platform's own part of the run is given: all of it lives until
 // the run returns.
@@ -24,6 +27,9 @@ struct StartedApp {
     // Held by this instance of the app (or not made at all, which the log
     // has said) until the run returns.
     const InstanceLock& instance;
+    SaveStore& saves;  // the page's save files, in the folder the manifest chose
+    // The members of window.lanternshell the host adds to the app's page.
+    const std::vector<PageService>& pageServices;
 };
 
 struct StartupPlatform {
@@ -37,6 +43,9 @@ struct StartupPlatform {
     // Whether the manifest's distribution mode means anything here (the log
     // names it then).
     bool distributionModes = false;
+    // Whether the system has a "Saved Games" folder: where it can't be found
+    // the log says so.
+    bool savedGamesFolder = false;
     // A last line for the log's start (the engine and its version); may be
     // empty.
     std::string engineLine;

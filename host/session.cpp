@@ -4,6 +4,7 @@
 
 #include "host/page_message.h"
 #include "host/page_policy.h"
+#include "host/save_files.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
 
@@ -41,7 +42,13 @@ void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::
 }
 
 Session::Session(SessionSettings settings, Engine& engine)
-    : settings_(std::move(settings)), engine_(engine) {}
+    : settings_(std::move(settings)), engine_(engine) {
+    // Answered before the reply is posted: a save is on the disk by then.
+    if (SaveStore* saves = settings_.saves)
+        AddPageService("saves.", [saves](const PageRequest& request) {
+            return std::optional<PageAnswer>(saves->Answer(request));
+        });
+}
 
 void Session::Log(const std::string& text) const {
     if (settings_.log) settings_.log->Write(text);
@@ -83,9 +90,27 @@ bool Session::OnPermissionRequested(std::wstring_view requester) const {
 
 void Session::OnPageMessage(std::wstring_view topPage, const std::wstring& text) {
     if (ending_ || !IsAppOriginUri(topPage, settings_.origin)) return;
+    if (const auto request = ReadPageRequest(text)) {
+        for (const auto& [prefix, handle] : services_)
+            if (request->type.rfind(prefix, 0) == 0) {
+                if (const auto answer = handle(*request))
+                    PostToPage(PageReplyJson(request->id, *answer));
+                return;
+            }
+        return PostToPage(PageReplyJson(
+            request->id, PageAnswer::Refused("there is no request \"" + request->type + "\"")));
+    }
     const PageMessage message = ReadPageMessage(text);
     if (message.type == PageMessage::Type::SetFullscreen) SetFullscreen(message.fullscreen);
     if (message.type == PageMessage::Type::Close) OnCloseRequested();
+}
+
+void Session::AddPageService(std::string prefix, PageRequestHandler handle) {
+    services_.emplace_back(std::move(prefix), std::move(handle));
+}
+
+void Session::PostToPage(const std::string& json) {
+    if (!ending_) engine_.PostToPage(json);
 }
 
 void Session::OnFullscreenElementChanged(bool containsFullscreenElement) {

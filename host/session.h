@@ -9,13 +9,18 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "host/page_request.h"
 #include "host/window_state.h"
 
 class DiagnosticsLog;
+class SaveStore;
 
 // The calls the session makes. Each does what it says and nothing more; the
 // decisions are the session's.
@@ -61,6 +66,10 @@ public:
     // The window's place and size now, for window.json; nothing without a
     // window.
     virtual std::optional<WindowRecord> CurrentWindowRecord() = 0;
+    // Posts a reply or an event (host/page_request.h), a JSON object, to the
+    // page, whose chrome.webview "message" listeners get it as event.data.
+    // Nothing when there is no page to post to.
+    virtual void PostToPage(const std::string& json) = 0;
 };
 
 // Every way the app is asked to quit; each runs the same sequence.
@@ -111,7 +120,13 @@ struct SessionSettings {
     bool rememberWindow = false;   // the window's place is saved there on quitting
     bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
     bool startFullscreen = false;  // the first frame shown is fullscreen
+    SaveStore* saves = nullptr;    // answers the page's "saves." requests; may be null
 };
+
+// Answers the page's requests of one service: the answer, which the session
+// posts at once, or nothing when the service posts it later itself
+// (Session::PostToPage).
+using PageRequestHandler = std::function<std::optional<PageAnswer>(const PageRequest&)>;
 
 // The manifest's window icon did not load and the standard one is used; why
 // is the platform's reason when it gives one.
@@ -144,8 +159,14 @@ public:
     // engine where it has one, and refuses where it has none.
     bool OnPermissionRequested(std::wstring_view requester) const;
     // topPage: the top-level page that posted text, as the engine knows it.
-    // Only the app's own page is heard.
+    // Only the app's own page is heard, also while it unloads: a request
+    // (host/page_request.h) goes to the service its type's prefix names, and
+    // one of no service is refused.
     void OnPageMessage(std::wstring_view topPage, const std::wstring& text);
+    // The page's requests whose type starts with prefix ("saves.") go to handle.
+    void AddPageService(std::string prefix, PageRequestHandler handle);
+    // A reply or an event for the page, until the app ends.
+    void PostToPage(const std::string& json);
     void OnFullscreenElementChanged(bool containsFullscreenElement);
     // The page asked to close its window: the quit sequence.
     void OnCloseRequested();
@@ -206,4 +227,5 @@ private:
     std::deque<std::int64_t> restarts_;  // of the last minute
     bool asking_ = false;                // whether to reload a hanging page
     std::optional<std::int64_t> answeredAt_;
+    std::vector<std::pair<std::string, PageRequestHandler>> services_;
 };

@@ -52,6 +52,7 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     host.setup.log = &app.log;
     host.setup.instance = &app.instance;
     host.setup.remembered = RememberedWindow(config.rememberWindow, app.userDataFolder, &app.log);
+    host.setup.pageServices = &app.pageServices;
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
     Session session(

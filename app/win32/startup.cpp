@@ -54,6 +54,7 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     // the control's objects before COM ends.
     Win32Host host;
     host.settings = HostSettingsOf(config, icon, &app.log);
+    host.settings.pageServices = &app.pageServices;
     host.content = &app.content;
     if (!CreateMainWindow(inputs.instance, host)) return 1;
     // A second start finds this window by its mark.
@@ -109,6 +110,7 @@ int RunApp(const StartupInputs& inputs) {
     platform.exeFolder = inputs.exeFolder;
     platform.userDataFolder = inputs.userDataFolder;
     platform.distributionModes = true;
+    platform.savedGamesFolder = true;
     platform.showError = [](const std::wstring& text, const std::wstring& caption) {
         ShowMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
     };

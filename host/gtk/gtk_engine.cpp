@@ -198,6 +198,8 @@ public:
         return ReadWindowRecord(host_.window, host_.tracker);
     }
 
+    void PostToPage(const std::string& json) override { ::PostToPage(host_, json); }
+
 private:
     GtkHost& host_;
 };

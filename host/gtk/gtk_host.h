@@ -11,9 +11,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/gtk/content_scheme.h"
 #include "host/gtk/window_placement.h"
+#include "host/page_scripts.h"
 #include "host/session.h"
 #include "platform/text.h"
 
@@ -49,6 +51,9 @@ struct GtkHostSetup {
     // Held for the main loop; a second start asks it to present the window.
     // May be null.
     const InstanceLock* instance = nullptr;
+    // The members of window.lanternshell, in the app's top-level page; owned
+    // by the startup. Null for none.
+    const std::vector<PageService>* pageServices = nullptr;
 };
 
 // How the player knows this engine, in the session's texts.
@@ -98,11 +103,13 @@ void StartGtkHost(GtkHost& host);
 // each turned into a call of the session; the window and view exist.
 void ConnectHostEvents(GtkHost& host);
 
-// page_bridge.cpp. The page's channel to the host: chrome.webview.postMessage
-// for the app's pages, and the document's load reported from inside it. Adds
-// its scripts and message handlers to content, the view's content manager,
-// before the first page loads.
+// page_bridge.cpp. The page's channel to the host: chrome.webview for the
+// app's pages, with window.lanternshell over it, and the document's load
+// reported from inside it. Adds its scripts and message handlers to content,
+// the view's content manager, before the first page loads.
 void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content);
+// Hands json to the page's chrome.webview "message" listeners.
+void PostToPage(GtkHost& host, const std::string& json);
 
 // gtk_engine.cpp. The session's engine: the view in the host's window, which
 // must outlive it. Boxes and the end of the loop wait for the main loop: the

@@ -108,6 +108,11 @@ HRESULT OnCloseScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
     return S_OK;
 }
 
+HRESULT OnServicesScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
+    LogIfFailed(host.Log(), "adding the window.lanternshell script", errorCode);
+    return S_OK;
+}
+
 // The scripts every document of the app's view runs before its own.
 void AddDocumentScripts(Win32Host& host, ICoreWebView2* view) {
     // The browser refuses window.close() once the page has navigated, so
@@ -118,6 +123,14 @@ void AddDocumentScripts(Win32Host& host, ICoreWebView2* view) {
     LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
                 view->AddScriptToExecuteOnDocumentCreated(CloseScript(AppOrigin).c_str(),
                                                           closeAdded.Get()));
+    if (!host.settings.pageServices) return;
+    auto servicesAdded =
+        MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
+            host.link, &OnServicesScriptAdded);
+    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
+                view->AddScriptToExecuteOnDocumentCreated(
+                    PageServicesScript(AppOrigin, *host.settings.pageServices).c_str(),
+                    servicesAdded.Get()));
 }
 
 HRESULT OnControllerCreated(Win32Host& host, HRESULT result, ICoreWebView2Controller* controller) {

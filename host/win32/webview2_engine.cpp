@@ -5,8 +5,9 @@
 #include "host/page_scripts.h"
 #include "host/win32/browser_events.h"
 #include "host/win32/browser_setup.h"
-#include "platform/diagnostics_log.h"
 #include "host/win32/window_placement.h"
+#include "platform/diagnostics_log.h"
+#include "platform/text.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/window.h"
 
@@ -119,6 +120,12 @@ public:
     std::optional<WindowRecord> CurrentWindowRecord() override {
         if (!host_.window || !IsWindow(host_.window)) return std::nullopt;
         return ReadWindowRecord(host_.window, host_.fullscreen);
+    }
+
+    void PostToPage(const std::string& json) override {
+        if (!host_.webview) return;
+        LogIfFailed(host_.Log(), "PostWebMessageAsJson",
+                    host_.webview->PostWebMessageAsJson(Utf8ToWide(json).c_str()));
     }
 
 private:

@@ -11,7 +11,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "host/page_scripts.h"
 #include "host/session.h"
 #include "host/win32/fullscreen.h"
 #include "platform/win32/com.h"
@@ -39,6 +41,9 @@ struct Win32HostSettings {
     bool browserKeys = true;  // the browser's own shortcuts: reload, find, print, zoom...
     bool contextMenu = true;  // the browser's default context menu
     bool autoplay = false;    // media with sound may start without a click
+    // The members of window.lanternshell, in the app's top-level page; owned
+    // by the startup. Null for none.
+    const std::vector<PageService>* pageServices = nullptr;
     // Hears every failure and refused call; may be null.
     DiagnosticsLog* log = nullptr;
 };

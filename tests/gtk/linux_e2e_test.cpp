@@ -224,6 +224,75 @@ TEST_F(LinuxHost, StorageSurvivesToTheNextRunInTheDataFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(sandbox.dataHome + "/ls-e2e-storage"));
 }
 
+// Every call of window.lanternshell.saves on the real engine, a refused name
+// and a refused size included, and the log's lines about them.
+TEST_F(LinuxHost, SavesAreWrittenReadListedAndRemovedOrRefusedByTheirRule) {
+    Sandbox sandbox = MakeSandbox("saves");
+    sandbox.WriteFile("package.json", R"({"name": "ls-e2e-saves", "main": "index.html?api"})");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    const auto ok = [](const json& value) { return json{{"value", value}}; };
+    const auto refused = [](const std::string& why) { return json{{"error", why}}; };
+    const std::string nameRule =
+        "a save name can't be a device name (\"con\", \"nul.txt\", \"COM1\"...)";
+    const std::string sizeRule =
+        "a save is at most 16 MiB, and this text takes 16777217 bytes as UTF-8";
+    EXPECT_EQ(host.Result("api", milliseconds(30000)), json({{"write", ok("undefined")},
+                                                             {"read", ok("level 3 \u2713")},
+                                                             {"missing", ok(nullptr)},
+                                                             {"list", ok(json::array({"slot 1"}))},
+                                                             {"name", refused(nameRule)},
+                                                             {"size", refused(sizeRule)},
+                                                             {"removed", ok(true)},
+                                                             {"after", ok(json::array())}}))
+        << Output(host);
+    kill(host.pid(), SIGTERM);
+    ASSERT_EQ(host.Wait(), 0) << Output(host);
+    const std::string data = sandbox.dataHome + "/ls-e2e-saves";
+    std::vector<std::string> savesLines;
+    for (const std::string& line : ReadLogEvents(data + "/Lanternshell.log"))
+        if (line.rfind("saves", 0) == 0) savesLines.push_back(line);
+    // The folder at start, and a line for each refusal.
+    EXPECT_EQ(savesLines, (std::vector<std::string>{"saves: \"" + data + "/saves\"",
+                                                    "saves.write \"con\": " + nameRule,
+                                                    "saves.write \"big\": " + sizeRule}));
+}
+
+// The mirror of local storage: a profile that was lost gets the file back
+// before the page's first script, and a game's clear() is not undone.
+TEST_F(LinuxHost, TheMirrorRestoresALostProfileAndKeepsAGamesClear) {
+    Sandbox sandbox = MakeSandbox("saves");
+    const std::string data = sandbox.dataHome + "/ls-e2e-saves";
+    const std::string key = "lanternshell-mirror-generation";
+    const struct {
+        const char* mode;
+        json first;   // local storage for the page's first script
+        json mirror;  // the mirror's file once the run has ended
+    } runs[] = {
+        {"set", json::object(), {{"generation", 1}, {"items", {{"level", "3"}}}}},
+        {"clear", {{"level", "3"}, {key, "1"}}, {{"generation", 2}, {"items", json::object()}}},
+        {"check", {{key, "2"}}, {{"generation", 2}, {"items", json::object()}}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.mode);
+        sandbox.WriteFile("package.json", std::string(R"({"name": "ls-e2e-saves", "main": )") +
+                                              "\"index.html?" + run.mode +
+                                              R"(", "saves": {"mirror-local-storage": true}})");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        EXPECT_EQ(host.Result("first"), run.first) << Output(host);
+        ASSERT_EQ(host.Result("changed"), true) << Output(host);
+        kill(host.pid(), SIGTERM);
+        ASSERT_EQ(host.Wait(), 0) << Output(host);
+        std::ifstream file(data + "/saves/local-storage.json");
+        EXPECT_EQ(json::parse(file, nullptr, false), run.mirror);
+        // The profile is lost: all of the data folder but the saves and the log.
+        if (run.mode == std::string("set"))
+            for (const auto& entry : std::filesystem::directory_iterator(data))
+                if (entry.path().filename() != "saves" &&
+                    entry.path().filename() != "Lanternshell.log")
+                    std::filesystem::remove_all(entry.path());
+    }
+}
+
 // One "media: <status> <range> <uri>" line of the test plugin's log.
 struct MediaAnswer {
     int status = 0;
@@ -567,8 +636,9 @@ size_t LogCount(const Sandbox& sandbox, const std::string& start) {
 }
 
 // Every way of quitting lets the page save as a browser tab would, and the
-// engine writes the saves before the process ends: 20 runs a way, each run
-// reading back every save of the one before.
+// engine writes the saves before the process ends, as the host does the save
+// file the page writes in pagehide: 20 runs a way, each run reading back
+// every save of the one before.
 struct QuitWay {
     const char* name;
     const char* main;     // ?navigate closes by script after a navigation
@@ -613,7 +683,8 @@ TEST_P(QuitSequence, EverySaveIsReadBackByTheNextRun) {
         ASSERT_EQ(saves, json({{"pagehide", run},
                                {"visibilitychange", run},
                                {"beforeunload", run},
-                               {"close", way.savesAndCloses ? run : 0}}))
+                               {"close", way.savesAndCloses ? run : 0},
+                               {"file", run}}))
             << Output(*host);
         if (way.close) way.close(*host, window);
         ASSERT_EQ(host->Wait(), 0) << Output(*host);

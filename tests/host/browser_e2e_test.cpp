@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/page_scripts.h"
+#include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "tests/support/browser_scenario.h"
 #include "tests/support/log_lines.h"
@@ -136,6 +137,10 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
         "Controller.add_AcceleratorKeyPressed handler=object token=null -> 0x00000000",
         "WebView.AddScriptToExecuteOnDocumentCreated script=" +
             TranscriptQuote(CloseScript(L"https://lanternshell.localhost/")) +
+            " handler=object -> 0x00000000",
+        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+            TranscriptQuote(
+                PageServicesScript(L"https://lanternshell.localhost/", {SavesService()})) +
             " handler=object -> 0x00000000",
         "WebView.Navigate uri=\"" + std::string(Origin) + c.navigation +
             "\" -> 0x00000000 window.visible=0",
@@ -655,6 +660,72 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
                             "&& document.exitFullscreen()\" handler=null"),
                       switched && !steps[i].fullscreen ? 1u : 0u);
         }
+    }
+}
+
+// The page's save requests are answered by id once the file is on the disk,
+// in the folder the manifest chose; another origin is not heard. The mirror's
+// file, read at start, reaches the page in its script.
+TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    const auto request = [](const std::string& source, const nlohmann::json& fields) {
+        return nlohmann::json{
+            {"event", "WebMessageReceived"}, {"source", source}, {"text", fields.dump()}};
+    };
+    const auto reply = [](const std::string& json) {
+        return "WebView.PostWebMessageAsJson json=" + TranscriptQuote(Utf8ToWide(json)) +
+               " -> 0x00000000";
+    };
+    const std::string page = std::string(Origin) + "index.html";
+    const nlohmann::json mirror = {{"generation", 3}, {"items", {{"a", "b"}}}};
+    const struct {
+        const char* name;
+        nlohmann::json saves;
+        std::wstring folder;
+        std::vector<PageService> services;
+    } cases[] = {
+        {"user data",
+         nlohmann::json::object(),
+         GetUserDataHome() + L"\\e2e-game\\saves",
+         {SavesService()}},
+        {"saved games, mirrored",
+         {{"folder", "saved-games"}, {"mirror-local-storage", true}},
+         GetSavedGamesHome() + L"\\e2e-game",
+         {SavesService(), LocalStorageMirrorService(mirror)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(c.folder);
+        MakeFolders(c.folder);
+        WriteFileBytes(c.folder + L"\\local-storage.json", mirror.dump());
+        App app(Scenario({{{"event", "DOMContentLoaded"}},
+                          request(page, {{"type", "saves.write"},
+                                         {"id", 7},
+                                         {"name", "Slot 1"},
+                                         {"text", "h\xC3\xA9llo"}}),
+                          request(page, {{"type", "saves.list"}, {"id", "all"}}),
+                          request(page, {{"type", "saves.read"}, {"id", 8}, {"name", "nul.txt"}}),
+                          request("https://example.com/",
+                                  {{"type", "saves.remove"}, {"id", 9}, {"name", "slot 1"}})}),
+                Manifest({{"saves", c.saves}}));
+        const Outcome outcome = RunToTheEnd(app);
+        EXPECT_EQ(Count(SetupLines(outcome.transcript),
+                        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+                            TranscriptQuote(PageServicesScript(Utf8ToWide(Origin), c.services))),
+                  1u);
+        const auto segments = EventSegments(outcome.transcript);
+        ASSERT_EQ(segments.size(), 5u);
+        const std::vector<std::vector<std::string>> replies = {
+            {reply(R"({"id":7,"ok":true,"type":"lanternshell-reply","value":null})")},
+            {reply(R"({"id":"all","ok":true,"type":"lanternshell-reply","value":["slot 1"]})")},
+            {reply(R"json({"error":"a save name can't be a device name (\"con\", \"nul.txt\", )json"
+                   R"json(\"COM1\"...)","id":8,"ok":false,"type":"lanternshell-reply"})json")},
+            {}};
+        for (size_t i = 0; i < replies.size(); ++i)
+            EXPECT_EQ(LinesStartingWith(segments[i + 1], "WebView.PostWebMessageAsJson"),
+                      replies[i]);
+        EXPECT_EQ(ReadFileBytes(c.folder + L"\\slot 1"), "h\xC3\xA9llo");
+        EXPECT_EQ(Count(LogEvents(), "saves: " + Quoted(c.folder)), 1u);
     }
 }
 
@@ -1248,13 +1319,15 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         for (const auto& line : LogEvents()) EXPECT_NE(line.front(), '?') << line;
         EXPECT_EQ(text.substr(0, 2), "20");
         const auto log = LogEvents();
-        ASSERT_GE(log.size(), 6u);
+        ASSERT_GE(log.size(), 7u);
         EXPECT_EQ(log[0].rfind("Lanternshell 1.0.0.0 started: \"", 0), 0u) << log[0];
         EXPECT_NE(log[0].find("Lanternshell.exe\" in \""), std::string::npos) << log[0];
         const bool fixed = ThisPath == BrowserPath::BuiltinFixed;
         EXPECT_EQ(log[1], std::string("manifest: name \"e2e-game\", distribution mode ") +
                               (fixed ? "fixed" : "evergreen") + ", start page \"index.html\"");
-        EXPECT_EQ(log[2], std::string("runtime ") + (fixed ? "in \"webview2\"" : "installed") +
+        EXPECT_EQ(log[2].rfind("saves: \"", 0), 0u) << log[2];
+        EXPECT_NE(log[2].find("\\e2e-game\\saves\""), std::string::npos) << log[2];
+        EXPECT_EQ(log[3], std::string("runtime ") + (fixed ? "in \"webview2\"" : "installed") +
                               " found: version 120.0.2210.91, through " +
                               (ThisPath == BrowserPath::Loader ? "the vendor's loader library"
                                                                : "the built-in loader"));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/save_files.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -86,6 +87,7 @@ public:
         calls.push_back("CurrentWindowRecord");
         return window;
     }
+    void PostToPage(const std::string& json) override { calls.push_back("Post " + json); }
     std::optional<WindowRecord> window;
 };
 
@@ -278,6 +280,42 @@ TEST_F(SessionTest, PageMessagesAreHeardFromTheAppsTopPageAndShareTheModeWithEle
     session.OnCloseRequested();  // once is enough
     EXPECT_EQ(TakeCalls(), (Calls{"Timer 2000", "UnloadPage"}));
     EXPECT_EQ(LogLines(), std::vector<std::string>{"quitting: the page closed the window"});
+}
+
+// Requests go to the service their type names, answered now (the store's
+// write is on the disk before its reply) or later by the service itself;
+// one of no service is refused, and another origin is not heard.
+TEST_F(SessionTest, PageRequestsReachTheirServiceAndTheRepliesThePage) {
+    SaveStore saves(folder_.HostPath(L"../saves"), false, &log_);
+    SessionSettings settings = SettingsOf(L"", L"T", L"E", &log_);
+    settings.saves = &saves;
+    Session withSaves(settings, engine);
+    std::vector<std::string> later;
+    withSaves.AddPageService("later.", [&](const PageRequest& request) {
+        later.push_back(request.type);
+        return std::nullopt;
+    });
+    const auto post = [&](std::wstring_view page, const char* text) {
+        withSaves.OnPageMessage(page, Utf8ToWide(text));
+    };
+    post(AppPage, R"({"type":"saves.write","id":"s1","name":"Slot","text":"x"})");
+    EXPECT_EQ(ReadWholeFile(folder_.HostPath(L"../saves/slot")), "x");
+    post(L"https://example.com/", R"({"type":"saves.remove","id":2,"name":"slot"})");
+    post(AppPage, R"({"type":"later.call","id":3})");
+    post(AppPage, R"({"type":"savesx.list","id":4})");
+    withSaves.PostToPage("{}");
+    // While the page unloads, what it saves in pagehide is still written.
+    withSaves.OnQuitRequested(QuitCause::Window);
+    post(AppPage, R"({"type":"saves.write","id":5,"name":"quit","text":"y"})");
+    EXPECT_EQ(ReadWholeFile(folder_.HostPath(L"../saves/quit")), "y");
+    EXPECT_EQ(TakeCalls(),
+              (Calls{R"(Post {"id":"s1","ok":true,"type":"lanternshell-reply","value":null})",
+                     R"(Post {"error":"there is no request \"savesx.list\"","id":4,"ok":false,)"
+                     R"("type":"lanternshell-reply"})",
+                     "Post {}", "Timer 2000", "UnloadPage",
+                     R"(Post {"id":5,"ok":true,"type":"lanternshell-reply","value":null})"}));
+    EXPECT_EQ(later, std::vector<std::string>{"later.call"});
+    EXPECT_TRUE(QueryFileStatus(folder_.HostPath(L"../saves/slot")).exists);
 }
 
 // What the engine reports in the quit sequence, each at its time.
