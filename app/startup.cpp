@@ -61,8 +61,18 @@ SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
     settings.rememberWindow = app.config.rememberWindow;
     settings.fullscreenKeys = app.config.fullscreenKeys;
     settings.startFullscreen = app.config.fullscreen;
+    settings.pageLog = PageLogModeOf(app.config);
     settings.saves = &app.saves;
     return settings;
+}
+
+// Any other text is the manifest check's warning and the default.
+PageLogMode PageLogModeOf(const AppConfig& config) {
+    return PageLogModeNamed(config.pageLog).value_or(PageLogMode::Errors);
+}
+
+BackgroundMode BackgroundModeOf(const AppConfig& config) {
+    return BackgroundModeNamed(config.background).value_or(BackgroundMode::Throttle);
 }
 
 int RunStartup(const StartupPlatform& platform) {

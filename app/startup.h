@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/browser_arguments.h"
 #include "host/page_scripts.h"
 #include "host/session.h"
 
@@ -64,3 +65,7 @@ int RunStartup(const StartupPlatform& platform);
 // The session's settings from the manifest, for an engine serving origin.
 SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
                                   const wchar_t* engineName, SteadyClock clock);
+// The manifest's settings.page-log, for the session and the host's script,
+// and settings.background; a text they don't name takes the default.
+PageLogMode PageLogModeOf(const AppConfig& config);
+BackgroundMode BackgroundModeOf(const AppConfig& config);

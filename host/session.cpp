@@ -42,7 +42,9 @@ void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::
 }
 
 Session::Session(SessionSettings settings, Engine& engine)
-    : settings_(std::move(settings)), engine_(engine) {
+    : settings_(std::move(settings)),
+      engine_(engine),
+      pageLog_(settings_.pageLog, settings_.log, settings_.clock) {
     // Answered before the reply is posted: a save is on the disk by then.
     if (SaveStore* saves = settings_.saves)
         AddPageService("saves.", [saves](const PageRequest& request) {
@@ -52,6 +54,12 @@ Session::Session(SessionSettings settings, Engine& engine)
 
 void Session::Log(const std::string& text) const {
     if (settings_.log) settings_.log->Write(text);
+}
+
+void Session::OnWindowCreated() {
+    // Fullscreen before the first frame: a page can't ask for it before the
+    // player's first click.
+    if (settings_.startFullscreen) SetFullscreen(true);
 }
 
 void Session::OnEngineReady() {
@@ -90,6 +98,7 @@ bool Session::OnPermissionRequested(std::wstring_view requester) const {
 
 void Session::OnPageMessage(std::wstring_view topPage, const std::wstring& text) {
     if (ending_ || !IsAppOriginUri(topPage, settings_.origin)) return;
+    if (pageLog_.OnPageMessage(text)) return;
     if (const auto request = ReadPageRequest(text)) {
         for (const auto& [prefix, handle] : services_)
             if (request->type.rfind(prefix, 0) == 0) {
@@ -194,6 +203,7 @@ void Session::LeavePage(const std::string& line) {
 
 void Session::EndQuit(const std::string& line) {
     engine_.StopTimer();
+    pageLog_.Flush();
     Log(line);
     ending_ = true;
     engine_.Quit();
@@ -212,9 +222,6 @@ void Session::OnTitleChanged(const std::wstring& title) {
 }
 
 void Session::Show() {
-    // Fullscreen before the first frame: a page can't ask for it before the
-    // player's first click.
-    if (!shown_ && settings_.startFullscreen) SetFullscreen(true);
     shown_ = true;
     engine_.ShowWindow();
 }
@@ -238,6 +245,7 @@ void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
 void Session::Stop(const std::string& line, const std::wstring& text) {
     ending_ = true;
     exitCode_ = 1;
+    pageLog_.Flush();
     Log(line);
     engine_.ShowError(text, settings_.caption);
     engine_.Quit();

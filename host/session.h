@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/page_log.h"
 #include "host/page_request.h"
 #include "host/window_state.h"
 
@@ -116,11 +117,12 @@ struct SessionSettings {
     std::wstring engineName;        // as the player knows it: "WebView2 browser control"
     DiagnosticsLog* log = nullptr;  // may be null
     SteadyClock clock = nullptr;
-    std::wstring dataFolder;       // holds window.json
-    bool rememberWindow = false;   // the window's place is saved there on quitting
-    bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
-    bool startFullscreen = false;  // the first frame shown is fullscreen
-    SaveStore* saves = nullptr;    // answers the page's "saves." requests; may be null
+    std::wstring dataFolder;                    // holds window.json
+    bool rememberWindow = false;                // the window's place is saved there on quitting
+    bool fullscreenKeys = true;                 // F11 and Alt+Enter switch fullscreen
+    bool startFullscreen = false;               // the first frame shown is fullscreen
+    PageLogMode pageLog = PageLogMode::Errors;  // the page's own lines in the log
+    SaveStore* saves = nullptr;  // answers the page's "saves." requests; may be null
 };
 
 // Answers the page's requests of one service: the answer, which the session
@@ -138,6 +140,9 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    // The window exists, hidden, in the place it first shows in: a
+    // fullscreen start takes the screen now, before the page's first layout.
+    void OnWindowCreated();
     // The engine can load pages (at first, and after a restart): the start
     // page is loaded. A refusal ends the app as a failed start.
     void OnEngineReady();
@@ -216,6 +221,7 @@ private:
 
     const SessionSettings settings_;
     Engine& engine_;
+    PageLog pageLog_;
     bool fullscreen_ = false;
     bool shown_ = false;
     bool documentLoaded_ = false;

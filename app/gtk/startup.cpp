@@ -35,7 +35,6 @@ std::string EngineLine() {
 int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& customize) {
     GtkHost host;
     const AppConfig& config = app.config;
-    // settings.browser-keys does not apply: the engine binds no shortcut to a key.
     GtkHostSettings& settings = host.setup.settings;
     settings.title = config.title;
     settings.width = config.width;
@@ -47,6 +46,9 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     settings.contextMenu = config.contextMenu;
     settings.autoplay = config.autoplay;
     settings.enableDevtools = config.enableDevtools;
+    settings.browserKeys = config.browserKeys;
+    settings.pageLog = PageLogModeOf(config);
+    settings.background = BackgroundModeOf(config);
     host.setup.server = &app.content;
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;

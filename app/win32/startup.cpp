@@ -71,6 +71,8 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     Session session(SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds),
                     *engine);
     host.session = &session;
+    session.OnWindowCreated();
+    host.firstBounds = FirstClientRect(host.window, placement);
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed
     // one, or the relative "webview2" that the loader resolves itself.
@@ -94,11 +96,16 @@ Win32HostSettings HostSettingsOf(const AppConfig& config, HICON icon, Diagnostic
     settings.height = config.height;
     settings.resizable = config.resizable;
     settings.icon = icon;
-    settings.additionalArguments = config.chromiumArgs;
+    settings.arguments.manifestArguments = config.chromiumArgs;
+    settings.arguments.autoplay = config.autoplay;
+    // Any other text is the manifest check's warning and the default.
+    settings.arguments.gpu =
+        GpuPreferenceNamed(config.gpu).value_or(GpuPreference::HighPerformance);
+    settings.arguments.background = BackgroundModeOf(config);
     settings.enableDevtools = config.enableDevtools;
     settings.browserKeys = config.browserKeys;
     settings.contextMenu = config.contextMenu;
-    settings.autoplay = config.autoplay;
+    settings.pageLog = PageLogModeOf(config);
     settings.log = log;
     return settings;
 }

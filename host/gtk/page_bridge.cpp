@@ -98,6 +98,9 @@ void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content) {
         g_signal_connect(content, signal.c_str(), callback, &host);
     }
     AddScript(content, PageWorldScript, nullptr);
+    // The page's errors, posted as messages through the function just made.
+    const std::wstring pageLog = PageLogScript(GtkAppOrigin, host.setup.settings.pageLog);
+    if (!pageLog.empty()) AddScript(content, WideToUtf8(pageLog).c_str(), nullptr);
     // window.close() of the app's own pages posts {"type":"close"} the same
     // way: the engine lets a script close only a window that has shown a
     // single document, so an app on its second page could never end itself.

@@ -205,7 +205,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         case WM_SIZE:
             // The view always fills the client area; minimised, that is empty.
-            if (host->controller) {
+            if (host->controller && !host->firstBounds) {
                 RECT client{};
                 GetClientRect(window, &client);
                 LogIfFailed(host->Log(), "put_Bounds", host->controller->put_Bounds(client));

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 #include "host/page_scripts.h"
 #include "host/win32/browser_events.h"
 #include "host/win32/browser_setup.h"
@@ -160,6 +162,13 @@ private:
         if (fullscreen && !placed.maximized) session.SetFullscreen(true);
         ShowPlacedWindow(host_.window, host_.fullscreen, placed);
         if (fullscreen && placed.maximized) session.SetFullscreen(true);
+        // Only the size it ends with reaches the view, when it was not the
+        // one foreseen.
+        const std::optional<RECT> foreseen = std::exchange(host_.firstBounds, std::nullopt);
+        RECT client{};
+        GetClientRect(host_.window, &client);
+        if (host_.controller && foreseen && !EqualRect(&*foreseen, &client))
+            LogIfFailed(host_.Log(), "put_Bounds", host_.controller->put_Bounds(client));
     }
 
     Win32Host& host_;

@@ -818,6 +818,88 @@ TEST_F(LinuxHost, FullscreenFromTheKeysUnlessTurnedOffAndFromTheStart) {
     EXPECT_EQ(Quit(host), 0) << Output(host);
 }
 
+// The page's failed loads, errors and console lines reach the log as the
+// manifest's page-log says; and a fullscreen start's first layout already
+// has the screen's size, with no resize after it.
+TEST_F(LinuxHost, ThePagesErrorsReachTheLogAndItsFirstLayoutHasTheFinalSize) {
+    const std::vector<std::string> errors = {
+        "page error: failed to load script /missing.js",
+        "page error: failed to load image /no-such.png",
+        "page error: the console says 42",
+        "page warning: careful",
+        "page error: unhandled rejection: Error: nobody caught this at /index.html:",
+        "page error: uncaught TypeError: thrown late at /index.html:"};
+    const struct {
+        const char* mode;
+        size_t lines;  // starting "page"
+    } cases[] = {{"errors", errors.size()}, {"all", errors.size() + 1}, {"off", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Sandbox sandbox(std::string("page-log-") + c.mode, TestHost, "errors");
+        sandbox.WriteFile("package.json",
+                          std::string(R"({"name": "ls-e2e-errors", "window": {"fullscreen": true},)"
+                                      R"( "settings": {"page-log": ")") +
+                              c.mode + "\"}}");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        const json screen = {1280, 1024};
+        EXPECT_EQ(host.Result("layout", milliseconds(10000)),
+                  json({{"sizes", {{"ready", screen}, {"frame", screen}, {"load", screen}}},
+                        {"resizes", 0}}))
+            << Output(host);
+        EXPECT_EQ(Quit(host), 0) << Output(host);
+        std::vector<std::string> page;
+        for (const auto& line : ReadLogEvents(sandbox.dataHome + "/ls-e2e-errors/Lanternshell.log"))
+            if (line.rfind("page", 0) == 0) page.push_back(line);
+        const auto count = [&](const std::string& start) {
+            return std::count_if(page.begin(), page.end(),
+                                 [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+        };
+        EXPECT_EQ(page.size(), c.lines) << testing::PrintToString(page);
+        if (!c.lines) continue;
+        for (const auto& line : errors) EXPECT_EQ(count(line), 1) << line;
+        EXPECT_EQ(count("page info: only with all"), c.lines > errors.size() ? 1 : 0);
+    }
+}
+
+// F12 and Ctrl+Shift+I open the inspector (its own web process starts),
+// unless the developer tools are off, when the page gets the key; a quit with
+// it open is as quick as without.
+TEST_F(LinuxHost, TheInspectorKeysOpenItAndAQuitWithItOpenIsQuick) {
+    const struct {
+        const char* key;
+        bool devtools;
+    } cases[] = {{"F12", true}, {"ctrl+shift+i", true}, {"F12", false}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + (c.devtools ? "" : ", devtools off"));
+        Sandbox sandbox("inspector-" + std::to_string(++run), TestHost, "quit");
+        std::optional<Host> host;
+        const unsigned long window = StartQuitApp(
+            host, sandbox,
+            QuitManifest(std::string(R"(}, "settings": {"enable-devtools": )") +
+                         (c.devtools ? "true" : "false") + "}"));
+        ASSERT_NE(window, 0u) << Output(*host);
+        const auto webProcesses = [&] {
+            return e2e::ChildProcesses(host->pid(), "WebKitWebProces").size();
+        };
+        const size_t before = webProcesses();
+        display->Press(window, c.key);
+        if (c.devtools) {
+            const auto deadline = e2e::Clock::now() + Scaled(milliseconds(5000));
+            while (webProcesses() <= before && e2e::Clock::now() < deadline)
+                std::this_thread::sleep_for(milliseconds(50));
+            EXPECT_GT(webProcesses(), before);
+        } else {
+            EXPECT_EQ(NextKey(*host), "F12");
+        }
+        EXPECT_EQ(Quit(*host), 0) << Output(*host);
+        EXPECT_EQ(LogCount(sandbox, "the browser did not exit"), 0u);
+        EXPECT_LT(LogMsBetween(sandbox.dataHome + "/ls-e2e-quit/Lanternshell.log", "quitting: ",
+                               "exit code "),
+                  static_cast<long long>(ScaledMs(1000)));
+    }
+}
+
 // Another window takes the keyboard; once the app's window is activated
 // again, keys reach the page without a click (GTK gives the focus back to
 // the view: the host needs nothing of its own for it).

@@ -37,6 +37,15 @@ std::string MonitorRect() {
            std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
+// The view's first bounds are the window's size once shown: the page's first
+// layout has it, and no resize follows.
+void ExpectOneSize(const std::vector<std::string>& transcript) {
+    const auto bounds = LinesStartingWith(transcript, "Controller.put_Bounds");
+    ASSERT_FALSE(bounds.empty());
+    for (const auto& line : bounds)
+        EXPECT_EQ(FieldOf(line, "bounds"), FieldOf(bounds[0], "bounds"));
+}
+
 // --- Setup -----------------------------------------------------------------
 
 std::vector<std::string> SetupLines(const std::vector<std::string>& transcript) {
@@ -64,6 +73,7 @@ struct SetupCase {
     const char* navigation;  // after the origin
     bool contextMenu = true;
     bool browserKeys = true;
+    PageLogMode pageLog = PageLogMode::Errors;
 };
 
 void ExpectSetup(const SetupCase& c, BrowserPath path) {
@@ -152,6 +162,12 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     const std::vector<std::string> setup = SetupLines(outcome.transcript);
     std::vector<std::string> sortedSetup = setup;
     std::vector<std::string> sortedExpected = expected;
+    // Off, the page log adds no script.
+    if (c.pageLog != PageLogMode::Off)
+        sortedExpected.push_back(
+            "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+            TranscriptQuote(PageLogScript(L"https://lanternshell.localhost/", c.pageLog)) +
+            " handler=object -> 0x00000000");
     std::sort(sortedSetup.begin(), sortedSetup.end());
     std::sort(sortedExpected.begin(), sortedExpected.end());
     EXPECT_EQ(sortedSetup, sortedExpected);
@@ -176,7 +192,8 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
 TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
     const bool fixed = ThisPath == BrowserPath::BuiltinFixed;
     const SetupCase cases[] = {
-        {"defaults", nlohmann::json::object(), fixed, "", true, "index.html"},
+        {"defaults", nlohmann::json::object(), fixed, "--force_high_performance_gpu", true,
+         "index.html"},
         {"manifest values",
          {{"main", "game/start.html?level=2#top"},
           {"chromium-args", "--disable-gpu --lang=fr"},
@@ -184,14 +201,20 @@ TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
            {{"enable-devtools", false},
             {"context-menu", false},
             {"browser-keys", false},
-            {"autoplay", true}}}},
+            {"autoplay", true},
+            {"gpu", "default"},
+            {"background", "run"},
+            {"page-log", "all"}}}},
          fixed,
-         // The autoplay switch after the manifest's own, so it wins.
-         "--disable-gpu --lang=fr --autoplay-policy=no-user-gesture-required",
+         // Ours after the manifest's own, so they win.
+         "--disable-gpu --lang=fr --autoplay-policy=no-user-gesture-required "
+         "--disable-background-timer-throttling --disable-renderer-backgrounding "
+         "--disable-backgrounding-occluded-windows",
          false,
          "game/start.html?level=2#top",
          false,
-         false},
+         false,
+         PageLogMode::All},
     };
     for (const auto& c : cases) ExpectSetup(c, ThisPath);
 }
@@ -199,11 +222,14 @@ TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
 TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
     if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the loader library's own case";
     ExpectSetup({"fixed, autoplay without other arguments",
-                 {{"settings", {{"autoplay", true}}}},
+                 {{"settings", {{"autoplay", true}, {"page-log", "off"}}}},
                  true,
-                 "--autoplay-policy=no-user-gesture-required",
+                 "--autoplay-policy=no-user-gesture-required --force_high_performance_gpu",
                  true,
-                 "index.html"},
+                 "index.html",
+                 true,
+                 true,
+                 PageLogMode::Off},
                 BrowserPath::Loader);
 }
 
@@ -749,7 +775,10 @@ TEST(BrowserEndToEnd, FullscreenKeysOffAndAFullscreenStart) {
         SCOPED_TRACE("window.fullscreen");
         App app(Scenario({{{"event", "DOMContentLoaded"}}}),
                 Manifest({{"window", {{"fullscreen", true}}}}));
-        const auto segments = EventSegments(RunToTheEnd(app).transcript);
+        const auto transcript = RunToTheEnd(app).transcript;
+        EXPECT_EQ(FieldOf(FirstWith(transcript, "Controller.put_Bounds"), "bounds"), MonitorRect());
+        ExpectOneSize(transcript);
+        const auto segments = EventSegments(transcript);
         ASSERT_EQ(segments.size(), 1u);
         // The first line that sees the window visible sees it fullscreen.
         const auto visible = std::find_if(segments[0].begin(), segments[0].end(), [](auto& line) {
@@ -1044,6 +1073,7 @@ TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMoni
         App app(loaded, manifest);
         const auto transcript = RunToTheEnd(app).transcript;
         const std::string shown = FirstWith(transcript, "Controller.put_IsVisible value=1");
+        ExpectOneSize(transcript);
         if (maximized) {
             EXPECT_NE(StyleOf(shown) & WS_MAXIMIZE, 0u) << shown;
         } else {
@@ -1311,8 +1341,20 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
                                   {"uri", std::string(Origin) + path},
                                   {"delayMs", 0}};
         };
-        App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
-                          request("img/no%20such.png#x"), request("index.html")}));
+        const auto pageLog = [](const std::string& source, const char* text) {
+            return nlohmann::json{
+                {"event", "WebMessageReceived"}, {"source", source}, {"text", text}};
+        };
+        const std::string page = std::string(Origin) + "index.html";
+        App app(Scenario(
+            {Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
+             request("img/no%20such.png#x"), request("index.html"),
+             pageLog(page,
+                     R"({"type":"page-log","level":"error","text":"uncaught x at /a.js:3:9"})"),
+             pageLog("https://evil.example/", R"({"type":"page-log","level":"error","text":"no"})"),
+             pageLog(page, R"({"type":"page-log","level":"info","text":"only with all"})"),
+             pageLog(page, R"({"type":"page-log","level":"warning","text":"careful"})"),
+             pageLog(page, R"({"type":"page-log","dropped":7})")}));
         const Outcome outcome = RunToTheEnd(app);
         // Every line is stamped: LogEvents marks one that is not with "?".
         const std::string text = ReadFileBytes(LogPath());
@@ -1334,6 +1376,11 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         EXPECT_EQ(CountContaining(log, "404 missing.js"), 1u);
         EXPECT_EQ(CountContaining(log, "404 img/no such.png"), 1u);
         EXPECT_EQ(CountContaining(log, "404"), 2u);
+        // The app's own page's lines, in its mode (errors).
+        EXPECT_EQ(LinesStartingWith(log, "page"),
+                  (std::vector<std::string>{"page error: uncaught x at /a.js:3:9",
+                                            "page warning: careful",
+                                            "page: 7 lines left out (at most 100 a minute)"}));
         EXPECT_EQ(log.back(), "exit code 0");
     }
     if (ThisPath != BrowserPath::Loader) return;

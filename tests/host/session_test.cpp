@@ -446,9 +446,11 @@ TEST_F(SessionTest, FullscreenKeysSwitchBothWaysLeavingElementFullscreenAndCanBe
     settings.startFullscreen = true;
     Session keysOff(settings, engine);
     EXPECT_FALSE(keysOff.OnFullscreenKey());
+    keysOff.OnWindowCreated();
+    keysOff.OnEngineReady();
     keysOff.OnDocumentLoaded();
     keysOff.OnDocumentLoaded();
-    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Show", "Show"}));
+    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Navigate app://game/", "Show", "Show"}));
 }
 
 TEST_F(SessionTest, TheWindowShowsOnEachDocumentOrOnceANavigationEndsWithoutOne) {
