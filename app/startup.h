@@ -12,6 +12,7 @@ struct AppConfig;
 class ContentServer;
 class DiagnosticsLog;
 class InstanceLock;
+class SteamService;
 
 // What the platform's own part of the run is given: all of it lives until
 // the run returns.
@@ -24,6 +25,8 @@ struct StartedApp {
     // Held by this instance of the app (or not made at all, which the log
     // has said) until the run returns.
     const InstanceLock& instance;
+    // Steam for the page, started when the manifest names a Steam app; else null.
+    SteamService* steam;
 };
 
 struct StartupPlatform {
