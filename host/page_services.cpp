@@ -256,3 +256,47 @@ PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTi
                         {"LONGEST", std::to_string(timing.longestMs)},
                         {"CHECK", std::to_string(timing.checkMs)}})};
 }
+
+PageService SteamPageService(const nlohmann::json& state) {
+    std::string stateText = state.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    return {"steam", Filled(R"js((request) => {
+    const state = @STATE@;
+    const call = (name, fields) => request('steam.' + name, fields);
+    const done = (name, fields) => call(name, fields).then(() => undefined);
+    // The stat's type travels as statType: type names the request.
+    const stat = (name, type, fields = {}) => ({...fields, name, statType: type});
+    // CSS pixels to the window's; what is no number is left for the host to refuse.
+    const pixels = (value) => (typeof value === 'number' ? Math.round(value * devicePixelRatio) : value);
+    const freeze = Object.freeze;
+    return {
+        available: state.available === true,
+        reason: String(state.reason),
+        user: () => call('user'),
+        language: () => call('language'),
+        achievements: freeze({
+            unlock: (name) => done('achievements.unlock', {name}),
+            clear: (name) => done('achievements.clear', {name}),
+            isUnlocked: (name) => call('achievements.isUnlocked', {name}),
+            names: () => call('achievements.names'),
+            progress: (name, current, max) => done('achievements.progress', {name, current, max}),
+        }),
+        stats: freeze({
+            get: (name, type) => call('stats.get', stat(name, type)),
+            set: (name, value, type) => done('stats.set', stat(name, type, {value})),
+            store: () => done('stats.store'),
+        }),
+        overlay: freeze({
+            open: (dialog) => done('overlay.open', {dialog}),
+            openUrl: (url) => done('overlay.openUrl', {url}),
+            openStore: (appId) => done('overlay.openStore', appId === undefined ? {} : {appId}),
+        }),
+        device: () => call('device'),
+        keyboard: freeze({
+            show: (mode, x, y, width, height) => call('keyboard.show',
+                {mode, x: pixels(x), y: pixels(y), width: pixels(width), height: pixels(height)}),
+            hide: () => call('keyboard.hide'),
+        }),
+    };
+})js",
+                            {{"STATE", std::move(stateText)}})};
+}
