@@ -79,37 +79,61 @@ std::wstring PlayerMeaning(const Meaning* meaning) {
     return L": " + (meaning->player ? std::wstring(meaning->player) : Utf8ToWide(meaning->log));
 }
 
-// The player's line added to the failure box (empty for kind None).
-std::wstring PlayerReason(const InstallFailure& failure) {
+// What the log says of a failure, after "failed: ", and the player's line in
+// the failure box; both empty for kind None.
+struct Reason {
+    std::string log;
+    std::wstring player;
+};
+
+Reason ReasonOf(const InstallFailure& failure) {
+    const std::string signer = "signed by \"" + WideToUtf8(failure.signer) + "\"";
     switch (failure.kind) {
         case InstallFailureKind::None:
-            return L"";
-        case InstallFailureKind::DownloadFailed:
-            return L"The installer could not be downloaded" +
-                   PlayerMeaning(Find(DownloadMeanings, failure.code)) + L".";
+            return {};
+        case InstallFailureKind::DownloadFailed: {
+            const Meaning* meaning = Find(DownloadMeanings, failure.code);
+            return {"the download (error " + HexCode(failure.code) + LogMeaning(meaning) + ")",
+                    L"The installer could not be downloaded" + PlayerMeaning(meaning) + L"."};
+        }
         case InstallFailureKind::HttpStatus:
-            return L"The download server refused the download (HTTP " +
-                   std::to_wstring(failure.code) + L").";
+            return {"the download: the server answered HTTP " + std::to_string(failure.code),
+                    L"The download server refused the download (HTTP " +
+                        std::to_wstring(failure.code) + L")."};
         case InstallFailureKind::NotAProgram:
-            return L"What was downloaded is not the installer: the network may want you to sign in "
-                   L"first.";
+            return {"the download arrived but is no program",
+                    L"What was downloaded is not the installer: the network may want you to sign "
+                    L"in first."};
         case InstallFailureKind::Unsigned:
-            return L"The installer is not signed, so it was not run.";
+            return {"the installer is not signed (" + DescribeTrustResult(failure.code) + ")",
+                    L"The installer is not signed, so it was not run."};
         case InstallFailureKind::Tampered:
-            return L"The installer was changed after it was signed, so it was not run.";
+            return {"the installer's signature does not match its content (" +
+                        DescribeTrustResult(failure.code) + ")",
+                    L"The installer was changed after it was signed, so it was not run."};
         case InstallFailureKind::UntrustedSignature:
-            return L"The installer's signature is not trusted on this computer, so it was not run.";
+            return {"the installer's signature is not trusted (" +
+                        DescribeTrustResult(failure.code) +
+                        (failure.signer.empty() ? "" : ", " + signer) + ")",
+                    L"The installer's signature is not trusted on this computer, so it was not "
+                    L"run."};
         case InstallFailureKind::ForeignSigner:
-            return L"The installer is not signed by Microsoft, so it was not run.";
+            return {"the installer is " + signer + ", not \"" + WideToUtf8(InstallerPublisher) +
+                        "\" (" + DescribeTrustResult(failure.code) + ")",
+                    L"The installer is not signed by Microsoft, so it was not run."};
         case InstallFailureKind::NotStarted:
-            return L"The installer could not be started.";
+            return {
+                "starting the runtime installer (Win32 error " + std::to_string(failure.code) + ")",
+                L"The installer could not be started."};
         case InstallFailureKind::InstallerFailed:
-            return L"The installer failed (error " + Utf8ToWide(HexCode(failure.code)) + L")" +
-                   PlayerMeaning(Find(ExitMeanings, failure.code)) + L".";
+            return {"the runtime installer ended with exit code " + DescribeExitCode(failure.code),
+                    L"The installer failed (error " + Utf8ToWide(HexCode(failure.code)) + L")" +
+                        PlayerMeaning(Find(ExitMeanings, failure.code)) + L"."};
         case InstallFailureKind::NothingInstalled:
-            return L"The installer ended without installing the runtime.";
+            return {"the runtime installer ended with exit code 0 but installed no runtime",
+                    L"The installer ended without installing the runtime."};
     }
-    return L"";
+    return {};
 }
 
 }  // namespace
@@ -151,41 +175,10 @@ std::string DescribeExitCode(std::uint32_t code) {
 }
 
 std::string LogReason(const InstallFailure& failure) {
-    const std::string signer = "signed by \"" + WideToUtf8(failure.signer) + "\"";
-    switch (failure.kind) {
-        case InstallFailureKind::None:
-            return "";
-        case InstallFailureKind::DownloadFailed:
-            return "the download (error " + HexCode(failure.code) +
-                   LogMeaning(Find(DownloadMeanings, failure.code)) + ")";
-        case InstallFailureKind::HttpStatus:
-            return "the download: the server answered HTTP " + std::to_string(failure.code);
-        case InstallFailureKind::NotAProgram:
-            return "the download arrived but is no program";
-        case InstallFailureKind::Unsigned:
-            return "the installer is not signed (" + DescribeTrustResult(failure.code) + ")";
-        case InstallFailureKind::Tampered:
-            return "the installer's signature does not match its content (" +
-                   DescribeTrustResult(failure.code) + ")";
-        case InstallFailureKind::UntrustedSignature:
-            return "the installer's signature is not trusted (" +
-                   DescribeTrustResult(failure.code) +
-                   (failure.signer.empty() ? "" : ", " + signer) + ")";
-        case InstallFailureKind::ForeignSigner:
-            return "the installer is " + signer + ", not \"" + WideToUtf8(InstallerPublisher) +
-                   "\" (" + DescribeTrustResult(failure.code) + ")";
-        case InstallFailureKind::NotStarted:
-            return "starting the runtime installer (Win32 error " + std::to_string(failure.code) +
-                   ")";
-        case InstallFailureKind::InstallerFailed:
-            return "the runtime installer ended with exit code " + DescribeExitCode(failure.code);
-        case InstallFailureKind::NothingInstalled:
-            return "the runtime installer ended with exit code 0 but installed no runtime";
-    }
-    return "";
+    return ReasonOf(failure).log;
 }
 
 std::wstring FailureBoxText(const std::wstring& manifestText, const InstallFailure& failure) {
-    const std::wstring reason = PlayerReason(failure);
+    const std::wstring reason = ReasonOf(failure).player;
     return reason.empty() ? manifestText : manifestText + L"\n\n" + reason;
 }

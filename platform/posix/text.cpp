@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "platform/posix/native_path.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <pwd.h>
@@ -18,8 +19,7 @@ constexpr wchar_t Replacement = 0xFFFD;
 
 std::wstring FromNativePath(const std::string& path) {
     std::wstring wide = Utf8ToWide(path);
-    for (auto& unit : wide)
-        if (unit == L'/') unit = L'\\';
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
     return wide;
 }
 
@@ -52,29 +52,19 @@ std::string WideToUtf8(const std::wstring& text) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = Replacement;
         }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
+        // The lead byte marks how many continuation bytes of six bits follow.
+        const int tail = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+        constexpr unsigned char leads[] = {0x00, 0xC0, 0xE0, 0xF0};
+        out.push_back(static_cast<char>(leads[tail] | (cp >> (6 * tail))));
+        for (int shift = 6 * (tail - 1); shift >= 0; shift -= 6)
+            out.push_back(static_cast<char>(0x80 | ((cp >> shift) & 0x3F)));
     }
     return out;
 }
 
 std::string ToNativePath(const std::wstring& path) {
     std::string native = WideToUtf8(path);
-    for (auto& byte : native)
-        if (byte == '\\') byte = '/';
+    std::replace(native.begin(), native.end(), '\\', '/');
     return native;
 }
 
@@ -127,7 +117,6 @@ std::wstring GetSavedGamesHome() {
 
 std::wstring PathForDisplay(const std::wstring& path) {
     std::wstring display = path;
-    for (auto& unit : display)
-        if (unit == L'\\') unit = L'/';
+    std::replace(display.begin(), display.end(), L'\\', L'/');
     return display;
 }

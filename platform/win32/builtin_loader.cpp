@@ -1,9 +1,9 @@
 #include "platform/win32/builtin_loader.h"
 
-#include <cstring>
 #include <vector>
 
 #include "platform/runtime_folder.h"
+#include "platform/win32/com.h"
 
 const wchar_t* const InstalledRuntimeKey =
     L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
@@ -97,12 +97,7 @@ HRESULT BuiltinGetAvailableBrowserVersionString(const std::wstring& exeFolder,
     BrowserRuntime runtime;
     if (!FindBrowserRuntime(exeFolder, browserExecutableFolder, runtime))
         return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    const size_t bytes = (runtime.version.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
-    if (!copy) return E_OUTOFMEMORY;
-    std::memcpy(copy, runtime.version.c_str(), bytes);
-    *versionInfo = copy;
-    return S_OK;
+    return CopyToCoTaskMem(runtime.version.c_str(), versionInfo);
 }
 
 HRESULT BuiltinCreateEnvironmentWithOptions(

@@ -67,24 +67,23 @@ std::wstring GetExecutablePath() {
     return executablePath;
 }
 
+// A known folder's path; empty when Windows can't say.
+static std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+    std::wstring path;
+    PWSTR folder = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &folder)) && folder) path = folder;
+    CoTaskMemFree(folder);
+    return path;
+}
+
 std::wstring GetUserDataHome() {
     static std::wstring localAppDataFolder;
-    if (localAppDataFolder.empty()) {
-        PWSTR folder = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder)) && folder)
-            localAppDataFolder = folder;
-        CoTaskMemFree(folder);
-    }
+    if (localAppDataFolder.empty()) localAppDataFolder = KnownFolder(FOLDERID_LocalAppData);
     return localAppDataFolder;
 }
 
 std::wstring GetSavedGamesHome() {
-    std::wstring home;
-    PWSTR folder = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SavedGames, 0, nullptr, &folder)) && folder)
-        home = folder;
-    CoTaskMemFree(folder);
-    return home;
+    return KnownFolder(FOLDERID_SavedGames);
 }
 
 std::wstring PathForDisplay(const std::wstring& path) {

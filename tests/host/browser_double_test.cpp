@@ -77,33 +77,34 @@ public:
     LS_UNCALLED(put_AllowSingleSignOnUsingOSPrimaryAccount, BOOL)
 };
 
+// What one completion handler saw.
+template <class Object>
+struct Completion {
+    int calls = 0;
+    HRESULT error = E_UNEXPECTED;
+    ComPtr<Object> object;
+};
+
 // What the completion handlers saw. insideCall is set around the calls that
 // start a creation, so a completion delivered inside one shows.
 struct Completions {
-    int environmentCalls = 0;
-    HRESULT environmentError = E_UNEXPECTED;
-    ComPtr<ICoreWebView2Environment> environment;
-    int controllerCalls = 0;
-    HRESULT controllerError = E_UNEXPECTED;
-    ComPtr<ICoreWebView2Controller> controller;
+    Completion<ICoreWebView2Environment> environment;
+    Completion<ICoreWebView2Controller> controller;
     bool insideCall = false;
     bool reentered = false;
+
+    auto& Of(ICoreWebView2Environment*) { return environment; }
+    auto& Of(ICoreWebView2Controller*) { return controller; }
 };
 Completions seen;
 
-HRESULT OnEnvironment(HRESULT error, ICoreWebView2Environment* environment) {
-    ++seen.environmentCalls;
+template <class Object>
+HRESULT OnCompleted(HRESULT error, Object* object) {
+    auto& completion = seen.Of(object);
+    ++completion.calls;
     seen.reentered |= seen.insideCall;
-    seen.environmentError = error;
-    seen.environment = environment;
-    return S_OK;
-}
-
-HRESULT OnController(HRESULT error, ICoreWebView2Controller* controller) {
-    ++seen.controllerCalls;
-    seen.reentered |= seen.insideCall;
-    seen.controllerError = error;
-    seen.controller = controller;
+    completion.error = error;
+    completion.object = object;
     return S_OK;
 }
 
@@ -112,6 +113,14 @@ HRESULT OnController(HRESULT error, ICoreWebView2Controller* controller) {
 void Prepare(const std::string& scenario) {
     seen = {};
     Double().Prepare(scenario);
+}
+
+// Registers on as the handler of the event that add adds to target.
+template <class Target, class Handler, class... Arguments>
+void Listen(Target* target,
+            HRESULT (STDMETHODCALLTYPE Target::*add)(Handler*, EventRegistrationToken*),
+            HRESULT (*on)(Arguments...), EventRegistrationToken* token = nullptr) {
+    (target->*add)(MakeCallback<Handler>(on).Get(), token);
 }
 
 HWND MakeParent() {
@@ -132,21 +141,23 @@ Walk WalkCreation(HWND parent, ICoreWebView2EnvironmentOptions* options) {
     seen = {};
     Walk walk;
     auto environmentHandler =
-        MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(&OnEnvironment);
+        MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+            &OnCompleted<ICoreWebView2Environment>);
     seen.insideCall = true;
     walk.environmentCall = Double().create(nullptr, L"C:\\data", options, environmentHandler.Get());
     seen.insideCall = false;
-    PumpUntil([] { return seen.environmentCalls > 0; }, 3000);
-    if (!seen.environment) return walk;
+    PumpUntil([] { return seen.environment.calls > 0; }, ScaledMs(3000));
+    if (!seen.environment.object) return walk;
     auto controllerHandler =
-        MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(&OnController);
+        MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+            &OnCompleted<ICoreWebView2Controller>);
     seen.insideCall = true;
     walk.controllerCall =
-        seen.environment->CreateCoreWebView2Controller(parent, controllerHandler.Get());
+        seen.environment.object->CreateCoreWebView2Controller(parent, controllerHandler.Get());
     seen.insideCall = false;
-    PumpUntil([] { return seen.controllerCalls > 0; }, 3000);
-    if (!seen.controller) return walk;
-    seen.controller->get_CoreWebView2(walk.view.GetAddressOf());
+    PumpUntil([] { return seen.controller.calls > 0; }, ScaledMs(3000));
+    if (!seen.controller.object) return walk;
+    seen.controller.object->get_CoreWebView2(walk.view.GetAddressOf());
     ComPtr<ICoreWebView2_2> view2;
     if (walk.view) walk.view2 = walk.view.As(&view2);
     return walk;
@@ -166,11 +177,11 @@ TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
     const auto options = Make<TestOptions>();
     const Walk walk = WalkCreation(parent, options.Get());
     EXPECT_EQ(walk.environmentCall, S_OK);
-    EXPECT_EQ(seen.environmentCalls, 1);
-    EXPECT_EQ(seen.environmentError, S_OK);
+    EXPECT_EQ(seen.environment.calls, 1);
+    EXPECT_EQ(seen.environment.error, S_OK);
     EXPECT_EQ(walk.controllerCall, S_OK);
-    EXPECT_EQ(seen.controllerCalls, 1);
-    EXPECT_EQ(seen.controllerError, S_OK);
+    EXPECT_EQ(seen.controller.calls, 1);
+    EXPECT_EQ(seen.controller.error, S_OK);
     EXPECT_FALSE(seen.reentered) << "a completion ran inside the call that started it";
     ASSERT_TRUE(walk.view);
     EXPECT_EQ(walk.view2, S_OK);
@@ -182,7 +193,7 @@ TEST(BrowserDouble, DefaultScenarioCompletesThroughTheLoopAndRecordsEveryCall) {
     BOOL devTools = TRUE;
     settings->get_AreDevToolsEnabled(&devTools);
     EXPECT_FALSE(devTools);
-    seen.controller->put_Bounds({0, 0, 300, 200});
+    seen.controller.object->put_Bounds({0, 0, 300, 200});
     auto title = MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(
         +[](ICoreWebView2*, IUnknown*) -> HRESULT { return S_OK; });
     auto navigation = MakeCallback<ICoreWebView2NavigationStartingEventHandler>(
@@ -264,14 +275,14 @@ TEST(BrowserDouble, ScenarioInjectsEachCreationFailure) {
         const Walk walk = WalkCreation(parent, nullptr);
         if (c.environmentCalls == 0) PumpFor(200);  // a failed call never completes
         EXPECT_EQ(walk.environmentCall, c.environmentCall);
-        EXPECT_EQ(seen.environmentCalls, c.environmentCalls);
-        EXPECT_EQ(seen.environmentError, c.environmentError);
-        EXPECT_EQ(seen.environment != nullptr, c.environment);
+        EXPECT_EQ(seen.environment.calls, c.environmentCalls);
+        EXPECT_EQ(seen.environment.error, c.environmentError);
+        EXPECT_EQ(seen.environment.object != nullptr, c.environment);
         if (c.environment && c.controllerCalls == 0) PumpFor(200);
         EXPECT_EQ(walk.controllerCall, c.controllerCall);
-        EXPECT_EQ(seen.controllerCalls, c.controllerCalls);
-        EXPECT_EQ(seen.controllerError, c.controllerError);
-        EXPECT_EQ(seen.controller != nullptr, c.controller);
+        EXPECT_EQ(seen.controller.calls, c.controllerCalls);
+        EXPECT_EQ(seen.controller.error, c.controllerError);
+        EXPECT_EQ(seen.controller.object != nullptr, c.controller);
         EXPECT_EQ(walk.view2, c.view2);
         EXPECT_FALSE(seen.reentered);
     }
@@ -410,33 +421,22 @@ TEST(BrowserDouble, EventsArriveOneByOneAfterNavigationAndRecordTheHandlersDecis
     HWND parent = MakeParent();
     const Walk walk = WalkCreation(parent, nullptr);
     ASSERT_TRUE(walk.view);
-    events.environment = seen.environment;
+    events.environment = seen.environment.object;
     ComPtr<ICoreWebView2_2> view2;
     ASSERT_EQ(walk.view.As(&view2), S_OK);
     auto& view = walk.view;
-    view->add_DocumentTitleChanged(
-        MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(&OnTitle).Get(), nullptr);
-    view->add_WebResourceRequested(
-        MakeCallback<ICoreWebView2WebResourceRequestedEventHandler>(&OnResource).Get(), nullptr);
-    view->add_NavigationStarting(
-        MakeCallback<ICoreWebView2NavigationStartingEventHandler>(&OnNavigation).Get(), nullptr);
-    view->add_PermissionRequested(
-        MakeCallback<ICoreWebView2PermissionRequestedEventHandler>(&OnPermission).Get(), nullptr);
-    view->add_ContainsFullScreenElementChanged(
-        MakeCallback<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(&OnFullScreen)
-            .Get(),
-        nullptr);
+    Listen(view.Get(), &ICoreWebView2::add_DocumentTitleChanged, &OnTitle);
+    Listen(view.Get(), &ICoreWebView2::add_WebResourceRequested, &OnResource);
+    Listen(view.Get(), &ICoreWebView2::add_NavigationStarting, &OnNavigation);
+    Listen(view.Get(), &ICoreWebView2::add_PermissionRequested, &OnPermission);
+    Listen(view.Get(), &ICoreWebView2::add_ContainsFullScreenElementChanged, &OnFullScreen);
     // Registered and removed again: the close request finds no handler.
     EventRegistrationToken closeToken{};
-    view->add_WindowCloseRequested(
-        MakeCallback<ICoreWebView2WindowCloseRequestedEventHandler>(&OnClose).Get(), &closeToken);
+    Listen(view.Get(), &ICoreWebView2::add_WindowCloseRequested, &OnClose, &closeToken);
     EXPECT_EQ(view->remove_WindowCloseRequested(closeToken), S_OK);
-    view->add_NewWindowRequested(
-        MakeCallback<ICoreWebView2NewWindowRequestedEventHandler>(&OnNewWindow).Get(), nullptr);
-    view->add_WebMessageReceived(
-        MakeCallback<ICoreWebView2WebMessageReceivedEventHandler>(&OnMessage).Get(), nullptr);
-    view2->add_DOMContentLoaded(
-        MakeCallback<ICoreWebView2DOMContentLoadedEventHandler>(&OnDom).Get(), nullptr);
+    Listen(view.Get(), &ICoreWebView2::add_NewWindowRequested, &OnNewWindow);
+    Listen(view.Get(), &ICoreWebView2::add_WebMessageReceived, &OnMessage);
+    Listen(view2.Get(), &ICoreWebView2_2::add_DOMContentLoaded, &OnDom);
 
     PumpFor(150);
     EXPECT_TRUE(LinesStartingWith(Double().Transcript(), "Raise ").empty())
@@ -445,7 +445,7 @@ TEST(BrowserDouble, EventsArriveOneByOneAfterNavigationAndRecordTheHandlersDecis
     view->Navigate(L"https://a.localhost/index.html");
     events.navigating = false;
     PumpUntil([] { return !LinesStartingWith(Double().Transcript(), "Done events=13").empty(); },
-              15000);
+              ScaledMs(5000));
 
     EXPECT_FALSE(events.nested);
     EXPECT_FALSE(events.duringNavigate);
@@ -540,11 +540,8 @@ HRESULT OnNavigationCompleted(ICoreWebView2* sender,
 ComPtr<ICoreWebView2> StartView(HWND parent) {
     const Walk walk = WalkCreation(parent, nullptr);
     if (!walk.view) return nullptr;
-    walk.view->add_ProcessFailed(
-        MakeCallback<ICoreWebView2ProcessFailedEventHandler>(&OnProcessFailed).Get(), nullptr);
-    walk.view->add_NavigationCompleted(
-        MakeCallback<ICoreWebView2NavigationCompletedEventHandler>(&OnNavigationCompleted).Get(),
-        nullptr);
+    Listen(walk.view.Get(), &ICoreWebView2::add_ProcessFailed, &OnProcessFailed);
+    Listen(walk.view.Get(), &ICoreWebView2::add_NavigationCompleted, &OnNavigationCompleted);
     walk.view->Navigate(L"https://a.localhost/index.html");
     return walk.view;
 }
@@ -563,7 +560,7 @@ TEST(BrowserDouble, FailureEventsReachTheViewThatNavigatedLastAndReloadAnswersAs
     HWND parent = MakeParent();
     ComPtr<ICoreWebView2> first = StartView(parent);
     ASSERT_TRUE(first);
-    PumpUntil([] { return failures.browserGone; }, 5000);
+    PumpUntil([] { return failures.browserGone; }, ScaledMs(5000));
     ASSERT_TRUE(failures.browserGone);
     EXPECT_EQ(failures.sender, first.Get());
     // The browser is gone: the old objects go, and a new walk takes over the
@@ -572,7 +569,7 @@ TEST(BrowserDouble, FailureEventsReachTheViewThatNavigatedLastAndReloadAnswersAs
     ComPtr<ICoreWebView2> second = StartView(parent);
     ASSERT_TRUE(second);
     PumpUntil([] { return !LinesStartingWith(Double().Transcript(), "Done events=6").empty(); },
-              5000);
+              ScaledMs(5000));
     EXPECT_EQ(failures.sender, second.Get());
     const std::vector<std::string> seenInOrder = {
         "NavigationCompleted 0 6 7", "ProcessFailed 1 reload=0x80004005", "ProcessFailed 0",

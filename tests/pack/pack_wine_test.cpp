@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "tests/support/harness.h"
 #include "tests/support/log_lines.h"
+#include "tests/support/test_time.h"
 
 namespace {
 
@@ -32,9 +33,11 @@ ToolRun RunTool(const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + FromRunnerPath(LS_PACK_TOOL) + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     ToolRun run;
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
+    // No CREATE_NO_WINDOW: under Wine a console program started so
+    // sometimes ended at once, doing nothing, with exit code 0.
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, ScaledMs(60000));
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);

@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "tests/server/content_folder.h"
+#include "tests/support/log_lines.h"
 
 // Every allocation through operator new on this thread while counting is on,
 // for the test that a repeated 404 allocates nothing. Never inlined: the
@@ -46,27 +47,6 @@ struct LogFolder {
     std::wstring file(const wchar_t* name) const { return folder + L"\\" + name; }
 };
 
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "the last line has no line feed";
-    return lines;
-}
-
-// Read back through the platform layer, so the test needs no path
-// conversion of its own.
-std::string ReadWhole(const std::wstring& path) {
-    const auto status = QueryFileStatus(path);
-    if (!status.exists) return "<missing>";
-    if (status.size == 0) return "";
-    const auto mapped = MapWholeFile(path);
-    if (!mapped) return "<unreadable>";
-    return std::string(reinterpret_cast<const char*>(mapped->view),
-                       static_cast<size_t>(mapped->size));
-}
-
 TEST(DiagnosticsLog, TimestampsAreUtcWithMilliseconds) {
     const struct {
         std::int64_t ms;
@@ -93,7 +73,7 @@ TEST(DiagnosticsLog, WritesOneStampedLinePerEventIntoAFolderItCreates) {
     log.Write(std::wstring(L"manifest name=\x00FC\x4E2D mode=fixed"));
     log.Write("a line\r\nwith breaks\tand\x7F controls");
     EXPECT_FALSE(log.Failed());
-    EXPECT_EQ(ReadWhole(logs.file(DiagnosticsLog::FileName)),
+    EXPECT_EQ(ReadWholeFile(logs.file(DiagnosticsLog::FileName)),
               Stamp() + "start version=1.2.3.4\n" + Stamp() +
                   "manifest name=\xC3\xBC\xE4\xB8\xAD mode=fixed\n" + Stamp() +
                   "a line\\x0D\\x0Awith breaks\\x09and\\x7F controls\n");
@@ -104,9 +84,9 @@ TEST(DiagnosticsLog, WritesOneStampedLinePerEventIntoAFolderItCreates) {
     again.Write("held until open");
     again.Open(logs.folder);
     again.Write("second run");
-    const auto lines = LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName)));
+    const auto lines = LogEventsOf(ReadWholeFile(logs.file(DiagnosticsLog::FileName)));
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[3], Stamp() + "held until open");
+    EXPECT_EQ(lines[3], "held until open");
 }
 
 TEST(DiagnosticsLog, LogsTheFirstHundredDistinctMissingPathsOnly) {
@@ -115,12 +95,11 @@ TEST(DiagnosticsLog, LogsTheFirstHundredDistinctMissingPathsOnly) {
     log.Open(logs.folder);
     for (int round = 0; round < 3; ++round)
         for (int i = 0; i < 120; ++i) log.NotFound(L"img/missing-" + std::to_wstring(i) + L".png");
-    const auto lines = LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName)));
+    const auto lines = LogEventsOf(ReadWholeFile(logs.file(DiagnosticsLog::FileName)));
     ASSERT_EQ(lines.size(), DiagnosticsLog::NotFoundLimit);
-    EXPECT_EQ(lines[0], Stamp() + "404 img/missing-0.png");
-    EXPECT_EQ(lines[98], Stamp() + "404 img/missing-98.png");
-    EXPECT_EQ(lines[99],
-              Stamp() + "404 img/missing-99.png (the last 404 logged this run: 100 paths)");
+    EXPECT_EQ(lines[0], "404 img/missing-0.png");
+    EXPECT_EQ(lines[98], "404 img/missing-98.png");
+    EXPECT_EQ(lines[99], "404 img/missing-99.png (the last 404 logged this run: 100 paths)");
 }
 
 TEST(DiagnosticsLog, AMissingPathHeardBeforeCostsNoAllocation) {
@@ -134,7 +113,7 @@ TEST(DiagnosticsLog, AMissingPathHeardBeforeCostsNoAllocation) {
     for (int frame = 0; frame < 60; ++frame) log.NotFound(path);
     countingAllocations = false;
     EXPECT_EQ(allocations, 0);
-    EXPECT_EQ(LinesOf(ReadWhole(logs.file(DiagnosticsLog::FileName))).size(), 1u);
+    EXPECT_EQ(LogEventsOf(ReadWholeFile(logs.file(DiagnosticsLog::FileName))).size(), 1u);
 }
 
 TEST(DiagnosticsLog, LogIfFailedWritesOnlyFailures) {
@@ -145,7 +124,7 @@ TEST(DiagnosticsLog, LogIfFailedWritesOnlyFailures) {
     LogIfFailed(&log, "put_IsVisible", 1);  // S_FALSE is no failure
     LogIfFailed(&log, "put_Cancel", static_cast<std::int32_t>(0x80070005u));
     LogIfFailed(nullptr, "MoveFocus", static_cast<std::int32_t>(0x80004005u));
-    EXPECT_EQ(ReadWhole(logs.file(DiagnosticsLog::FileName)),
+    EXPECT_EQ(ReadWholeFile(logs.file(DiagnosticsLog::FileName)),
               Stamp() + "failed: put_Cancel (error 0x80070005)\n");
 }
 
@@ -165,14 +144,14 @@ TEST(DiagnosticsLog, MovesAFullFileAsideBeforeItWouldPassOneMebibyte) {
     log.Open(logs.folder);
     log.Write(line);
     EXPECT_EQ(QueryFileStatus(current).size, DiagnosticsLog::RotationSize);
-    EXPECT_EQ(ReadWhole(old), "an older old log\n");
+    EXPECT_EQ(ReadWholeFile(old), "an older old log\n");
 
     // The next one would pass the limit: the full file replaces the old one.
     log.Write("the first line of the new file");
     EXPECT_FALSE(log.Failed());
     EXPECT_EQ(QueryFileStatus(old).size, DiagnosticsLog::RotationSize);
-    EXPECT_EQ(ReadWhole(old).substr(0, 4), "ffff");
-    EXPECT_EQ(ReadWhole(current), Stamp() + "the first line of the new file\n");
+    EXPECT_EQ(ReadWholeFile(old).substr(0, 4), "ffff");
+    EXPECT_EQ(ReadWholeFile(current), Stamp() + "the first line of the new file\n");
 }
 
 TEST(DiagnosticsLog, ALogThatCannotBeWrittenIsLeftAloneWithoutFailingTheCaller) {

@@ -278,52 +278,47 @@ TEST(BrowserInterface, PhysicalKeyStatusIsSixPackedWords) {
     EXPECT_EQ(offsetof(COREWEBVIEW2_PHYSICAL_KEY_STATUS, IsKeyReleased), 20u);
 }
 
+#define ID(Interface, Text) \
+    { #Interface, __uuidof(Interface), Text }
+
 TEST(BrowserInterface, IdentifiersMatchTheirInterfaces) {
     const struct {
+        const char* name;
         IID declared;
         const char* text;
     } ids[] = {
-        {__uuidof(ICoreWebView2Environment), "{B96D755E-0319-4E92-A296-23436F46A1FC}"},
-        {__uuidof(ICoreWebView2EnvironmentOptions), "{2FDE08A8-1E9A-4766-8C05-95A9CEB9D1C5}"},
-        {__uuidof(ICoreWebView2Controller), "{4D00C0D1-9434-4EB6-8078-8697A560334F}"},
-        {__uuidof(ICoreWebView2), "{76ECEACB-0462-4D94-AC83-423A6793775E}"},
-        {__uuidof(ICoreWebView2_2), "{9E8F0CF8-E670-4B5E-B2BC-73E061E3184C}"},
-        {__uuidof(ICoreWebView2NewWindowRequestedEventHandler),
-         "{D4C185FE-C81C-4989-97AF-2D3FA7AB5651}"},
-        {__uuidof(ICoreWebView2DOMContentLoadedEventHandler),
-         "{4BAC7E9C-199E-49ED-87ED-249303ACF019}"},
-        {__uuidof(ICoreWebView2ProcessFailedEventHandler),
-         "{79E0AEA4-990B-42D9-AA1D-0FCC2E5BC7F1}"},
-        {__uuidof(ICoreWebView2ProcessFailedEventArgs), "{8155A9A4-1474-4A86-8CAE-151B0FA6B8CA}"},
-        {__uuidof(ICoreWebView2NavigationCompletedEventHandler),
-         "{D33A35BF-1C49-4F98-93AB-006E0533FE1C}"},
-        {__uuidof(ICoreWebView2NavigationCompletedEventArgs),
-         "{30D68B7D-20D9-4752-A9CA-EC8448FBB5C1}"},
-        {__uuidof(ICoreWebView2Settings2), "{EE9A0F68-F46C-4E32-AC23-EF8CAC224D2A}"},
-        {__uuidof(ICoreWebView2Settings3), "{FDB5AB74-AF33-4854-84F0-0A631DEB5EBA}"},
-        {__uuidof(ICoreWebView2Settings4), "{CB56846C-4168-4D53-B04F-03B6D6796FF2}"},
-        {__uuidof(ICoreWebView2Settings5), "{183E7052-1D03-43A0-AB99-98E043B66B39}"},
-        {__uuidof(ICoreWebView2Settings6), "{11CB3ACD-9BC8-43B8-83BF-F40753714F87}"},
-        {__uuidof(ICoreWebView2Environment2), "{41F3632B-5EF4-404F-AD82-2D606C5A9A21}"},
-        {__uuidof(ICoreWebView2Environment3), "{80A22AE3-BE7C-4CE2-AFE1-5A50056CDEEB}"},
-        {__uuidof(ICoreWebView2Environment4), "{20944379-6DCF-41D6-A0A0-ABC0FC50DE0D}"},
-        {__uuidof(ICoreWebView2Environment5), "{319E423D-E0D7-4B8D-9254-AE9475DE9B17}"},
-        {__uuidof(ICoreWebView2BrowserProcessExitedEventHandler),
-         "{FA504257-A216-4911-A860-FE8825712861}"},
-        {__uuidof(ICoreWebView2BrowserProcessExitedEventArgs),
-         "{1F00663F-AF8C-4782-9CDD-DD01C52E34CB}"},
-        {__uuidof(ICoreWebView2AcceleratorKeyPressedEventHandler),
-         "{B29C7E28-FA79-41A8-8E44-65811C76DCB2}"},
-        {__uuidof(ICoreWebView2AcceleratorKeyPressedEventArgs),
-         "{9F760F8A-FB79-42BE-9990-7B56900FA9C7}"},
-        {__uuidof(ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler),
-         "{B99369F3-9B11-47B5-BC6F-8E7895FCEA17}"},
+        ID(ICoreWebView2Environment, "{B96D755E-0319-4E92-A296-23436F46A1FC}"),
+        ID(ICoreWebView2EnvironmentOptions, "{2FDE08A8-1E9A-4766-8C05-95A9CEB9D1C5}"),
+        ID(ICoreWebView2Controller, "{4D00C0D1-9434-4EB6-8078-8697A560334F}"),
+        ID(ICoreWebView2, "{76ECEACB-0462-4D94-AC83-423A6793775E}"),
+        ID(ICoreWebView2_2, "{9E8F0CF8-E670-4B5E-B2BC-73E061E3184C}"),
+        ID(ICoreWebView2NewWindowRequestedEventHandler, "{D4C185FE-C81C-4989-97AF-2D3FA7AB5651}"),
+        ID(ICoreWebView2DOMContentLoadedEventHandler, "{4BAC7E9C-199E-49ED-87ED-249303ACF019}"),
+        ID(ICoreWebView2ProcessFailedEventHandler, "{79E0AEA4-990B-42D9-AA1D-0FCC2E5BC7F1}"),
+        ID(ICoreWebView2ProcessFailedEventArgs, "{8155A9A4-1474-4A86-8CAE-151B0FA6B8CA}"),
+        ID(ICoreWebView2NavigationCompletedEventHandler, "{D33A35BF-1C49-4F98-93AB-006E0533FE1C}"),
+        ID(ICoreWebView2NavigationCompletedEventArgs, "{30D68B7D-20D9-4752-A9CA-EC8448FBB5C1}"),
+        ID(ICoreWebView2Settings2, "{EE9A0F68-F46C-4E32-AC23-EF8CAC224D2A}"),
+        ID(ICoreWebView2Settings3, "{FDB5AB74-AF33-4854-84F0-0A631DEB5EBA}"),
+        ID(ICoreWebView2Settings4, "{CB56846C-4168-4D53-B04F-03B6D6796FF2}"),
+        ID(ICoreWebView2Settings5, "{183E7052-1D03-43A0-AB99-98E043B66B39}"),
+        ID(ICoreWebView2Settings6, "{11CB3ACD-9BC8-43B8-83BF-F40753714F87}"),
+        ID(ICoreWebView2Environment2, "{41F3632B-5EF4-404F-AD82-2D606C5A9A21}"),
+        ID(ICoreWebView2Environment3, "{80A22AE3-BE7C-4CE2-AFE1-5A50056CDEEB}"),
+        ID(ICoreWebView2Environment4, "{20944379-6DCF-41D6-A0A0-ABC0FC50DE0D}"),
+        ID(ICoreWebView2Environment5, "{319E423D-E0D7-4B8D-9254-AE9475DE9B17}"),
+        ID(ICoreWebView2BrowserProcessExitedEventHandler, "{FA504257-A216-4911-A860-FE8825712861}"),
+        ID(ICoreWebView2BrowserProcessExitedEventArgs, "{1F00663F-AF8C-4782-9CDD-DD01C52E34CB}"),
+        ID(ICoreWebView2AcceleratorKeyPressedEventHandler,
+           "{B29C7E28-FA79-41A8-8E44-65811C76DCB2}"),
+        ID(ICoreWebView2AcceleratorKeyPressedEventArgs, "{9F760F8A-FB79-42BE-9990-7B56900FA9C7}"),
+        ID(ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
+           "{B99369F3-9B11-47B5-BC6F-8E7895FCEA17}"),
     };
     for (const auto& id : ids) {
         wchar_t text[40];
         ASSERT_GT(StringFromGUID2(id.declared, text, 40), 0);
-        std::string narrow(text, text + wcslen(text));
-        EXPECT_EQ(narrow, id.text);
+        EXPECT_EQ(std::string(text, text + wcslen(text)), id.text) << id.name;
     }
 }
 

@@ -226,12 +226,6 @@ FlowApp::FlowApp(const std::string& manifest, Loader loader)
         InstallLoaderDouble(app.root.path(), MissingRuntimeScenario(marker));
 }
 
-std::vector<std::wstring> FlowApp::InstallerEnvironment(bool installs) const {
-    std::vector<std::wstring> environment{L"LS_FAKE_INSTALLER_LOG=" + installerLog};
-    if (installs) environment.push_back(L"LS_FAKE_INSTALLER_MARKER=" + marker);
-    return environment;
-}
-
 std::vector<std::string> VersionQueries(const std::wstring& folder) {
     return LinesStartingWith(ReadLoaderTranscript(folder),
                              "GetAvailableCoreWebView2BrowserVersionString ");
@@ -262,6 +256,8 @@ FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions&
     HWND progressWindow = nullptr;
     RunOptions run;
     run.environment = options.environment;
+    run.environment.push_back(L"LS_FAKE_INSTALLER_LOG=" + flow.installerLog);
+    if (options.installs) run.environment.push_back(L"LS_FAKE_INSTALLER_MARKER=" + flow.marker);
     run.commandLineTail = L"\"" + flow.userDataFolder + L"\" \"" + url + L"\"";
     run.timeoutMs = 60000;
     run.onBox = [&](HWND, const BoxSeen&) { result.events.push_back("box"); };
@@ -289,18 +285,14 @@ FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions&
             for (HWND child = GetWindow(window, GW_CHILD); child;
                  child = GetWindow(child, GW_HWNDNEXT))
                 ++seen.children;
-            {
-                seen.hasBar = true;
-                GetWindowRect(bar, &seen.bar);
-                MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&seen.bar), 2);
-                DWORD_PTR low = 0, high = 0;
-                SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, ScaledMs(2000),
-                                    &low);
-                SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, ScaledMs(2000),
-                                    &high);
-                seen.rangeLow = static_cast<LRESULT>(low);
-                seen.rangeHigh = static_cast<LRESULT>(high);
-            }
+            GetWindowRect(bar, &seen.bar);
+            MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&seen.bar), 2);
+            DWORD_PTR low = 0, high = 0;
+            SendMessageTimeoutW(bar, PBM_GETRANGE, TRUE, 0, SMTO_ABORTIFHUNG, ScaledMs(2000), &low);
+            SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, ScaledMs(2000),
+                                &high);
+            seen.rangeLow = static_cast<LRESULT>(low);
+            seen.rangeHigh = static_cast<LRESULT>(high);
             if (options.onProgressWindow) options.onProgressWindow(window);
         }
         POINT corner{2, 2};

@@ -86,7 +86,6 @@ struct ProgressWindowSeen {
     RECT bar{};  // in client coordinates
     LONG_PTR style = 0;
     LRESULT rangeLow = -1, rangeHigh = -1;
-    bool hasBar = false;
     int children = 0;
 };
 
@@ -119,8 +118,6 @@ struct FlowApp {
     std::wstring userDataFolder;  // data + "user data", not created
     std::wstring installerLog;    // data + "installer-log.txt"
     std::wstring marker;          // data + "runtime-marker"
-    // Environment for the fake installer: log always, the marker when asked.
-    std::vector<std::wstring> InstallerEnvironment(bool installs) const;
 };
 
 // The loader double's runtime checks, in order, from its transcript.
@@ -135,10 +132,13 @@ void ExpectLinesInOrder(const std::vector<std::string>& lines,
                         const std::vector<std::string>& prefixes);
 
 struct FlowOptions {
+    // Whether the fake installer makes the runtime appear (it always logs).
+    bool installs = true;
+    // More of the fake installer's environment.
     std::vector<std::wstring> environment;
     // Called once when the progress window has been seen.
     std::function<void(HWND)> onProgressWindow;
 };
 
 // Runs the host against url and closes its main window once it exists.
-FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions& options);
+FlowRun RunFlow(const FlowApp& flow, const std::wstring& url, const FlowOptions& options = {});

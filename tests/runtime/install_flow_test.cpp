@@ -28,6 +28,13 @@ std::wstring FailureBox(const std::wstring& reason) {
     return std::wstring(DefaultFailureText) + L"\n\n" + reason;
 }
 
+// A run that ended well, having shown the notice before the download only.
+void ExpectInstalled(const FlowRun& flowRun) {
+    EXPECT_FALSE(flowRun.run.timedOut);
+    EXPECT_EQ(flowRun.run.exitCode, 0u);
+    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
+}
+
 TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
     ServedFile file = InstallerFile();
@@ -36,13 +43,10 @@ TEST(InstallFlow, UnknownLengthLeavesTheBarAtZeroAndStillInstalls) {
     file.pauseMs = 200;
     LoopbackServer server(file);
     FlowOptions options;
-    options.environment = flow.InstallerEnvironment(true);
     // A failing exit code says nothing: only the runtime check decides.
-    options.environment.push_back(L"LS_FAKE_INSTALLER_EXIT=1603");
+    options.environment = {L"LS_FAKE_INSTALLER_EXIT=1603"};
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
-    EXPECT_FALSE(flowRun.run.timedOut);
-    EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectInstalled(flowRun);
     ASSERT_TRUE(flowRun.sawProgressWindow);
     EXPECT_EQ(flowRun.progress.title, L"Downloading...");
     EXPECT_EQ(flowRun.positions, std::vector<int>{0});
@@ -67,8 +71,7 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     LoopbackServer server(file);
     FlowOptions options;
     // A slow installer: the runtime only appears if the host waits for it.
-    options.environment = flow.InstallerEnvironment(true);
-    options.environment.push_back(L"LS_FAKE_INSTALLER_SLEEP=1500");
+    options.environment = {L"LS_FAKE_INSTALLER_SLEEP=1500"};
     bool goneBeforeRelease = false;
     options.onProgressWindow = [&](HWND window) {
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -80,9 +83,7 @@ TEST(InstallFlow, ClosingTheProgressWindowEarlyStillDownloadsAndInstalls) {
     };
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     EXPECT_TRUE(goneBeforeRelease);
-    EXPECT_FALSE(flowRun.run.timedOut);
-    EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectInstalled(flowRun);
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == file.body) << "the installer is not the download";
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
@@ -108,8 +109,8 @@ TEST(InstallFlow, InstallerThatInstallsNothingEndsInTheFailureBox) {
                      Loader::MissingRuntimeDouble);
         LoopbackServer server(InstallerFile());
         FlowOptions options;
-        options.environment = flow.InstallerEnvironment(false);
-        options.environment.push_back(std::wstring(L"LS_FAKE_INSTALLER_EXIT=") + c.exit);
+        options.installs = false;
+        options.environment = {std::wstring(L"LS_FAKE_INSTALLER_EXIT=") + c.exit};
         const FlowRun flowRun = RunFlow(flow, server.Url(), options);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
@@ -176,10 +177,8 @@ TEST(InstallFlow, FailedDownloadStartsNothing) {
         page.body = c.body;
         page.status = c.status;
         LoopbackServer server(page);
-        FlowOptions options;
-        options.environment = flow.InstallerEnvironment(true);
         const std::wstring url = c.serve ? server.Url() : UnreachableUrl();
-        const FlowRun flowRun = RunFlow(flow, url, options);
+        const FlowRun flowRun = RunFlow(flow, url);
         EXPECT_FALSE(flowRun.run.timedOut);
         EXPECT_EQ(flowRun.run.exitCode, 1u);
         ASSERT_EQ(flowRun.run.boxes.size(), 2u);
@@ -212,9 +211,7 @@ TEST(InstallFlow, ADownloadThatCannotTakeTheInstallersPlaceStartsNothing) {
     FlowApp flow(Manifest, Loader::MissingRuntimeDouble);
     MakeFolders(Installer(flow));
     LoopbackServer server(InstallerFile());
-    FlowOptions options;
-    options.environment = flow.InstallerEnvironment(true);
-    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    const FlowRun flowRun = RunFlow(flow, server.Url());
     EXPECT_FALSE(flowRun.run.timedOut);
     EXPECT_EQ(flowRun.run.exitCode, 1u);
     ExpectBoxes(flowRun.run, L"Flow Test",
@@ -254,10 +251,7 @@ TEST(InstallFlow, ShippedInstallerIsUsedWithNoDownload) {
         for (const auto& [name, bytes] : c.shipped) WriteFileBytes(folder + name, bytes);
         // Served as well, so a download would show.
         LoopbackServer server(InstallerFile());
-        FlowOptions options;
-        options.environment = flow.InstallerEnvironment(true);
-        const FlowRun flowRun = RunFlow(flow, server.Url(), options);
-        EXPECT_FALSE(flowRun.run.timedOut);
+        const FlowRun flowRun = RunFlow(flow, server.Url());
         EXPECT_EQ(server.Requests(), 0);
         EXPECT_FALSE(flowRun.sawProgressWindow);
         EXPECT_FALSE(FileExists(Installer(flow)));
@@ -266,8 +260,7 @@ TEST(InstallFlow, ShippedInstallerIsUsedWithNoDownload) {
         const auto log = LogEvents(flow.userDataFolder);
         const auto runs = ReadInstallerLog(flow.installerLog);
         if (c.runs) {
-            EXPECT_EQ(flowRun.run.exitCode, 0u);
-            ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
+            ExpectInstalled(flowRun);
             EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "main"}));
             ASSERT_EQ(runs.size(), 1u);
             EXPECT_EQ(_wcsicmp(runs[0].path.c_str(), (folder + c.runs).c_str()), 0)
@@ -276,6 +269,7 @@ TEST(InstallFlow, ShippedInstallerIsUsedWithNoDownload) {
                                      "signature of the runtime installer: trust result 0x00000000",
                                      "runtime installer started", "runtime installed found: "});
         } else {
+            EXPECT_FALSE(flowRun.run.timedOut);
             EXPECT_EQ(flowRun.run.exitCode, 1u);
             ExpectBoxes(
                 flowRun.run, L"Flow Test",
@@ -296,11 +290,8 @@ TEST(InstallFlow, ExistingUserDataFolderIsUsedAndOldInstallerReplaced) {
     WriteFileBytes(Installer(flow), "an installer left from an earlier run");
     WriteFileBytes(flow.userDataFolder + L"\\keep.txt", "kept");
     LoopbackServer server(InstallerFile());
-    FlowOptions options;
-    options.environment = flow.InstallerEnvironment(true);
-    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
-    EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
+    const FlowRun flowRun = RunFlow(flow, server.Url());
+    ExpectInstalled(flowRun);
     EXPECT_TRUE(ReadFileBytes(Installer(flow)) == SignedInstaller("vendor"))
         << "the installer is not the download";
     EXPECT_EQ(ReadFileBytes(flow.userDataFolder + L"\\keep.txt"), "kept");
@@ -320,13 +311,11 @@ TEST(InstallFlow, BuiltinLoaderFindsTheRuntimeTheInstallerRegisters) {
     InstallRuntimeDouble(runtimeFolder);
     LoopbackServer server(InstallerFile());
     FlowOptions options;
-    options.environment = flow.InstallerEnvironment(false);
-    options.environment.push_back(L"LS_FAKE_INSTALLER_REGISTER=" + runtimeFolder);
+    options.installs = false;
+    options.environment = {L"LS_FAKE_INSTALLER_REGISTER=" + runtimeFolder};
     const FlowRun flowRun = RunFlow(flow, server.Url(), options);
     RegisterInstalledRuntime(L"HKCU", L"");
-    EXPECT_FALSE(flowRun.run.timedOut);
-    EXPECT_EQ(flowRun.run.exitCode, 0u);
-    ExpectBoxes(flowRun.run, L"Flow Test", {{DefaultNoticeText, BoxIcon::Information}});
+    ExpectInstalled(flowRun);
     EXPECT_EQ(flowRun.events, (std::vector<std::string>{"box", "progress", "main"}));
     EXPECT_EQ(ReadInstallerLog(flow.installerLog).size(), 1u);
 }

@@ -46,9 +46,7 @@ TEST(ProgressWindow, FullInstallAtTheScreensDpi) {
     const COLORREF menu = RGB(201, 83, 17);
     SetSysColors(1, &element, &menu);
 
-    FlowOptions options;
-    options.environment = flow.InstallerEnvironment(true);
-    const FlowRun flowRun = RunFlow(flow, server.Url(), options);
+    const FlowRun flowRun = RunFlow(flow, server.Url());
     SetSysColors(1, &element, &previousMenu);
     const RunResult& run = flowRun.run;
 

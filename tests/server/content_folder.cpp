@@ -1,5 +1,6 @@
 #include "tests/server/content_folder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -49,8 +50,7 @@ std::wstring NewFolder() {
     std::wstring path = folder.wstring();
 #else
     std::wstring path = Utf8ToWide(folder.string());
-    for (auto& unit : path)
-        if (unit == L'/') unit = L'\\';
+    std::replace(path.begin(), path.end(), L'/', L'\\');
 #endif
     if (path.back() != L'\\') path.push_back(L'\\');
     return path;
@@ -69,8 +69,7 @@ ContentFolder::~ContentFolder() {
 std::wstring ContentFolder::HostPath(const std::wstring& relative) const {
     std::wstring path = relative.rfind(L"../", 0) == 0 ? folder_ + relative.substr(3)
                                                        : folder_ + L"www\\" + relative;
-    for (auto& unit : path)
-        if (unit == L'/') unit = L'\\';
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 

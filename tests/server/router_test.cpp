@@ -12,6 +12,7 @@
 #include "server/byte_range.h"
 #include "server/request_path.h"
 #include "tests/server/content_folder.h"
+#include "tests/support/log_lines.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -81,72 +82,62 @@ TEST_F(RouterTest, AnswersTheTable) {
     const wchar_t* html = L"text/html; charset=utf-8";
     const wchar_t* js = L"application/javascript; charset=utf-8";
     const wchar_t* webm = L"video/webm";
-    const std::wstring notFound = Cache;
-    const std::string nf = "File not found";
+    // A 200 of a whole file, a 404, and a 206 of the clip.
+    const auto found = [](const wchar_t* path, const wchar_t* type, const std::string& body) {
+        return RouteCase{path, nullptr, 200, L"OK", Whole(type, body.size()), BodyKind::WholeFile,
+                         body};
+    };
+    const auto missing = [](const wchar_t* path, const wchar_t* range = nullptr) {
+        return RouteCase{
+            path, range, 404, L"Not Found", Cache, BodyKind::NotFoundText, "File not found"};
+    };
+    const auto clip = [&](const wchar_t* range, size_t first, size_t last, BodyKind kind) {
+        const std::wstring headers = Part(webm, first, last, 1000);
+        const std::string body = Slice(Clip, first, last);
+        return RouteCase{L"media/clip.webm", range, 206, L"Partial Content", headers, kind, body};
+    };
     const RouteCase cases[] = {
-        {L"index.html", nullptr, 200, L"OK", Whole(html, Index.size()), BodyKind::WholeFile, Index},
-        {L"img/Hero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
-         BodyKind::WholeFile, Hero},
-        {L"img%2FHero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
-         BodyKind::WholeFile, Hero},
-        {L"img%5cHero%20Walk.PNG", nullptr, 200, L"OK", Whole(L"image/png", 1234),
-         BodyKind::WholeFile, Hero},
-        {L"js/lib/a.js", nullptr, 200, L"OK", Whole(js, 4), BodyKind::WholeFile, "a();"},
-        {L"a%2Fb.js", nullptr, 200, L"OK", Whole(js, 4), BodyKind::WholeFile, "b();"},
-        {L"a+b.png", nullptr, 200, L"OK", Whole(L"image/png", 4), BodyKind::WholeFile, "plus"},
-        {L"a%23b.txt", nullptr, 200, L"OK", Whole(L"text/plain; charset=utf-8", 4),
-         BodyKind::WholeFile, "hash"},
-        {L"%E4%B8%AD.png", nullptr, 200, L"OK", Whole(L"image/png", 5), BodyKind::WholeFile,
-         "zhong"},
-        {L"%f0%9f%98%80.txt", nullptr, 200, L"OK", Whole(L"text/plain; charset=utf-8", 5),
-         BodyKind::WholeFile, "smile"},
+        found(L"index.html", html, Index),
+        found(L"img/Hero%20Walk.PNG", L"image/png", Hero),
+        found(L"img%2FHero%20Walk.PNG", L"image/png", Hero),
+        found(L"img%5cHero%20Walk.PNG", L"image/png", Hero),
+        found(L"js/lib/a.js", js, "a();"),
+        found(L"a%2Fb.js", js, "b();"),
+        found(L"a+b.png", L"image/png", "plus"),
+        found(L"a%23b.txt", L"text/plain; charset=utf-8", "hash"),
+        found(L"%E4%B8%AD.png", L"image/png", "zhong"),
+        found(L"%f0%9f%98%80.txt", L"text/plain; charset=utf-8", "smile"),
         // Query and fragment never reach the file name or the extension.
-        {L"main.js?v=3", nullptr, 200, L"OK", Whole(js, 7), BodyKind::WholeFile, "main();"},
-        {L"main.js#top", nullptr, 200, L"OK", Whole(js, 7), BodyKind::WholeFile, "main();"},
-        {L"index.html?v=2#x", nullptr, 200, L"OK", Whole(html, Index.size()), BodyKind::WholeFile,
-         Index},
-        {L"main.js%3Fv=3", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"a#b.txt", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"lib.d/readme", nullptr, 200, L"OK", Whole(L"application/octet-stream", 1),
-         BodyKind::WholeFile, "r"},
-        {L"empty.txt", nullptr, 200, L"OK", Whole(L"text/plain; charset=utf-8", 0),
-         BodyKind::WholeFile, ""},
-        {L"missing.png", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"%E4%B8.png", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"%ED%A0%80.png", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"folder", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"", nullptr, 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"", L"bytes=0-", 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        {L"missing.webm", L"bytes=0-1", 404, L"Not Found", notFound, BodyKind::NotFoundText, nf},
-        // Ranges of a 1000-byte file.
-        {L"media/clip.webm", L"bytes=0-499", 206, L"Partial Content", Part(webm, 0, 499, 1000),
-         BodyKind::FileRange, Slice(Clip, 0, 499)},
-        {L"media/clip.webm", L"bytes=500-", 206, L"Partial Content", Part(webm, 500, 999, 1000),
-         BodyKind::FileRange, Slice(Clip, 500, 999)},
-        {L"media/clip.webm", L"bytes=-200", 206, L"Partial Content", Part(webm, 800, 999, 1000),
-         BodyKind::FileRange, Slice(Clip, 800, 999)},
-        {L"media/clip.webm", L"bytes=0-0", 206, L"Partial Content", Part(webm, 0, 0, 1000),
-         BodyKind::FileRange, Slice(Clip, 0, 0)},
-        {L"media/clip.webm", L"bytes=999-999", 206, L"Partial Content", Part(webm, 999, 999, 1000),
-         BodyKind::FileRange, Slice(Clip, 999, 999)},
-        {L"media/clip.webm", L"  bytes=10-19\t", 206, L"Partial Content", Part(webm, 10, 19, 1000),
-         BodyKind::FileRange, Slice(Clip, 10, 19)},
+        found(L"main.js?v=3", js, "main();"),
+        found(L"main.js#top", js, "main();"),
+        found(L"index.html?v=2#x", html, Index),
+        missing(L"main.js%3Fv=3"),
+        missing(L"a#b.txt"),
+        found(L"lib.d/readme", L"application/octet-stream", "r"),
+        found(L"empty.txt", L"text/plain; charset=utf-8", ""),
+        missing(L"missing.png"),
+        missing(L"%E4%B8.png"),
+        missing(L"%ED%A0%80.png"),
+        missing(L"folder"),
+        missing(L""),
+        missing(L"", L"bytes=0-"),
+        missing(L"missing.webm", L"bytes=0-1"),
+        // Ranges of a 1000-byte file; whole-file ranges stream from the file.
+        clip(L"bytes=0-499", 0, 499, BodyKind::FileRange),
+        clip(L"bytes=500-", 500, 999, BodyKind::FileRange),
+        clip(L"bytes=-200", 800, 999, BodyKind::FileRange),
+        clip(L"bytes=0-0", 0, 0, BodyKind::FileRange),
+        clip(L"bytes=999-999", 999, 999, BodyKind::FileRange),
+        clip(L"  bytes=10-19\t", 10, 19, BodyKind::FileRange),
         {L"media/clip.webm?t=1", L"bytes=990-", 206, L"Partial Content", Part(webm, 990, 999, 1000),
          BodyKind::FileRange, Slice(Clip, 990, 999)},
-        // Whole-file ranges stream from the file.
-        {L"media/clip.webm", L"bytes=0-", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"bytes=-1000", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
+        clip(L"bytes=0-", 0, 999, BodyKind::WholeFile),
+        clip(L"bytes=-1000", 0, 999, BodyKind::WholeFile),
         // Ends past the file are clamped; so is a suffix longer than the file.
-        {L"media/clip.webm", L"bytes=0-1000", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"bytes=900-99999", 206, L"Partial Content",
-         Part(webm, 900, 999, 1000), BodyKind::FileRange, Slice(Clip, 900, 999)},
-        {L"media/clip.webm", L"bytes=-1001", 206, L"Partial Content", Part(webm, 0, 999, 1000),
-         BodyKind::WholeFile, Clip},
-        {L"media/clip.webm", L"Bytes=0-1", 206, L"Partial Content", Part(webm, 0, 1, 1000),
-         BodyKind::FileRange, Slice(Clip, 0, 1)},
+        clip(L"bytes=0-1000", 0, 999, BodyKind::WholeFile),
+        clip(L"bytes=900-99999", 900, 999, BodyKind::FileRange),
+        clip(L"bytes=-1001", 0, 999, BodyKind::WholeFile),
+        clip(L"Bytes=0-1", 0, 1, BodyKind::FileRange),
         {L"media/clip.webm", L"bytes=1000-", 416, L"Range Not Satisfiable",
          Unsatisfiable(webm, 1000), BodyKind::None, ""},
         {L"media/clip.webm", L"items=0-1", 416, L"Range Not Satisfiable", Unsatisfiable(webm, 1000),
@@ -412,18 +403,10 @@ TEST_F(RouterTest, TellsTheLogEachMissingPathButNoFoundOne) {
     for (const wchar_t* path :
          {L"missing%20one.js?v=3#x", L"folder", L"../x", L"bad%E4%B8.png?q", L"missing%20one.js"})
         EXPECT_EQ(RouteRequest(server, RequestUri(path), std::nullopt).status, 404) << path;
-    const auto mapped = MapWholeFile(log.path());
-    ASSERT_TRUE(mapped);
-    const std::string text(reinterpret_cast<const char*>(mapped->view), mapped->size);
-    std::vector<std::string> paths;
-    for (size_t at = 0; (at = text.find("Z 404 ", at)) != std::string::npos;) {
-        const size_t start = at + 6;
-        at = text.find('\n', start);
-        paths.push_back(text.substr(start, at - start));
-    }
     // Decoded, without the query; the repeat is not written again.
-    const std::vector<std::string> expected = {"missing one.js", "folder", "../x", "bad%E4%B8.png"};
-    EXPECT_EQ(paths, expected);
+    const std::vector<std::string> expected = {"404 missing one.js", "404 folder", "404 ../x",
+                                               "404 bad%E4%B8.png"};
+    EXPECT_EQ(LogEventsOf(ReadWholeFile(log.path())), expected);
 }
 
 TEST(RouterDecoding, ResolvesDotSegmentsLikeABrowser) {
