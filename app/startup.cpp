@@ -6,6 +6,7 @@
 #include "app/manifest.h"
 #include "app/manifest_check.h"
 #include "host/steam.h"
+#include "host/save_files.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/single_instance.h"
@@ -34,6 +35,21 @@ void LogStart(DiagnosticsLog& log, const StartupPlatform& platform, const AppCon
     if (!platform.engineLine.empty()) log.Write(platform.engineLine);
 }
 
+// The saves folder the manifest chose, named in the log.
+std::wstring ChooseSavesFolder(const StartupPlatform& platform, const AppConfig& config,
+                               const std::wstring& userDataFolder, DiagnosticsLog& log) {
+    const bool savedGames = config.savesFolder == L"saved-games";
+    const std::wstring home = savedGames ? GetSavedGamesHome() : std::wstring();
+    const std::wstring folder =
+        SavesFolder(userDataFolder, savedGames ? SavesPlace::SavedGames : SavesPlace::UserData,
+                    home, config.name);
+    if (savedGames && home.empty() && platform.savedGamesFolder)
+        log.Write("failed: finding the Saved Games folder: the saves stay in the user data folder");
+    log.Write("saves: " + Quoted(PathForDisplay(folder)) +
+              (config.mirrorLocalStorage ? ", local storage mirrored there" : ""));
+    return folder;
+}
+
 }  // namespace
 
 SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
@@ -49,7 +65,19 @@ SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
     settings.rememberWindow = app.config.rememberWindow;
     settings.fullscreenKeys = app.config.fullscreenKeys;
     settings.startFullscreen = app.config.fullscreen;
+    settings.pageLog = PageLogModeOf(app.config);
+    settings.saves = &app.saves;
+    settings.steam = app.steam;
     return settings;
+}
+
+// Any other text is the manifest check's warning and the default.
+PageLogMode PageLogModeOf(const AppConfig& config) {
+    return PageLogModeNamed(config.pageLog).value_or(PageLogMode::Errors);
+}
+
+BackgroundMode BackgroundModeOf(const AppConfig& config) {
+    return BackgroundModeNamed(config.background).value_or(BackgroundMode::Throttle);
 }
 
 int RunStartup(const StartupPlatform& platform) {
@@ -118,8 +146,15 @@ int RunStartup(const StartupPlatform& platform) {
                  L"\" named in package.json is not in the www folder.",
              config.title);
     } else {
+        SaveStore saves(ChooseSavesFolder(platform, config, userDataFolder, log),
+                        config.mirrorLocalStorage, &log);
+        std::vector<PageService> pageServices{SavesService()};
+        // Read once, before the first page restores from it.
+        if (config.mirrorLocalStorage)
+            pageServices.push_back(LocalStorageMirrorService(saves.ReadMirror()));
+        if (steam) pageServices.push_back(SteamPageService(steam->PageState()));
         exitCode = platform.run({config, platform.exeFolder, userDataFolder, content, log, instance,
-                                 steam ? &*steam : nullptr});
+                                 saves, pageServices, steam ? &*steam : nullptr});
         // Streams the engine still holds keep their own mappings alive.
         content.Mappings().ReleaseMappedViews();
     }

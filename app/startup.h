@@ -5,7 +5,10 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "host/browser_arguments.h"
+#include "host/page_scripts.h"
 #include "host/session.h"
 
 struct AppConfig;
@@ -13,6 +16,7 @@ class ContentServer;
 class DiagnosticsLog;
 class InstanceLock;
 class SteamService;
+class SaveStore;
 
 // What the platform's own part of the run is given: all of it lives until
 // the run returns.
@@ -25,6 +29,9 @@ struct StartedApp {
     // Held by this instance of the app (or not made at all, which the log
     // has said) until the run returns.
     const InstanceLock& instance;
+    SaveStore& saves;  // the page's save files, in the folder the manifest chose
+    // The members of window.lanternshell the host adds to the app's page.
+    const std::vector<PageService>& pageServices;
     // Steam for the page, started when the manifest names a Steam app; else null.
     SteamService* steam;
 };
@@ -40,6 +47,9 @@ struct StartupPlatform {
     // Whether the manifest's distribution mode means anything here (the log
     // names it then).
     bool distributionModes = false;
+    // Whether the system has a "Saved Games" folder: where it can't be found
+    // the log says so.
+    bool savedGamesFolder = false;
     // A last line for the log's start (the engine and its version); may be
     // empty.
     std::string engineLine;
@@ -58,3 +68,7 @@ int RunStartup(const StartupPlatform& platform);
 // The session's settings from the manifest, for an engine serving origin.
 SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
                                   const wchar_t* engineName, SteadyClock clock);
+// The manifest's settings.page-log, for the session and the host's script,
+// and settings.background; a text they don't name takes the default.
+PageLogMode PageLogModeOf(const AppConfig& config);
+BackgroundMode BackgroundModeOf(const AppConfig& config);

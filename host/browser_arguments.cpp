@@ -12,8 +12,27 @@ std::optional<BackgroundMode> BackgroundModeNamed(std::wstring_view name) {
     return std::nullopt;
 }
 
+namespace {
+
+// Whether text leaves a quote open, read as the browser splits its command
+// line: a quote after an odd number of backslashes is a character.
+bool LeavesQuoteOpen(const std::wstring& text) {
+    bool open = false;
+    std::size_t backslashes = 0;
+    for (const wchar_t unit : text) {
+        if (unit == L'"' && backslashes % 2 == 0) open = !open;
+        backslashes = unit == L'\\' ? backslashes + 1 : 0;
+    }
+    return open;
+}
+
+}  // namespace
+
 std::wstring BrowserArguments(const BrowserArgumentSettings& settings) {
     std::wstring arguments = settings.manifestArguments;
+    // A quote the manifest left open would take our switches into its last
+    // argument.
+    if (LeavesQuoteOpen(arguments)) arguments += L'"';
     const auto add = [&arguments](const wchar_t* argument) {
         if (!arguments.empty()) arguments += L' ';
         arguments += argument;

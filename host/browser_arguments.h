@@ -32,5 +32,6 @@ struct BrowserArgumentSettings {
 };
 
 // The whole argument text, single spaces between the parts; empty when
-// there is nothing to pass.
+// there is nothing to pass. A quote the manifest's text leaves open is
+// closed after it.
 std::wstring BrowserArguments(const BrowserArgumentSettings& settings);

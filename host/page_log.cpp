@@ -35,6 +35,9 @@ PageLog::PageLog(PageLogMode mode, DiagnosticsLog* log, std::int64_t (*clock)())
     : mode_(mode), log_(log), clock_(clock) {}
 
 bool PageLog::OnPageMessage(const std::wstring& text) {
+    // Every page message passes here first: a large one of another kind (a
+    // save) is not parsed twice.
+    if (text.find(L"page-log") == std::wstring::npos) return false;
     // Read as ReadPageMessage reads: up to the first NUL, strictly.
     const nlohmann::json message = nlohmann::json::parse(WideToUtf8(text).c_str(), nullptr, false);
     if (GetStringOr(message, "type", std::wstring()) != L"page-log") return false;

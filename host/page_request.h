@@ -15,6 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/json_lookup.h"
+
 // A request the page posted: its type ("saves.write"), the id its reply
 // carries back, and the whole object, for the members of the service's own.
 struct PageRequest {
@@ -40,18 +42,17 @@ struct PageAnswer {
 };
 
 // The reply to the request with this id, as the text the host posts.
+// Members in name order; a save's text that is not UTF-8 has U+FFFD.
 inline std::string PageReplyJson(const nlohmann::json& id, const PageAnswer& answer) {
-    nlohmann::json reply = {{"type", "lanternshell-reply"}, {"id", id}, {"ok", answer.ok}};
-    if (answer.ok)
-        reply["value"] = answer.value;
-    else
-        reply["error"] = answer.error;
-    // Replaced, never thrown: a save's text may hold what is not UTF-8.
-    return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    const std::string type = ",\"type\":\"lanternshell-reply\"";
+    const std::string idText = "\"id\":" + JsonText(id);
+    if (!answer.ok)
+        return "{\"error\":" + JsonText(answer.error) + "," + idText + ",\"ok\":false" + type + "}";
+    return "{" + idText + ",\"ok\":true" + type + ",\"value\":" + JsonText(answer.value) + "}";
 }
 
 // An event of the host's for the page, as the text the host posts.
 inline std::string PageEventJson(const std::string& name, const nlohmann::json& detail) {
-    return nlohmann::json{{"type", "lanternshell-event"}, {"name", name}, {"detail", detail}}.dump(
-        -1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return "{\"detail\":" + JsonText(detail) + ",\"name\":" + JsonText(name) +
+           ",\"type\":\"lanternshell-event\"}";
 }

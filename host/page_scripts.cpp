@@ -1,5 +1,7 @@
 #include "host/page_scripts.h"
 
+#include "platform/text.h"
+
 namespace {
 
 // The origin as a script's string literal; the origins are the hosts' own
@@ -32,9 +34,10 @@ namespace {
 
 // Follows the constants PageLogScript puts first: origin, textLimit,
 // lineLimit, windowMs and all. What the page replaces later (console, timers,
-// JSON) is taken as it was when the document was created.
-constexpr const wchar_t* PageLogScriptBody =
-    LR"js(
+// JSON) is taken as it was when the document was created. In UTF-8, half the
+// bytes of the executable's UTF-16.
+constexpr char PageLogScriptBody[] =
+    R"js(
     if (window !== window.top || location.origin + '/' !== origin) return;
     const webview = window.chrome && window.chrome.webview;
     if (!webview) return;
@@ -173,5 +176,6 @@ std::wstring PageLogScript(std::wstring_view origin, PageLogMode mode, int windo
     return L"(() => {\n    const origin = " + ScriptString(origin) + L", textLimit = " +
            std::to_wstring(PageLogTextLimit) + L", lineLimit = " +
            std::to_wstring(PageLogLineLimit) + L", windowMs = " + std::to_wstring(windowMs) +
-           L", all = " + (mode == PageLogMode::All ? L"true" : L"false") + L";" + PageLogScriptBody;
+           L", all = " + (mode == PageLogMode::All ? L"true" : L"false") + L";" +
+           Utf8ToWide(PageLogScriptBody);
 }

@@ -4,9 +4,12 @@
 // none of these.
 #include "host/page_scripts.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <string_view>
 #include <utility>
 
+#include "platform/json_lookup.h"
 #include "platform/text.h"
 
 namespace {
@@ -39,21 +42,49 @@ std::string Filled(std::string_view text,
     }
 }
 
-}  // namespace
+// A script without its indentation, blank lines and comments (a line of
+// its own, or after two spaces), cut at compile time, so that only what runs
+// is in the executable. Writes the script to out with Write; its length.
+template <bool Write>
+constexpr size_t Compact(std::string_view source, char* out) {
+    size_t length = 0;
+    while (!source.empty()) {
+        const size_t end = std::min(source.find('\n'), source.size());
+        std::string_view line = source.substr(0, end);
+        source.remove_prefix(std::min(end + 1, source.size()));
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        line = line.substr(0, line.substr(0, 2) == "//" ? 0 : line.find("  //"));
+        if (line.empty()) continue;
+        for (const char c : line) {
+            if constexpr (Write) out[length] = c;
+            ++length;
+        }
+        if constexpr (Write) out[length] = '\n';
+        ++length;
+    }
+    return length;
+}
 
-std::wstring PageServicesScript(std::wstring_view origin,
-                                const std::vector<PageService>& services) {
-    std::string built;
-    for (const PageService& service : services)
-        built += "[" + ScriptString(service.name) + ", " + service.factory + "],\n";
-    return Utf8ToWide(Filled(
-        R"js((() => {
+constexpr size_t CompactLength(std::string_view source) {
+    return Compact<false>(source, nullptr);
+}
+
+template <size_t Length>
+struct CompactScript {
+    constexpr explicit CompactScript(std::string_view source) { Compact<true>(source, text); }
+    std::string_view view() const { return {text, Length}; }
+    char text[Length + 1] = {};
+};
+
+constexpr std::string_view ServicesSource = R"js((() => {
     if (window !== window.top || location.origin + '/' !== @ORIGIN@) return;
     const webview = window.chrome && window.chrome.webview;
     if (!webview) return;
     const post = webview.postMessage.bind(webview);
     const pending = new Map();  // the requests waiting for their reply, by id
-    let lastId = 0;
+    // Numbered from a random start: a late reply meant for a document that
+    // has since been left must not settle this one's request of that number.
+    let lastId = Math.floor(Math.random() * 2 ** 40);
     webview.addEventListener('message', (event) => {
         const message = event.data;
         if (!message || typeof message !== 'object') return;
@@ -88,25 +119,18 @@ std::wstring PageServicesScript(std::wstring_view origin,
         if (name && member) lanternshell[name] = Object.freeze(member);
     }
     Object.defineProperty(window, 'lanternshell', {value: Object.freeze(lanternshell), configurable: true});
-})();)js",
-        {{"ORIGIN", ScriptString(WideToUtf8(std::wstring(origin)))}, {"SERVICES", built}}));
-}
+})();)js";
+constexpr CompactScript<CompactLength(ServicesSource)> ServicesTemplate(ServicesSource);
 
-PageService SavesService() {
-    return {"saves",
-            R"js((request) => ({
+constexpr std::string_view SavesSource = R"js((request) => ({
     write: (name, text) => request('saves.write', {name, text}).then(() => undefined),
     read: (name) => request('saves.read', {name}),
     list: () => request('saves.list'),
     remove: (name) => request('saves.remove', {name}),
-}))js"};
-}
+}))js";
+constexpr CompactScript<CompactLength(SavesSource)> SavesFactory(SavesSource);
 
-PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTiming& timing) {
-    // Parsed rather than written as a literal: a literal's "__proto__" would
-    // set the object's prototype instead of making an item.
-    const std::string fileText = file.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
-    return {"", Filled(R"js((request) => {
+constexpr std::string_view MirrorSource = R"js((request) => {
     const file = JSON.parse(@FILE@);
     const key = @KEY@;
     const quiet = @QUIET@, longest = @LONGEST@, check = @CHECK@;
@@ -249,12 +273,34 @@ PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTi
     setInterval(() => {
         if (!dirty) flush();
     }, check);
-})js",
-                       {{"FILE", ScriptString(fileText)},
-                        {"KEY", ScriptString(MirrorGenerationKey)},
-                        {"QUIET", std::to_string(timing.quietMs)},
-                        {"LONGEST", std::to_string(timing.longestMs)},
-                        {"CHECK", std::to_string(timing.checkMs)}})};
+})js";
+constexpr CompactScript<CompactLength(MirrorSource)> MirrorFactory(MirrorSource);
+
+}  // namespace
+
+std::wstring PageServicesScript(std::wstring_view origin,
+                                const std::vector<PageService>& services) {
+    std::string built;
+    for (const PageService& service : services)
+        built += "[" + ScriptString(service.name) + ", " + service.factory + "],\n";
+    return Utf8ToWide(
+        Filled(ServicesTemplate.view(),
+               {{"ORIGIN", ScriptString(WideToUtf8(std::wstring(origin)))}, {"SERVICES", built}}));
+}
+
+PageService SavesService() {
+    return {"saves", std::string(SavesFactory.view())};
+}
+
+PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTiming& timing) {
+    // Parsed rather than written as a literal: a literal's "__proto__" would
+    // set the object's prototype instead of making an item.
+    const std::string fileText = JsonText(file, true);
+    return {"", Filled(MirrorFactory.view(), {{"FILE", ScriptString(fileText)},
+                                              {"KEY", ScriptString(MirrorGenerationKey)},
+                                              {"QUIET", std::to_string(timing.quietMs)},
+                                              {"LONGEST", std::to_string(timing.longestMs)},
+                                              {"CHECK", std::to_string(timing.checkMs)}})};
 }
 
 PageService SteamPageService(const nlohmann::json& state) {

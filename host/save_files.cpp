@@ -1,5 +1,6 @@
 #include "host/save_files.h"
 
+#include <iterator>
 #include <set>
 
 #include "platform/diagnostics_log.h"
@@ -38,7 +39,7 @@ bool IsHexText(const std::string& text) {
 // What a log line shows of a value the page sent (null when none): short, and ASCII.
 std::string Shown(const nlohmann::json* value) {
     if (!value) return "null";
-    std::string text = value->dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    std::string text = JsonText(*value, true);
     return text.size() > 100 ? text.substr(0, 100) + "..." : text;
 }
 
@@ -183,11 +184,8 @@ PageAnswer SaveStore::Mirror(const nlohmann::json& fields) {
     std::string problem = MirrorProblem(fields);
     std::string bytes;
     if (problem.empty())
-        bytes =
-            "{\"generation\":" + std::to_string(fields.find("generation")->get<int64_t>()) +
-            ",\"items\":" +
-            fields.find("items")->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
-            "}";
+        bytes = "{\"generation\":" + std::to_string(fields.find("generation")->get<int64_t>()) +
+                ",\"items\":" + JsonText(*fields.find("items")) + "}";
     if (bytes.size() > MirrorMaxBytes) problem = "it takes more than 64 MiB";
     if (problem.empty()) {
         const std::string failure = WriteDurably(WideToUtf8(MirrorFileName), bytes);
@@ -222,7 +220,12 @@ nlohmann::json SaveStore::ReadMirror() {
         Log(WideToUtf8(MirrorFileName) + " is not restored: " + problem);
         return nullptr;
     }
-    return {{"generation", mirror["generation"]}, {"items", mirror["items"]}};
+    // Only what the page's script reads.
+    auto& members = mirror.get_ref<nlohmann::json::object_t&>();
+    for (auto member = members.begin(); member != members.end();)
+        member = member->first == "generation" || member->first == "items" ? std::next(member)
+                                                                           : members.erase(member);
+    return mirror;
 }
 
 std::string SaveStore::WriteDurably(const std::string& name, const std::string& bytes) {

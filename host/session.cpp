@@ -4,6 +4,8 @@
 
 #include "host/page_message.h"
 #include "host/page_policy.h"
+#include "host/save_files.h"
+#include "host/steam.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
 
@@ -41,10 +43,37 @@ void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::
 }
 
 Session::Session(SessionSettings settings, Engine& engine)
-    : settings_(std::move(settings)), engine_(engine) {}
+    : settings_(std::move(settings)),
+      engine_(engine),
+      pageLog_(settings_.pageLog, settings_.log, settings_.clock) {
+    // Answered before the reply is posted: a save is on the disk by then.
+    if (SaveStore* saves = settings_.saves)
+        AddPageService("saves.", [saves](const PageRequest& request) {
+            return std::optional<PageAnswer>(saves->Answer(request));
+        });
+    // Steam answers when it can, some calls only after a later pump.
+    if (SteamService* steam = settings_.steam) {
+        steam->PostThrough([this](const std::string& text) { PostToPage(text); });
+        AddPageService("steam.", [steam](const PageRequest& request) {
+            steam->Request(request.fields);
+            return std::optional<PageAnswer>();
+        });
+    }
+}
+
+Session::~Session() {
+    if (settings_.steam) settings_.steam->PostThrough(nullptr);
+}
 
 void Session::Log(const std::string& text) const {
     if (settings_.log) settings_.log->Write(text);
+}
+
+void Session::OnWindowCreated() {
+    // Fullscreen before the first frame: a page can't ask for it before the
+    // player's first click.
+    if (settings_.startFullscreen) SetFullscreen(true);
+    if (settings_.steam) engine_.StartPump(SteamService::PumpIntervalMs);
 }
 
 void Session::OnEngineReady() {
@@ -83,9 +112,32 @@ bool Session::OnPermissionRequested(std::wstring_view requester) const {
 
 void Session::OnPageMessage(std::wstring_view topPage, const std::wstring& text) {
     if (ending_ || !IsAppOriginUri(topPage, settings_.origin)) return;
+    if (pageLog_.OnPageMessage(text)) return;
+    if (const auto request = ReadPageRequest(text)) {
+        for (const auto& [prefix, handle] : services_)
+            if (request->type.rfind(prefix, 0) == 0) {
+                if (const auto answer = handle(*request))
+                    PostToPage(PageReplyJson(request->id, *answer));
+                return;
+            }
+        return PostToPage(PageReplyJson(
+            request->id, PageAnswer::Refused("there is no request \"" + request->type + "\"")));
+    }
     const PageMessage message = ReadPageMessage(text);
     if (message.type == PageMessage::Type::SetFullscreen) SetFullscreen(message.fullscreen);
     if (message.type == PageMessage::Type::Close) OnCloseRequested();
+}
+
+void Session::AddPageService(std::string prefix, PageRequestHandler handle) {
+    services_.emplace_back(std::move(prefix), std::move(handle));
+}
+
+void Session::PostToPage(const std::string& json) {
+    if (!ending_) engine_.PostToPage(json);
+}
+
+void Session::OnPump() {
+    if (settings_.steam) settings_.steam->Pump();
 }
 
 void Session::OnFullscreenElementChanged(bool containsFullscreenElement) {
@@ -163,12 +215,16 @@ void Session::LeavePage(const std::string& line) {
             if (!SaveWindowRecord(settings_.dataFolder, *record))
                 Log("failed: saving the window's place to window.json");
     }
+    // After the page, whose pagehide may have stored stats, and before the
+    // browser: the rest of the quit has nothing for Steam.
+    if (settings_.steam) settings_.steam->Shutdown();
     engine_.StartTimer(BrowserExitTimeoutMs);
     engine_.CloseBrowser();
 }
 
 void Session::EndQuit(const std::string& line) {
     engine_.StopTimer();
+    pageLog_.Flush();
     Log(line);
     ending_ = true;
     engine_.Quit();
@@ -187,9 +243,6 @@ void Session::OnTitleChanged(const std::wstring& title) {
 }
 
 void Session::Show() {
-    // Fullscreen before the first frame: a page can't ask for it before the
-    // player's first click.
-    if (!shown_ && settings_.startFullscreen) SetFullscreen(true);
     shown_ = true;
     engine_.ShowWindow();
 }
@@ -213,6 +266,7 @@ void Session::OnNavigationCompleted(const std::optional<std::string>& failure) {
 void Session::Stop(const std::string& line, const std::wstring& text) {
     ending_ = true;
     exitCode_ = 1;
+    pageLog_.Flush();
     Log(line);
     engine_.ShowError(text, settings_.caption);
     engine_.Quit();

@@ -9,13 +9,20 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "host/page_log.h"
+#include "host/page_request.h"
 #include "host/window_state.h"
 
 class DiagnosticsLog;
+class SaveStore;
+class SteamService;
 
 // The calls the session makes. Each does what it says and nothing more; the
 // decisions are the session's.
@@ -61,6 +68,12 @@ public:
     // The window's place and size now, for window.json; nothing without a
     // window.
     virtual std::optional<WindowRecord> CurrentWindowRecord() = 0;
+    // Posts a reply or an event (host/page_request.h), a JSON object, to the
+    // page, whose chrome.webview "message" listeners get it as event.data.
+    // Nothing when there is no page to post to.
+    virtual void PostToPage(const std::string& json) = 0;
+    // Calls Session::OnPump every ms on the UI thread until the window goes.
+    virtual void StartPump(int ms) = 0;
 };
 
 // Every way the app is asked to quit; each runs the same sequence.
@@ -107,11 +120,21 @@ struct SessionSettings {
     std::wstring engineName;        // as the player knows it: "WebView2 browser control"
     DiagnosticsLog* log = nullptr;  // may be null
     SteadyClock clock = nullptr;
-    std::wstring dataFolder;       // holds window.json
-    bool rememberWindow = false;   // the window's place is saved there on quitting
-    bool fullscreenKeys = true;    // F11 and Alt+Enter switch fullscreen
-    bool startFullscreen = false;  // the first frame shown is fullscreen
+    std::wstring dataFolder;                    // holds window.json
+    bool rememberWindow = false;                // the window's place is saved there on quitting
+    bool fullscreenKeys = true;                 // F11 and Alt+Enter switch fullscreen
+    bool startFullscreen = false;               // the first frame shown is fullscreen
+    PageLogMode pageLog = PageLogMode::Errors;  // the page's own lines in the log
+    SaveStore* saves = nullptr;  // answers the page's "saves." requests; may be null
+    // Answers the page's "steam." requests, pumped while the app runs and
+    // shut down once the page has unloaded; may be null.
+    SteamService* steam = nullptr;
 };
+
+// Answers the page's requests of one service: the answer, which the session
+// posts at once, or nothing when the service posts it later itself
+// (Session::PostToPage).
+using PageRequestHandler = std::function<std::optional<PageAnswer>(const PageRequest&)>;
 
 // The manifest's window icon did not load and the standard one is used; why
 // is the platform's reason when it gives one.
@@ -120,9 +143,13 @@ void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::
 class Session {
 public:
     Session(SessionSettings settings, Engine& engine);
+    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    // The window exists, hidden, in the place it first shows in: a
+    // fullscreen start takes the screen now, before the page's first layout.
+    void OnWindowCreated();
     // The engine can load pages (at first, and after a restart): the start
     // page is loaded. A refusal ends the app as a failed start.
     void OnEngineReady();
@@ -144,8 +171,16 @@ public:
     // engine where it has one, and refuses where it has none.
     bool OnPermissionRequested(std::wstring_view requester) const;
     // topPage: the top-level page that posted text, as the engine knows it.
-    // Only the app's own page is heard.
+    // Only the app's own page is heard, also while it unloads: a request
+    // (host/page_request.h) goes to the service its type's prefix names, and
+    // one of no service is refused.
     void OnPageMessage(std::wstring_view topPage, const std::wstring& text);
+    // The page's requests whose type starts with prefix ("saves.") go to handle.
+    void AddPageService(std::string prefix, PageRequestHandler handle);
+    // A reply or an event for the page, until the app ends.
+    void PostToPage(const std::string& json);
+    // Engine::StartPump's beat: Steam's callbacks are handed out.
+    void OnPump();
     void OnFullscreenElementChanged(bool containsFullscreenElement);
     // The page asked to close its window: the quit sequence.
     void OnCloseRequested();
@@ -195,6 +230,7 @@ private:
 
     const SessionSettings settings_;
     Engine& engine_;
+    PageLog pageLog_;
     bool fullscreen_ = false;
     bool shown_ = false;
     bool documentLoaded_ = false;
@@ -206,4 +242,5 @@ private:
     std::deque<std::int64_t> restarts_;  // of the last minute
     bool asking_ = false;                // whether to reload a hanging page
     std::optional<std::int64_t> answeredAt_;
+    std::vector<std::pair<std::string, PageRequestHandler>> services_;
 };

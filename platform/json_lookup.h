@@ -22,3 +22,10 @@ bool GetBoolOr(const nlohmann::json& container, const char* key, bool fallback);
 
 // A JSON number as GetIntOr reads it; value must be a number.
 std::int32_t NumberToInt32(const nlohmann::json& value);
+
+// value as compact JSON text, objects' members in their order. Ill-formed
+// UTF-8 in a string becomes U+FFFD, never an error; with ascii, every
+// character past ASCII is escaped, so the text holds no line break of any
+// kind. Numbers that are not finite are null. Written here rather than by
+// the library's serializer, which costs the executable about 10 KB.
+std::string JsonText(const nlohmann::json& value, bool ascii = false);

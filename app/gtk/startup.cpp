@@ -35,7 +35,6 @@ std::string EngineLine() {
 int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& customize) {
     GtkHost host;
     const AppConfig& config = app.config;
-    // settings.browser-keys does not apply: the engine binds no shortcut to a key.
     GtkHostSettings& settings = host.setup.settings;
     settings.title = config.title;
     settings.width = config.width;
@@ -47,11 +46,15 @@ int RunHost(const StartedApp& app, const std::function<void(GtkHostSetup&)>& cus
     settings.contextMenu = config.contextMenu;
     settings.autoplay = config.autoplay;
     settings.enableDevtools = config.enableDevtools;
+    settings.browserKeys = config.browserKeys;
+    settings.pageLog = PageLogModeOf(config);
+    settings.background = BackgroundModeOf(config);
     host.setup.server = &app.content;
     host.setup.dataFolder = ToNativePath(app.userDataFolder);
     host.setup.log = &app.log;
     host.setup.instance = &app.instance;
     host.setup.remembered = RememberedWindow(config.rememberWindow, app.userDataFolder, &app.log);
+    host.setup.pageServices = &app.pageServices;
     if (customize) customize(host.setup);
     const std::unique_ptr<Engine> engine = MakeGtkEngine(host);
     Session session(

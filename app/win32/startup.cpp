@@ -54,6 +54,7 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     // the control's objects before COM ends.
     Win32Host host;
     host.settings = HostSettingsOf(config, icon, &app.log);
+    host.settings.pageServices = &app.pageServices;
     host.content = &app.content;
     if (!CreateMainWindow(inputs.instance, host)) return 1;
     // A second start finds this window by its mark.
@@ -70,6 +71,8 @@ int RunHost(const StartupInputs& inputs, const StartedApp& app) {
     Session session(SessionSettingsOf(app, AppOrigin, WebView2EngineName, &SteadyMilliseconds),
                     *engine);
     host.session = &session;
+    session.OnWindowCreated();
+    host.firstBounds = FirstClientRect(host.window, placement);
     // Setup goes on in the control's completions once the loop runs. The
     // browser starts from the runtime the check settled on: the installed
     // one, or the relative "webview2" that the loader resolves itself.
@@ -93,11 +96,16 @@ Win32HostSettings HostSettingsOf(const AppConfig& config, HICON icon, Diagnostic
     settings.height = config.height;
     settings.resizable = config.resizable;
     settings.icon = icon;
-    settings.additionalArguments = config.chromiumArgs;
+    settings.arguments.manifestArguments = config.chromiumArgs;
+    settings.arguments.autoplay = config.autoplay;
+    // Any other text is the manifest check's warning and the default.
+    settings.arguments.gpu =
+        GpuPreferenceNamed(config.gpu).value_or(GpuPreference::HighPerformance);
+    settings.arguments.background = BackgroundModeOf(config);
     settings.enableDevtools = config.enableDevtools;
     settings.browserKeys = config.browserKeys;
     settings.contextMenu = config.contextMenu;
-    settings.autoplay = config.autoplay;
+    settings.pageLog = PageLogModeOf(config);
     settings.log = log;
     return settings;
 }
@@ -109,6 +117,7 @@ int RunApp(const StartupInputs& inputs) {
     platform.exeFolder = inputs.exeFolder;
     platform.userDataFolder = inputs.userDataFolder;
     platform.distributionModes = true;
+    platform.savedGamesFolder = true;
     platform.showError = [](const std::wstring& text, const std::wstring& caption) {
         ShowMessageBox(text.c_str(), caption.c_str(), MB_ICONERROR);
     };

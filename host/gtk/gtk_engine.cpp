@@ -1,13 +1,9 @@
 #include "host/gtk/gtk_host.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <utility>
 
+#include "host/gtk/engine_processes.h"
 #include "host/gtk/media_plugin.h"
 #include "host/page_scripts.h"
 
@@ -25,25 +21,15 @@ void Later(std::function<void()> job) {
         new std::function<void()>(std::move(job)));
 }
 
-// Whether a child of this process whose name starts with prefix ("WebKit":
-// the engine's web and network processes) still runs. Zombies have ended.
-bool EngineProcessesRunning(const std::string& prefix) {
-    const std::string self = std::to_string(getpid());
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        // pid (comm) state ppid ...: comm may hold spaces and parentheses.
-        const size_t open = line.find('('), close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
-        const std::string name = line.substr(open + 1, close - open - 1);
-        char state = 0;
-        char parent[32] = {};
-        if (std::sscanf(line.c_str() + close + 1, " %c %31s", &state, parent) != 2) continue;
-        if (self == parent && state != 'Z' && name.rfind(prefix, 0) == 0) return true;
-    }
-    return false;
+// The inspector, when open, is closed before the view, and its own web
+// process ended: the page's process, which it watches, then ends as soon as
+// without it. Neither of the inspector's processes holds the page's data, so
+// they are not waited for (see GtkHost::pageProcesses).
+void CloseInspector(WebKitWebView* view) {
+    WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
+    if (WebKitWebViewBase* tools = webkit_web_inspector_get_web_view(inspector))
+        webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(tools));
+    webkit_web_inspector_close(inspector);
 }
 
 // Closes the view, lets its web process end, then lets go of the web context,
@@ -56,6 +42,7 @@ void EndBrowser(GtkHost& host) {
     // A hung page's process would spin on, past the app, and hold the
     // network process back: the page's saves are lost with it anyway.
     if (host.view && host.pageHung) webkit_web_view_terminate_web_process(host.view);
+    if (host.view) CloseInspector(host.view);
     if (host.view) gtk_widget_destroy(GTK_WIDGET(host.view));
     host.view = nullptr;
     host.browserPoll = g_timeout_add(
@@ -66,9 +53,11 @@ void EndBrowser(GtkHost& host) {
             // bound: the network process, which holds the saves, the rest.
             const bool webLate = g_get_monotonic_time() - host.browserClosedUs >=
                                  std::int64_t{BrowserExitTimeoutMs} * 1000 / 5;
-            if (host.context && (webLate || !EngineProcessesRunning("WebKitWebProces")))
+            const auto running = RunningEngineProcesses();
+            const auto& page = host.pageProcesses;
+            if (host.context && (webLate || !PageProcessRunning(running, page, "WebKitWebProces")))
                 g_clear_object(&host.context);
-            if (EngineProcessesRunning("WebKit")) return G_SOURCE_CONTINUE;
+            if (PageProcessRunning(running, page, "WebKit")) return G_SOURCE_CONTINUE;
             host.browserPoll = 0;
             host.session->OnQuitEvent(QuitEvent::BrowserExited);
             return G_SOURCE_REMOVE;
@@ -113,6 +102,8 @@ public:
     void ShowWindow() override {
         if (!host_.window || !host_.view) return;
         gtk_widget_show(GTK_WIDGET(host_.window));
+        if (host_.mappedMinimized) gtk_window_deiconify(host_.window);
+        host_.mappedMinimized = false;
         gtk_widget_grab_focus(GTK_WIDGET(host_.view));
     }
 
@@ -186,6 +177,17 @@ public:
 
     void StopTimer() override { g_clear_handle_id(&host_.sessionTimer, g_source_remove); }
 
+    void StartPump(int ms) override {
+        g_clear_handle_id(&host_.pumpTimer, g_source_remove);
+        host_.pumpTimer = g_timeout_add(
+            static_cast<guint>(ms),
+            [](gpointer data) -> gboolean {
+                static_cast<GtkHost*>(data)->session->OnPump();
+                return G_SOURCE_CONTINUE;
+            },
+            &host_);
+    }
+
     void ExitElementFullscreen() override {
         if (host_.view)
             webkit_web_view_evaluate_javascript(host_.view,
@@ -197,6 +199,8 @@ public:
         if (!host_.window) return std::nullopt;
         return ReadWindowRecord(host_.window, host_.tracker);
     }
+
+    void PostToPage(const std::string& json) override { ::PostToPage(host_, json); }
 
 private:
     GtkHost& host_;

@@ -11,9 +11,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "host/browser_arguments.h"
 #include "host/gtk/content_scheme.h"
 #include "host/gtk/window_placement.h"
+#include "host/page_scripts.h"
 #include "host/session.h"
 #include "platform/text.h"
 
@@ -29,8 +32,13 @@ struct GtkHostSettings {
     std::wstring iconPath;  // the window icon's file; empty for the desktop's default
     bool resizable = true;
     bool enableDevtools = true;
-    bool contextMenu = true;  // the engine's context menu
-    bool autoplay = false;    // media with sound may start without a click
+    // F12 and Ctrl+Shift+I open the inspector, with the developer tools on,
+    // as the browser's own shortcuts do on Windows.
+    bool browserKeys = true;
+    bool contextMenu = true;                    // the engine's context menu
+    bool autoplay = false;                      // media with sound may start without a click
+    PageLogMode pageLog = PageLogMode::Errors;  // which of the page's lines its script posts
+    BackgroundMode background = BackgroundMode::Throttle;  // a minimized page's timers
 };
 
 // What startup hands to the host.
@@ -49,6 +57,9 @@ struct GtkHostSetup {
     // Held for the main loop; a second start asks it to present the window.
     // May be null.
     const InstanceLock* instance = nullptr;
+    // The members of window.lanternshell, in the app's top-level page; owned
+    // by the startup. Null for none.
+    const std::vector<PageService>* pageServices = nullptr;
 };
 
 // How the player knows this engine, in the session's texts.
@@ -62,12 +73,18 @@ struct GtkHost {
     Session* session = nullptr;
     GtkWindow* window = nullptr;
     WebKitWebView* view = nullptr;
-    int width = 1;              // the view's size in logical pixels, kept to
-    int height = 1;             // what the window system takes
-    GtkWindowTracker tracker;   // the window's normal place, for window.json
-    guint quitSignals[3] = {};  // SIGTERM, SIGINT, SIGHUP
-    guint presentSource = 0;    // hears a second start's present requests
-    guint sessionTimer = 0;     // the session's (Engine::StartTimer)
+    int width = 1;             // the view's size in logical pixels, kept to
+    int height = 1;            // what the window system takes
+    GtkWindowTracker tracker;  // the window's normal place, for window.json
+    // Maximized or fullscreen when it first shows: mapped minimized, so that
+    // the window manager sizes it before the page loads (LoadAtFirstSize).
+    bool mappedMinimized = false;
+    gulong firstSizeHandler = 0;  // hears the maximized size
+    guint firstSizeTimer = 0;     // the bound on the wait for it
+    guint quitSignals[3] = {};    // SIGTERM, SIGINT, SIGHUP
+    guint presentSource = 0;      // hears a second start's present requests
+    guint sessionTimer = 0;       // the session's (Engine::StartTimer)
+    guint pumpTimer = 0;          // Engine::StartPump's
 
     // The quit sequence, while it waits for the engine.
     bool unloading = false;  // the page is left for about:blank, whose commit ends it
@@ -75,6 +92,10 @@ struct GtkHost {
     guint browserPoll = 0;   // watches the engine's processes end
     std::int64_t browserClosedUs = 0;
     WebKitWebContext* context = nullptr;  // held until the page's web process ends
+    // The engine's processes at the page's last load with the inspector
+    // closed: the page's, which the quit waits for. Empty when not known
+    // (the page's process ended since), and then every one is waited for.
+    std::vector<int> pageProcesses;
 };
 
 inline std::wstring WideOrEmpty(const char* utf8) {
@@ -98,11 +119,13 @@ void StartGtkHost(GtkHost& host);
 // each turned into a call of the session; the window and view exist.
 void ConnectHostEvents(GtkHost& host);
 
-// page_bridge.cpp. The page's channel to the host: chrome.webview.postMessage
-// for the app's pages, and the document's load reported from inside it. Adds
-// its scripts and message handlers to content, the view's content manager,
-// before the first page loads.
+// page_bridge.cpp. The page's channel to the host: chrome.webview for the
+// app's pages, with window.lanternshell over it, and the document's load
+// reported from inside it. Adds its scripts and message handlers to content,
+// the view's content manager, before the first page loads.
 void InstallPageBridge(GtkHost& host, WebKitUserContentManager* content);
+// Hands json to the page's chrome.webview "message" listeners.
+void PostToPage(GtkHost& host, const std::string& json);
 
 // gtk_engine.cpp. The session's engine: the view in the host's window, which
 // must outlive it. Boxes and the end of the loop wait for the main loop: the

@@ -5,6 +5,7 @@
 
 #include <iterator>
 
+#include "host/gtk/engine_processes.h"
 #include "platform/diagnostics_log.h"
 
 namespace {
@@ -142,14 +143,25 @@ gboolean OnQuitSignal(gpointer data) {
 }
 
 // F11 and Alt+Enter switch fullscreen before the page sees them, unless
-// the manifest turned the keys off.
+// the manifest turned the keys off; F12 and Ctrl+Shift+I open the inspector
+// as the other engine's control does, unless the developer tools or the
+// browser's keys are off.
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto& host = *static_cast<GtkHost*>(data);
     const guint modifiers = event->state & gtk_accelerator_get_default_mod_mask();
     const bool enter = event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter ||
                        event->keyval == GDK_KEY_ISO_Enter;
+    const bool inspectorKey = (event->keyval == GDK_KEY_F12 && modifiers == 0) ||
+                              (gdk_keyval_to_lower(event->keyval) == GDK_KEY_i &&
+                               modifiers == (GDK_CONTROL_MASK | GDK_SHIFT_MASK));
+    const GtkHostSettings& settings = host.setup.settings;
+    if (inspectorKey && settings.enableDevtools && settings.browserKeys && host.view) {
+        webkit_web_inspector_show(webkit_web_view_get_inspector(host.view));
+        return TRUE;
+    }
     const bool key =
         (event->keyval == GDK_KEY_F11 && modifiers == 0) || (enter && modifiers == GDK_MOD1_MASK);
-    return key && SessionOf(data).OnFullscreenKey();
+    return key && host.session->OnFullscreenKey();
 }
 
 void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
@@ -164,13 +176,23 @@ void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
         host.unloading = false;
         return host.session->OnQuitEvent(QuitEvent::PageUnloaded);
     }
-    if (event == WEBKIT_LOAD_FINISHED) host.session->OnNavigationCompleted();
+    if (event != WEBKIT_LOAD_FINISHED) return;
+    // With the inspector open its own processes run too, and the page's
+    // can't be told from them: those seen last are kept.
+    if (!webkit_web_inspector_get_web_view(webkit_web_view_get_inspector(view))) {
+        host.pageProcesses.clear();
+        for (const EngineProcess& process : RunningEngineProcesses())
+            host.pageProcesses.push_back(process.pid);
+    }
+    host.session->OnNavigationCompleted();
 }
 
 // The session decides: before the first document the engine failed to
 // start, after it the page crashed.
 void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                             gpointer data) {
+    // Its successor is not known until the next load.
+    static_cast<GtkHost*>(data)->pageProcesses.clear();
     const char* what = reason == WEBKIT_WEB_PROCESS_CRASHED ? "the web process crashed"
                        : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
                            ? "the web process ran out of memory"
@@ -190,8 +212,9 @@ void OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gp
 void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     // The host outlives the loop only briefly: no source may call it later.
-    for (guint* source : {&host.presentSource, &host.sessionTimer, &host.browserPoll,
-                          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
+    for (guint* source :
+         {&host.presentSource, &host.sessionTimer, &host.pumpTimer, &host.browserPoll, &host.firstSizeTimer,
+          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
         g_clear_handle_id(source, g_source_remove);
     // A loop ended by a failure never closed the browser.
     g_clear_object(&host.context);

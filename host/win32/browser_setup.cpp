@@ -9,20 +9,6 @@
 
 namespace {
 
-// The browser's command line: the manifest's arguments as they are, set even
-// when empty so the control never falls back to arguments of its own
-// choosing. The host's own switches come last, so they win over one the
-// manifest names.
-std::wstring BrowserArguments(const Win32HostSettings& settings) {
-    std::wstring arguments = settings.additionalArguments;
-    const auto add = [&arguments](const wchar_t* argument) {
-        if (!arguments.empty()) arguments += L' ';
-        arguments += argument;
-    };
-    if (settings.autoplay) add(L"--autoplay-policy=no-user-gesture-required");
-    return arguments;
-}
-
 // The browser control could not be brought up: the session's failed start.
 // The code is the failed call's or completion's own; operation names the
 // failed call for the log.
@@ -102,22 +88,37 @@ void ApplySettings(DiagnosticsLog* log, ICoreWebView2Settings* settings,
                     "put_IsSwipeNavigationEnabled", FALSE, "swipe navigation stays on");
 }
 
-// Refused, window.close() stays the browser's own.
-HRESULT OnCloseScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
-    LogIfFailed(host.Log(), "adding the close script", errorCode);
+// What the log names when the view refuses a script. Refused, the close
+// script leaves window.close() the browser's own, the page log leaves the
+// page's errors in the page, and the page has no window.lanternshell.
+constexpr char CloseScriptName[] = "adding the close script";
+constexpr char PageLogScriptName[] = "adding the page log script";
+constexpr char ServicesScriptName[] = "adding the window.lanternshell script";
+
+template <const char* What>
+HRESULT OnScriptAdded(Win32Host& host, HRESULT errorCode, LPCWSTR) {
+    LogIfFailed(host.Log(), What, errorCode);
     return S_OK;
+}
+
+template <const char* What>
+void AddDocumentScript(Win32Host& host, ICoreWebView2* view, const std::wstring& script) {
+    auto added = MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
+        host.link, &OnScriptAdded<What>);
+    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
+                view->AddScriptToExecuteOnDocumentCreated(script.c_str(), added.Get()));
 }
 
 // The scripts every document of the app's view runs before its own.
 void AddDocumentScripts(Win32Host& host, ICoreWebView2* view) {
     // The browser refuses window.close() once the page has navigated, so
     // the app's page posts the close message instead.
-    auto closeAdded =
-        MakeCallback<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler>(
-            host.link, &OnCloseScriptAdded);
-    LogIfFailed(host.Log(), "AddScriptToExecuteOnDocumentCreated",
-                view->AddScriptToExecuteOnDocumentCreated(CloseScript(AppOrigin).c_str(),
-                                                          closeAdded.Get()));
+    AddDocumentScript<CloseScriptName>(host, view, CloseScript(AppOrigin));
+    const std::wstring pageLog = PageLogScript(AppOrigin, host.settings.pageLog);
+    if (!pageLog.empty()) AddDocumentScript<PageLogScriptName>(host, view, pageLog);
+    if (host.settings.pageServices)
+        AddDocumentScript<ServicesScriptName>(
+            host, view, PageServicesScript(AppOrigin, *host.settings.pageServices));
 }
 
 HRESULT OnControllerCreated(Win32Host& host, HRESULT result, ICoreWebView2Controller* controller) {
@@ -144,7 +145,8 @@ HRESULT OnControllerCreated(Win32Host& host, HRESULT result, ICoreWebView2Contro
 
     RECT bounds{};
     GetClientRect(host.window, &bounds);
-    LogIfFailed(host.Log(), "put_Bounds", controller->put_Bounds(bounds));
+    LogIfFailed(host.Log(), "put_Bounds",
+                controller->put_Bounds(host.firstBounds.value_or(bounds)));
 
     const bool showEvents = RegisterEventHandlers(host);
     // Before the first document.
@@ -181,9 +183,11 @@ void StartBrowser(Win32Host& host, const wchar_t* browserFolder,
     host.browserFolder = browserFolder;
     host.userDataFolder = userDataFolder;
     host.options = CreateEnvironmentOptions();
-    LogIfFailed(
-        host.Log(), "put_AdditionalBrowserArguments",
-        host.options->put_AdditionalBrowserArguments(BrowserArguments(host.settings).c_str()));
+    // Set even when empty, so the control never falls back to arguments of
+    // its own choosing.
+    LogIfFailed(host.Log(), "put_AdditionalBrowserArguments",
+                host.options->put_AdditionalBrowserArguments(
+                    BrowserArguments(host.settings.arguments).c_str()));
     const HRESULT result = CreateEnvironment(host);
     if (FAILED(result)) FailBrowserStart(host, "CreateCoreWebView2EnvironmentWithOptions", result);
 }

@@ -161,6 +161,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (wParam == SessionTimerId) {
                 KillTimer(window, SessionTimerId);
                 if (session) session->OnQuitEvent(QuitEvent::TimerRanOut);
+            } else if (wParam == PumpTimerId) {
+                if (session) session->OnPump();
             } else if (wParam == BrowserWatchTimerId) {
                 if (WaitForSingleObject(host->browserProcess, 0) != WAIT_OBJECT_0) return 0;
                 KillTimer(window, BrowserWatchTimerId);
@@ -205,7 +207,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         case WM_SIZE:
             // The view always fills the client area; minimised, that is empty.
-            if (host->controller) {
+            if (host->controller && !host->firstBounds) {
                 RECT client{};
                 GetClientRect(window, &client);
                 LogIfFailed(host->Log(), "put_Bounds", host->controller->put_Bounds(client));

@@ -2,11 +2,14 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 #include "host/page_scripts.h"
 #include "host/win32/browser_events.h"
 #include "host/win32/browser_setup.h"
-#include "platform/diagnostics_log.h"
 #include "host/win32/window_placement.h"
+#include "platform/diagnostics_log.h"
+#include "platform/text.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/window.h"
 
@@ -110,6 +113,11 @@ public:
         if (host_.window) KillTimer(host_.window, SessionTimerId);
     }
 
+    // Killed with the window.
+    void StartPump(int ms) override {
+        if (host_.window) SetTimer(host_.window, PumpTimerId, static_cast<UINT>(ms), nullptr);
+    }
+
     void ExitElementFullscreen() override {
         if (!host_.webview) return;
         LogIfFailed(host_.Log(), "ExecuteScript",
@@ -119,6 +127,12 @@ public:
     std::optional<WindowRecord> CurrentWindowRecord() override {
         if (!host_.window || !IsWindow(host_.window)) return std::nullopt;
         return ReadWindowRecord(host_.window, host_.fullscreen);
+    }
+
+    void PostToPage(const std::string& json) override {
+        if (!host_.webview) return;
+        LogIfFailed(host_.Log(), "PostWebMessageAsJson",
+                    host_.webview->PostWebMessageAsJson(Utf8ToWide(json).c_str()));
     }
 
 private:
@@ -153,6 +167,13 @@ private:
         if (fullscreen && !placed.maximized) session.SetFullscreen(true);
         ShowPlacedWindow(host_.window, host_.fullscreen, placed);
         if (fullscreen && placed.maximized) session.SetFullscreen(true);
+        // Only the size it ends with reaches the view, when it was not the
+        // one foreseen.
+        const std::optional<RECT> foreseen = std::exchange(host_.firstBounds, std::nullopt);
+        RECT client{};
+        GetClientRect(host_.window, &client);
+        if (host_.controller && foreseen && !EqualRect(&*foreseen, &client))
+            LogIfFailed(host_.Log(), "put_Bounds", host_.controller->put_Bounds(client));
     }
 
     Win32Host& host_;

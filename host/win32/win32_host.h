@@ -11,7 +11,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "host/browser_arguments.h"
+#include "host/page_scripts.h"
 #include "host/session.h"
 #include "host/win32/fullscreen.h"
 #include "platform/win32/com.h"
@@ -33,12 +36,17 @@ struct Win32HostSettings {
     int width = 0;       // of the client area, at 96 DPI
     int height = 0;      // likewise
     bool resizable = true;
-    HICON icon = nullptr;              // already loaded
-    std::wstring additionalArguments;  // handed to the browser as they are
+    HICON icon = nullptr;  // already loaded
+    // The browser's command line: the manifest's own arguments, autoplay
+    // (media with sound may start without a click), GPU and background.
+    BrowserArgumentSettings arguments;
     bool enableDevtools = true;
     bool browserKeys = true;  // the browser's own shortcuts: reload, find, print, zoom...
     bool contextMenu = true;  // the browser's default context menu
-    bool autoplay = false;    // media with sound may start without a click
+    PageLogMode pageLog = PageLogMode::Errors;  // which of the page's lines its script posts
+    // The members of window.lanternshell, in the app's top-level page; owned
+    // by the startup. Null for none.
+    const std::vector<PageService>* pageServices = nullptr;
     // Hears every failure and refused call; may be null.
     DiagnosticsLog* log = nullptr;
 };
@@ -50,6 +58,7 @@ constexpr UINT QuitEventMessage = WM_APP + 0x21;
 // watch on a browser process that has no exit event.
 constexpr UINT_PTR SessionTimerId = 0x4C53;
 constexpr UINT_PTR BrowserWatchTimerId = 0x4C54;
+constexpr UINT_PTR PumpTimerId = 0x4C55;  // Engine::StartPump
 
 struct Win32Host {
     Win32Host() = default;
@@ -76,6 +85,10 @@ struct Win32Host {
     Win32HostSettings settings;
     HWND window = nullptr;  // set by CreateMainWindow, null once destroyed
     FullscreenState fullscreen;
+    // Until the window first shows, the client area it will have then
+    // (FirstClientRect): the view's size, so that the page's first layout
+    // has it. The hidden window's own changes of size don't reach the view.
+    std::optional<RECT> firstBounds;
 
     // What the environment is created from, again after the browser exited.
     ComPtr<ICoreWebView2EnvironmentOptions> options;

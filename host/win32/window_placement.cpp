@@ -96,6 +96,27 @@ void ApplyPlacement(HWND window, const PlacementDecision& decision) {
                  decision.clientHeight + (frame.bottom - frame.top), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+RECT FirstClientRect(HWND window, const PlacementDecision& decision) {
+    RECT client{};
+    GetClientRect(window, &client);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!decision.restore || !(decision.fullscreen || decision.maximized) ||
+        !GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return client;
+    if (decision.fullscreen) {
+        const RECT& area = monitor.rcMonitor;
+        return {0, 0, area.right - area.left, area.bottom - area.top};
+    }
+    // Maximized, the sizing frame lies past the work area's edges: the
+    // client area is the work area but for the caption.
+    const RECT frame = FrameOf(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)));
+    const RECT& work = monitor.rcWork;
+    return {0, 0, work.right - work.left + frame.left + frame.right,
+            work.bottom - work.top + frame.top + frame.bottom};
+}
+
 void ShowPlacedWindow(HWND window, FullscreenState& fullscreen, const PlacementDecision& decision) {
     ShowWindow(window, decision.restore && decision.maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     if (decision.restore && decision.fullscreen) SetFullscreen(window, fullscreen, true);

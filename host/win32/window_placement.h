@@ -24,6 +24,11 @@ WindowRecord ReadWindowRecord(HWND window, const FullscreenState& fullscreen);
 // its normal rectangle; nothing when the decision restores nothing.
 void ApplyPlacement(HWND window, const PlacementDecision& decision);
 
+// The client area, from (0, 0), that the hidden window will have once shown
+// as decided: for a restored fullscreen window its monitor, for a maximized
+// one its monitor's work area less the caption, else the one it has now.
+RECT FirstClientRect(HWND window, const PlacementDecision& decision);
+
 // Shows the window as decided, in place of the host's ShowWindow(SW_SHOW):
 // maximized when it was, and then fullscreen through SetFullscreen when it
 // was.

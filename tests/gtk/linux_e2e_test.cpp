@@ -224,6 +224,75 @@ TEST_F(LinuxHost, StorageSurvivesToTheNextRunInTheDataFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(sandbox.dataHome + "/ls-e2e-storage"));
 }
 
+// Every call of window.lanternshell.saves on the real engine, a refused name
+// and a refused size included, and the log's lines about them.
+TEST_F(LinuxHost, SavesAreWrittenReadListedAndRemovedOrRefusedByTheirRule) {
+    Sandbox sandbox = MakeSandbox("saves");
+    sandbox.WriteFile("package.json", R"({"name": "ls-e2e-saves", "main": "index.html?api"})");
+    Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+    const auto ok = [](const json& value) { return json{{"value", value}}; };
+    const auto refused = [](const std::string& why) { return json{{"error", why}}; };
+    const std::string nameRule =
+        "a save name can't be a device name (\"con\", \"nul.txt\", \"COM1\"...)";
+    const std::string sizeRule =
+        "a save is at most 16 MiB, and this text takes 16777217 bytes as UTF-8";
+    EXPECT_EQ(host.Result("api", milliseconds(30000)), json({{"write", ok("undefined")},
+                                                             {"read", ok("level 3 \u2713")},
+                                                             {"missing", ok(nullptr)},
+                                                             {"list", ok(json::array({"slot 1"}))},
+                                                             {"name", refused(nameRule)},
+                                                             {"size", refused(sizeRule)},
+                                                             {"removed", ok(true)},
+                                                             {"after", ok(json::array())}}))
+        << Output(host);
+    kill(host.pid(), SIGTERM);
+    ASSERT_EQ(host.Wait(), 0) << Output(host);
+    const std::string data = sandbox.dataHome + "/ls-e2e-saves";
+    std::vector<std::string> savesLines;
+    for (const std::string& line : ReadLogEvents(data + "/Lanternshell.log"))
+        if (line.rfind("saves", 0) == 0) savesLines.push_back(line);
+    // The folder at start, and a line for each refusal.
+    EXPECT_EQ(savesLines, (std::vector<std::string>{"saves: \"" + data + "/saves\"",
+                                                    "saves.write \"con\": " + nameRule,
+                                                    "saves.write \"big\": " + sizeRule}));
+}
+
+// The mirror of local storage: a profile that was lost gets the file back
+// before the page's first script, and a game's clear() is not undone.
+TEST_F(LinuxHost, TheMirrorRestoresALostProfileAndKeepsAGamesClear) {
+    Sandbox sandbox = MakeSandbox("saves");
+    const std::string data = sandbox.dataHome + "/ls-e2e-saves";
+    const std::string key = "lanternshell-mirror-generation";
+    const struct {
+        const char* mode;
+        json first;   // local storage for the page's first script
+        json mirror;  // the mirror's file once the run has ended
+    } runs[] = {
+        {"set", json::object(), {{"generation", 1}, {"items", {{"level", "3"}}}}},
+        {"clear", {{"level", "3"}, {key, "1"}}, {{"generation", 2}, {"items", json::object()}}},
+        {"check", {{key, "2"}}, {{"generation", 2}, {"items", json::object()}}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.mode);
+        sandbox.WriteFile("package.json", std::string(R"({"name": "ls-e2e-saves", "main": )") +
+                                              "\"index.html?" + run.mode +
+                                              R"(", "saves": {"mirror-local-storage": true}})");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        EXPECT_EQ(host.Result("first"), run.first) << Output(host);
+        ASSERT_EQ(host.Result("changed"), true) << Output(host);
+        kill(host.pid(), SIGTERM);
+        ASSERT_EQ(host.Wait(), 0) << Output(host);
+        std::ifstream file(data + "/saves/local-storage.json");
+        EXPECT_EQ(json::parse(file, nullptr, false), run.mirror);
+        // The profile is lost: all of the data folder but the saves and the log.
+        if (run.mode == std::string("set"))
+            for (const auto& entry : std::filesystem::directory_iterator(data))
+                if (entry.path().filename() != "saves" &&
+                    entry.path().filename() != "Lanternshell.log")
+                    std::filesystem::remove_all(entry.path());
+    }
+}
+
 // One "media: <status> <range> <uri>" line of the test plugin's log.
 struct MediaAnswer {
     int status = 0;
@@ -567,8 +636,9 @@ size_t LogCount(const Sandbox& sandbox, const std::string& start) {
 }
 
 // Every way of quitting lets the page save as a browser tab would, and the
-// engine writes the saves before the process ends: 20 runs a way, each run
-// reading back every save of the one before.
+// engine writes the saves before the process ends, as the host does the save
+// file the page writes in pagehide: 20 runs a way, each run reading back
+// every save of the one before.
 struct QuitWay {
     const char* name;
     const char* main;     // ?navigate closes by script after a navigation
@@ -613,7 +683,8 @@ TEST_P(QuitSequence, EverySaveIsReadBackByTheNextRun) {
         ASSERT_EQ(saves, json({{"pagehide", run},
                                {"visibilitychange", run},
                                {"beforeunload", run},
-                               {"close", way.savesAndCloses ? run : 0}}))
+                               {"close", way.savesAndCloses ? run : 0},
+                               {"file", run}}))
             << Output(*host);
         if (way.close) way.close(*host, window);
         ASSERT_EQ(host->Wait(), 0) << Output(*host);
@@ -745,6 +816,145 @@ TEST_F(LinuxHost, FullscreenFromTheKeysUnlessTurnedOffAndFromTheStart) {
     EXPECT_NE(display->NetWmState(window).find("_NET_WM_STATE_FULLSCREEN"), std::string::npos);
     EXPECT_EQ(display->ClientSize(window), "1280x1024");
     EXPECT_EQ(Quit(host), 0) << Output(host);
+}
+
+// The page's failed loads, errors and console lines reach the log as the
+// manifest's page-log says; and a fullscreen start's first layout already
+// has the screen's size, with no resize after it.
+TEST_F(LinuxHost, ThePagesErrorsReachTheLogAndItsFirstLayoutHasTheFinalSize) {
+    const std::vector<std::string> errors = {
+        "page error: failed to load script /missing.js",
+        "page error: failed to load image /no-such.png",
+        "page error: the console says 42",
+        "page warning: careful",
+        "page error: unhandled rejection: Error: nobody caught this at /index.html:",
+        "page error: uncaught TypeError: thrown late at /index.html:"};
+    const struct {
+        const char* mode;
+        size_t lines;  // starting "page"
+    } cases[] = {{"errors", errors.size()}, {"all", errors.size() + 1}, {"off", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Sandbox sandbox(std::string("page-log-") + c.mode, TestHost, "errors");
+        sandbox.WriteFile("package.json",
+                          std::string(R"({"name": "ls-e2e-errors", "window": {"fullscreen": true},)"
+                                      R"( "settings": {"page-log": ")") +
+                              c.mode + "\"}}");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        const json screen = {1280, 1024};
+        EXPECT_EQ(host.Result("layout", milliseconds(10000)),
+                  json({{"sizes", {{"ready", screen}, {"frame", screen}, {"load", screen}}},
+                        {"resizes", 0}}))
+            << Output(host);
+        EXPECT_EQ(Quit(host), 0) << Output(host);
+        std::vector<std::string> page;
+        for (const auto& line : ReadLogEvents(sandbox.dataHome + "/ls-e2e-errors/Lanternshell.log"))
+            if (line.rfind("page", 0) == 0) page.push_back(line);
+        const auto count = [&](const std::string& start) {
+            return std::count_if(page.begin(), page.end(),
+                                 [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+        };
+        EXPECT_EQ(page.size(), c.lines) << testing::PrintToString(page);
+        if (!c.lines) continue;
+        for (const auto& line : errors) EXPECT_EQ(count(line), 1) << line;
+        EXPECT_EQ(count("page info: only with all"), c.lines > errors.size() ? 1 : 0);
+    }
+}
+
+// F12 and Ctrl+Shift+I open the inspector (its own web process starts),
+// unless the developer tools are off, when the page gets the key; a quit with
+// it open is as quick as without.
+TEST_F(LinuxHost, TheInspectorKeysOpenItAndAQuitWithItOpenIsQuick) {
+    const struct {
+        const char* key;
+        bool devtools;
+    } cases[] = {{"F12", true}, {"ctrl+shift+i", true}, {"F12", false}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + (c.devtools ? "" : ", devtools off"));
+        Sandbox sandbox("inspector-" + std::to_string(++run), TestHost, "quit");
+        std::optional<Host> host;
+        const unsigned long window = StartQuitApp(
+            host, sandbox,
+            QuitManifest(std::string(R"(}, "settings": {"enable-devtools": )") +
+                         (c.devtools ? "true" : "false") + "}"));
+        ASSERT_NE(window, 0u) << Output(*host);
+        const auto webProcesses = [&] {
+            return e2e::ChildProcesses(host->pid(), "WebKitWebProces").size();
+        };
+        const size_t before = webProcesses();
+        display->Press(window, c.key);
+        if (c.devtools) {
+            const auto deadline = e2e::Clock::now() + Scaled(milliseconds(5000));
+            while (webProcesses() <= before && e2e::Clock::now() < deadline)
+                std::this_thread::sleep_for(milliseconds(50));
+            EXPECT_GT(webProcesses(), before);
+        } else {
+            EXPECT_EQ(NextKey(*host), "F12");
+        }
+        EXPECT_EQ(Quit(*host), 0) << Output(*host);
+        EXPECT_EQ(LogCount(sandbox, "the browser did not exit"), 0u);
+        EXPECT_LT(LogMsBetween(sandbox.dataHome + "/ls-e2e-quit/Lanternshell.log", "quitting: ",
+                               "exit code "),
+                  static_cast<long long>(ScaledMs(1000)));
+    }
+}
+
+// Steam over its double, beside the executable as an author ships it: the
+// page's calls settle, a refused name reaches nothing, the overlay's event
+// reaches the page, and the stat stored in pagehide is sent before Steam is
+// shut down. Without Steam or its library the page is told why.
+TEST_F(LinuxHost, SteamAnswersThePageThroughTheAuthorsLibrary) {
+    const struct {
+        const char* play;
+        bool library;
+        const char* reason;  // starts it; empty while available
+    } cases[] = {{"", true, ""},
+                 {"absent", true, "Steam is not running"},
+                 {"", false, "the game's folder has no usable libsteam_api.so"}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Sandbox sandbox("steam-" + std::to_string(++run), TestHost, "steam");
+        if (c.library)
+            std::filesystem::copy_file(LS_STEAM_DOUBLE, sandbox.app + "/libsteam_api.so");
+        auto environment = sandbox.Environment(display->name());
+        const std::string calls = sandbox.root + "/calls", events = sandbox.root + "/events";
+        environment["LS_STEAM_DOUBLE_CALLS"] = calls;
+        environment["LS_STEAM_DOUBLE_EVENTS"] = events;
+        environment["LS_STEAM_DOUBLE_PLAY"] = c.play;
+        Host host(ExecutableIn(sandbox, TestHost), environment);
+        const json state = host.Result("state", milliseconds(10000));
+        const std::string reason = state.value("reason", "?");
+        EXPECT_EQ(reason.rfind(c.reason, 0), 0u) << reason << Output(host);
+        if (*c.reason) {
+            EXPECT_EQ(state["available"], false);
+            EXPECT_EQ(host.Result("user"), json({{"error", reason}}));
+            EXPECT_EQ(host.Wait(), 0) << Output(host);
+            continue;
+        }
+        EXPECT_EQ(state, json({{"available", true}, {"reason", ""}, {"frozen", true}}));
+        EXPECT_EQ(host.Result("user"),
+                  json({{"value", {{"name", "Zo\u00eb \"Lantern\""}, {"steamId", "76561198000000042"}}}}));
+        EXPECT_EQ(host.Result("unlock"), json::object({{"value", nullptr}}));
+        EXPECT_EQ(host.Result("unlocked"), json({{"value", true}}));
+        EXPECT_EQ(host.Result("refused").value("error", ""),
+                  "the achievement name holds a control character");
+        EXPECT_EQ(host.Result("stat"), json({{"value", 7}}));
+        EXPECT_EQ(host.Result("keyboard"), json({{"value", false}}));
+        ASSERT_EQ(host.Result("ready"), 1);
+        std::ofstream(events) << "overlay 1\n";
+        EXPECT_EQ(host.Result("overlay"), json({{"active", true}}));
+        EXPECT_EQ(host.Wait(), 0) << Output(host);
+        std::ifstream file(calls);
+        const std::string recorded(std::istreambuf_iterator<char>(file), {});
+        EXPECT_EQ(recorded.find("fault"), std::string::npos) << recorded;
+        EXPECT_NE(recorded.find("ShowFloatingGamepadTextInput 3 10 20 300 40"), std::string::npos)
+            << recorded;
+        const size_t stored = recorded.rfind("StoreStats");
+        EXPECT_LT(recorded.find("SetStatInt32 \"lanterns\" 9"), stored) << recorded;
+        EXPECT_LT(stored, recorded.find("SteamAPI_Shutdown")) << recorded;
+    }
 }
 
 // Another window takes the keyboard; once the app's window is activated

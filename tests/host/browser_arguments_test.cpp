@@ -18,6 +18,10 @@ TEST(BrowserArguments, OursFollowTheManifestsInOrder) {
         {{L"", false, SystemGpu, BackgroundMode::Run}, run},
         {{L"--a --b", true, High, BackgroundMode::Run},
          L"--a --b --autoplay-policy=no-user-gesture-required --force_high_performance_gpu " + run},
+        // An open quote is closed before ours; an escaped one opens nothing.
+        {{L"--user-agent=\"My Game", false, High},
+         L"--user-agent=\"My Game\" --force_high_performance_gpu"},
+        {{L"--x=\\\"a \\\\\"b\"", false, SystemGpu}, L"--x=\\\"a \\\\\"b\""},
     };
     for (const auto& c : cases) EXPECT_EQ(BrowserArguments(c.settings), c.expected);
 

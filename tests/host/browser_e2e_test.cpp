@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/page_scripts.h"
+#include "platform/diagnostics_log.h"
 #include "platform/text.h"
 #include "tests/support/browser_scenario.h"
 #include "tests/support/log_lines.h"
@@ -34,6 +35,15 @@ std::string MonitorRect() {
     const RECT& r = info.rcMonitor;
     return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
+}
+
+// The view's first bounds are the window's size once shown: the page's first
+// layout has it, and no resize follows.
+void ExpectOneSize(const std::vector<std::string>& transcript) {
+    const auto bounds = LinesStartingWith(transcript, "Controller.put_Bounds");
+    ASSERT_FALSE(bounds.empty());
+    for (const auto& line : bounds)
+        EXPECT_EQ(FieldOf(line, "bounds"), FieldOf(bounds[0], "bounds"));
 }
 
 // --- Setup -----------------------------------------------------------------
@@ -63,6 +73,7 @@ struct SetupCase {
     const char* navigation;  // after the origin
     bool contextMenu = true;
     bool browserKeys = true;
+    PageLogMode pageLog = PageLogMode::Errors;
 };
 
 void ExpectSetup(const SetupCase& c, BrowserPath path) {
@@ -137,6 +148,10 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
         "WebView.AddScriptToExecuteOnDocumentCreated script=" +
             TranscriptQuote(CloseScript(L"https://lanternshell.localhost/")) +
             " handler=object -> 0x00000000",
+        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+            TranscriptQuote(
+                PageServicesScript(L"https://lanternshell.localhost/", {SavesService()})) +
+            " handler=object -> 0x00000000",
         "WebView.Navigate uri=\"" + std::string(Origin) + c.navigation +
             "\" -> 0x00000000 window.visible=0",
         "Return ControllerCompleted -> 0x00000000",
@@ -147,6 +162,12 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
     const std::vector<std::string> setup = SetupLines(outcome.transcript);
     std::vector<std::string> sortedSetup = setup;
     std::vector<std::string> sortedExpected = expected;
+    // Off, the page log adds no script.
+    if (c.pageLog != PageLogMode::Off)
+        sortedExpected.push_back(
+            "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+            TranscriptQuote(PageLogScript(L"https://lanternshell.localhost/", c.pageLog)) +
+            " handler=object -> 0x00000000");
     std::sort(sortedSetup.begin(), sortedSetup.end());
     std::sort(sortedExpected.begin(), sortedExpected.end());
     EXPECT_EQ(sortedSetup, sortedExpected);
@@ -171,7 +192,8 @@ void ExpectSetup(const SetupCase& c, BrowserPath path) {
 TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
     const bool fixed = ThisPath == BrowserPath::BuiltinFixed;
     const SetupCase cases[] = {
-        {"defaults", nlohmann::json::object(), fixed, "", true, "index.html"},
+        {"defaults", nlohmann::json::object(), fixed, "--force_high_performance_gpu", true,
+         "index.html"},
         {"manifest values",
          {{"main", "game/start.html?level=2#top"},
           {"chromium-args", "--disable-gpu --lang=fr"},
@@ -179,14 +201,20 @@ TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
            {{"enable-devtools", false},
             {"context-menu", false},
             {"browser-keys", false},
-            {"autoplay", true}}}},
+            {"autoplay", true},
+            {"gpu", "default"},
+            {"background", "run"},
+            {"page-log", "all"}}}},
          fixed,
-         // The autoplay switch after the manifest's own, so it wins.
-         "--disable-gpu --lang=fr --autoplay-policy=no-user-gesture-required",
+         // Ours after the manifest's own, so they win.
+         "--disable-gpu --lang=fr --autoplay-policy=no-user-gesture-required "
+         "--disable-background-timer-throttling --disable-renderer-backgrounding "
+         "--disable-backgrounding-occluded-windows",
          false,
          "game/start.html?level=2#top",
          false,
-         false},
+         false,
+         PageLogMode::All},
     };
     for (const auto& c : cases) ExpectSetup(c, ThisPath);
 }
@@ -194,11 +222,14 @@ TEST(BrowserEndToEnd, SetupConfiguresRegistersAndNavigatesInOrder) {
 TEST(BrowserEndToEnd, FixedModeHandsTheLoaderTheRelativeFolder) {
     if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the loader library's own case";
     ExpectSetup({"fixed, autoplay without other arguments",
-                 {{"settings", {{"autoplay", true}}}},
+                 {{"settings", {{"autoplay", true}, {"page-log", "off"}}}},
                  true,
-                 "--autoplay-policy=no-user-gesture-required",
+                 "--autoplay-policy=no-user-gesture-required --force_high_performance_gpu",
                  true,
-                 "index.html"},
+                 "index.html",
+                 true,
+                 true,
+                 PageLogMode::Off},
                 BrowserPath::Loader);
 }
 
@@ -658,6 +689,114 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
     }
 }
 
+// The page's save requests are answered by id once the file is on the disk,
+// in the folder the manifest chose; another origin is not heard. The mirror's
+// file, read at start, reaches the page in its script.
+TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    const auto request = [](const std::string& source, const nlohmann::json& fields) {
+        return nlohmann::json{
+            {"event", "WebMessageReceived"}, {"source", source}, {"text", fields.dump()}};
+    };
+    const auto reply = [](const std::string& json) {
+        return "WebView.PostWebMessageAsJson json=" + TranscriptQuote(Utf8ToWide(json)) +
+               " -> 0x00000000";
+    };
+    const std::string page = std::string(Origin) + "index.html";
+    const nlohmann::json mirror = {{"generation", 3}, {"items", {{"a", "b"}}}};
+    const struct {
+        const char* name;
+        nlohmann::json saves;
+        std::wstring folder;
+        std::vector<PageService> services;
+    } cases[] = {
+        {"user data",
+         nlohmann::json::object(),
+         GetUserDataHome() + L"\\e2e-game\\saves",
+         {SavesService()}},
+        {"saved games, mirrored",
+         {{"folder", "saved-games"}, {"mirror-local-storage", true}},
+         GetSavedGamesHome() + L"\\e2e-game",
+         {SavesService(), LocalStorageMirrorService(mirror)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(c.folder);
+        MakeFolders(c.folder);
+        WriteFileBytes(c.folder + L"\\local-storage.json", mirror.dump());
+        App app(Scenario({{{"event", "DOMContentLoaded"}},
+                          request(page, {{"type", "saves.write"},
+                                         {"id", 7},
+                                         {"name", "Slot 1"},
+                                         {"text", "h\xC3\xA9llo"}}),
+                          request(page, {{"type", "saves.list"}, {"id", "all"}}),
+                          request(page, {{"type", "saves.read"}, {"id", 8}, {"name", "nul.txt"}}),
+                          request("https://example.com/",
+                                  {{"type", "saves.remove"}, {"id", 9}, {"name", "slot 1"}})}),
+                Manifest({{"saves", c.saves}}));
+        const Outcome outcome = RunToTheEnd(app);
+        EXPECT_EQ(Count(SetupLines(outcome.transcript),
+                        "WebView.AddScriptToExecuteOnDocumentCreated script=" +
+                            TranscriptQuote(PageServicesScript(Utf8ToWide(Origin), c.services))),
+                  1u);
+        const auto segments = EventSegments(outcome.transcript);
+        ASSERT_EQ(segments.size(), 5u);
+        const std::vector<std::vector<std::string>> replies = {
+            {reply(R"({"id":7,"ok":true,"type":"lanternshell-reply","value":null})")},
+            {reply(R"({"id":"all","ok":true,"type":"lanternshell-reply","value":["slot 1"]})")},
+            {reply(R"json({"error":"a save name can't be a device name (\"con\", \"nul.txt\", )json"
+                   R"json(\"COM1\"...)","id":8,"ok":false,"type":"lanternshell-reply"})json")},
+            {}};
+        for (size_t i = 0; i < replies.size(); ++i)
+            EXPECT_EQ(LinesStartingWith(segments[i + 1], "WebView.PostWebMessageAsJson"),
+                      replies[i]);
+        EXPECT_EQ(ReadFileBytes(c.folder + L"\\slot 1"), "h\xC3\xA9llo");
+        EXPECT_EQ(Count(LogEvents(), "saves: " + Quoted(c.folder)), 1u);
+    }
+}
+
+// Steam over its double beside the executable: the page's request reaches
+// the library and its reply is posted, and Steam ends with the quit; when
+// Steam must relaunch the game, the start ends with exit code 0 before any
+// browser.
+TEST(BrowserEndToEnd, SteamCallsReachTheLibraryAndARelaunchEndsTheStartAtOnce) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    for (const bool relaunch : {false, true}) {
+        SCOPED_TRACE(relaunch ? "relaunch" : "running");
+        App app(Scenario({{{"event", "DOMContentLoaded"}},
+                          {{"event", "WebMessageReceived"},
+                           {"source", std::string(Origin) + "index.html"},
+                           {"text", R"({"type":"steam.achievements.unlock","id":3,)"
+                                    R"("name":"FIRST_LANTERN"})"}}}),
+                Manifest({{"steam", {{"app-id", 480}}}}));
+        ASSERT_TRUE(CopyFileW(FromRunnerPath(LS_STEAM_DOUBLE).c_str(),
+                              (app.folder.root / L"steam_api64.dll").c_str(), FALSE));
+        const std::wstring calls = app.folder.root / L"steam-calls";
+        SetEnvironmentVariableW(L"LS_STEAM_DOUBLE_CALLS", calls.c_str());
+        SetEnvironmentVariableW(L"LS_STEAM_DOUBLE_PLAY", relaunch ? L"restart" : L"");
+        const Outcome outcome = relaunch ? RunExecutable(app) : RunToTheEnd(app);
+        SetEnvironmentVariableW(L"LS_STEAM_DOUBLE_PLAY", nullptr);
+        const std::string recorded = ReadFileBytes(calls);
+        EXPECT_EQ(recorded.find("fault"), std::string::npos) << recorded;
+        if (relaunch) {
+            EXPECT_EQ(outcome.run.exitCode, 0u);
+            EXPECT_TRUE(outcome.transcript.empty());
+            EXPECT_FALSE(outcome.sawVisible);
+            EXPECT_EQ(recorded, "SteamAPI_RestartAppIfNecessary 480\n");
+            continue;
+        }
+        EXPECT_EQ(Count(outcome.transcript,
+                        "WebView.PostWebMessageAsJson json=" +
+                            TranscriptQuote(
+                                LR"({"id":3,"ok":true,"type":"lanternshell-reply","value":null})") +
+                            " -> 0x00000000"),
+                  1u);
+        const size_t stored = recorded.find("StoreStats");
+        EXPECT_LT(recorded.find("SetAchievement \"FIRST_LANTERN\""), stored) << recorded;
+        EXPECT_LT(stored, recorded.find("SteamAPI_Shutdown")) << recorded;
+    }
+}
+
 // Keys off by the manifest reach the page; window.fullscreen shows the
 // first frame fullscreen already.
 TEST(BrowserEndToEnd, FullscreenKeysOffAndAFullscreenStart) {
@@ -678,7 +817,10 @@ TEST(BrowserEndToEnd, FullscreenKeysOffAndAFullscreenStart) {
         SCOPED_TRACE("window.fullscreen");
         App app(Scenario({{{"event", "DOMContentLoaded"}}}),
                 Manifest({{"window", {{"fullscreen", true}}}}));
-        const auto segments = EventSegments(RunToTheEnd(app).transcript);
+        const auto transcript = RunToTheEnd(app).transcript;
+        EXPECT_EQ(FieldOf(FirstWith(transcript, "Controller.put_Bounds"), "bounds"), MonitorRect());
+        ExpectOneSize(transcript);
+        const auto segments = EventSegments(transcript);
         ASSERT_EQ(segments.size(), 1u);
         // The first line that sees the window visible sees it fullscreen.
         const auto visible = std::find_if(segments[0].begin(), segments[0].end(), [](auto& line) {
@@ -973,6 +1115,7 @@ TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMoni
         App app(loaded, manifest);
         const auto transcript = RunToTheEnd(app).transcript;
         const std::string shown = FirstWith(transcript, "Controller.put_IsVisible value=1");
+        ExpectOneSize(transcript);
         if (maximized) {
             EXPECT_NE(StyleOf(shown) & WS_MAXIMIZE, 0u) << shown;
         } else {
@@ -1240,8 +1383,20 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
                                   {"uri", std::string(Origin) + path},
                                   {"delayMs", 0}};
         };
-        App app(Scenario({Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
-                          request("img/no%20such.png#x"), request("index.html")}));
+        const auto pageLog = [](const std::string& source, const char* text) {
+            return nlohmann::json{
+                {"event", "WebMessageReceived"}, {"source", source}, {"text", text}};
+        };
+        const std::string page = std::string(Origin) + "index.html";
+        App app(Scenario(
+            {Loaded(), request("missing.js?v=1"), request("missing.js?v=2"),
+             request("img/no%20such.png#x"), request("index.html"),
+             pageLog(page,
+                     R"({"type":"page-log","level":"error","text":"uncaught x at /a.js:3:9"})"),
+             pageLog("https://evil.example/", R"({"type":"page-log","level":"error","text":"no"})"),
+             pageLog(page, R"({"type":"page-log","level":"info","text":"only with all"})"),
+             pageLog(page, R"({"type":"page-log","level":"warning","text":"careful"})"),
+             pageLog(page, R"({"type":"page-log","dropped":7})")}));
         const Outcome outcome = RunToTheEnd(app);
         // Every line is stamped: LogEvents marks one that is not with "?".
         const std::string text = ReadFileBytes(LogPath());
@@ -1261,6 +1416,11 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         EXPECT_EQ(CountContaining(log, "404 missing.js"), 1u);
         EXPECT_EQ(CountContaining(log, "404 img/no such.png"), 1u);
         EXPECT_EQ(CountContaining(log, "404"), 2u);
+        // The app's own page's lines, in its mode (errors).
+        EXPECT_EQ(LinesStartingWith(log, "page"),
+                  (std::vector<std::string>{"page error: uncaught x at /a.js:3:9",
+                                            "page warning: careful",
+                                            "page: 7 lines left out (at most 100 a minute)"}));
         EXPECT_EQ(log.back(), "exit code 0");
     }
     if (ThisPath != BrowserPath::Loader) return;

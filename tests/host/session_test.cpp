@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "host/save_files.h"
+#include "host/steam.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -86,6 +88,8 @@ public:
         calls.push_back("CurrentWindowRecord");
         return window;
     }
+    void PostToPage(const std::string& json) override { calls.push_back("Post " + json); }
+    void StartPump(int ms) override { calls.push_back("Pump " + std::to_string(ms)); }
     std::optional<WindowRecord> window;
 };
 
@@ -280,6 +284,72 @@ TEST_F(SessionTest, PageMessagesAreHeardFromTheAppsTopPageAndShareTheModeWithEle
     EXPECT_EQ(LogLines(), std::vector<std::string>{"quitting: the page closed the window"});
 }
 
+// Requests go to the service their type names, answered now (the store's
+// write is on the disk before its reply) or later by the service itself;
+// one of no service is refused, and another origin is not heard.
+TEST_F(SessionTest, PageRequestsReachTheirServiceAndTheRepliesThePage) {
+    SaveStore saves(folder_.HostPath(L"../saves"), false, &log_);
+    SessionSettings settings = SettingsOf(L"", L"T", L"E", &log_);
+    settings.saves = &saves;
+    Session withSaves(settings, engine);
+    std::vector<std::string> later;
+    withSaves.AddPageService("later.", [&](const PageRequest& request) {
+        later.push_back(request.type);
+        return std::nullopt;
+    });
+    const auto post = [&](std::wstring_view page, const char* text) {
+        withSaves.OnPageMessage(page, Utf8ToWide(text));
+    };
+    post(AppPage, R"({"type":"saves.write","id":"s1","name":"Slot","text":"x"})");
+    EXPECT_EQ(ReadWholeFile(folder_.HostPath(L"../saves/slot")), "x");
+    post(L"https://example.com/", R"({"type":"saves.remove","id":2,"name":"slot"})");
+    post(AppPage, R"({"type":"later.call","id":3})");
+    post(AppPage, R"({"type":"savesx.list","id":4})");
+    withSaves.PostToPage("{}");
+    // While the page unloads, what it saves in pagehide is still written.
+    withSaves.OnQuitRequested(QuitCause::Window);
+    post(AppPage, R"({"type":"saves.write","id":5,"name":"quit","text":"y"})");
+    EXPECT_EQ(ReadWholeFile(folder_.HostPath(L"../saves/quit")), "y");
+    EXPECT_EQ(TakeCalls(),
+              (Calls{R"(Post {"id":"s1","ok":true,"type":"lanternshell-reply","value":null})",
+                     R"(Post {"error":"there is no request \"savesx.list\"","id":4,"ok":false,)"
+                     R"("type":"lanternshell-reply"})",
+                     "Post {}", "Timer 2000", "UnloadPage",
+                     R"(Post {"id":5,"ok":true,"type":"lanternshell-reply","value":null})"}));
+    EXPECT_EQ(later, std::vector<std::string>{"later.call"});
+    EXPECT_TRUE(QueryFileStatus(folder_.HostPath(L"../saves/slot")).exists);
+}
+
+// Steam over its double: pumped from the window's creation, answering
+// through the page, and shut down after the page's last word and before the
+// browser closes.
+TEST_F(SessionTest, SteamIsPumpedAnswersThePageAndEndsBetweenThePageAndTheBrowser) {
+    setenv("LS_STEAM_DOUBLE_CALLS", folder_.NativePath(L"../steam-calls").c_str(), 1);
+    setenv("LS_STEAM_DOUBLE_PLAY", "", 1);
+    SteamService steam(&log_, nullptr);
+    ASSERT_EQ(steam.Start(Utf8ToWide(LS_STEAM_DOUBLES "sdk165/"), 480, false), SteamStart::Running);
+    SessionSettings settings = SettingsOf(L"", L"T", L"E", &log_);
+    settings.steam = &steam;
+    {
+        Session withSteam(settings, engine);
+        withSteam.OnWindowCreated();
+        withSteam.OnPageMessage(AppPage, LR"({"type":"steam.language","id":1})");
+        withSteam.OnQuitRequested(QuitCause::Window);
+        withSteam.OnPageMessage(AppPage, LR"({"type":"steam.stats.store","id":2})");
+        EXPECT_TRUE(steam.available());
+        withSteam.OnQuitEvent(QuitEvent::PageUnloaded);
+        EXPECT_FALSE(steam.available());
+        EXPECT_EQ(TakeCalls(),
+                  (Calls{"Pump 33",
+                         R"(Post {"id":1,"ok":true,"type":"lanternshell-reply","value":"french"})",
+                         "Timer 2000", "UnloadPage",
+                         R"(Post {"id":2,"ok":true,"type":"lanternshell-reply","value":null})",
+                         "Timer 5000", "CloseBrowser"}));
+    }
+    const std::string recorded = ReadWholeFile(folder_.HostPath(L"../steam-calls"));
+    EXPECT_LT(recorded.find("StoreStats"), recorded.find("SteamAPI_Shutdown")) << recorded;
+}
+
 // What the engine reports in the quit sequence, each at its time.
 struct QuitStep {
     std::int64_t atMs;
@@ -408,9 +478,11 @@ TEST_F(SessionTest, FullscreenKeysSwitchBothWaysLeavingElementFullscreenAndCanBe
     settings.startFullscreen = true;
     Session keysOff(settings, engine);
     EXPECT_FALSE(keysOff.OnFullscreenKey());
+    keysOff.OnWindowCreated();
+    keysOff.OnEngineReady();
     keysOff.OnDocumentLoaded();
     keysOff.OnDocumentLoaded();
-    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Show", "Show"}));
+    EXPECT_EQ(TakeCalls(), (Calls{"Fullscreen", "Navigate app://game/", "Show", "Show"}));
 }
 
 TEST_F(SessionTest, TheWindowShowsOnEachDocumentOrOnceANavigationEndsWithoutOne) {

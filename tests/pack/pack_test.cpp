@@ -1,6 +1,7 @@
 #include "pack/pack.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -46,8 +47,10 @@ std::string Read(const fs::path& path) {
 struct Folder {
     using Files = std::vector<std::pair<std::string, std::string>>;
     explicit Folder(const Files& files = {}) {
+        // The pid keeps test processes run side by side out of each other's folders.
         static int count = 0;
-        fs::remove_all(path /= "ls-pack-" + std::to_string(++count));
+        path /= "ls-pack-" + std::to_string(getpid()) + "-" + std::to_string(++count);
+        fs::remove_all(path);
         for (const auto& [name, bytes] : files) {
             fs::create_directories((path / name).parent_path());
             std::ofstream(path / name, std::ios::binary) << bytes;

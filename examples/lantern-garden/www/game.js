@@ -12,7 +12,7 @@ const hostFullscreenButton = document.getElementById("host-fullscreen");
 const lanterns = [];
 let score = 0;
 let soundOn = true;
-// What we last asked the host for; the host never replies.
+// What we last asked the host for; the host does not answer this message.
 let hostFullscreen = false;
 
 // Present only inside the host; in a plain browser the host button is off.
@@ -43,6 +43,36 @@ function unlockFirstLantern() {
 window.addEventListener("lanternshell-steam-overlay", (event) => {
   paused = Boolean(event.detail && event.detail.active);
 });
+// The garden's record, in a save file the host keeps (in "Saved Games" on
+// Windows, see package.json) where a player can back it up; a plain browser
+// keeps it in local storage behind the same promises.
+const saves = window.lanternshell ? window.lanternshell.saves : {
+  read: async (name) => localStorage.getItem(`save:${name}`),
+  write: async (name, text) => localStorage.setItem(`save:${name}`, text),
+};
+const record = { best: 0, total: 0 };
+const recordText = document.getElementById("record");
+let saveTimer = 0;
+
+function showRecord() {
+  recordText.textContent = record.total ? `(best ${record.best}, ${record.total} in all)` : "";
+}
+
+function saveRecord() {
+  clearTimeout(saveTimer);
+  saves.write("garden", JSON.stringify(record))
+    .catch((error) => console.warn(`The garden could not be saved: ${error.message}`));
+}
+
+// Lanterns lit before the save is read are added to it.
+saves.read("garden").then((text) => {
+  const saved = text ? JSON.parse(text) : {};
+  record.best = Math.max(record.best, Number(saved.best) || 0);
+  record.total += Number(saved.total) || 0;
+  showRecord();
+}).catch((error) => console.warn(`The garden could not be read: ${error.message}`));
+// Saved a moment after the last lantern, and when the player quits.
+window.addEventListener("pagehide", saveRecord);
 
 function resize() {
   const ratio = window.devicePixelRatio || 1;
@@ -99,6 +129,11 @@ canvas.addEventListener("click", (event) => {
       scoreText.textContent = String(++score);
       if (score === 1) unlockFirstLantern();
       document.title = `Lantern Garden \u00b7 ${score} lit`;
+      record.best = Math.max(record.best, score);
+      record.total += 1;
+      showRecord();
+      clearTimeout(saveTimer);
+      saveTimer = setTimeout(saveRecord, 2000);
       playChime();
       break;
     }

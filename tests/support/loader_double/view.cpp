@@ -39,7 +39,8 @@
 // otherwise it names a process the double starts (see StartBrowserProcess).
 // AddScriptToExecuteOnDocumentCreated records the script and completes
 // later ("Completed AddScriptToExecuteOnDocumentCreated ..."); ExecuteScript
-// records the script.
+// records the script; PostWebMessageAsJson records the text, and refuses one
+// that is not JSON with E_INVALIDARG as the control does.
 // Scenario key "refuse" (see Refusal) reaches the add_ slots,
 // "AddWebResourceRequestedFilter", "Navigate" and "get_Settings", and the
 // event arguments' "put_Response", "put_Cancel", "put_State" and
@@ -484,7 +485,13 @@ public:
         Record("WebView.Reload -> " + Hex(hr) + " " + ObserveWindow(parent_));
         return hr;
     }
-    LS_UNCALLED(PostWebMessageAsJson, LPCWSTR)
+    HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR json) override {
+        const bool valid =
+            json && !nlohmann::json::parse(WideToUtf8(json), nullptr, false).is_discarded();
+        const HRESULT hr = valid ? Refusal("PostWebMessageAsJson") : E_INVALIDARG;
+        Record("WebView.PostWebMessageAsJson json=" + Quote(json) + " -> " + Hex(hr));
+        return hr;
+    }
     LS_UNCALLED(PostWebMessageAsString, LPCWSTR)
     LS_EVENT(WebMessageReceived, ICoreWebView2WebMessageReceivedEventHandler)
     LS_UNCALLED(CallDevToolsProtocolMethod, LPCWSTR, LPCWSTR,
