@@ -1403,13 +1403,15 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
         for (const auto& line : LogEvents()) EXPECT_NE(line.front(), '?') << line;
         EXPECT_EQ(text.substr(0, 2), "20");
         const auto log = LogEvents();
-        ASSERT_GE(log.size(), 6u);
+        ASSERT_GE(log.size(), 7u);
         EXPECT_EQ(log[0].rfind("Lanternshell 1.0.0.0 started: \"", 0), 0u) << log[0];
         EXPECT_NE(log[0].find("Lanternshell.exe\" in \""), std::string::npos) << log[0];
         const bool fixed = ThisPath == BrowserPath::BuiltinFixed;
         EXPECT_EQ(log[1], std::string("manifest: name \"e2e-game\", distribution mode ") +
                               (fixed ? "fixed" : "evergreen") + ", start page \"index.html\"");
-        EXPECT_EQ(log[2], std::string("runtime ") + (fixed ? "in \"webview2\"" : "installed") +
+        EXPECT_EQ(log[2].rfind("saves: \"", 0), 0u) << log[2];
+        EXPECT_NE(log[2].find("\\e2e-game\\saves\""), std::string::npos) << log[2];
+        EXPECT_EQ(log[3], std::string("runtime ") + (fixed ? "in \"webview2\"" : "installed") +
                               " found: version 120.0.2210.91, through " +
                               (ThisPath == BrowserPath::Loader ? "the vendor's loader library"
                                                                : "the built-in loader"));
