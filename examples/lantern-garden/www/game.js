@@ -43,6 +43,7 @@ function unlockFirstLantern() {
 window.addEventListener("lanternshell-steam-overlay", (event) => {
   paused = Boolean(event.detail && event.detail.active);
 });
+
 // The garden's record, in a save file the host keeps (in "Saved Games" on
 // Windows, see package.json) where a player can back it up; a plain browser
 // keeps it in local storage behind the same promises.
