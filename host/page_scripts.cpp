@@ -174,8 +174,8 @@ constexpr char PageLogScriptBody[] =
 std::wstring PageLogScript(std::wstring_view origin, PageLogMode mode, int windowMs) {
     if (mode == PageLogMode::Off) return {};
     return L"(() => {\n    const origin = " + ScriptString(origin) + L", textLimit = " +
-           std::to_wstring(PageLogTextLimit) + L", lineLimit = " +
-           std::to_wstring(PageLogLineLimit) + L", windowMs = " + std::to_wstring(windowMs) +
+           WideDecimal(PageLogTextLimit) + L", lineLimit = " +
+           WideDecimal(PageLogLineLimit) + L", windowMs = " + WideDecimal(windowMs) +
            L", all = " + (mode == PageLogMode::All ? L"true" : L"false") + L";" +
            Utf8ToWide(PageLogScriptBody);
 }

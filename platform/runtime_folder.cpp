@@ -1,5 +1,7 @@
 #include "platform/runtime_folder.h"
 
+#include "platform/text.h"
+
 const wchar_t* const TargetCompatibleBrowserVersion = L"113.0.1774.30";
 
 namespace {
@@ -43,7 +45,7 @@ std::wstring BrowserVersionText(const BrowserVersion& version) {
     std::wstring text;
     for (size_t i = 0; i < version.size(); ++i) {
         if (i) text += L'.';
-        text += std::to_wstring(version[i]);
+        text += WideDecimal(version[i]);
     }
     return text;
 }

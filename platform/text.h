@@ -16,6 +16,14 @@ std::wstring Utf8ToWide(const std::string& text);
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string WideToUtf8(const std::wstring& text);
 
+// A whole number in decimal. Not std::to_wstring: on Windows that brings in
+// the C library's whole wide printf, 10 KiB of the executable.
+template <typename Integer>
+std::wstring WideDecimal(Integer value) {
+    const std::string digits = std::to_string(value);
+    return std::wstring(digits.begin(), digits.end());
+}
+
 // The UTF-8 sequence at the start of bytes (not empty), by the Unicode rules
 // (table 3-7: no overlong forms, no surrogates, nothing past U+10FFFF): its
 // code point and length when well formed; else the length of its maximal

@@ -99,7 +99,7 @@ Reason ReasonOf(const InstallFailure& failure) {
         case InstallFailureKind::HttpStatus:
             return {"the download: the server answered HTTP " + std::to_string(failure.code),
                     L"The download server refused the download (HTTP " +
-                        std::to_wstring(failure.code) + L")."};
+                        WideDecimal(failure.code) + L")."};
         case InstallFailureKind::NotAProgram:
             return {"the download arrived but is no program",
                     L"What was downloaded is not the installer: the network may want you to sign "

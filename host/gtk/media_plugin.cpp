@@ -153,7 +153,7 @@ GstFlowReturn Create(GstBaseSrc* base, guint64 offset, guint length, GstBuffer**
         if (!state.server) return GST_FLOW_FLUSHING;
         if (offset >= state.size || length == 0) return GST_FLOW_EOS;
         const uint64_t last = offset + std::min<uint64_t>(length, state.size - offset) - 1;
-        answer = Route(state, L"bytes=" + std::to_wstring(offset) + L"-" + std::to_wstring(last));
+        answer = Route(state, L"bytes=" + WideDecimal(offset) + L"-" + WideDecimal(last));
         uri = state.uri;
     }
     switch (answer.status) {
