@@ -437,27 +437,26 @@ static PageAnswer AchievementRefused(const std::string& name) {
                                "\" (is it defined for this app?)");
 }
 
-PageAnswer SteamService::Unlock(const json& request) {
-    const SteamFlatApi& api = *api_;
-    LS_STEAM_NEEDS(userStats, userStats_, &api.setAchievement, &api.storeStats)
+// Sets or clears the achievement, then stores it at once: Steam shows its
+// notification only then.
+static PageAnswer ChangeAchievement(const SteamFlatApi& api, ISteamUserStats* stats,
+                                    const json& request, bool unlock) {
+    const auto& change = unlock ? api.setAchievement : api.clearAchievement;
+    LS_STEAM_NEEDS(userStats, stats, &change, &api.storeStats)
     const std::string name = Text(request, "name");
-    if (!api.setAchievement(userStats_, name.c_str())) return AchievementRefused(name);
-    // Stored at once: Steam shows its notification only then.
-    if (!api.storeStats(userStats_))
-        return PageAnswer::Refused("the achievement \"" + name +
-                                   "\" is set, but Steam could not store it");
+    if (!change(stats, name.c_str())) return AchievementRefused(name);
+    if (!api.storeStats(stats))
+        return PageAnswer::Refused("the achievement \"" + name + "\" is " +
+                                   (unlock ? "set" : "cleared") + ", but Steam could not store it");
     return Done();
 }
 
+PageAnswer SteamService::Unlock(const json& request) {
+    return ChangeAchievement(*api_, userStats_, request, true);
+}
+
 PageAnswer SteamService::Clear(const json& request) {
-    const SteamFlatApi& api = *api_;
-    LS_STEAM_NEEDS(userStats, userStats_, &api.clearAchievement, &api.storeStats)
-    const std::string name = Text(request, "name");
-    if (!api.clearAchievement(userStats_, name.c_str())) return AchievementRefused(name);
-    if (!api.storeStats(userStats_))
-        return PageAnswer::Refused("the achievement \"" + name +
-                                   "\" is cleared, but Steam could not store it");
-    return Done();
+    return ChangeAchievement(*api_, userStats_, request, false);
 }
 
 PageAnswer SteamService::IsUnlocked(const json& request) {

@@ -1,6 +1,7 @@
 // File status and whole-file mappings on POSIX.
 #include "platform/files.h"
 #include "platform/posix/native_path.h"
+#include "platform/read_in_chunks.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -91,30 +92,18 @@ FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::s
     const int fd = open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? FileReadResult::Missing : FileReadResult::Unreadable;
     struct stat info {};
-    FileReadResult result = FileReadResult::Read;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        result = FileReadResult::Unreadable;
-    } else {
-        // Read one byte past the limit: a file that grows while it is read is
-        // judged by what was read, not by what fstat said.
-        char buffer[16384];
-        for (;;) {
-            const ssize_t count = read(fd, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR) continue;
-            if (count < 0) {
-                result = FileReadResult::Unreadable;
-                break;
-            }
-            if (count == 0) break;
-            if (bytes.size() + static_cast<size_t>(count) > maxBytes) {
-                result = FileReadResult::TooLarge;
-                break;
-            }
-            bytes.append(buffer, static_cast<size_t>(count));
-        }
+    FileReadResult result = FileReadResult::Unreadable;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        result = ReadInChunks(
+            [fd](char* buffer, size_t size) -> int64_t {
+                ssize_t count;
+                do count = read(fd, buffer, size);
+                while (count < 0 && errno == EINTR);
+                return count;
+            },
+            maxBytes, bytes);
     }
     close(fd);
-    if (result != FileReadResult::Read) bytes.clear();
     return result;
 }
 

@@ -1,5 +1,6 @@
 // File status, whole-file mappings and file streams on Win32.
 #include "platform/files.h"
+#include "platform/read_in_chunks.h"
 #include "platform/text.h"
 #include "platform/win32/file_stream.h"
 
@@ -155,26 +156,16 @@ FileReadResult ReadWholeFile(const std::wstring& path, uint64_t maxBytes, std::s
                    ? FileReadResult::Missing
                    : FileReadResult::Unreadable;
     }
-    FileReadResult result = FileReadResult::Read;
-    if (GetFileType(file) != FILE_TYPE_DISK) result = FileReadResult::Unreadable;
-    // Judged by what is read, one chunk past the limit at most, not by the
-    // size the file claimed when it was opened.
-    char buffer[16384];
-    while (result == FileReadResult::Read) {
-        DWORD count = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &count, nullptr)) {
-            result = FileReadResult::Unreadable;
-            break;
-        }
-        if (count == 0) break;
-        if (bytes.size() + count > maxBytes) {
-            result = FileReadResult::TooLarge;
-            break;
-        }
-        bytes.append(buffer, count);
-    }
+    FileReadResult result = FileReadResult::Unreadable;
+    if (GetFileType(file) == FILE_TYPE_DISK)
+        result = ReadInChunks(
+            [file](char* buffer, size_t size) -> int64_t {
+                DWORD count = 0;
+                if (!ReadFile(file, buffer, static_cast<DWORD>(size), &count, nullptr)) return -1;
+                return count;
+            },
+            maxBytes, bytes);
     CloseHandle(file);
-    if (result != FileReadResult::Read) bytes.clear();
     return result;
 }
 

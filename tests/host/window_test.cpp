@@ -382,16 +382,6 @@ TEST(MainWindow, HiddenWithScaledClientAreaAndChosenStyle) {
     }
 }
 
-SIZE IconSize(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info)) return {0, 0};
-    BITMAP bitmap{};
-    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
-    return {bitmap.bmWidth, bitmap.bmHeight};
-}
-
 const std::wstring& ExampleIcon() {
     static const std::wstring path =
         FromRunnerPath(LS_SOURCE_DIR "/examples/lantern-garden/icon.png");

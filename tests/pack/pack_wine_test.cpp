@@ -87,16 +87,6 @@ std::wstring VersionString(const std::vector<char>& info, const wchar_t* name) {
                                                                                        : L"-";
 }
 
-SIZE IconSize(HICON icon) {
-    ICONINFO info{};
-    BITMAP bitmap{};
-    if (!GetIconInfo(icon, &info)) return {0, 0};
-    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return {bitmap.bmWidth, bitmap.bmHeight};
-}
-
 std::string ResourceBytes(const std::wstring& file, const wchar_t* name, const wchar_t* type) {
     HMODULE module = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC found = module ? FindResourceW(module, name, type) : nullptr;

@@ -251,6 +251,16 @@ std::wstring ClassOf(HWND window) {
     return std::wstring(buffer, n > 0 ? n : 0);
 }
 
+SIZE IconSize(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return {0, 0};
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return {bitmap.bmWidth, bitmap.bmHeight};
+}
+
 namespace {
 
 struct Search {

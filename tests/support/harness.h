@@ -139,3 +139,6 @@ void ExpectInterfaces(IUnknown* object, const std::vector<InterfaceAnswer>& answ
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className);
 std::wstring WindowText(HWND window);
 std::wstring ClassOf(HWND window);
+
+// The pixel size of an icon's image; {0, 0} for no icon.
+SIZE IconSize(HICON icon);

@@ -85,6 +85,22 @@ HRESULT HandOut(const std::string& call, const MaybeText& text, LPWSTR* out,
     return hr;
 }
 
+// Event arguments about an address, handed out as "<name>.get_Uri".
+template <class Interface>
+class UriArgs : public ComObject<Interface> {
+public:
+    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
+        return HandOut(name_ + ".get_Uri", uri_, uri);
+    }
+
+protected:
+    UriArgs(std::string name, MaybeText uri) : name_(std::move(name)), uri_(std::move(uri)) {}
+
+private:
+    std::string name_;
+    MaybeText uri_;
+};
+
 class Deferral final : public ComObject<ICoreWebView2Deferral> {
 public:
     explicit Deferral(std::string owner) : owner_(std::move(owner)) {}
@@ -213,13 +229,10 @@ private:
     int context_;
 };
 
-class NavigationArgs final : public ComObject<ICoreWebView2NavigationStartingEventArgs> {
+class NavigationArgs final : public UriArgs<ICoreWebView2NavigationStartingEventArgs> {
 public:
-    explicit NavigationArgs(MaybeText uri) : uri_(std::move(uri)) {}
+    explicit NavigationArgs(MaybeText uri) : UriArgs("NavigationStartingArgs", std::move(uri)) {}
 
-    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        return HandOut("NavigationStartingArgs.get_Uri", uri_, uri);
-    }
     HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* value) override {
         return Answer("NavigationStartingArgs.get_IsUserInitiated", value, TRUE);
     }
@@ -244,18 +257,13 @@ public:
     }
 
     BOOL cancel_ = FALSE;
-
-private:
-    MaybeText uri_;
 };
 
-class PermissionArgs final : public ComObject<ICoreWebView2PermissionRequestedEventArgs> {
+class PermissionArgs final : public UriArgs<ICoreWebView2PermissionRequestedEventArgs> {
 public:
-    PermissionArgs(MaybeText uri, int kind) : uri_(std::move(uri)), kind_(kind) {}
+    PermissionArgs(MaybeText uri, int kind)
+        : UriArgs("PermissionRequestedArgs", std::move(uri)), kind_(kind) {}
 
-    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        return HandOut("PermissionRequestedArgs.get_Uri", uri_, uri);
-    }
     HRESULT STDMETHODCALLTYPE get_PermissionKind(COREWEBVIEW2_PERMISSION_KIND* kind) override {
         return Answer("PermissionRequestedArgs.get_PermissionKind", kind,
                       static_cast<COREWEBVIEW2_PERMISSION_KIND>(kind_), std::to_string(kind_));
@@ -280,17 +288,13 @@ public:
     int puts_ = 0;
 
 private:
-    MaybeText uri_;
     int kind_;
 };
 
-class NewWindowArgs final : public ComObject<ICoreWebView2NewWindowRequestedEventArgs> {
+class NewWindowArgs final : public UriArgs<ICoreWebView2NewWindowRequestedEventArgs> {
 public:
-    explicit NewWindowArgs(MaybeText uri) : uri_(std::move(uri)) {}
+    explicit NewWindowArgs(MaybeText uri) : UriArgs("NewWindowRequestedArgs", std::move(uri)) {}
 
-    HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) override {
-        return HandOut("NewWindowRequestedArgs.get_Uri", uri_, uri);
-    }
     HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) override {
         newWindow_ = newWindow;
         Record("NewWindowRequestedArgs.put_NewWindow webview=" + Object(newWindow) +
@@ -321,9 +325,6 @@ public:
 
     BOOL handled_ = FALSE;
     ComPtr<ICoreWebView2> newWindow_;
-
-private:
-    MaybeText uri_;
 };
 
 class MessageArgs final : public ComObject<ICoreWebView2WebMessageReceivedEventArgs> {
