@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/compact_script.h"
 #include "platform/json_lookup.h"
 #include "platform/text.h"
 
@@ -41,40 +42,6 @@ std::string Filled(std::string_view text,
         at = close + 1;
     }
 }
-
-// A script without its indentation, blank lines and comments (a line of
-// its own, or after two spaces), cut at compile time, so that only what runs
-// is in the executable. Writes the script to out with Write; its length.
-template <bool Write>
-constexpr size_t Compact(std::string_view source, char* out) {
-    size_t length = 0;
-    while (!source.empty()) {
-        const size_t end = std::min(source.find('\n'), source.size());
-        std::string_view line = source.substr(0, end);
-        source.remove_prefix(std::min(end + 1, source.size()));
-        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-        line = line.substr(0, line.substr(0, 2) == "//" ? 0 : line.find("  //"));
-        if (line.empty()) continue;
-        for (const char c : line) {
-            if constexpr (Write) out[length] = c;
-            ++length;
-        }
-        if constexpr (Write) out[length] = '\n';
-        ++length;
-    }
-    return length;
-}
-
-constexpr size_t CompactLength(std::string_view source) {
-    return Compact<false>(source, nullptr);
-}
-
-template <size_t Length>
-struct CompactScript {
-    constexpr explicit CompactScript(std::string_view source) { Compact<true>(source, text); }
-    std::string_view view() const { return {text, Length}; }
-    char text[Length + 1] = {};
-};
 
 constexpr std::string_view ServicesSource = R"js((() => {
     if (window !== window.top || location.origin + '/' !== @ORIGIN@) return;
@@ -276,36 +243,7 @@ constexpr std::string_view MirrorSource = R"js((request) => {
 })js";
 constexpr CompactScript<CompactLength(MirrorSource)> MirrorFactory(MirrorSource);
 
-}  // namespace
-
-std::wstring PageServicesScript(std::wstring_view origin,
-                                const std::vector<PageService>& services) {
-    std::string built;
-    for (const PageService& service : services)
-        built += "[" + ScriptString(service.name) + ", " + service.factory + "],\n";
-    return Utf8ToWide(
-        Filled(ServicesTemplate.view(),
-               {{"ORIGIN", ScriptString(WideToUtf8(std::wstring(origin)))}, {"SERVICES", built}}));
-}
-
-PageService SavesService() {
-    return {"saves", std::string(SavesFactory.view())};
-}
-
-PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTiming& timing) {
-    // Parsed rather than written as a literal: a literal's "__proto__" would
-    // set the object's prototype instead of making an item.
-    const std::string fileText = JsonText(file, true);
-    return {"", Filled(MirrorFactory.view(), {{"FILE", ScriptString(fileText)},
-                                              {"KEY", ScriptString(MirrorGenerationKey)},
-                                              {"QUIET", std::to_string(timing.quietMs)},
-                                              {"LONGEST", std::to_string(timing.longestMs)},
-                                              {"CHECK", std::to_string(timing.checkMs)}})};
-}
-
-PageService SteamPageService(const nlohmann::json& state) {
-    std::string stateText = state.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
-    return {"steam", Filled(R"js((request) => {
+constexpr std::string_view SteamSource = R"js((request) => {
     const state = @STATE@;
     const call = (name, fields) => request('steam.' + name, fields);
     const done = (name, fields) => call(name, fields).then(() => undefined);
@@ -343,6 +281,36 @@ PageService SteamPageService(const nlohmann::json& state) {
             hide: () => call('keyboard.hide'),
         }),
     };
-})js",
-                            {{"STATE", std::move(stateText)}})};
+})js";
+constexpr CompactScript<CompactLength(SteamSource)> SteamFactory(SteamSource);
+
+}  // namespace
+
+std::wstring PageServicesScript(std::wstring_view origin,
+                                const std::vector<PageService>& services) {
+    std::string built;
+    for (const PageService& service : services)
+        built += "[" + ScriptString(service.name) + ", " + service.factory + "],\n";
+    return Utf8ToWide(
+        Filled(ServicesTemplate.view(),
+               {{"ORIGIN", ScriptString(WideToUtf8(std::wstring(origin)))}, {"SERVICES", built}}));
+}
+
+PageService SavesService() {
+    return {"saves", std::string(SavesFactory.view())};
+}
+
+PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTiming& timing) {
+    // Parsed rather than written as a literal: a literal's "__proto__" would
+    // set the object's prototype instead of making an item.
+    const std::string fileText = JsonText(file, true);
+    return {"", Filled(MirrorFactory.view(), {{"FILE", ScriptString(fileText)},
+                                              {"KEY", ScriptString(MirrorGenerationKey)},
+                                              {"QUIET", std::to_string(timing.quietMs)},
+                                              {"LONGEST", std::to_string(timing.longestMs)},
+                                              {"CHECK", std::to_string(timing.checkMs)}})};
+}
+
+PageService SteamPageService(const nlohmann::json& state) {
+    return {"steam", Filled(SteamFactory.view(), {{"STATE", JsonText(state, true)}})};
 }
