@@ -125,7 +125,7 @@ struct SessionSettings {
     bool fullscreenKeys = true;                 // F11 and Alt+Enter switch fullscreen
     bool startFullscreen = false;               // the first frame shown is fullscreen
     PageLogMode pageLog = PageLogMode::Errors;  // the page's own lines in the log
-    SaveStore* saves = nullptr;  // answers the page's "saves." requests; may be null
+    SaveStore* saves = nullptr;                 // answers the page's "saves." requests; may be null
     // Answers the page's "steam." requests, pumped while the app runs and
     // shut down once the page has unloaded; may be null.
     SteamService* steam = nullptr;

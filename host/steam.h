@@ -84,7 +84,9 @@ public:
     SteamService& operator=(const SteamService&) = delete;
 
     // Where replies and events go from now on; null to drop them.
-    void PostThrough(Post post) { post_ = std::move(post); }
+    void PostThrough(Post post) {
+        post_ = std::move(post);
+    }
 
     // Loads folder (the executable's, ending in a separator) + LibraryName
     // and starts Steam for the game appId (positive). With
