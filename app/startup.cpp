@@ -1,7 +1,11 @@
 #include "app/startup.h"
 
+#include <cstdint>
+#include <optional>
+
 #include "app/manifest.h"
 #include "app/manifest_check.h"
+#include "host/steam.h"
 #include "host/save_files.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
@@ -63,6 +67,7 @@ SessionSettings SessionSettingsOf(const StartedApp& app, const wchar_t* origin,
     settings.startFullscreen = app.config.fullscreen;
     settings.pageLog = PageLogModeOf(app.config);
     settings.saves = &app.saves;
+    settings.steam = app.steam;
     return settings;
 }
 
@@ -98,6 +103,29 @@ int RunStartup(const StartupPlatform& platform) {
         userDataFolder = ComposeUserDataFolder(dataHome, config.name);
     }
 
+    // The log lives in the user data folder, which only the instance that
+    // runs may touch: until then it holds its lines.
+    DiagnosticsLog log;
+    log.HoldUntilOpen();
+    LogStart(log, platform, config);
+    // The manifest's mistakes the host survives by taking a default, so a
+    // player's log shows them to the author.
+    for (const ManifestFinding& finding : CheckManifestKeys(manifest))
+        log.Write("manifest: " + DescribeFinding(finding));
+
+    // Steam first: when it starts the game anew, this start ends before
+    // anything else begins.
+    std::optional<SteamService> steam;
+    if (config.steamAppId > 0) {
+        steam.emplace(&log, nullptr);
+        if (steam->Start(platform.exeFolder, static_cast<std::uint32_t>(config.steamAppId),
+                         config.restartThroughSteam) == SteamStart::Relaunch) {
+            log.Open(userDataFolder);
+            log.Write("exit code 0");
+            return 0;
+        }
+    }
+
     // A second start of the same app shows the first and touches nothing:
     // two instances would be two writers of one profile, and of its saves.
     InstanceLock instance;
@@ -106,16 +134,8 @@ int RunStartup(const StartupPlatform& platform) {
         AskRunningInstanceToPresent(userDataFolder, 1000);
         return 0;
     }
-
-    // The log lives in the user data folder, so it can start only now.
-    DiagnosticsLog log;
     log.Open(userDataFolder);
-    LogStart(log, platform, config);
     if (!instanceProblem.empty()) log.Write(instanceProblem);
-    // The manifest's mistakes the host survives by taking a default, so a
-    // player's log shows them to the author.
-    for (const ManifestFinding& finding : CheckManifestKeys(manifest))
-        log.Write("manifest: " + DescribeFinding(finding));
 
     int exitCode = 1;
     ContentServer content(platform.exeFolder + ContentFolderName, &log);
@@ -132,11 +152,14 @@ int RunStartup(const StartupPlatform& platform) {
         // Read once, before the first page restores from it.
         if (config.mirrorLocalStorage)
             pageServices.push_back(LocalStorageMirrorService(saves.ReadMirror()));
+        if (steam) pageServices.push_back(SteamPageService(steam->PageState()));
         exitCode = platform.run({config, platform.exeFolder, userDataFolder, content, log, instance,
-                                 saves, pageServices});
+                                 saves, pageServices, steam ? &*steam : nullptr});
         // Streams the engine still holds keep their own mappings alive.
         content.Mappings().ReleaseMappedViews();
     }
+    // Where the run ended without its quit sequence.
+    if (steam) steam->Shutdown();
     log.Write("exit code " + std::to_string(exitCode));
     return exitCode;
 }

@@ -15,6 +15,7 @@ struct AppConfig;
 class ContentServer;
 class DiagnosticsLog;
 class InstanceLock;
+class SteamService;
 class SaveStore;
 
 // What the platform's own part of the run is given: all of it lives until
@@ -31,6 +32,8 @@ struct StartedApp {
     SaveStore& saves;  // the page's save files, in the folder the manifest chose
     // The members of window.lanternshell the host adds to the app's page.
     const std::vector<PageService>& pageServices;
+    // Steam for the page, started when the manifest names a Steam app; else null.
+    SteamService* steam;
 };
 
 struct StartupPlatform {

@@ -1,5 +1,6 @@
 #include "host/page_scripts.h"
 
+#include "host/compact_script.h"
 #include "platform/text.h"
 
 namespace {
@@ -35,9 +36,8 @@ namespace {
 // Follows the constants PageLogScript puts first: origin, textLimit,
 // lineLimit, windowMs and all. What the page replaces later (console, timers,
 // JSON) is taken as it was when the document was created. In UTF-8, half the
-// bytes of the executable's UTF-16.
-constexpr char PageLogScriptBody[] =
-    R"js(
+// bytes of the executable's UTF-16, and compacted.
+constexpr std::string_view PageLogSource = R"js(
     if (window !== window.top || location.origin + '/' !== origin) return;
     const webview = window.chrome && window.chrome.webview;
     if (!webview) return;
@@ -168,14 +168,15 @@ constexpr char PageLogScriptBody[] =
         };
     }
 })();)js";
+constexpr CompactScript<CompactLength(PageLogSource)> PageLogScriptBody(PageLogSource);
 
 }  // namespace
 
 std::wstring PageLogScript(std::wstring_view origin, PageLogMode mode, int windowMs) {
     if (mode == PageLogMode::Off) return {};
     return L"(() => {\n    const origin = " + ScriptString(origin) + L", textLimit = " +
-           WideDecimal(PageLogTextLimit) + L", lineLimit = " +
-           WideDecimal(PageLogLineLimit) + L", windowMs = " + WideDecimal(windowMs) +
-           L", all = " + (mode == PageLogMode::All ? L"true" : L"false") + L";" +
-           Utf8ToWide(PageLogScriptBody);
+           WideDecimal(PageLogTextLimit) + L", lineLimit = " + WideDecimal(PageLogLineLimit) +
+           L", windowMs = " + WideDecimal(windowMs) + L", all = " +
+           (mode == PageLogMode::All ? L"true" : L"false") + L";" +
+           Utf8ToWide(std::string(PageLogScriptBody.view()));
 }

@@ -82,3 +82,12 @@ struct MirrorTiming {
 // quietMs after the previous write; an assignment (localStorage.x = 1) is
 // found by the next check. From pagehide on, changes are written at once.
 PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTiming& timing = {});
+
+// window.lanternshell.steam over the "steam." requests (host/steam.h):
+// available and reason from state (SteamService::PageState()); user(),
+// language(), achievements.unlock/clear/isUnlocked/names/progress,
+// stats.get/set/store, overlay.open/openUrl/openStore, device() and
+// keyboard.show/hide, each a Promise. The calls that only act resolve with
+// nothing; keyboard.show takes the text field in the page's CSS pixels and
+// asks for it in the window's.
+PageService SteamPageService(const nlohmann::json& state);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/compact_script.h"
 #include "platform/json_lookup.h"
 #include "platform/text.h"
 
@@ -41,40 +42,6 @@ std::string Filled(std::string_view text,
         at = close + 1;
     }
 }
-
-// A script without its indentation, blank lines and comments (a line of
-// its own, or after two spaces), cut at compile time, so that only what runs
-// is in the executable. Writes the script to out with Write; its length.
-template <bool Write>
-constexpr size_t Compact(std::string_view source, char* out) {
-    size_t length = 0;
-    while (!source.empty()) {
-        const size_t end = std::min(source.find('\n'), source.size());
-        std::string_view line = source.substr(0, end);
-        source.remove_prefix(std::min(end + 1, source.size()));
-        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-        line = line.substr(0, line.substr(0, 2) == "//" ? 0 : line.find("  //"));
-        if (line.empty()) continue;
-        for (const char c : line) {
-            if constexpr (Write) out[length] = c;
-            ++length;
-        }
-        if constexpr (Write) out[length] = '\n';
-        ++length;
-    }
-    return length;
-}
-
-constexpr size_t CompactLength(std::string_view source) {
-    return Compact<false>(source, nullptr);
-}
-
-template <size_t Length>
-struct CompactScript {
-    constexpr explicit CompactScript(std::string_view source) { Compact<true>(source, text); }
-    std::string_view view() const { return {text, Length}; }
-    char text[Length + 1] = {};
-};
 
 constexpr std::string_view ServicesSource = R"js((() => {
     if (window !== window.top || location.origin + '/' !== @ORIGIN@) return;
@@ -276,6 +243,47 @@ constexpr std::string_view MirrorSource = R"js((request) => {
 })js";
 constexpr CompactScript<CompactLength(MirrorSource)> MirrorFactory(MirrorSource);
 
+constexpr std::string_view SteamSource = R"js((request) => {
+    const state = @STATE@;
+    const call = (name, fields) => request('steam.' + name, fields);
+    const done = (name, fields) => call(name, fields).then(() => undefined);
+    // The stat's type travels as statType: type names the request.
+    const stat = (name, type, fields = {}) => ({...fields, name, statType: type});
+    // CSS pixels to the window's; what is no number is left for the host to refuse.
+    const pixels = (value) => (typeof value === 'number' ? Math.round(value * devicePixelRatio) : value);
+    const freeze = Object.freeze;
+    return {
+        available: state.available === true,
+        reason: String(state.reason),
+        user: () => call('user'),
+        language: () => call('language'),
+        achievements: freeze({
+            unlock: (name) => done('achievements.unlock', {name}),
+            clear: (name) => done('achievements.clear', {name}),
+            isUnlocked: (name) => call('achievements.isUnlocked', {name}),
+            names: () => call('achievements.names'),
+            progress: (name, current, max) => done('achievements.progress', {name, current, max}),
+        }),
+        stats: freeze({
+            get: (name, type) => call('stats.get', stat(name, type)),
+            set: (name, value, type) => done('stats.set', stat(name, type, {value})),
+            store: () => done('stats.store'),
+        }),
+        overlay: freeze({
+            open: (dialog) => done('overlay.open', {dialog}),
+            openUrl: (url) => done('overlay.openUrl', {url}),
+            openStore: (appId) => done('overlay.openStore', appId === undefined ? {} : {appId}),
+        }),
+        device: () => call('device'),
+        keyboard: freeze({
+            show: (mode, x, y, width, height) => call('keyboard.show',
+                {mode, x: pixels(x), y: pixels(y), width: pixels(width), height: pixels(height)}),
+            hide: () => call('keyboard.hide'),
+        }),
+    };
+})js";
+constexpr CompactScript<CompactLength(SteamSource)> SteamFactory(SteamSource);
+
 }  // namespace
 
 std::wstring PageServicesScript(std::wstring_view origin,
@@ -301,4 +309,8 @@ PageService LocalStorageMirrorService(const nlohmann::json& file, const MirrorTi
                                               {"QUIET", std::to_string(timing.quietMs)},
                                               {"LONGEST", std::to_string(timing.longestMs)},
                                               {"CHECK", std::to_string(timing.checkMs)}})};
+}
+
+PageService SteamPageService(const nlohmann::json& state) {
+    return {"steam", Filled(SteamFactory.view(), {{"STATE", JsonText(state, true)}})};
 }

@@ -5,6 +5,7 @@
 #include "host/page_message.h"
 #include "host/page_policy.h"
 #include "host/save_files.h"
+#include "host/steam.h"
 #include "platform/diagnostics_log.h"
 #include "platform/text.h"
 
@@ -50,6 +51,18 @@ Session::Session(SessionSettings settings, Engine& engine)
         AddPageService("saves.", [saves](const PageRequest& request) {
             return std::optional<PageAnswer>(saves->Answer(request));
         });
+    // Steam answers when it can, some calls only after a later pump.
+    if (SteamService* steam = settings_.steam) {
+        steam->PostThrough([this](const std::string& text) { PostToPage(text); });
+        AddPageService("steam.", [steam](const PageRequest& request) {
+            steam->Request(request.fields);
+            return std::optional<PageAnswer>();
+        });
+    }
+}
+
+Session::~Session() {
+    if (settings_.steam) settings_.steam->PostThrough(nullptr);
 }
 
 void Session::Log(const std::string& text) const {
@@ -60,6 +73,7 @@ void Session::OnWindowCreated() {
     // Fullscreen before the first frame: a page can't ask for it before the
     // player's first click.
     if (settings_.startFullscreen) SetFullscreen(true);
+    if (settings_.steam) engine_.StartPump(SteamService::PumpIntervalMs);
 }
 
 void Session::OnEngineReady() {
@@ -120,6 +134,10 @@ void Session::AddPageService(std::string prefix, PageRequestHandler handle) {
 
 void Session::PostToPage(const std::string& json) {
     if (!ending_) engine_.PostToPage(json);
+}
+
+void Session::OnPump() {
+    if (settings_.steam) settings_.steam->Pump();
 }
 
 void Session::OnFullscreenElementChanged(bool containsFullscreenElement) {
@@ -197,6 +215,9 @@ void Session::LeavePage(const std::string& line) {
             if (!SaveWindowRecord(settings_.dataFolder, *record))
                 Log("failed: saving the window's place to window.json");
     }
+    // After the page, whose pagehide may have stored stats, and before the
+    // browser: the rest of the quit has nothing for Steam.
+    if (settings_.steam) settings_.steam->Shutdown();
     engine_.StartTimer(BrowserExitTimeoutMs);
     engine_.CloseBrowser();
 }

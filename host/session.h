@@ -22,6 +22,7 @@
 
 class DiagnosticsLog;
 class SaveStore;
+class SteamService;
 
 // The calls the session makes. Each does what it says and nothing more; the
 // decisions are the session's.
@@ -71,6 +72,8 @@ public:
     // page, whose chrome.webview "message" listeners get it as event.data.
     // Nothing when there is no page to post to.
     virtual void PostToPage(const std::string& json) = 0;
+    // Calls Session::OnPump every ms on the UI thread until the window goes.
+    virtual void StartPump(int ms) = 0;
 };
 
 // Every way the app is asked to quit; each runs the same sequence.
@@ -122,7 +125,10 @@ struct SessionSettings {
     bool fullscreenKeys = true;                 // F11 and Alt+Enter switch fullscreen
     bool startFullscreen = false;               // the first frame shown is fullscreen
     PageLogMode pageLog = PageLogMode::Errors;  // the page's own lines in the log
-    SaveStore* saves = nullptr;  // answers the page's "saves." requests; may be null
+    SaveStore* saves = nullptr;                 // answers the page's "saves." requests; may be null
+    // Answers the page's "steam." requests, pumped while the app runs and
+    // shut down once the page has unloaded; may be null.
+    SteamService* steam = nullptr;
 };
 
 // Answers the page's requests of one service: the answer, which the session
@@ -137,6 +143,7 @@ void LogIconNotLoaded(DiagnosticsLog& log, const std::wstring& icon, const std::
 class Session {
 public:
     Session(SessionSettings settings, Engine& engine);
+    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -172,6 +179,8 @@ public:
     void AddPageService(std::string prefix, PageRequestHandler handle);
     // A reply or an event for the page, until the app ends.
     void PostToPage(const std::string& json);
+    // Engine::StartPump's beat: Steam's callbacks are handed out.
+    void OnPump();
     void OnFullscreenElementChanged(bool containsFullscreenElement);
     // The page asked to close its window: the quit sequence.
     void OnCloseRequested();

@@ -41,6 +41,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -81,6 +82,11 @@ public:
     ~SteamService();
     SteamService(const SteamService&) = delete;
     SteamService& operator=(const SteamService&) = delete;
+
+    // Where replies and events go from now on; null to drop them.
+    void PostThrough(Post post) {
+        post_ = std::move(post);
+    }
 
     // Loads folder (the executable's, ending in a separator) + LibraryName
     // and starts Steam for the game appId (positive). With

@@ -22,6 +22,9 @@ const char* const Content = "www";
 const char* const FixedRuntime = "webview2";
 const char* const ShippedInstaller = "webview2-installer";
 const char* const VendorLoader = "WebView2Loader.dll";
+// Steam's library, which the host loads from beside itself on each system.
+const char* const SteamLibrary = "steam_api64.dll";
+const char* const SteamLinuxLibrary = "libsteam_api.so";
 // The Linux host's parts in a dist-linux folder.
 const char* const LinuxHost = "lanternshell";
 const char* const LinuxMedia = "lanternshell-media";
@@ -264,6 +267,10 @@ std::vector<ManifestFinding> CheckAppFolder(const fs::path& app, const AppConfig
         findings.push_back({true, "settings.distribution-mode",
                             "\"fixed\" needs the runtime in a webview2 folder beside "
                             "package.json, and there is none"});
+    if (config.steamAppId > 0 && !fs::is_regular_file(app / SteamLibrary))
+        findings.push_back({false, "steam.app-id",
+                            std::string("there is no ") + SteamLibrary +
+                                " beside package.json, so the game runs without Steam"});
     return findings;
 }
 
@@ -342,6 +349,11 @@ int RunPack(const PackOptions& options, const std::function<void(const std::stri
             fs::copy_file(options.app / VendorLoader, options.out / VendorLoader);
             copied.push_back(VendorLoader);
         }
+        // steam_appid.txt is left behind: it is for development only.
+        if (config.steamAppId > 0 && fs::is_regular_file(options.app / SteamLibrary)) {
+            fs::copy_file(options.app / SteamLibrary, options.out / SteamLibrary);
+            copied.push_back(SteamLibrary);
+        }
         if (!options.linuxHost.empty()) {
             const fs::path linuxFolder = options.out / "linux";
             const std::wstring name = executable.substr(0, executable.size() - 4);
@@ -354,6 +366,8 @@ int RunPack(const PackOptions& options, const std::function<void(const std::stri
                      fs::copy_options::recursive);
             std::vector<std::string> linuxParts;
             CopyAppParts(options.app, linuxFolder, config, linuxParts);
+            if (config.steamAppId > 0 && fs::is_regular_file(options.app / SteamLinuxLibrary))
+                fs::copy_file(options.app / SteamLinuxLibrary, linuxFolder / SteamLinuxLibrary);
             // Desktops take icons by name from the entry's folder once installed; they read PNG.
             const bool png =
                 !icon.empty() &&

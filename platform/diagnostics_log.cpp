@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "platform/text.h"
 #include "platform/files.h"
@@ -75,24 +76,33 @@ std::string HexCode(std::uint32_t code) {
 }
 
 void DiagnosticsLog::Open(const std::wstring& folder) {
-    if (open_ || folder.empty()) return;
+    if (open_) return;
+    // Held lines are written now or never.
+    holding_ = false;
+    std::vector<std::string> held = std::move(held_);
     std::wstring bare = folder;
-    if (bare.back() == L'\\') bare.pop_back();
+    if (!bare.empty() && bare.back() == L'\\') bare.pop_back();
     if (bare.empty() || !CreateFolder(bare)) return;
     path_ = bare + L'\\' + FileName;
     oldPath_ = bare + L'\\' + OldFileName;
     const FileStatus status = QueryFileStatus(path_);
     size_ = status.exists ? status.size : 0;
     open_ = true;
+    for (const std::string& line : held)
+        if (!failed_) Append(line);
 }
 
 void DiagnosticsLog::Write(std::string_view text) {
-    if (!open_ || failed_) return;
-    Append(FormatUtcTimestamp(clock_()) + " " + EscapeControls(text) + "\n");
+    if (!(open_ || holding_) || failed_) return;
+    std::string line = FormatUtcTimestamp(clock_()) + " " + EscapeControls(text) + "\n";
+    if (open_)
+        Append(line);
+    else
+        held_.push_back(std::move(line));
 }
 
 void DiagnosticsLog::Write(std::wstring_view text) {
-    if (!open_ || failed_) return;
+    if (!(open_ || holding_) || failed_) return;
     Write(WideToUtf8(std::wstring(text)));
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 // Milliseconds since 1970-01-01 00:00 UTC.
 using WallClock = std::int64_t (*)();
@@ -38,7 +39,7 @@ public:
     // missing file every frame must not flood the file.
     static constexpr std::size_t NotFoundLimit = 100;
 
-    // Writes nothing until Open.
+    // Writes nothing until Open (see HoldUntilOpen).
     explicit DiagnosticsLog(WallClock clock = &SystemWallClock) : clock_(clock) {}
     DiagnosticsLog(const DiagnosticsLog&) = delete;
     DiagnosticsLog& operator=(const DiagnosticsLog&) = delete;
@@ -48,6 +49,10 @@ public:
     // the folder can't be made the log stays closed.
     void Open(const std::wstring& folder);
     bool IsOpen() const { return open_; }
+    // Lines written from now until Open are kept, stamped when written, and
+    // written first when it opens; a log that never opens drops them. For
+    // what happens before the run may touch the log's folder.
+    void HoldUntilOpen() { holding_ = true; }
     // The log was open and a write or the rotation failed: nothing more is
     // written this run.
     bool Failed() const { return failed_; }
@@ -73,6 +78,8 @@ private:
     std::uint64_t size_ = 0;
     bool open_ = false;
     bool failed_ = false;
+    bool holding_ = false;
+    std::vector<std::string> held_;
     // The 404 paths logged so far: the texts, and a set of views of them
     // that a path is looked up in without being copied. A deque never moves
     // what it holds, so the views stay valid.

@@ -177,6 +177,17 @@ public:
 
     void StopTimer() override { g_clear_handle_id(&host_.sessionTimer, g_source_remove); }
 
+    void StartPump(int ms) override {
+        g_clear_handle_id(&host_.pumpTimer, g_source_remove);
+        host_.pumpTimer = g_timeout_add(
+            static_cast<guint>(ms),
+            [](gpointer data) -> gboolean {
+                static_cast<GtkHost*>(data)->session->OnPump();
+                return G_SOURCE_CONTINUE;
+            },
+            &host_);
+    }
+
     void ExitElementFullscreen() override {
         if (host_.view)
             webkit_web_view_evaluate_javascript(host_.view,

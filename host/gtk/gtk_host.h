@@ -84,6 +84,7 @@ struct GtkHost {
     guint quitSignals[3] = {};    // SIGTERM, SIGINT, SIGHUP
     guint presentSource = 0;      // hears a second start's present requests
     guint sessionTimer = 0;       // the session's (Engine::StartTimer)
+    guint pumpTimer = 0;          // Engine::StartPump's
 
     // The quit sequence, while it waits for the engine.
     bool unloading = false;  // the page is left for about:blank, whose commit ends it

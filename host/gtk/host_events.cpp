@@ -213,8 +213,8 @@ void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto& host = *static_cast<GtkHost*>(data);
     // The host outlives the loop only briefly: no source may call it later.
     for (guint* source :
-         {&host.presentSource, &host.sessionTimer, &host.browserPoll, &host.firstSizeTimer,
-          &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
+         {&host.presentSource, &host.sessionTimer, &host.pumpTimer, &host.browserPoll,
+          &host.firstSizeTimer, &host.quitSignals[0], &host.quitSignals[1], &host.quitSignals[2]})
         g_clear_handle_id(source, g_source_remove);
     // A loop ended by a failure never closed the browser.
     g_clear_object(&host.context);

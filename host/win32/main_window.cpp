@@ -161,6 +161,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (wParam == SessionTimerId) {
                 KillTimer(window, SessionTimerId);
                 if (session) session->OnQuitEvent(QuitEvent::TimerRanOut);
+            } else if (wParam == PumpTimerId) {
+                if (session) session->OnPump();
             } else if (wParam == BrowserWatchTimerId) {
                 if (WaitForSingleObject(host->browserProcess, 0) != WAIT_OBJECT_0) return 0;
                 KillTimer(window, BrowserWatchTimerId);

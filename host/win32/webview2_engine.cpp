@@ -113,6 +113,11 @@ public:
         if (host_.window) KillTimer(host_.window, SessionTimerId);
     }
 
+    // Killed with the window.
+    void StartPump(int ms) override {
+        if (host_.window) SetTimer(host_.window, PumpTimerId, static_cast<UINT>(ms), nullptr);
+    }
+
     void ExitElementFullscreen() override {
         if (!host_.webview) return;
         LogIfFailed(host_.Log(), "ExecuteScript",

@@ -58,6 +58,7 @@ constexpr UINT QuitEventMessage = WM_APP + 0x21;
 // watch on a browser process that has no exit event.
 constexpr UINT_PTR SessionTimerId = 0x4C53;
 constexpr UINT_PTR BrowserWatchTimerId = 0x4C54;
+constexpr UINT_PTR PumpTimerId = 0x4C55;  // Engine::StartPump
 
 struct Win32Host {
     Win32Host() = default;

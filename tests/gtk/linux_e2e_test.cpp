@@ -851,8 +851,9 @@ TEST_F(LinuxHost, ThePagesErrorsReachTheLogAndItsFirstLayoutHasTheFinalSize) {
         for (const auto& line : ReadLogEvents(sandbox.dataHome + "/ls-e2e-errors/Lanternshell.log"))
             if (line.rfind("page", 0) == 0) page.push_back(line);
         const auto count = [&](const std::string& start) {
-            return std::count_if(page.begin(), page.end(),
-                                 [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+            return std::count_if(page.begin(), page.end(), [&](const std::string& line) {
+                return line.rfind(start, 0) == 0;
+            });
         };
         EXPECT_EQ(page.size(), c.lines) << testing::PrintToString(page);
         if (!c.lines) continue;
@@ -874,10 +875,10 @@ TEST_F(LinuxHost, TheInspectorKeysOpenItAndAQuitWithItOpenIsQuick) {
         SCOPED_TRACE(std::string(c.key) + (c.devtools ? "" : ", devtools off"));
         Sandbox sandbox("inspector-" + std::to_string(++run), TestHost, "quit");
         std::optional<Host> host;
-        const unsigned long window = StartQuitApp(
-            host, sandbox,
-            QuitManifest(std::string(R"(}, "settings": {"enable-devtools": )") +
-                         (c.devtools ? "true" : "false") + "}"));
+        const unsigned long window =
+            StartQuitApp(host, sandbox,
+                         QuitManifest(std::string(R"(}, "settings": {"enable-devtools": )") +
+                                      (c.devtools ? "true" : "false") + "}"));
         ASSERT_NE(window, 0u) << Output(*host);
         const auto webProcesses = [&] {
             return e2e::ChildProcesses(host->pid(), "WebKitWebProces").size();
@@ -894,9 +895,67 @@ TEST_F(LinuxHost, TheInspectorKeysOpenItAndAQuitWithItOpenIsQuick) {
         }
         EXPECT_EQ(Quit(*host), 0) << Output(*host);
         EXPECT_EQ(LogCount(sandbox, "the browser did not exit"), 0u);
-        EXPECT_LT(LogMsBetween(sandbox.dataHome + "/ls-e2e-quit/Lanternshell.log", "quitting: ",
-                               "exit code "),
+        EXPECT_LT(LogMsBetween(sandbox.dataHome + "/ls-e2e-quit/Lanternshell.log",
+                               "quitting: ", "exit code "),
                   static_cast<long long>(ScaledMs(1000)));
+    }
+}
+
+// Steam over its double, beside the executable as an author ships it: the
+// page's calls settle, a refused name reaches nothing, the overlay's event
+// reaches the page, and the stat stored in pagehide is sent before Steam is
+// shut down. Without Steam or its library the page is told why.
+TEST_F(LinuxHost, SteamAnswersThePageThroughTheAuthorsLibrary) {
+    const struct {
+        const char* play;
+        bool library;
+        const char* reason;  // starts it; empty while available
+    } cases[] = {{"", true, ""},
+                 {"absent", true, "Steam is not running"},
+                 {"", false, "the game's folder has no usable libsteam_api.so"}};
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        Sandbox sandbox("steam-" + std::to_string(++run), TestHost, "steam");
+        if (c.library)
+            std::filesystem::copy_file(LS_STEAM_DOUBLE, sandbox.app + "/libsteam_api.so");
+        auto environment = sandbox.Environment(display->name());
+        const std::string calls = sandbox.root + "/calls", events = sandbox.root + "/events";
+        environment["LS_STEAM_DOUBLE_CALLS"] = calls;
+        environment["LS_STEAM_DOUBLE_EVENTS"] = events;
+        environment["LS_STEAM_DOUBLE_PLAY"] = c.play;
+        Host host(ExecutableIn(sandbox, TestHost), environment);
+        const json state = host.Result("state", milliseconds(10000));
+        const std::string reason = state.value("reason", "?");
+        EXPECT_EQ(reason.rfind(c.reason, 0), 0u) << reason << Output(host);
+        if (*c.reason) {
+            EXPECT_EQ(state["available"], false);
+            EXPECT_EQ(host.Result("user"), json({{"error", reason}}));
+            EXPECT_EQ(host.Wait(), 0) << Output(host);
+            continue;
+        }
+        EXPECT_EQ(state, json({{"available", true}, {"reason", ""}, {"frozen", true}}));
+        EXPECT_EQ(host.Result("user"),
+                  json({{"value",
+                         {{"name", "Zo\u00eb \"Lantern\""}, {"steamId", "76561198000000042"}}}}));
+        EXPECT_EQ(host.Result("unlock"), json::object());  // resolved with nothing
+        EXPECT_EQ(host.Result("unlocked"), json({{"value", true}}));
+        EXPECT_EQ(host.Result("refused").value("error", ""),
+                  "the achievement name holds a control character");
+        EXPECT_EQ(host.Result("stat"), json({{"value", 7}}));
+        EXPECT_EQ(host.Result("keyboard"), json({{"value", false}}));
+        ASSERT_EQ(host.Result("ready"), 1);
+        std::ofstream(events) << "overlay 1\n";
+        EXPECT_EQ(host.Result("overlay"), json({{"active", true}}));
+        EXPECT_EQ(host.Wait(), 0) << Output(host);
+        std::ifstream file(calls);
+        const std::string recorded(std::istreambuf_iterator<char>(file), {});
+        EXPECT_EQ(recorded.find("fault"), std::string::npos) << recorded;
+        EXPECT_NE(recorded.find("ShowFloatingGamepadTextInput 3 10 20 300 40"), std::string::npos)
+            << recorded;
+        const size_t stored = recorded.rfind("StoreStats");
+        EXPECT_LT(recorded.find("SetStatInt32 \"lanterns\" 9"), stored) << recorded;
+        EXPECT_LT(stored, recorded.find("SteamAPI_Shutdown")) << recorded;
     }
 }
 

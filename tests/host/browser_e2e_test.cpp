@@ -755,6 +755,48 @@ TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
     }
 }
 
+// Steam over its double beside the executable: the page's request reaches
+// the library and its reply is posted, and Steam ends with the quit; when
+// Steam must relaunch the game, the start ends with exit code 0 before any
+// browser.
+TEST(BrowserEndToEnd, SteamCallsReachTheLibraryAndARelaunchEndsTheStartAtOnce) {
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    for (const bool relaunch : {false, true}) {
+        SCOPED_TRACE(relaunch ? "relaunch" : "running");
+        App app(Scenario({{{"event", "DOMContentLoaded"}},
+                          {{"event", "WebMessageReceived"},
+                           {"source", std::string(Origin) + "index.html"},
+                           {"text", R"({"type":"steam.achievements.unlock","id":3,)"
+                                    R"("name":"FIRST_LANTERN"})"}}}),
+                Manifest({{"steam", {{"app-id", 480}}}}));
+        ASSERT_TRUE(CopyFileW(FromRunnerPath(LS_STEAM_DOUBLE).c_str(),
+                              (app.folder.root / L"steam_api64.dll").c_str(), FALSE));
+        const std::wstring calls = app.folder.root / L"steam-calls";
+        SetEnvironmentVariableW(L"LS_STEAM_DOUBLE_CALLS", calls.c_str());
+        SetEnvironmentVariableW(L"LS_STEAM_DOUBLE_PLAY", relaunch ? L"restart" : L"");
+        const Outcome outcome = relaunch ? RunExecutable(app) : RunToTheEnd(app);
+        SetEnvironmentVariableW(L"LS_STEAM_DOUBLE_PLAY", nullptr);
+        const std::string recorded = ReadFileBytes(calls);
+        EXPECT_EQ(recorded.find("fault"), std::string::npos) << recorded;
+        if (relaunch) {
+            EXPECT_EQ(outcome.run.exitCode, 0u);
+            EXPECT_TRUE(outcome.transcript.empty());
+            EXPECT_FALSE(outcome.sawVisible);
+            EXPECT_EQ(recorded, "SteamAPI_RestartAppIfNecessary 480\n");
+            continue;
+        }
+        EXPECT_EQ(Count(outcome.transcript,
+                        "WebView.PostWebMessageAsJson json=" +
+                            TranscriptQuote(
+                                LR"({"id":3,"ok":true,"type":"lanternshell-reply","value":null})") +
+                            " -> 0x00000000"),
+                  1u);
+        const size_t stored = recorded.find("StoreStats");
+        EXPECT_LT(recorded.find("SetAchievement \"FIRST_LANTERN\""), stored) << recorded;
+        EXPECT_LT(stored, recorded.find("SteamAPI_Shutdown")) << recorded;
+    }
+}
+
 // Keys off by the manifest reach the page; window.fullscreen shows the
 // first frame fullscreen already.
 TEST(BrowserEndToEnd, FullscreenKeysOffAndAFullscreenStart) {

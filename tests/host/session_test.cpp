@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/save_files.h"
+#include "host/steam.h"
 #include "platform/diagnostics_log.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -88,6 +89,7 @@ public:
         return window;
     }
     void PostToPage(const std::string& json) override { calls.push_back("Post " + json); }
+    void StartPump(int ms) override { calls.push_back("Pump " + std::to_string(ms)); }
     std::optional<WindowRecord> window;
 };
 
@@ -316,6 +318,36 @@ TEST_F(SessionTest, PageRequestsReachTheirServiceAndTheRepliesThePage) {
                      R"(Post {"id":5,"ok":true,"type":"lanternshell-reply","value":null})"}));
     EXPECT_EQ(later, std::vector<std::string>{"later.call"});
     EXPECT_TRUE(QueryFileStatus(folder_.HostPath(L"../saves/slot")).exists);
+}
+
+// Steam over its double: pumped from the window's creation, answering
+// through the page, and shut down after the page's last word and before the
+// browser closes.
+TEST_F(SessionTest, SteamIsPumpedAnswersThePageAndEndsBetweenThePageAndTheBrowser) {
+    setenv("LS_STEAM_DOUBLE_CALLS", folder_.NativePath(L"../steam-calls").c_str(), 1);
+    setenv("LS_STEAM_DOUBLE_PLAY", "", 1);
+    SteamService steam(&log_, nullptr);
+    ASSERT_EQ(steam.Start(Utf8ToWide(LS_STEAM_DOUBLES "sdk165/"), 480, false), SteamStart::Running);
+    SessionSettings settings = SettingsOf(L"", L"T", L"E", &log_);
+    settings.steam = &steam;
+    {
+        Session withSteam(settings, engine);
+        withSteam.OnWindowCreated();
+        withSteam.OnPageMessage(AppPage, LR"({"type":"steam.language","id":1})");
+        withSteam.OnQuitRequested(QuitCause::Window);
+        withSteam.OnPageMessage(AppPage, LR"({"type":"steam.stats.store","id":2})");
+        EXPECT_TRUE(steam.available());
+        withSteam.OnQuitEvent(QuitEvent::PageUnloaded);
+        EXPECT_FALSE(steam.available());
+        EXPECT_EQ(TakeCalls(),
+                  (Calls{"Pump 33",
+                         R"(Post {"id":1,"ok":true,"type":"lanternshell-reply","value":"french"})",
+                         "Timer 2000", "UnloadPage",
+                         R"(Post {"id":2,"ok":true,"type":"lanternshell-reply","value":null})",
+                         "Timer 5000", "CloseBrowser"}));
+    }
+    const std::string recorded = ReadWholeFile(folder_.HostPath(L"../steam-calls"));
+    EXPECT_LT(recorded.find("StoreStats"), recorded.find("SteamAPI_Shutdown")) << recorded;
 }
 
 // What the engine reports in the quit sequence, each at its time.

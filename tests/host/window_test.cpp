@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 #include "host/win32/fullscreen.h"
@@ -767,10 +768,10 @@ TEST(Executable, CarriesItsManifestAndIconGroup) {
     const auto* header =
         static_cast<const GroupIconHeader*>(LockResource(LoadResource(file, group)));
     ASSERT_EQ(header->type, 1);
-    ASSERT_EQ(header->count, 4);
+    const int sizes[] = {16, 32, 256};
+    ASSERT_EQ(header->count, std::size(sizes));
     const auto* entries = reinterpret_cast<const GroupIconEntry*>(header + 1);
-    const int sizes[] = {16, 32, 48, 256};
-    for (int i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < std::size(sizes); ++i) {
         SCOPED_TRACE(sizes[i]);
         EXPECT_EQ(entries[i].width == 0 ? 256 : entries[i].width, sizes[i]);
         EXPECT_EQ(entries[i].bitCount, 32);

@@ -143,12 +143,14 @@ TEST(Pack, FolderFindingsAndTheirTexts) {
         {R"({"name":"g","version":"1","window":{"icon":"i.png"}})",
          {{"www/index.html", page}, {"i.png", "not really"}},
          {"window.icon: \"i.png\": not a PNG image"}},
-        {R"({"name":"g","settings":{"distribution-mode":"fixed"}})",
-         {{"www/index.html", page}},
+        {R"({"name":"g","settings":{"distribution-mode":"fixed"},"steam":{"app-id":480}})",
+         {{"www/index.html", page}, {"libsteam_api.so", "Linux only"}},
          {"window.icon: not given; the executable keeps the host's icon",
           "version: not given; the executable's version is 0.0.0.0",
           "settings.distribution-mode: \"fixed\" needs the runtime in a webview2 folder beside "
-          "package.json, and there is none"}},
+          "package.json, and there is none",
+          "steam.app-id: there is no steam_api64.dll beside package.json, so the game runs "
+          "without Steam"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.manifest);
@@ -191,13 +193,16 @@ TEST(Pack, AnErrorOrAFolderInUseWritesNothing) {
 TEST(Pack, AFolderReadyToShipWithTheLinuxHostBeside) {
     Folder app(
         {{"package.json", R"({"name":"g","version":"2.1","window":{"title":"Garden: $Night",)"
-                          R"("icon":"art/icon.png"}})"},
+                          R"("icon":"art/icon.png"},"steam":{"app-id":480}})"},
          {"www/index.html", "<p>"},
          {"art/icon.png", Png(64)},
          {"notes.txt", "not shipped"},
          {"webview2/runtime.dll", "only in fixed mode"},
          {"webview2-installer/setup.exe", "installer"},
-         {"WebView2Loader.dll", "loader"}});
+         {"WebView2Loader.dll", "loader"},
+         {"steam_api64.dll", "steam"},
+         {"libsteam_api.so", "steam for linux"},
+         {"steam_appid.txt", "480"}});
     Folder tools({{"host.exe", TestImage(HostResources(), "a signature")},
                   {"dist-linux/lanternshell", "linux host"},
                   {"dist-linux/lanternshell-media/plugin.so", "plugin"}});
@@ -206,7 +211,8 @@ TEST(Pack, AFolderReadyToShipWithTheLinuxHostBeside) {
               (std::vector<std::string>{
                   "packed \"" + out.path.u8string() +
                       "\" (version 2.1.0.0): Garden $Night.exe, package.json, www, "
-                      "art/icon.png, webview2-installer, WebView2Loader.dll, linux",
+                      "art/icon.png, webview2-installer, WebView2Loader.dll, steam_api64.dll, "
+                      "linux",
                   "note: \"" + (tools.path / "host.exe").u8string() +
                       "\" was signed; the packed copy is not, since branding changed what was "
                       "signed: sign \"Garden $Night.exe\" now"}));
@@ -214,8 +220,9 @@ TEST(Pack, AFolderReadyToShipWithTheLinuxHostBeside) {
               "Garden $Night.exe|WebView2Loader.dll|art|art/icon.png|linux|linux/Garden "
               "$Night|linux/Garden $Night.desktop|linux/Garden $Night.png|linux/art|linux/art/"
               "icon.png|linux/lanternshell-media|linux/lanternshell-media/plugin.so|linux/"
-              "package.json|linux/www|linux/www/index.html|package.json|webview2-installer|"
-              "webview2-installer/setup.exe|www|www/index.html");
+              "libsteam_api.so|linux/package.json|linux/www|linux/www/index.html|package.json|"
+              "steam_api64.dll|webview2-installer|webview2-installer/setup.exe|www|"
+              "www/index.html");
     EXPECT_NE(fs::status(out.path / "linux/Garden $Night").permissions() & fs::perms::owner_exec,
               fs::perms::none);
     EXPECT_EQ(Read(out.path / "linux/Garden $Night.desktop"),

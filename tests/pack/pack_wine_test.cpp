@@ -189,7 +189,7 @@ TEST(PackedExecutable, APngIconIsStoredWholeAndTheExecutableStillRunsTheApp) {
 }
 
 TEST(PackedExecutable, AnIcoIconKeepsEachOfItsImages) {
-    ExpectBranded(Packed(L"ico", Source("resources/lanternshell.ico"), LanternshellPath()), 4);
+    ExpectBranded(Packed(L"ico", Source("resources/lanternshell.ico"), LanternshellPath()), 3);
 }
 
 TEST(PackedExecutable, ASignedHostLosesItsSignatureAndTheToolSaysSo) {

@@ -78,11 +78,15 @@ TEST(DiagnosticsLog, WritesOneStampedLinePerEventIntoAFolderItCreates) {
                   "manifest name=\xC3\xBC\xE4\xB8\xAD mode=fixed\n" + Stamp() +
                   "a line\\x0D\\x0Awith breaks\\x09and\\x7F controls\n");
 
-    // A second run appends to what the first left.
+    // A second run appends to what the first left, lines it held first.
     DiagnosticsLog again(&FixedClock);
+    again.HoldUntilOpen();
+    again.Write("held until open");
     again.Open(logs.folder);
     again.Write("second run");
-    EXPECT_EQ(LogEventsOf(ReadWholeFile(logs.file(DiagnosticsLog::FileName))).size(), 4u);
+    const auto lines = LogEventsOf(ReadWholeFile(logs.file(DiagnosticsLog::FileName)));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], "held until open");
 }
 
 TEST(DiagnosticsLog, LogsTheFirstHundredDistinctMissingPathsOnly) {

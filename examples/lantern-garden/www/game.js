@@ -18,6 +18,32 @@ let hostFullscreen = false;
 // Present only inside the host; in a plain browser the host button is off.
 const host = window.chrome && window.chrome.webview ? window.chrome.webview : null;
 
+// Steam, when the host has it (steam.app-id in package.json) and Steam's
+// library beside the executable could start. 480 is Steam's test app, and
+// ACH_WIN_ONE_GAME one of its achievements; a game names its own.
+const steam = window.lanternshell && window.lanternshell.steam;
+const steamText = document.getElementById("steam");
+let paused = false;
+
+function showSteam(text) {
+  steamText.textContent = text;
+  steamText.title = text;
+}
+showSteam(!steam ? "Steam: only in the desktop host"
+  : steam.available ? "Steam is here" : `Steam is not here: ${steam.reason}`);
+
+function unlockFirstLantern() {
+  if (!steam || !steam.available) return;
+  steam.achievements.unlock("ACH_WIN_ONE_GAME").then(
+    () => showSteam("Steam: achievement unlocked"),
+    (error) => showSteam(`Steam: ${error.message}`));
+}
+
+// The sky stands still while Steam's overlay is up.
+window.addEventListener("lanternshell-steam-overlay", (event) => {
+  paused = Boolean(event.detail && event.detail.active);
+});
+
 // The garden's record, in a save file the host keeps (in "Saved Games" on
 // Windows, see package.json) where a player can back it up; a plain browser
 // keeps it in local storage behind the same promises.
@@ -82,7 +108,7 @@ function draw(lantern) {
 
 let last = performance.now();
 function frame(now) {
-  const seconds = Math.min(0.1, (now - last) / 1000);
+  const seconds = paused ? 0 : Math.min(0.1, (now - last) / 1000);
   last = now;
   if (Math.random() < seconds * 1.5) spawn();
   context.clearRect(0, 0, canvas.clientWidth, canvas.clientHeight);
@@ -102,6 +128,7 @@ canvas.addEventListener("click", (event) => {
     if (!lantern.lit && Math.hypot(event.clientX - lantern.x, event.clientY - lantern.y) < lantern.size * 1.5) {
       lantern.lit = true;
       scoreText.textContent = String(++score);
+      if (score === 1) unlockFirstLantern();
       document.title = `Lantern Garden \u00b7 ${score} lit`;
       record.best = Math.max(record.best, score);
       record.total += 1;
