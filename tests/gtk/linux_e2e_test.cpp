@@ -959,6 +959,32 @@ TEST_F(LinuxHost, SteamAnswersThePageThroughTheAuthorsLibrary) {
     }
 }
 
+// A minimized page's 100 ms timer: about once a second by the engine's own
+// rule, at its pace with settings.background "run".
+TEST_F(LinuxHost, AMinimizedPageKeepsItsTimersOnlyWhenTheManifestSaysRun) {
+    for (const char* mode : {"throttle", "run"}) {
+        SCOPED_TRACE(mode);
+        Sandbox sandbox(std::string("background-") + mode, TestHost, "background");
+        sandbox.WriteFile("package.json", std::string(R"({"name": "ls-e2e-background",)"
+                                                      R"( "settings": {"background": ")") +
+                                              mode + "\"}}");
+        Host host(ExecutableIn(sandbox, TestHost), sandbox.Environment(display->name()));
+        ASSERT_EQ(host.Result("loaded", milliseconds(10000)), true) << Output(host);
+        const std::string window = std::to_string(display->WindowOf(host.pid()));
+        display->Run({"xdotool", "windowminimize", "--sync", window});
+        // Long enough for the engine's throttling, which starts a moment
+        // after the page is hidden, to show in the rate.
+        std::this_thread::sleep_for(milliseconds(5000));
+        display->Run({"xdotool", "windowactivate", "--sync", window});
+        const double rate = host.Result("rate").get<double>();
+        if (std::string(mode) == "run")
+            EXPECT_GT(rate, 5) << Output(host);
+        else
+            EXPECT_LT(rate, 3) << Output(host);
+        EXPECT_EQ(Quit(host), 0) << Output(host);
+    }
+}
+
 // Another window takes the keyboard; once the app's window is activated
 // again, keys reach the page without a click (GTK gives the focus back to
 // the view: the host needs nothing of its own for it).
