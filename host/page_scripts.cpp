@@ -144,13 +144,13 @@ constexpr std::string_view PageLogSource = R"js(
     const format = (args) => {
         if (typeof args[0] === 'string' && args.length > 1) {
             const rest = args.slice(1);
-            const first = args[0].replace(/%[sdifoOc%]/g, (spec) => {
-                if (spec === '%%') return '%';
-                if (!rest.length) return spec;
+            const first = args[0].replace(/%[sdifoOc%]/g, (directive) => {
+                if (directive === '%%') return '%';
+                if (!rest.length) return directive;
                 const value = rest.shift();
-                if (spec === '%c') return '';
-                if (spec === '%d' || spec === '%i') return String(parseInt(value, 10));
-                if (spec === '%f') return String(parseFloat(value));
+                if (directive === '%c') return '';
+                if (directive === '%d' || directive === '%i') return String(parseInt(value, 10));
+                if (directive === '%f') return String(parseFloat(value));
                 return describe(value);
             });
             args = [first, ...rest];
