@@ -24,6 +24,11 @@
 
 namespace {
 
+// Past the environment's creation every path reaches the same control, so a
+// case that starts later runs on the loader's path only.
+#define SAME_ON_EVERY_PATH() \
+    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path"
+
 unsigned long StyleOf(const std::string& line, const char* field = "style") {
     return std::strtoul(FieldOf(line, field).c_str(), nullptr, 16);
 }
@@ -318,7 +323,7 @@ TEST(BrowserEndToEnd, RefusedSetupCallsAreLoggedAndSetupGoesOn) {
 // What a handler decides and the control refuses to take is logged, and the
 // app goes on.
 TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     const nlohmann::json scenario = {
         {"refuse",
          {{"put_IsVisible", "0x80004005"},
@@ -364,6 +369,7 @@ TEST(BrowserEndToEnd, RefusedDecisionsOfTheHandlersAreLogged) {
 // --- Visibility and the close request --------------------------------------
 
 TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesThePage) {
+    SAME_ON_EVERY_PATH();
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "DOMContentLoaded"}}}));
     const Outcome outcome = RunToTheEnd(app);
     EXPECT_TRUE(outcome.sawVisible);
@@ -385,6 +391,7 @@ TEST(BrowserEndToEnd, WindowStaysHiddenUntilTheDocumentLoadsAndEachLoadFocusesTh
 }
 
 TEST(BrowserEndToEnd, CloseRequestFromThePageEndsTheProcessWithZero) {
+    SAME_ON_EVERY_PATH();
     App app(Scenario({{{"event", "DOMContentLoaded"}}, {{"event", "WindowCloseRequested"}}}));
     const Outcome outcome = RunExecutable(app, "", false);
     ExpectCleanClose(outcome);
@@ -414,6 +421,7 @@ std::string Bytes(const std::string& all, size_t first, size_t count) {
 }
 
 TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
+    SAME_ON_EVERY_PATH();
     std::string clip;
     for (int i = 0; i < 1000; ++i) clip += static_cast<char>((i * 31 + 7) & 0xFF);
     const std::string page = "<!doctype html><title>e2e</title>";
@@ -497,6 +505,7 @@ TEST(BrowserEndToEnd, RouterAnswersReachTheControlExactly) {
 // --- Navigation and permissions --------------------------------------------
 
 TEST(BrowserEndToEnd, NavigationLeavesTheAppOriginOnlyByCancellation) {
+    SAME_ON_EVERY_PATH();
     const struct {
         nlohmann::json uri;
         const char* cancel;
@@ -517,6 +526,7 @@ TEST(BrowserEndToEnd, NavigationLeavesTheAppOriginOnlyByCancellation) {
 }
 
 TEST(BrowserEndToEnd, PermissionsAreGrantedToTheAppOriginOnly) {
+    SAME_ON_EVERY_PATH();
     const struct {
         nlohmann::json uri;
         int kind;
@@ -570,6 +580,7 @@ struct ShellRecorder {
 };
 
 TEST(BrowserEndToEnd, NewWindowsOpenOnlyWebAndMailLinksOutsideTheApp) {
+    SAME_ON_EVERY_PATH();
     ShellRecorder recorder;
     const struct {
         nlohmann::json uri;
@@ -606,6 +617,7 @@ TEST(BrowserEndToEnd, NewWindowsOpenOnlyWebAndMailLinksOutsideTheApp) {
 // --- Caption and fullscreen ------------------------------------------------
 
 TEST(BrowserEndToEnd, CaptionFollowsTheDocumentTitle) {
+    SAME_ON_EVERY_PATH();
     const char* const titles[] = {"Level 1", "Level 2 \xC3\x9C\xE2\x9C\x93", ""};
     std::vector<nlohmann::json> events;
     for (const char* title : titles)
@@ -618,6 +630,7 @@ TEST(BrowserEndToEnd, CaptionFollowsTheDocumentTitle) {
 }
 
 TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
+    SAME_ON_EVERY_PATH();
     const std::string app = Origin;
     const auto message = [](const std::string& source, const char* text) {
         return nlohmann::json{{"event", "WebMessageReceived"}, {"source", source}, {"text", text}};
@@ -693,7 +706,7 @@ TEST(BrowserEndToEnd, PageMessagesAndFullScreenElementsSwitchTheWindow) {
 // in the folder the manifest chose; another origin is not heard. The mirror's
 // file, read at start, reaches the page in its script.
 TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     const auto request = [](const std::string& source, const nlohmann::json& fields) {
         return nlohmann::json{
             {"event", "WebMessageReceived"}, {"source", source}, {"text", fields.dump()}};
@@ -760,7 +773,7 @@ TEST(BrowserEndToEnd, SaveRequestsWriteTheChosenFolderAndAreAnsweredById) {
 // Steam must relaunch the game, the start ends with exit code 0 before any
 // browser.
 TEST(BrowserEndToEnd, SteamCallsReachTheLibraryAndARelaunchEndsTheStartAtOnce) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     for (const bool relaunch : {false, true}) {
         SCOPED_TRACE(relaunch ? "relaunch" : "running");
         App app(Scenario({{{"event", "DOMContentLoaded"}},
@@ -800,6 +813,7 @@ TEST(BrowserEndToEnd, SteamCallsReachTheLibraryAndARelaunchEndsTheStartAtOnce) {
 // Keys off by the manifest reach the page; window.fullscreen shows the
 // first frame fullscreen already.
 TEST(BrowserEndToEnd, FullscreenKeysOffAndAFullscreenStart) {
+    SAME_ON_EVERY_PATH();
     {
         SCOPED_TRACE("keys off");
         App app(Scenario({{{"event", "DOMContentLoaded"}},
@@ -889,6 +903,7 @@ std::vector<std::string> QuitLog() {
 }
 
 TEST(Quitting, EveryWayOfQuittingUnloadsThePageThenAwaitsTheBrowser) {
+    SAME_ON_EVERY_PATH();
     const nlohmann::json loaded = {{"event", "DOMContentLoaded"}};
     const nlohmann::json closeMessage = {
         {"event", "WebMessageReceived"}, {"source", Origin}, {"text", R"({"type":"close"})"}};
@@ -998,6 +1013,7 @@ TEST(Quitting, EveryWayOfQuittingUnloadsThePageThenAwaitsTheBrowser) {
 // The page's beforeunload asked and the player stayed: the app runs on, and
 // a later close quits.
 TEST(Quitting, ThePlayerWhoStaysKeepsTheAppRunning) {
+    SAME_ON_EVERY_PATH();
     App app(nlohmann::json{{"events", {{{"event", "DOMContentLoaded"}}}},
                            {"unload", {{"result", "cancelled"}}}}
                 .dump());
@@ -1037,6 +1053,7 @@ TEST(Quitting, ThePlayerWhoStaysKeepsTheAppRunning) {
 // --- Focus and the fullscreen keys -----------------------------------------
 
 TEST(BrowserEndToEnd, ActivationMovesTheFocusIntoThePage) {
+    SAME_ON_EVERY_PATH();
     const auto message = [](UINT id, WPARAM wParam) {
         return nlohmann::json{{"event", "WindowMessage"}, {"message", id}, {"wParam", wParam}};
     };
@@ -1069,6 +1086,7 @@ std::wstring WindowFile() {
 }
 
 TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMonitorIsIgnored) {
+    SAME_ON_EVERY_PATH();
     DeleteFileW(WindowFile().c_str());
     const std::string manifest = Manifest({{"window", {{"remember", true}}}});
     const std::string loaded = Scenario({{{"event", "DOMContentLoaded"}}});
@@ -1127,6 +1145,7 @@ TEST(WindowRemembered, ASecondRunComesBackWhereTheFirstLeftAndAPlaceOffEveryMoni
 }
 
 TEST(OneInstance, ASecondStartPresentsTheFirstAndStartsNoBrowser) {
+    SAME_ON_EVERY_PATH();
     for (const bool single : {true, false}) {
         SCOPED_TRACE(single ? "single-instance" : "several allowed");
         App app(Scenario({{{"event", "DOMContentLoaded"}}}),
@@ -1226,7 +1245,7 @@ nlohmann::json Failed(int kind, int delayMs = 20) {
 }
 
 TEST(BrowserRecovery, ACrashedPageIsReloadedAndAReloadRefusedStopsTheApp) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     {
         SCOPED_TRACE("a crash");
         App app(Scenario({Loaded(), Failed(1)}));
@@ -1248,7 +1267,7 @@ TEST(BrowserRecovery, ACrashedPageIsReloadedAndAReloadRefusedStopsTheApp) {
 }
 
 TEST(BrowserRecovery, AHangingPageIsReloadedOnlyWhenThePlayerSaysSo) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     for (const int answer : {IDNO, IDYES}) {
         SCOPED_TRACE(answer == IDYES ? "yes" : "no");
         App app(Scenario({Loaded(), Failed(2)}));
@@ -1311,7 +1330,7 @@ TEST(BrowserRecovery, ABrowserThatExitedIsStartedAgain) {
 }
 
 TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     std::vector<nlohmann::json> events = {Loaded()};
     events.push_back(Failed(6, 0));
     App app(Scenario(events));
@@ -1326,7 +1345,7 @@ TEST(BrowserRecovery, OtherProcessesAreLeftToTheControl) {
 // --- The window after a failed navigation ----------------------------------
 
 TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     App app(Scenario({{{"event", "NavigationCompleted"}, {"success", false}, {"status", 6}},
                       {{"event", "NavigationCompleted"}, {"success", true}},
                       Loaded()}));
@@ -1347,7 +1366,7 @@ TEST(BrowserEndToEnd, AFailedFirstNavigationStillShowsTheWindow) {
 // --- The start page --------------------------------------------------------
 
 TEST(StartPage, AStartPageThatIsNotInWwwStopsBeforeTheWindowIsMade) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     // Which names are served is the router's rule (its own tests): here one
     // start page found, query and all, and one not.
     for (const std::string main : {"game.html?level=2#top", "missing.html?level=2"}) {
@@ -1438,7 +1457,7 @@ TEST(DiagnosticsLogEndToEnd, TellsTheStartTheRuntime404sAFailureAndTheExitCode) 
 }
 
 TEST(DiagnosticsLogEndToEnd, AFullLogIsMovedAsideAndAnUnwritableOneLeavesTheAppRunning) {
-    if (ThisPath != BrowserPath::Loader) GTEST_SKIP() << "the same on every path";
+    SAME_ON_EVERY_PATH();
     {
         SCOPED_TRACE("rotation");
         App app(Scenario({Loaded()}));
