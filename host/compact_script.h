@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // A script without its indentation, blank lines and comments (a line of
@@ -40,3 +41,21 @@ struct CompactScript {
     std::string_view view() const { return {text, Length}; }
     char text[Length + 1] = {};
 };
+
+// Text as a script's single-quoted string literal: a quote or backslash in it
+// stays text. The texts given never hold a line break.
+template <typename Char>
+std::basic_string<Char> ScriptStringOf(std::basic_string_view<Char> text) {
+    std::basic_string<Char> out(1, Char('\''));
+    for (const Char c : text) {
+        if (c == Char('\'') || c == Char('\\')) out += Char('\\');
+        out += c;
+    }
+    return out + Char('\'');
+}
+inline std::string ScriptString(std::string_view text) {
+    return ScriptStringOf(text);
+}
+inline std::wstring ScriptString(std::wstring_view text) {
+    return ScriptStringOf(text);
+}

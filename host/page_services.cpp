@@ -15,17 +15,6 @@
 
 namespace {
 
-// Text as a script's string literal, as in page_scripts.cpp; the texts never
-// hold a line break (JSON is written in ASCII).
-std::string ScriptString(std::string_view text) {
-    std::string out = "'";
-    for (const char c : text) {
-        if (c == '\'' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "'";
-}
-
 // The template with each @NAME@ replaced by its value, in one pass, so a
 // value is never searched for further names.
 std::string Filled(std::string_view text,
