@@ -88,9 +88,13 @@ void ContentFolder::MakeFolder(const std::wstring& relative) const {
     fs::create_directories(NativeOf(HostPath(relative)));
 }
 
-void ContentFolder::MakeSparse(const std::wstring& relative, uint64_t size,
+bool ContentFolder::MakeSparse(const std::wstring& relative, uint64_t size,
                                const std::string& markers, const uint64_t* offsets) const {
     const fs::path path = NativeOf(HostPath(relative));
+#ifdef _WIN32
+    std::error_code error;
+    if (fs::space(path.parent_path(), error).available < size + (256ull << 20)) return false;
+#endif
     { std::ofstream create(path, std::ios::binary | std::ios::trunc); }
     fs::resize_file(path, size);
     std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
@@ -98,6 +102,7 @@ void ContentFolder::MakeSparse(const std::wstring& relative, uint64_t size,
         out.seekp(static_cast<std::streamoff>(offsets[i]));
         out.put(markers[i]);
     }
+    return true;
 }
 
 bool ContentFolder::Exists(const std::wstring& relative) const {

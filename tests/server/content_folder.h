@@ -20,9 +20,10 @@ public:
     void Write(const std::wstring& relative, const std::string& bytes) const;
     void MakeFolder(const std::wstring& relative) const;
     // A sparse file of the given size, made with truncate, never by writing
-    // its bytes; then one byte is put at each marker offset.
-    void MakeSparse(const std::wstring& relative, uint64_t size, const std::string& markers,
-                    const uint64_t* offsets) const;
+    // its bytes; then one byte is put at each marker offset. Wine reserves
+    // the file's bytes on the disk: false, making nothing, without room.
+    [[nodiscard]] bool MakeSparse(const std::wstring& relative, uint64_t size,
+                                  const std::string& markers, const uint64_t* offsets) const;
     bool Exists(const std::wstring& relative) const;
     std::wstring HostPath(const std::wstring& relative) const;
     // The path as the platform's own calls take it.

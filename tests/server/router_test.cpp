@@ -195,7 +195,8 @@ TEST_F(RouterTest, ServesFilesPastFourGibibytesWithTheirTrueSize) {
     // 3 GiB, sparse: made with truncate, markers at the edges that matter.
     const uint64_t size = 3ull << 30;
     const uint64_t offsets[] = {0, (1ull << 31) - 1, 1ull << 31, size - 1};
-    folder.MakeSparse(L"big.webm", size, "ABCZ", offsets);
+    if (!folder.MakeSparse(L"big.webm", size, "ABCZ", offsets))
+        GTEST_SKIP() << "no room for a 3 GiB file in the temporary folder";
     const std::wstring uri = RequestUri(L"big.webm");
 
     const Answer whole = RouteRequest(folder.Server(), uri, std::nullopt);
@@ -224,7 +225,8 @@ TEST_F(RouterTest, AnswersOpenEndedRangesWithAtMostTheCap) {
     const uint64_t cap = OpenRangeCap;
     const uint64_t tail = size - cap;  // from here the cap reaches the last byte exactly
     const uint64_t offsets[] = {0, cap - 1, cap, tail - 1, tail, size - 1};
-    folder.MakeSparse(L"intro.mp4", size, "abcdef", offsets);
+    if (!folder.MakeSparse(L"intro.mp4", size, "abcdef", offsets))
+        GTEST_SKIP() << "no room for a 5 GiB file in the temporary folder";
     const std::wstring uri = RequestUri(L"intro.mp4");
     const wchar_t* mp4 = L"video/mp4";
     const struct {
