@@ -1,7 +1,7 @@
 // The real executable from end to end against the browser control's test
 // double: setup, visibility, every kind of page event and the creation
-// failures, judged from the double's transcript and from outside. The same
-// source is built once per way of reaching the control (LS_E2E_PATH): the
+// failures, judged from the double's transcript and from outside. The
+// program runs once per way of reaching the control (LS_E2E_PATH): the
 // loader library beside the executable, the built-in loader with a fixed
 // runtime in "webview2", and the built-in loader with an installed runtime
 // registered in the test prefix.

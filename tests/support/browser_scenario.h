@@ -1,7 +1,7 @@
 // The Windows end-to-end tests' plumbing: an app folder with the browser
 // control's double where one way of reaching the control finds it, a run of
 // the real executable against a scenario of events, and the double's
-// transcript cut into what each event led to. For the programs of
+// transcript cut into what each event led to. For the program of
 // tests/host/browser_e2e_test.cpp, whose LS_E2E_PATH names the way.
 #pragma once
 
@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,8 +21,20 @@
 #include "tests/support/harness.h"
 #include "tests/support/log_lines.h"
 
-enum class BrowserPath { Loader = 0, BuiltinFixed = 1, BuiltinInstalled = 2 };
-constexpr BrowserPath ThisPath = static_cast<BrowserPath>(LS_E2E_PATH);
+enum class BrowserPath { Loader, BuiltinFixed, BuiltinInstalled };
+// The way of this run: LS_E2E_PATH, as ctest sets it for each run of the
+// program; a name it does not know ends the run.
+inline BrowserPath PathOfThisRun() {
+    const char* set = std::getenv("LS_E2E_PATH");
+    const std::string name = set ? set : "";
+    if (name == "loader") return BrowserPath::Loader;
+    if (name == "builtin_fixed") return BrowserPath::BuiltinFixed;
+    if (name == "builtin_installed") return BrowserPath::BuiltinInstalled;
+    std::fprintf(stderr, "LS_E2E_PATH is \"%s\", not loader, builtin_fixed or builtin_installed\n",
+                 name.c_str());
+    std::exit(2);
+}
+inline const BrowserPath ThisPath = PathOfThisRun();
 
 inline const char* const Origin = "https://lanternshell.localhost/";
 inline const wchar_t* const MainClass = L"WindowsLanternshell";
